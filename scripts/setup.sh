@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Mervok, builds it, and then either runs it
+# ("run") or runs every test ("test"). Safe to run again: it installs only what
+# is missing and rebuilds only what changed.
+set -euo pipefail
+
+mode=${1:-run}
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$top"
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libarchive-dev
+  libgtest-dev libgmock-dev
+  fonts-ipafont-gothic
+)
+if [ "$mode" = test ]; then
+  # Real archivers make the archives the tests look into; Xvfb and xdotool
+  # drive the real window.
+  packages+=(jlha-utils gcab zip unzip p7zip-full libarchive-tools xvfb xdotool x11-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+
+configure_and_build() { # dir, extra cmake args...
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DMERVOK_WERROR="$werror" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "$mode" in
+run)
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  exec bash scripts/run.sh build/dist
+  ;;
+test)
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  ctest --test-dir build --output-on-failure -j "$jobs"
+  configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMERVOK_SANITIZE=ON
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+  ;;
+*)
+  echo "usage: $0 run|test" >&2
+  exit 2
+  ;;
+esac
