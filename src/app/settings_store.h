@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mervok {
+
+// Reads and writes keys and whole sections of one INI file, with the results of
+// the classic private-profile functions: section and key names compare without
+// regard to case, blanks around names and values are ignored, the first of
+// duplicate keys wins. The file is handled as bytes; a write changes only the
+// lines it must and replaces the file atomically, so every other byte
+// (comments, order, unknown keys, line endings, encoding) stays as it was.
+// A write that fails (read-only file or folder, full disk) leaves the old file
+// and reports false; callers may ignore it.
+class SettingsStore {
+public:
+    explicit SettingsStore(std::string path);
+
+    const std::string& Path() const { return mPath; }
+
+    // The value's leading decimal integer; defaultValue when the file, the
+    // section or the key is missing; 0 when the value has no leading digits.
+    int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
+
+    // The value text, at most 511 bytes; defaultValue when the key is missing.
+    std::string GetString(std::string_view section, std::string_view key,
+                          std::string_view defaultValue) const;
+
+    // Creates the file, section or key as needed and replaces an existing
+    // value; std::nullopt deletes the key.
+    bool WriteString(std::string_view section, std::string_view key,
+                     std::optional<std::string_view> value);
+
+    // Copies the section's entries as "key=value" texts, each ended by a NUL,
+    // the list ended by a second NUL, into the front of buffer, cut to what
+    // fits in buffer.size(); the rest of buffer is left as it was. Returns the
+    // number of bytes written before the final NUL.
+    std::size_t ReadSection(std::string_view section, std::string& buffer) const;
+
+    // Replaces all entries of the section with the NUL-separated list
+    // ("a=1\0b=2\0\0"); std::nullopt deletes the section.
+    bool WriteSection(std::string_view section, std::optional<std::string_view> entries);
+
+private:
+    std::string mPath;
+};
+
+}  // namespace mervok
