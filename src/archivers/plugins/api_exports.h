@@ -35,42 +35,50 @@ inline int CloseArchive(HARC archive) {
 
 // The nine exported calls of one library. Nothing here may throw across the
 // C boundary: an allocation failure ends the call as "not an archive".
-#define MERVOK_DEFINE_ARCHIVER_API(Prefix, format)                                              \
-    extern "C" {                                                                                \
-    uint16_t ARCHIVER_CALL Prefix##GetVersion(void) { return mervok::plugin::kArchiverVersion; } \
-    int ARCHIVER_CALL Prefix##GetRunning(void) { return 0; }                                    \
-    int ARCHIVER_CALL Prefix##GetCursorMode(void) { return 0; }                                 \
-    int ARCHIVER_CALL Prefix##SetCursorMode(int) { return 0; }                                  \
-    int ARCHIVER_CALL Prefix##CheckArchive(const char* path, int) {                             \
-        try {                                                                                   \
-            return mervok::plugin::CheckArchive(path, format);                                  \
-        } catch (...) {                                                                         \
-            return 0;                                                                           \
-        }                                                                                       \
-    }                                                                                           \
-    HARC ARCHIVER_CALL Prefix##OpenArchive(void*, const char* path, uint32_t) {                 \
-        try {                                                                                   \
-            return mervok::plugin::OpenArchive(path, format);                                   \
-        } catch (...) {                                                                         \
-            return nullptr;                                                                     \
-        }                                                                                       \
-    }                                                                                           \
-    int ARCHIVER_CALL Prefix##FindFirst(HARC archive, const char* wildcards,                    \
-                                        INDIVIDUALINFO* info) {                                 \
-        try {                                                                                   \
-            return mervok::plugin::FindFirst(archive, wildcards, info);                         \
-        } catch (...) {                                                                         \
-            return -1;                                                                          \
-        }                                                                                       \
-    }                                                                                           \
-    int ARCHIVER_CALL Prefix##FindNext(HARC archive, INDIVIDUALINFO* info) {                    \
-        try {                                                                                   \
-            return mervok::plugin::FindNext(archive, info);                                     \
-        } catch (...) {                                                                         \
-            return -1;                                                                          \
-        }                                                                                       \
-    }                                                                                           \
-    int ARCHIVER_CALL Prefix##CloseArchive(HARC archive) {                                      \
-        return mervok::plugin::CloseArchive(archive);                                           \
-    }                                                                                           \
+#define MERVOK_DEFINE_ARCHIVER_API(Prefix, format)                              \
+    extern "C" {                                                                \
+    uint16_t ARCHIVER_CALL Prefix##GetVersion(void) {                           \
+        return mervok::plugin::kArchiverVersion;                                \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##GetRunning(void) {                                \
+        return 0;                                                               \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##GetCursorMode(void) {                             \
+        return 0;                                                               \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##SetCursorMode(int) {                              \
+        return 0;                                                               \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##CheckArchive(const char* path, int) {             \
+        try {                                                                   \
+            return mervok::plugin::CheckArchive(path, format);                  \
+        } catch (...) {                                                         \
+            return 0;                                                           \
+        }                                                                       \
+    }                                                                           \
+    HARC ARCHIVER_CALL Prefix##OpenArchive(void*, const char* path, uint32_t) { \
+        try {                                                                   \
+            return mervok::plugin::OpenArchive(path, format);                   \
+        } catch (...) {                                                         \
+            return nullptr;                                                     \
+        }                                                                       \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##FindFirst(HARC archive, const char* wildcards,    \
+                                        INDIVIDUALINFO* info) {                 \
+        try {                                                                   \
+            return mervok::plugin::FindFirst(archive, wildcards, info);         \
+        } catch (...) {                                                         \
+            return -1;                                                          \
+        }                                                                       \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##FindNext(HARC archive, INDIVIDUALINFO* info) {    \
+        try {                                                                   \
+            return mervok::plugin::FindNext(archive, info);                     \
+        } catch (...) {                                                         \
+            return -1;                                                          \
+        }                                                                       \
+    }                                                                           \
+    int ARCHIVER_CALL Prefix##CloseArchive(HARC archive) {                      \
+        return mervok::plugin::CloseArchive(archive);                           \
+    }                                                                           \
     }

@@ -184,8 +184,8 @@ std::optional<LhaHeader> ReadLevel23(const FileReader& file, std::uint64_t offse
     }
     std::uint64_t firstSize = level == 2 ? Le16(header.data() + 24) : Le32(header.data() + 28);
     ExtendedNames names;
-    auto end = WalkChain(header.data(), header.size(), chainStart, firstSize, level == 2 ? 2 : 4,
-                         &names);
+    auto end =
+        WalkChain(header.data(), header.size(), chainStart, firstSize, level == 2 ? 2 : 4, &names);
     // Some writers pad a level-2 header by one byte.
     if (!end || (*end != total && *end + 1 != total)) {
         return std::nullopt;
@@ -250,7 +250,8 @@ std::optional<std::uint64_t> Scan(const FileReader& file, std::uint64_t from, st
     const std::size_t overlap = 8;
     std::vector<std::uint8_t> chunk;
     for (std::uint64_t start = from; start < to; start += kScanChunk) {
-        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kScanChunk, to - start));
+        std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kScanChunk, to - start));
         chunk = file.ReadBlock(start, want + overlap);
         if (chunk.size() < 5) {
             break;

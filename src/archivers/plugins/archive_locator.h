@@ -13,7 +13,7 @@ enum class Format { Lha, Zip, Cab };
 // What the first bytes of one LHA entry header say.
 struct LhaHeader {
     int level = 0;
-    char method[6] = {};         // "-lh5-", NUL-terminated
+    char method[6] = {};           // "-lh5-", NUL-terminated
     std::uint64_t headerSize = 0;  // bytes from the header start to the stored data
     std::uint64_t packedSize = 0;
     std::uint64_t originalSize = 0;

@@ -43,7 +43,7 @@ la_int64_t StreamSkip(struct archive*, void* data, la_int64_t request) {
 la_int64_t StreamSeek(struct archive*, void* data, la_int64_t offset, int whence) {
     auto* s = static_cast<ArchiveSession::Stream*>(data);
     const auto length = static_cast<la_int64_t>(StreamLength(s));
-    la_int64_t origin = whence == SEEK_SET ? 0
+    la_int64_t origin = whence == SEEK_SET   ? 0
                         : whence == SEEK_CUR ? static_cast<la_int64_t>(s->pos)
                                              : length;
     la_int64_t target = origin + offset;
@@ -260,14 +260,20 @@ std::unique_ptr<ArchiveSession> ArchiveSession::Open(const char* path, Format fo
         return nullptr;
     }
     session->mBase = *base;
-    // Reading the first header proves that libarchive takes the archive.
+    session->mLhaNext = *base;
+    if (format == Format::Lha) {
+        return session;
+    }
+    // Reading the first header proves that libarchive takes the cabinet.
     if (!session->StartReader()) {
         return nullptr;
     }
     return session;
 }
 
-ArchiveSession::~ArchiveSession() { CloseReader(); }
+ArchiveSession::~ArchiveSession() {
+    CloseReader();
+}
 
 void ArchiveSession::CloseReader() {
     if (mReader != nullptr) {
@@ -289,11 +295,7 @@ bool ArchiveSession::StartReader() {
     if (mReader == nullptr) {
         return false;
     }
-    if (mFormat == Format::Lha) {
-        archive_read_support_format_lha(mReader);
-    } else {
-        archive_read_support_format_cab(mReader);
-    }
+    archive_read_support_format_cab(mReader);
     archive_read_set_callback_data(mReader, &mStream);
     archive_read_set_read_callback(mReader, StreamRead);
     archive_read_set_skip_callback(mReader, StreamSkip);
@@ -328,14 +330,7 @@ std::string ArchiveSession::CurrentName() const {
     }
     // libarchive could not convert the stored name to the current locale: use
     // the stored bytes, which is what matching wants anyway.
-    if (mFormat == Format::Lha) {
-        la_int64_t at = archive_read_header_position(mReader);
-        if (at >= 0) {
-            if (auto header = ReadLhaHeader(*mFile, mBase + static_cast<std::uint64_t>(at))) {
-                return header->name;
-            }
-        }
-    } else if (auto cab = ReadCabFile(*mFile, mBase, mEntryIndex)) {
+    if (auto cab = ReadCabFile(*mFile, mBase, mEntryIndex)) {
         return cab->name;
     }
     return std::string();
@@ -345,6 +340,8 @@ int ArchiveSession::FindFirst(const char* wildcards, INDIVIDUALINFO* info) {
     mWildcards = std::make_unique<WildcardList>(wildcards);
     if (mZip) {
         mZip->Rewind();
+    } else if (mFormat == Format::Lha) {
+        mLhaNext = mBase;
     } else if (mEntryIndex != 0 || !mEntryPending) {
         // The first look-up after opening starts from the header already read;
         // a later one has to read the archive again from its start.
@@ -366,14 +363,17 @@ int ArchiveSession::Search(INDIVIDUALINFO* info) {
     if (mZip) {
         ZipEntry entry;
         while (mZip->Next(entry)) {
-            bool folder = !entry.name.empty() &&
-                          (entry.name.back() == '/' || entry.name.back() == '\\');
+            bool folder =
+                !entry.name.empty() && (entry.name.back() == '/' || entry.name.back() == '\\');
             if (!folder && mWildcards->Matches(entry.name)) {
                 FillFromZip(entry, info);
                 return 0;
             }
         }
         return -1;
+    }
+    if (mFormat == Format::Lha) {
+        return SearchLha(info);
     }
     while (mEntryPending || NextHeader()) {
         mEntryPending = false;
@@ -387,6 +387,50 @@ int ArchiveSession::Search(INDIVIDUALINFO* info) {
         }
     }
     return -1;
+}
+
+int ArchiveSession::SearchLha(INDIVIDUALINFO* info) {
+    // Each header lies strictly after the previous one, so the walk ends.
+    while (mLhaNext < mFile->Size()) {
+        std::uint8_t mark = 0;
+        if (!mFile->ReadExact(mLhaNext, &mark, 1) || mark == 0) {
+            break;
+        }
+        auto header = ReadLhaHeader(*mFile, mLhaNext);
+        if (!header) {
+            break;
+        }
+        mLhaNext = header->next;
+        bool folder = std::strcmp(header->method, "-lhd-") == 0;
+        if (!folder && !header->name.empty() && mWildcards->Matches(header->name)) {
+            FillFromLha(*header, info);
+            return 0;
+        }
+    }
+    mLhaNext = mFile->Size();
+    return -1;
+}
+
+void ArchiveSession::FillFromLha(const LhaHeader& header, INDIVIDUALINFO* info) const {
+    if (info == nullptr) {
+        return;
+    }
+    *info = INDIVIDUALINFO{};
+    CopyText(info->szFileName, sizeof info->szFileName, header.name);
+    info->dwOriginalSize = Clamp32(header.originalSize);
+    info->dwCompressedSize = Clamp32(header.packedSize);
+    info->dwCRC = header.crc;
+    info->uOSType = header.level == 0 ? 0 : LhaOsType(header.osId);
+    info->wRatio = Ratio(header.packedSize, header.originalSize);
+    if (header.level < 2) {
+        info->wTime = static_cast<std::uint16_t>(header.stamp & 0xFFFF);
+        info->wDate = static_cast<std::uint16_t>(header.stamp >> 16);
+        AttributeText(info->szAttribute, header.attribute);
+    } else {
+        DosStamp(static_cast<std::time_t>(header.stamp), info->wDate, info->wTime);
+        AttributeText(info->szAttribute, 0x20);
+    }
+    CopyText(info->szMode, sizeof info->szMode, header.method);
 }
 
 void ArchiveSession::FillFromZip(const ZipEntry& entry, INDIVIDUALINFO* info) const {
@@ -421,30 +465,14 @@ void ArchiveSession::FillFromLibarchive(const std::string& name, INDIVIDUALINFO*
     }
     *info = INDIVIDUALINFO{};
     CopyText(info->szFileName, sizeof info->szFileName, name);
-    const std::uint64_t original =
-        archive_entry_size_is_set(mEntry) ? static_cast<std::uint64_t>(archive_entry_size(mEntry))
-                                          : 0;
+    const std::uint64_t original = archive_entry_size_is_set(mEntry)
+                                       ? static_cast<std::uint64_t>(archive_entry_size(mEntry))
+                                       : 0;
     info->dwOriginalSize = Clamp32(original);
     DosStamp(archive_entry_mtime(mEntry), info->wDate, info->wTime);
     unsigned mode = archive_entry_perm(mEntry);
     unsigned dos = (mode & 0200) ? 0x20 : 0x21;
-    if (mFormat == Format::Lha) {
-        la_int64_t at = archive_read_header_position(mReader);
-        auto header = at >= 0 ? ReadLhaHeader(*mFile, mBase + static_cast<std::uint64_t>(at))
-                              : std::nullopt;
-        if (header) {
-            info->dwCompressedSize = Clamp32(header->packedSize);
-            info->dwCRC = header->crc;
-            info->uOSType = LhaOsType(header->osId);
-            info->wRatio = Ratio(header->packedSize, original);
-            if (header->level < 2) {
-                dos = header->attribute;
-                info->wTime = static_cast<std::uint16_t>(header->stamp & 0xFFFF);
-                info->wDate = static_cast<std::uint16_t>(header->stamp >> 16);
-            }
-            CopyText(info->szMode, sizeof info->szMode, header->method);
-        }
-    } else if (auto cab = ReadCabFile(*mFile, mBase, mEntryIndex)) {
+    if (auto cab = ReadCabFile(*mFile, mBase, mEntryIndex)) {
         dos = cab->attributes & 0x37;
         info->wDate = cab->date;
         info->wTime = cab->time;

@@ -17,11 +17,14 @@ struct archive_entry;
 
 namespace mervok::plugin {
 
-// One open archive behind a HARC. LHA and CAB are listed by libarchive from a
-// stream that starts where the archive was found; ZIP by reading its central
-// directory. Only headers are read, never any data.
+// One open archive behind a HARC. CAB is listed by libarchive from a stream
+// that starts where the cabinet was found. LHA headers are walked directly:
+// libarchive's reader gives up on names it cannot convert to the caller's
+// locale (Shift-JIS in a C or UTF-8 locale), and names must be compared as
+// stored. ZIP is listed from its central directory. Only headers are read,
+// never any data.
 class ArchiveSession {
-public:
+  public:
     static std::unique_ptr<ArchiveSession> Open(const char* path, Format format);
     ~ArchiveSession();
     ArchiveSession(const ArchiveSession&) = delete;
@@ -39,7 +42,7 @@ public:
         std::vector<std::uint8_t> buffer;
     };
 
-private:
+  private:
     ArchiveSession(Format format, std::unique_ptr<FileReader> file)
         : mFormat(format), mFile(std::move(file)) {}
     int Search(INDIVIDUALINFO* info);
@@ -49,14 +52,19 @@ private:
     std::string CurrentName() const;
     void FillFromLibarchive(const std::string& name, INDIVIDUALINFO* info) const;
     void FillFromZip(const ZipEntry& entry, INDIVIDUALINFO* info) const;
+    void FillFromLha(const LhaHeader& header, INDIVIDUALINFO* info) const;
+    int SearchLha(INDIVIDUALINFO* info);
 
     Format mFormat;
     std::unique_ptr<FileReader> mFile;
     std::unique_ptr<WildcardList> mWildcards;
     // ZIP
     std::unique_ptr<ZipDirectory> mZip;
-    // LHA, CAB
+    // LHA, CAB: where the archive starts in the file
     std::uint64_t mBase = 0;
+    // LHA: where the next header starts
+    std::uint64_t mLhaNext = 0;
+    // CAB
     Stream mStream;
     struct archive* mReader = nullptr;
     struct archive_entry* mEntry = nullptr;

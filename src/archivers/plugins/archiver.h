@@ -76,17 +76,17 @@ typedef struct {
  * FindNext       the next match after the last one, same wildcards; 0 or -1.
  * CloseArchive   releases the handle; NULL is accepted. Returns 0.
  */
-#define ARCHIVER_DECLARE_API(Prefix)                                                   \
-    ARCHIVER_EXPORT uint16_t ARCHIVER_CALL Prefix##GetVersion(void);                   \
-    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##GetRunning(void);                        \
-    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##GetCursorMode(void);                     \
-    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##SetCursorMode(int mode);                 \
-    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##CheckArchive(const char* path, int mode); \
-    ARCHIVER_EXPORT HARC ARCHIVER_CALL Prefix##OpenArchive(void* window, const char* path, \
-                                                           uint32_t mode);             \
+#define ARCHIVER_DECLARE_API(Prefix)                                                         \
+    ARCHIVER_EXPORT uint16_t ARCHIVER_CALL Prefix##GetVersion(void);                         \
+    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##GetRunning(void);                              \
+    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##GetCursorMode(void);                           \
+    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##SetCursorMode(int mode);                       \
+    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##CheckArchive(const char* path, int mode);      \
+    ARCHIVER_EXPORT HARC ARCHIVER_CALL Prefix##OpenArchive(void* window, const char* path,   \
+                                                           uint32_t mode);                   \
     ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##FindFirst(HARC archive, const char* wildcards, \
-                                                        INDIVIDUALINFO* info);         \
-    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##FindNext(HARC archive, INDIVIDUALINFO* info); \
+                                                        INDIVIDUALINFO* info);               \
+    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##FindNext(HARC archive, INDIVIDUALINFO* info);  \
     ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##CloseArchive(HARC archive);
 
 ARCHIVER_DECLARE_API(Unlha)

@@ -1,9 +1,11 @@
 #include "file_reader.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace mervok::plugin {
 
@@ -23,15 +25,40 @@ std::unique_ptr<FileReader> FileReader::Open(const char* path) {
     return std::unique_ptr<FileReader>(new FileReader(fd, static_cast<std::uint64_t>(st.st_size)));
 }
 
-FileReader::~FileReader() { ::close(mFd); }
+FileReader::~FileReader() {
+    ::close(mFd);
+}
+
+namespace {
+constexpr std::size_t kCacheBlock = 8u << 10;
+}
 
 std::size_t FileReader::ReadAt(std::uint64_t offset, void* out, std::size_t count) const {
-    if (offset >= mSize) {
+    if (offset >= mSize || count == 0) {
         return 0;
     }
     if (count > mSize - offset) {
         count = static_cast<std::size_t>(mSize - offset);
     }
+    if (count <= kCacheBlock / 2) {
+        if (mCache.empty() || offset < mCacheStart ||
+            offset + count > mCacheStart + mCache.size()) {
+            mCache.resize(
+                static_cast<std::size_t>(std::min<std::uint64_t>(kCacheBlock, mSize - offset)));
+            mCacheStart = offset;
+            std::size_t got = ReadDirect(offset, mCache.data(), mCache.size());
+            mCache.resize(got);
+            if (got < count) {
+                count = got;
+            }
+        }
+        std::memcpy(out, mCache.data() + (offset - mCacheStart), count);
+        return count;
+    }
+    return ReadDirect(offset, out, count);
+}
+
+std::size_t FileReader::ReadDirect(std::uint64_t offset, void* out, std::size_t count) const {
     auto* dest = static_cast<unsigned char*>(out);
     std::size_t done = 0;
     while (done < count) {

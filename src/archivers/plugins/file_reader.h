@@ -8,11 +8,12 @@
 
 namespace mervok::plugin {
 
-// A regular file opened for positioned reads. Positioned reads keep one
-// FileReader usable from one handle without shared file offsets, and refusing
-// anything but regular files keeps FIFOs and devices from blocking a look-up.
+// A regular file opened for positioned reads. Refusing anything but regular
+// files keeps FIFOs and devices from blocking a look-up. Small reads go
+// through one cached block, so walking many small headers costs few system
+// calls; a FileReader therefore belongs to one handle and one thread.
 class FileReader {
-public:
+  public:
     static std::unique_ptr<FileReader> Open(const char* path);
     ~FileReader();
     FileReader(const FileReader&) = delete;
@@ -27,10 +28,13 @@ public:
     // The bytes [offset, offset + count) or fewer at the end of the file.
     std::vector<std::uint8_t> ReadBlock(std::uint64_t offset, std::size_t count) const;
 
-private:
+  private:
     FileReader(int fd, std::uint64_t size) : mFd(fd), mSize(size) {}
+    std::size_t ReadDirect(std::uint64_t offset, void* out, std::size_t count) const;
     int mFd;
     std::uint64_t mSize;
+    mutable std::vector<std::uint8_t> mCache;
+    mutable std::uint64_t mCacheStart = 0;
 };
 
 inline std::uint16_t Le16(const std::uint8_t* p) {

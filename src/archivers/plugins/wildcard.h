@@ -12,12 +12,12 @@ namespace mervok::plugin {
 // is compared with the last path component of an entry name; one with a
 // separator with the whole name, '/' and '\' counting as one.
 class WildcardList {
-public:
+  public:
     // nullptr, "" and "*.*" match every name.
     explicit WildcardList(const char* text);
     bool Matches(std::string_view entryName) const;
 
-private:
+  private:
     struct Pattern {
         std::string text;
         bool wholePath = false;

@@ -39,13 +39,11 @@ std::optional<DirectoryPlace> Resolve(const FileReader& file, std::uint64_t endP
         if (file.ReadExact(endPos - kLocatorSize, locator, sizeof locator)) {
             const std::uint64_t locatorPos = endPos - kLocatorSize;
             // The recorded place, or right before the locator when a stub moved it.
-            const std::uint64_t candidates[2] = {Le64(locator + 8),
-                                                 locatorPos - kZip64RecordSize};
+            const std::uint64_t candidates[2] = {Le64(locator + 8), locatorPos - kZip64RecordSize};
             for (std::uint64_t at : candidates) {
                 std::uint8_t z[kZip64RecordSize];
                 if (at > locatorPos - kZip64RecordSize || !file.ReadExact(at, z, sizeof z) ||
-                    std::memcmp(z, "PK\x06\x06", 4) != 0 ||
-                    Le64(z + 4) != locatorPos - at - 12) {
+                    std::memcmp(z, "PK\x06\x06", 4) != 0 || Le64(z + 4) != locatorPos - at - 12) {
                     continue;
                 }
                 entries = Le64(z + 32);
@@ -81,8 +79,8 @@ std::unique_ptr<ZipDirectory> ZipDirectory::Open(const FileReader& file) {
     if (fileSize < kEndRecordSize) {
         return nullptr;
     }
-    const std::size_t tailSize =
-        static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kEndRecordSize + kMaxCommentSize));
+    const std::size_t tailSize = static_cast<std::size_t>(
+        std::min<std::uint64_t>(fileSize, kEndRecordSize + kMaxCommentSize));
     const std::uint64_t tailStart = fileSize - tailSize;
     std::vector<std::uint8_t> tail = file.ReadBlock(tailStart, tailSize);
     if (tail.size() != tailSize) {

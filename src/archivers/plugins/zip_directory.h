@@ -30,7 +30,7 @@ struct ZipEntry {
 // directory's position is taken from where it really lies, so archives behind
 // a self-extractor stub work whether or not their offsets were adjusted.
 class ZipDirectory {
-public:
+  public:
     static std::unique_ptr<ZipDirectory> Open(const FileReader& file);
 
     void Rewind() { mPos = mStart; }
@@ -40,7 +40,7 @@ public:
     std::uint64_t Start() const { return mStart; }
     std::uint64_t End() const { return mEnd; }
 
-private:
+  private:
     ZipDirectory(const FileReader& file, std::uint64_t start, std::uint64_t end)
         : mFile(file), mStart(start), mEnd(end), mPos(start) {}
     const std::uint8_t* Bytes(std::uint64_t offset, std::size_t count);
