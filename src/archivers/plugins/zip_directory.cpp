@@ -28,6 +28,10 @@ struct DirectoryPlace {
 // Resolves the directory described by the end record at endPos.
 std::optional<DirectoryPlace> Resolve(const FileReader& file, std::uint64_t endPos,
                                       const std::uint8_t* record) {
+    // Only single-volume archives: this volume holds the whole directory.
+    if (Le16(record + 4) != Le16(record + 6) || Le16(record + 8) != Le16(record + 10)) {
+        return std::nullopt;
+    }
     std::uint64_t entries = Le16(record + 10);
     std::uint64_t size = Le32(record + 12);
     std::uint64_t offset = Le32(record + 16);
@@ -55,7 +59,9 @@ std::optional<DirectoryPlace> Resolve(const FileReader& file, std::uint64_t endP
         }
     }
     if (size == 0) {
-        if (entries != 0) {
+        // An empty archive is nothing but its end record; anywhere else the
+        // bytes are more likely a table inside a program than an archive.
+        if (entries != 0 || endPos + 22 + Le16(record + 20) != file.Size()) {
             return std::nullopt;
         }
         return DirectoryPlace{end, end};
