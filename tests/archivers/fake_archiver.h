@@ -54,6 +54,8 @@ class FakeArchiver : public ArchiverApi {
     // Runs inside FindFirst, before it answers.
     std::function<void(const std::string& path)> onFindFirst;
 
+    void* lastWindow = nullptr;
+
     int OpenHandles() const {
         std::lock_guard lock(mMutex);
         return mOpen;
@@ -85,9 +87,9 @@ class FakeArchiver : public ArchiverApi {
         const auto found = archives.find(path);
         return found != archives.end() && found->second.recognised ? 1 : 0;
     }
-    ArchiveHandle OpenArchive(void* /*window*/, const std::string& path,
-                              std::uint32_t mode) override {
+    ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
         mLog.Add(mName + ".OpenArchive " + path + " " + std::to_string(mode));
+        lastWindow = window;
         auto found = archives.find(path);
         if (found == archives.end() || !found->second.opens) {
             return nullptr;
