@@ -3,6 +3,7 @@
 // A fake archiver library for what the real ones cannot show: a chosen
 // version, a busy library, the exact order of calls.
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -54,7 +55,7 @@ class FakeArchiver : public ArchiverApi {
     // Runs inside FindFirst, before it answers.
     std::function<void(const std::string& path)> onFindFirst;
 
-    void* lastWindow = nullptr;
+    std::atomic<void*> lastWindow{nullptr};
 
     int OpenHandles() const {
         std::lock_guard lock(mMutex);

@@ -385,5 +385,74 @@ TEST(BuildDocPatternsTest, OnePatternPerWordWordsKeptAsTheyAre) {
     EXPECT_EQ(BuildDocPatterns("a\tb"), "*.a\tb");
 }
 
+// A whole run over real files, the libraries faked.
+class RunTest : public CheckTest {
+  protected:
+    SearchResult Run(int threads) {
+        SearchOptions options;
+        options.searchFolder = top.Path();
+        options.includeSubfolders = true;
+        options.searchLha = options.searchZip = true;
+        StartupValues startup;
+        startup.libraries = versions;
+        startup.viewerVersion = 100;
+        SearchEngine engine(options, startup, ArchiverSet{&lha, &zip, &cab}, DocTypeSource{}, abort,
+                            observer);
+        engine.SetCheckThreads(threads);
+        return engine.Run();
+    }
+
+    TempFolder top;
+};
+
+TEST_F(RunTest, HitsOfAWholeRunAreTheCandidatesWithDocuments) {
+    for (const char* name : {"a.lzh", "b.zip", "sub/c.lzh", "sub/d.zip", "sub/e.cab"}) {
+        top.File(name);
+    }
+    lha.archives[top.Path() + "a.lzh"] = {true, true, {"x.txt"}};
+    zip.archives[top.Path() + "b.zip"] = {true, true, {"x.bin"}};
+    lha.archives[top.Path() + "sub/c.lzh"] = {true, true, {"x.chm"}};
+    zip.archives[top.Path() + "sub/d.zip"] = {true, true, {"x.htm"}};
+
+    for (int threads : {1, 2}) {
+        const auto result = Run(threads);
+        EXPECT_TRUE(result.checked);
+        EXPECT_FALSE(result.checkAborted);
+        EXPECT_FALSE(result.walkAborted);
+        EXPECT_EQ(RelativePaths(result.archives, top.Path()),
+                  (std::vector<std::string>{"a.lzh", "sub/c.lzh", "sub/d.zip"}))
+            << threads << " threads";
+        std::vector<std::string> kinds;
+        for (const auto& archive : result.archives) {
+            kinds.push_back(archive.kind);
+        }
+        EXPECT_THAT(kinds, ElementsAre("LHA", "LHA", "ZIP"));
+    }
+}
+
+TEST_F(RunTest, AbortDuringTheCheckListsTheHitsFoundSoFar) {
+    for (const char* name : {"1.lzh", "2.lzh", "3.lzh"}) {
+        top.File(name);
+        lha.archives[top.Path() + name] = {true, true, {"x.txt"}};
+    }
+    observer.onHit = [&](std::size_t) { abort = true; };
+    const auto result = Run(1);
+    EXPECT_TRUE(result.checked);
+    EXPECT_TRUE(result.checkAborted);
+    EXPECT_FALSE(result.walkAborted);
+    EXPECT_EQ(result.archives.size(), 1u);
+    EXPECT_EQ(observer.finishes, 1);
+}
+
+TEST_F(RunTest, NoCandidatesNoCheck) {
+    top.File("readme.txt");
+    const auto result = Run(2);
+    EXPECT_FALSE(result.checked);
+    EXPECT_THAT(result.archives, IsEmpty());
+    EXPECT_EQ(observer.checkStarts, 0);
+    EXPECT_THAT(log.Calls(), IsEmpty());
+    EXPECT_EQ(observer.finishes, 1);
+}
+
 }  // namespace
 }  // namespace mervok
