@@ -1,32 +1,31 @@
 #!/usr/bin/env bash
-# Builds one libFuzzer target with clang into build-fuzz/ and runs it.
-#   tests/fuzz/run_fuzzers.sh TARGET SECONDS
-# The corpus grows in tests/fuzz/corpus-TARGET/ (not committed), seeded from
-# the target's fixtures; a failing input is saved as tests/fuzz/crash-*.
+# Runs one fuzzer for a number of seconds: run_fuzzers.sh TARGET SECONDS
+# Builds the fuzzers with clang in build-fuzz/ when needed. The corpus grows in
+# tests/fuzz/corpus-TARGET/ (not committed), seeded from the folders listed in
+# tests/fuzz/TARGET.seeds when it exists; crashes land in tests/fuzz/.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 TARGET SECONDS" >&2
-  exit 2
+target=${1:?usage: run_fuzzers.sh TARGET SECONDS}
+seconds=${2:?usage: run_fuzzers.sh TARGET SECONDS}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+top=$(cd "$here/../.." && pwd)
+build=$top/build-fuzz
+
+if [ ! -f "$build/build.ninja" ]; then
+  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DMERVOK_FUZZ=ON \
+    -DMERVOK_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-target=$1
-seconds=$2
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-cd "$top"
+cmake --build "$build" --target "$target" -j 2
 
-# Real files to start from, per target.
-case "$target" in
-pe_fuzzer) seeds=(tests/data/pe) ;;
-*) seeds=() ;;
-esac
-
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMERVOK_FUZZ=ON -DMERVOK_BUILD_GUI=OFF >/dev/null
-cmake --build build-fuzz -j 2 --target "$target"
-
-corpus=tests/fuzz/corpus-$target
+corpus=$here/corpus-$target
 mkdir -p "$corpus"
-# A single allocation above 64 MiB or an input taking 5 s counts as a failure.
-exec "build-fuzz/fuzz/$target" "$corpus" "${seeds[@]}" \
-  -max_total_time="$seconds" -timeout=5 -malloc_limit_mb=64 -max_len=16384 \
-  -print_final_stats=1 -artifact_prefix=tests/fuzz/
+if [ -f "$here/$target.seeds" ]; then
+  while read -r folder; do
+    [ -n "$folder" ] && [ "${folder#\#}" = "$folder" ] || continue
+    find "$top/$folder" -maxdepth 1 -type f -size -2M -exec cp -n {} "$corpus/" \;
+  done <"$here/$target.seeds"
+fi
+
+cd "$here"
+ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" \
+  -timeout=10 -rss_limit_mb=2048 -max_len=1100000 -print_final_stats=1
