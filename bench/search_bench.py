@@ -3,7 +3,7 @@
 
 search_bench.py [--dist build/dist] [--tree /tmp/mervok-bench-tree] [--runs 3]
 
-Prints, from one run on one tree (made by make_tree.py when missing):
+Prints, from one run on one tree (made by make_search_tree.py when missing):
   1. the walk alone, `mervok-search -r --no-check`, against `find` with the
      same case-insensitive four-extension name test (target: at most 1.5x);
   2. the whole search against find + bsdtar -tf + grep giving the same hits
@@ -47,7 +47,7 @@ def main():
 
     tool = os.path.join(args.dist, "mervok-search")
     if not os.path.isdir(args.tree):
-        subprocess.run([sys.executable, os.path.join(HERE, "make_tree.py"), args.tree], check=True)
+        subprocess.run([sys.executable, os.path.join(HERE, "make_search_tree.py"), args.tree], check=True)
     tree = args.tree.rstrip("/")
     with open(tree + ".expected") as f:
         expected = sorted(line.rstrip("\n") for line in f)
