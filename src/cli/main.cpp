@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -142,7 +143,9 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
 // Ctrl-C ends the program the usual way.
 std::atomic<bool> gAbortRequested{false};
 
-extern "C" void OnInterrupt(int) { gAbortRequested.store(true); }
+extern "C" void OnInterrupt(int) {
+    gAbortRequested.store(true);
+}
 
 void InstallInterruptHandler() {
     struct sigaction action {};
@@ -155,7 +158,7 @@ void InstallInterruptHandler() {
 
 // Shows a live count on stderr, only when stderr is a terminal.
 class ProgressReporter final : public SearchObserver {
-public:
+  public:
     explicit ProgressReporter(bool enabled) : mEnabled(enabled) {}
 
     void OnCandidate(std::string_view, std::size_t count) override {
@@ -180,7 +183,7 @@ public:
         }
     }
 
-private:
+  private:
     void Show(bool now) {
         if (!mEnabled) {
             return;
@@ -232,10 +235,19 @@ int Run(int argc, char** argv) {
     StartupValues startup;
     startup.libraries = QueryLibraryVersions(libraries.Set());
     startup.viewerVersion = GetViewerVersion(programFolder);
-    startup.viewerIniFile = PathInFolder(programFolder, kViewerIniName);
+    startup.viewerIniFile = ViewerIniPath(programFolder);
 
     SearchOptions options;
-    options.searchFolder = SearchFolderFromText(line.folder);
+    // Rows carry full paths, also when the folder was given relative to here.
+    std::string folder = SearchFolderFromText(line.folder);
+    if (folder.front() != kSeparator) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(folder, error);
+        if (!error) {
+            folder = WithTrailingSeparator(absolute.lexically_normal().string());
+        }
+    }
+    options.searchFolder = folder;
     options.includeSubfolders = line.includeSubfolders;
     options.searchLha = line.lha;
     options.searchZip = line.zip;
@@ -255,7 +267,7 @@ int Run(int argc, char** argv) {
         docTypes.fixed = *line.docTypes;
     } else {
         const std::string iniFile = startup.viewerIniFile;
-        docTypes.read = [iniFile] { return ReadViewerDocType(iniFile); };
+        docTypes.read = [iniFile] { return ReadViewerDocTypes(SettingsStore(iniFile)); };
     }
 
     InstallInterruptHandler();
@@ -279,4 +291,6 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace mervok
 
-int main(int argc, char** argv) { return mervok::Run(argc, argv); }
+int main(int argc, char** argv) {
+    return mervok::Run(argc, argv);
+}
