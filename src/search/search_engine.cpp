@@ -390,13 +390,14 @@ void SearchEngine::CheckParallel(int threads) {
     std::condition_variable changed;
     std::size_t next = 0;
     int running = threads;
+    bool stop = false;  // the observer failed: take nothing more
 
     auto work = [&] {
         while (true) {
             std::size_t index;
             {
                 std::lock_guard lock(mutex);
-                if (next >= total || AbortRequested()) {
+                if (next >= total || stop || AbortRequested()) {
                     --running;
                     changed.notify_all();
                     return;
@@ -424,25 +425,37 @@ void SearchEngine::CheckParallel(int threads) {
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back(work);
     }
-    std::size_t taken = 0;
-    for (; taken < total; ++taken) {
-        std::string kind;
+    auto joinWorkers = [&] {
         {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] {
-                return states[taken] == State::Done ||
-                       (states[taken] == State::Waiting && running == 0);
-            });
-            if (states[taken] != State::Done) {
-                break;  // never taken: the abort came first
-            }
-            kind = std::move(kinds[taken]);
+            std::lock_guard lock(mutex);
+            stop = true;
         }
-        TakeResult(taken, std::move(kind));
+        for (auto& worker : workers) {
+            worker.join();
+        }
+    };
+    std::size_t taken = 0;
+    try {
+        for (; taken < total; ++taken) {
+            std::string kind;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return states[taken] == State::Done ||
+                           (states[taken] == State::Waiting && running == 0);
+                });
+                if (states[taken] != State::Done) {
+                    break;  // never taken: the abort came first
+                }
+                kind = std::move(kinds[taken]);
+            }
+            TakeResult(taken, std::move(kind));
+        }
+    } catch (...) {
+        joinWorkers();
+        throw;
     }
-    for (auto& worker : workers) {
-        worker.join();
-    }
+    joinWorkers();
     mCheckAborted = taken < total;
 }
 
