@@ -16,7 +16,7 @@ namespace mervok {
 // A write that fails (read-only file or folder, full disk) leaves the old file
 // and reports false; callers may ignore it.
 class SettingsStore {
-public:
+  public:
     explicit SettingsStore(std::string path);
 
     const std::string& Path() const { return mPath; }
@@ -44,7 +44,7 @@ public:
     // ("a=1\0b=2\0\0"); std::nullopt deletes the section.
     bool WriteSection(std::string_view section, std::optional<std::string_view> entries);
 
-private:
+  private:
     std::string mPath;
 };
 
