@@ -210,5 +210,26 @@ TEST_F(RealLibrariesTest, TheViewersDocumentTypesDecideWhatCounts) {
                 ::testing::UnorderedElementsAre("lh5.lzh", "manual_doc.lzh"));
 }
 
+TEST_F(RealLibrariesTest, NamesThatAreNotUtf8ReachTheHitByteForByte) {
+    TempFolder top;
+    // Shift-JIS folder and file names.
+    const std::string folder = top.Folder("\x8f\x91\x8c\xc9");
+    const std::string name = "\x83\x65\x83\x58\x83\x67.lzh";
+    std::filesystem::copy_file(kFixtures / "lha/sjis_level2.lzh", folder + name);
+    SearchOptions options;
+    options.searchFolder = top.Path();
+    options.includeSubfolders = true;
+    options.searchLha = true;
+    StartupValues startup;
+    startup.libraries = QueryLibraryVersions(libraries.Set());
+    std::atomic<bool> abort{false};
+    RecordingObserver observer;
+    const auto found = SearchEngine(options, startup, libraries.Set(), {}, abort, observer).Run();
+    ASSERT_EQ(found.archives.size(), 1u);
+    EXPECT_EQ(found.archives[0].folder, folder);
+    EXPECT_EQ(found.archives[0].fileName, name);
+    EXPECT_EQ(found.archives[0].kind, "LHA");
+}
+
 }  // namespace
 }  // namespace mervok
