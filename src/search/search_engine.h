@@ -16,9 +16,6 @@
 
 namespace mervok {
 
-// The viewer's document types when its settings file or the key is missing.
-inline constexpr std::string_view kDefaultDocTypes = "HLP DOC HTM HTML CHM";
-
 // Where a document check takes the viewer's document types from. The engine
 // never reads the viewer's settings file itself.
 struct DocTypeSource {

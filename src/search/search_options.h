@@ -6,6 +6,9 @@
 
 namespace mervok {
 
+// The viewer's document types when its settings file or the key is missing.
+inline constexpr std::string_view kDefaultDocTypes = "HLP DOC HTM HTML CHM";
+
 // The user's choices for one search run, read from the window's controls (or
 // the command line) when the run starts.
 struct SearchOptions {
