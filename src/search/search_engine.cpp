@@ -6,23 +6,12 @@
 #include <thread>
 
 #include "app/program_folder.h"
+#include "app/text_util.h"
 #include "archivers/archive_lookup.h"
 
 namespace mervok {
 
 namespace {
-
-// Cuts a text at its first NUL and removes blanks at both ends, as every
-// text read from a settings file is treated.
-std::string TrimAtNull(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
 
 char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -54,15 +43,13 @@ bool InRecycleBin(const std::string& folder, std::string_view name) {
 }  // namespace
 
 std::string BuildDocPatterns(std::string_view types) {
-    const auto first = types.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+    const std::string trimmed = TrimBlanks(types);
+    if (trimmed.empty()) {
         return {};
     }
-    const auto last = types.find_last_not_of(' ');
-    types = types.substr(first, last - first + 1);
     std::string result;
     std::string word;
-    for (const char c : types) {
+    for (const char c : trimmed) {
         if (c != ' ') {
             word += c;
         } else if (!word.empty()) {
