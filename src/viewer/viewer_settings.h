@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/settings_store.h"
+#include "search/search_options.h"
 
 namespace mervok {
 
@@ -15,7 +16,6 @@ inline constexpr std::string_view kViewerOptionSection = "Option";
 inline constexpr std::string_view kPrevInstanceKey = "PrevInstance";
 inline constexpr std::string_view kDocTypeKey = "DocType";
 inline constexpr std::string_view kDroppedArcFileKey = "DroppedArcFile";
-inline constexpr std::string_view kDefaultDocTypes = "HLP DOC HTM HTML CHM";
 
 // Full path of the viewer's settings file in the program folder.
 std::string ViewerIniPath(std::string_view programFolder);

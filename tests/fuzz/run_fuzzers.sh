@@ -1,42 +1,43 @@
 #!/usr/bin/env bash
-# Builds one fuzzer with clang, libFuzzer, AddressSanitizer and UBSan in
-# build-fuzz/ and runs it for the given number of seconds.
-#   tests/fuzz/run_fuzzers.sh ini_fuzzer 600
-# The corpus grows in tests/fuzz/corpus-TARGET/ (not committed), seeded from
-# tests/fuzz/seeds/TARGET/ when that exists; a crash is saved as
-# tests/fuzz/crash-* and makes the script fail.
+# Runs one fuzzer for a number of seconds: run_fuzzers.sh TARGET SECONDS
+# Builds the fuzzers with clang in build-fuzz/ when needed. The corpus grows in
+# tests/fuzz/corpus-TARGET/ (not committed), seeded from the folders listed in
+# tests/fuzz/TARGET.seeds when it exists, with the dictionary TARGET.dict
+# when there is one; crashes land in tests/fuzz/.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 TARGET SECONDS" >&2
-  exit 2
-fi
-target=$1
-seconds=$2
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-here=$top/tests/fuzz
+target=${1:?usage: run_fuzzers.sh TARGET SECONDS}
+seconds=${2:?usage: run_fuzzers.sh TARGET SECONDS}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+top=$(cd "$here/../.." && pwd)
 build=$top/build-fuzz
 
-if ! command -v clang++ >/dev/null; then
-  echo "clang is needed: apt-get install clang" >&2
-  exit 1
+if [ ! -f "$build/build.ninja" ]; then
+  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DMERVOK_FUZZ=ON \
+    -DMERVOK_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMERVOK_FUZZ=ON -DMERVOK_SANITIZE=ON \
-  -DMERVOK_BUILD_GUI=OFF >/dev/null
-cmake --build "$build" -j 2 --target "$target"
+cmake --build "$build" --target "$target" -j 2
 
 corpus=$here/corpus-$target
 mkdir -p "$corpus"
-args=("-max_total_time=$seconds" "-artifact_prefix=$here/crash-$target-" -print_final_stats=1)
-[ -f "$here/$target.dict" ] && args+=("-dict=$here/$target.dict")
-dirs=("$corpus")
-[ -d "$here/seeds/$target" ] && dirs+=("$here/seeds/$target")
+if [ -f "$here/$target.seeds" ]; then
+  while read -r folder; do
+    [ -n "$folder" ] && [ "${folder#\#}" = "$folder" ] || continue
+    find "$top/$folder" -maxdepth 1 -type f -size -2M -exec cp -n {} "$corpus/" \;
+  done <"$here/$target.seeds"
+fi
 
-# Scratch files of the fuzzers go to a folder that is removed afterwards.
-scratch=$(mktemp -d "$([ -d /dev/shm ] && [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/mervok-fuzz.XXXXXX")
+args=()
+[ -f "$here/$target.dict" ] && args+=("-dict=$here/$target.dict")
+
+# Scratch files that a fuzzer writes go to a folder removed afterwards (tmpfs
+# when there is one: the settings store flushes every write to disk).
+scratch_base=${TMPDIR:-/tmp}
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_base=/dev/shm
+scratch=$(mktemp -d "$scratch_base/mervok-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  "$build/fuzz/$target" "${args[@]}" "${dirs[@]}"
+cd "$here"
+TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" \
+  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=1100000 \
+  -print_final_stats=1 ${args[@]+"${args[@]}"}

@@ -1,0 +1,36 @@
+#include "search/search_run.h"
+
+#include <sys/stat.h>
+
+namespace mervok {
+
+std::int16_t FolderExists(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0) {
+        return 0;
+    }
+    return S_ISDIR(info.st_mode) ? 1 : 2;
+}
+
+std::string_view ValidateSearchFolder(std::string_view folderText) {
+    const auto first = folderText.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return kMsgNoSearchFolder;
+    }
+    const auto last = folderText.find_last_not_of(' ');
+    if (FolderExists(std::string(folderText.substr(first, last - first + 1))) != 1) {
+        return kMsgSearchFolderNotFound;
+    }
+    return {};
+}
+
+std::string ElapsedText(std::chrono::steady_clock::duration elapsed) {
+    const auto seconds = std::chrono::round<std::chrono::seconds>(elapsed).count();
+    return std::to_string(seconds) + " sec";
+}
+
+std::string ElapsedTimer::Text() const {
+    return ElapsedText(Elapsed());
+}
+
+}  // namespace mervok
