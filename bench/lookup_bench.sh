@@ -62,11 +62,11 @@ bsdtar_ms() { # archive: mean processor time (user + system) of bsdtar -tf, ms
   local TIMEFORMAT='%U %S'
   local spent
   spent=$({ time (for ((i = 0; i < bsdtar_runs; i++)); do bsdtar -tf "$1" >/dev/null; done); } 2>&1)
-  echo "scale=3; (${spent% *} + ${spent#* }) * 1000 / $bsdtar_runs" | bc
+  awk -v u="${spent% *}" -v s="${spent#* }" -v n="$bsdtar_runs" 'BEGIN { printf "%.3f", (u + s) * 1000 / n }' 
 }
 
-ms() { echo "scale=4; $1 / 1000" | bc; }
-ratio() { echo "scale=1; $1 / $2" | bc; }
+ms() { awk -v v="$1" 'BEGIN { printf "%.4f", v / 1000 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 echo "Warm look-up of the only document (the last entry); processor time per run,"
 echo "wall time in brackets (this machine may be busy)."
@@ -81,6 +81,6 @@ for spec in "libunzip32.so UnZip big.zip" "libunlha32.so Unlha big.lzh" "libcab3
   tar_ms=$(bsdtar_ms "$archive")
   printf '%-26s %8.3f (%8.3f) %10.3f (%8.3f) %7.1fx %14.3f %7.1fx\n' "$3 ($entries entries)" \
     "$(ms "$cpu")" "$(ms "$wall")" "$(ms "$list_cpu")" "$(ms "$list_wall")" "$(ratio "$list_cpu" "$cpu")" \
-    "$tar_ms" "$(ratio "$tar_ms * 1000" "$cpu")"
+    "$tar_ms" "$(ratio "$(awk -v t="$tar_ms" 'BEGIN { print t * 1000 }')" "$cpu")"
 done
 echo "ratio: how many times longer the reference takes than our look-up"
