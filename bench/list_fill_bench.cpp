@@ -25,13 +25,14 @@ using mervok::FoundArchive;
 constexpr int kRows = 100000;
 
 // Hits as a walk finds them: folder by folder, a hundred files in each, with
-// Japanese and Latin names, four kinds, sizes up to 4 GiB and mixed times.
+// Japanese and Latin names (one in eight in Shift-JIS, as on old media), four
+// kinds, sizes up to 4 GiB and mixed times.
 std::vector<FoundArchive> MakeHits() {
     std::mt19937_64 random(20240601);
     static const char* const kKinds[] = {"LHA", "ZIP", "CAB", "LHA-SFX"};
     static const char* const kExtensions[] = {".lzh", ".zip", ".cab", ".exe"};
     static const char* const kWords[] = {"議事録", "report",   "設計書", "manual",
-                                         "readme", "テキスト", "data",   "資料"};
+                                         "readme", "テキスト", "data",   "\x8e\x91\x97\xbf"};
     std::vector<FoundArchive> hits;
     hits.reserve(kRows);
     char buffer[64];
@@ -83,38 +84,48 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The machine is shared: every figure is the best of a few runs.
+    constexpr int kRuns = 3;
     QElapsedTimer timer;
-    timer.start();
-    std::vector<FoundArchive> reference = MakeHits();
-    std::sort(reference.begin(), reference.end(),
-              [](const FoundArchive& a, const FoundArchive& b) { return a.fileName < b.fileName; });
-    const double referenceMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    double referenceMs = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+        timer.start();
+        std::vector<FoundArchive> reference = MakeHits();
+        std::sort(
+            reference.begin(), reference.end(),
+            [](const FoundArchive& a, const FoundArchive& b) { return a.fileName < b.fileName; });
+        referenceMs = std::min(referenceMs, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
     std::printf("reference: build %d records + std::sort by name: %.1f ms\n", kRows, referenceMs);
 
     static const char* const kViews[] = {"large icons", "small icons", "list",
                                          "details, auto width"};
     for (int viewIndex = 0; viewIndex < 4; ++viewIndex) {
-        std::vector<FoundArchive> hits = MakeHits();
-        mervok::ResultList list;
-        list.resize(1000, 700);
-        list.SetUpColumns();
-        list.SetView(viewIndex);
-        list.show();
-        app.processEvents();
+        double fillMs = 1e300;
+        double totalMs = 1e300;
+        for (int run = 0; run < kRuns; ++run) {
+            std::vector<FoundArchive> hits = MakeHits();
+            mervok::ResultList list;
+            list.resize(1000, 700);
+            list.SetUpColumns();
+            list.SetView(viewIndex);
+            list.show();
+            app.processEvents();
 
-        mervok::RowStyle style;
-        style.colourByKind = true;
-        style.noSfxIcons = true;
-        style.autoColumnWidth = true;
-        style.colours = {0x0000C0, 0x008000, 0xC00000, 0x800080, 0x808000, 0x008080};
+            mervok::RowStyle style;
+            style.colourByKind = true;
+            style.noSfxIcons = true;
+            style.autoColumnWidth = true;
+            style.colours = {0x0000C0, 0x008000, 0xC00000, 0x800080, 0x808000, 0x008080};
 
-        timer.restart();
-        list.Clear();
-        list.Fill(std::move(hits), style);
-        const double fillMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        ShowAndSettle(list, app);
-        const double totalMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        std::printf("%-20s fill+sort %.1f ms, shown and laid out %.1f ms, ratio %.2f\n",
+            timer.restart();
+            list.Clear();
+            list.Fill(std::move(hits), style);
+            fillMs = std::min(fillMs, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+            ShowAndSettle(list, app);
+            totalMs = std::min(totalMs, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        }
+        std::printf("%-20s fill+sort %6.1f ms, shown and laid out %6.1f ms, ratio %.2f\n",
                     kViews[viewIndex], fillMs, totalMs, totalMs / referenceMs);
     }
     return 0;
