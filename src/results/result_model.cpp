@@ -277,10 +277,9 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::TextAlignmentRole:
-            if (index.column() == kSizeColumn) {
-                return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-            }
-            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+            return static_cast<int>(
+                (index.column() == kSizeColumn ? Qt::AlignRight : Qt::AlignLeft) |
+                Qt::AlignVCenter);
         default:
             return {};
     }

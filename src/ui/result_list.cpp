@@ -3,7 +3,6 @@
 #include "ui/twips.h"
 
 #include <QAbstractItemDelegate>
-#include <QApplication>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -13,6 +12,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 #include <algorithm>
@@ -32,6 +32,23 @@ class ResultDetailsView : public QTreeView {
         initViewItemOption(&option);
         return itemDelegateForIndex(index)->sizeHint(option, index).width();
     }
+};
+
+// The icon views' delegate: every item has the size of its grid cell less a
+// small gap, so the view never measures a hundred thousand names to lay them
+// out, and long names are wrapped (large icons) or elided inside the cell.
+class ResultItemDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void SetItemSize(QSize size) { mItemSize = size; }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return mItemSize.isValid() ? mItemSize : QStyledItemDelegate::sizeHint(option, index);
+    }
+
+  private:
+    QSize mItemSize;
 };
 
 namespace {
@@ -83,6 +100,8 @@ ResultList::ResultList(QWidget* parent) : QStackedWidget(parent) {
     mIconView->setUniformItemSizes(true);
     mIconView->setLayoutMode(QListView::Batched);
     mIconView->setBatchSize(2000);
+    mIconDelegate = new ResultItemDelegate(mIconView);
+    mIconView->setItemDelegate(mIconDelegate);
 
     mDetailsView = new ResultDetailsView(this);
     mDetailsView->setObjectName(QStringLiteral("lsvArchiveDetails"));
@@ -224,40 +243,44 @@ void ResultList::ApplyView() {
     const int large = LargeIconSize();
     const int small = SmallIconSize();
     const int average = metrics.averageCharWidth();
+    QSize grid;
+    QSize item;
     switch (mView) {
         case kLargeIcons:
-            // Icon above its name, wrapped in a fixed grid, arranged from the
-            // top left and re-arranged when the list is resized.
+            // Icon above up to two lines of its name, in a fixed grid,
+            // arranged from the top left and again when the list is resized.
+            grid =
+                QSize(std::max(large + 16, average * 14), large + 2 * metrics.lineSpacing() + 12);
+            item = grid - QSize(6, 4);
             mIconView->setViewMode(QListView::IconMode);
-            mIconView->setMovement(QListView::Static);
             mIconView->setFlow(QListView::LeftToRight);
-            mIconView->setWrapping(true);
             mIconView->setWordWrap(true);
             mIconView->setIconSize(QSize(large, large));
-            mIconView->setGridSize(
-                QSize(std::max(large + 16, average * 13), large + 2 * metrics.lineSpacing() + 10));
             break;
         case kSmallIcons:
-        case kList: {
+        case kList:
             // Small icon and name side by side, in columns as wide as the
             // widest name (within reason); small icons fill rows, the list
             // fills columns.
-            const int width =
-                std::clamp(mNameWidth + small + 16, average * 12, std::max(average * 48, 96));
+            grid = QSize(std::clamp(mNameWidth + small + 20, average * 16, average * 48),
+                         std::max(small, metrics.height()) + 4);
+            item = grid - QSize(8, 0);
             mIconView->setViewMode(QListView::ListMode);
-            mIconView->setMovement(QListView::Static);
             mIconView->setFlow(mView == kSmallIcons ? QListView::LeftToRight
                                                     : QListView::TopToBottom);
-            mIconView->setWrapping(true);
             mIconView->setWordWrap(false);
             mIconView->setIconSize(QSize(small, small));
-            mIconView->setGridSize(QSize(width, std::max(small, metrics.height()) + 4));
             break;
-        }
         default:
             break;
     }
-    mIconView->setResizeMode(QListView::Adjust);
+    if (grid.isValid()) {
+        mIconDelegate->SetItemSize(item);
+        mIconView->setMovement(QListView::Static);
+        mIconView->setWrapping(true);
+        mIconView->setResizeMode(QListView::Adjust);
+        mIconView->setGridSize(grid);
+    }
     mDetailsView->setIconSize(QSize(small, small));
     QWidget* shown = mView == kDetails ? static_cast<QWidget*>(mDetailsView) : mIconView;
     setCurrentWidget(shown);

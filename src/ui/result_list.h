@@ -19,6 +19,7 @@ class QTreeView;
 namespace mervok {
 
 class ResultDetailsView;
+class ResultItemDelegate;
 
 // The result list `lsvArchive`: the hits of the last search in one of four
 // views. One model (ResultModel) behind one sort proxy feeds a QListView for
@@ -133,6 +134,7 @@ class ResultList : public QStackedWidget {
     ResultModel* mModel = nullptr;
     ResultSortProxy* mProxy = nullptr;
     QListView* mIconView = nullptr;
+    ResultItemDelegate* mIconDelegate = nullptr;
     ResultDetailsView* mDetailsView = nullptr;
     QLabel* mSfx16 = nullptr;
     QLabel* mSfx32 = nullptr;

@@ -108,7 +108,7 @@ TEST(ResultModelTest, ColumnTextsTitlesAndAlignment) {
     EXPECT_EQ(model.Text(1, ResultModel::kModifiedColumn), "1999/12/31 23:59:59");
 
     const auto alignment = [&](int column) {
-        return model.data(model.index(0, column), Qt::TextAlignmentRole).value<Qt::Alignment>();
+        return Qt::Alignment(model.data(model.index(0, column), Qt::TextAlignmentRole).toInt());
     };
     EXPECT_TRUE(alignment(ResultModel::kSizeColumn) & Qt::AlignRight);
     EXPECT_TRUE(alignment(ResultModel::kFileColumn) & Qt::AlignLeft);

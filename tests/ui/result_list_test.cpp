@@ -240,6 +240,24 @@ TEST_F(ResultListTest, ViewModesShareOneListViewAndOneSelection) {
     EXPECT_EQ(mList->currentWidget(), mIcons);
 }
 
+TEST_F(ResultListTest, SmallIconAndListColumnsFitTheLongestName) {
+    // (Names beyond some 48 average characters are elided.)
+    const std::string longName = "a-long-archive-name-from-2024.zip";
+    std::vector<FoundArchive> hits = SampleHits();
+    hits.push_back(Hit("/arc/", longName, 1, "ZIP", "2024/01/01 00:00:00"));
+    mList->Fill(std::move(hits), RowStyle{});
+    const int needed = mIcons->fontMetrics().horizontalAdvance(QString::fromStdString(longName)) +
+                       mList->SmallIconSize();
+    for (int view : {ResultList::kSmallIcons, ResultList::kList}) {
+        mList->SetView(view);
+        QApplication::processEvents();
+        const QRect longest = mIcons->visualRect(mIcons->model()->index(0, 0));
+        const QRect shortest = mIcons->visualRect(mIcons->model()->index(1, 0));
+        EXPECT_GE(longest.width(), needed);
+        EXPECT_EQ(shortest.size(), longest.size());  // one grid for all
+    }
+}
+
 TEST_F(ResultListTest, ColumnsStartAsFractionsOfTheListWidth) {
     mWindow->resize(900, 500);
     QApplication::processEvents();
