@@ -1,10 +1,13 @@
 #include "results/result_model.h"
 
+#include "results/row_text.h"
+
 #include <QByteArrayView>
 #include <QColor>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -12,54 +15,6 @@
 namespace mervok {
 
 namespace {
-
-// Stand-ins for the core's row texts until they are shared.
-std::string FolderText(const std::string& folder) {
-    const bool endsWithSeparator =
-        !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    if (!endsWithSeparator || folder.size() == 1) {
-        return folder;
-    }
-    if (folder.size() >= 2 && folder[folder.size() - 2] == ':') {
-        return folder;  // a drive root keeps its separator
-    }
-    return folder.substr(0, folder.size() - 1);
-}
-
-std::string SizeText(std::int64_t size) {
-    const bool negative = size < 0;
-    std::uint64_t magnitude =
-        negative ? ~static_cast<std::uint64_t>(size) + 1 : static_cast<std::uint64_t>(size);
-    std::string digits;
-    int count = 0;
-    do {
-        if (count > 0 && count % 3 == 0) {
-            digits.insert(digits.begin(), ',');
-        }
-        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
-        magnitude /= 10;
-        ++count;
-    } while (magnitude != 0);
-    if (negative) {
-        digits.insert(digits.begin(), '-');
-    }
-    if (digits.size() < 11) {
-        digits.insert(digits.begin(), 11 - digits.size(), ' ');
-    }
-    return digits;
-}
-
-// Text colour of a kind label; black for the "?" labels and anything else.
-std::uint32_t ColourForKind(const std::string& kind, const std::array<std::uint32_t, 6>& colours) {
-    static const std::array<std::string, 6> kKinds = {"LHA",     "ZIP",     "CAB",
-                                                      "LHA-SFX", "ZIP-SFX", "CAB-SFX"};
-    for (std::size_t i = 0; i < kKinds.size(); ++i) {
-        if (kind == kKinds[i]) {
-            return colours[i];
-        }
-    }
-    return 0;
-}
 
 // A sort key kept small and together: the first characters packed into one
 // number decide most comparisons without touching the text itself.
@@ -169,7 +124,7 @@ void ResultModel::SetRows(std::vector<FoundArchive> hits, const RowStyle& style)
         }
         row.nameKey = row.name.toCaseFolded();
         if (style.colourByKind) {
-            row.colour = ColourForKind(hit.kind, style.colours);
+            row.colour = RowColor(hit.kind, style.colours);
         }
         row.icon = mIcons.Assign(hit.folder, hit.fileName, style.noSfxIcons);
         row.hit = std::move(hit);

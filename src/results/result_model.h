@@ -1,13 +1,13 @@
 #pragma once
 
 #include "results/icon_cache.h"
+#include "results/row_text.h"
 #include "search/found_archive.h"
 
 #include <QAbstractProxyModel>
 #include <QAbstractTableModel>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -20,9 +20,8 @@ struct RowStyle {
     bool colourByKind = false;     // chkListColor
     bool noSfxIcons = false;       // chkSFXIcon: executables share the fixed "SFX" icons
     bool autoColumnWidth = false;  // chkAutoColumn
-    // Text colours for "LHA", "ZIP", "CAB", "LHA-SFX", "ZIP-SFX", "CAB-SFX",
-    // in that order: red + green * 256 + blue * 65536.
-    std::array<std::uint32_t, 6> colours{};
+    // Text colours of the six kinds in colour mode, red in the low byte.
+    KindColors colours;
 };
 
 // Readable text for a name given as bytes: UTF-8 when the bytes are valid
