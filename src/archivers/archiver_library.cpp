@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 
 #include "app/program_folder.h"
-#include "archivers/individual_info.h"
+#include "archivers/plugins/archiver.h"
 
 namespace mervok {
 
@@ -17,7 +17,7 @@ struct ArchiverLibrary::Entries {
     int (*setCursorMode)(int) = nullptr;
     int (*checkArchive)(const char*, int) = nullptr;
     void* (*openArchive)(void*, const char*, std::uint32_t) = nullptr;
-    int (*findFirst)(void*, const char*, IndividualInfo*) = nullptr;
+    int (*findFirst)(void*, const char*, INDIVIDUALINFO*) = nullptr;
     int (*closeArchive)(void*) = nullptr;
 };
 
@@ -105,7 +105,8 @@ int ArchiverLibrary::FindFirst(ArchiveHandle archive, const std::string& wildcar
     if (!entries.findFirst) {
         return -1;
     }
-    IndividualInfo info{};
+    // Filled by the library and never read: only whether an entry matched counts.
+    INDIVIDUALINFO info{};
     return entries.findFirst(archive, wildcards.c_str(), &info);
 }
 

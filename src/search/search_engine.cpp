@@ -6,23 +6,12 @@
 #include <thread>
 
 #include "app/program_folder.h"
+#include "app/text_util.h"
 #include "archivers/archive_lookup.h"
 
 namespace mervok {
 
 namespace {
-
-// Cuts a text at its first NUL and removes blanks at both ends, as every
-// text read from a settings file is treated.
-std::string TrimAtNull(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
 
 char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -54,15 +43,13 @@ bool InRecycleBin(const std::string& folder, std::string_view name) {
 }  // namespace
 
 std::string BuildDocPatterns(std::string_view types) {
-    const auto first = types.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+    const std::string trimmed = TrimBlanks(types);
+    if (trimmed.empty()) {
         return {};
     }
-    const auto last = types.find_last_not_of(' ');
-    types = types.substr(first, last - first + 1);
     std::string result;
     std::string word;
-    for (const char c : types) {
+    for (const char c : trimmed) {
         if (c != ' ') {
             word += c;
         } else if (!word.empty()) {
@@ -390,13 +377,14 @@ void SearchEngine::CheckParallel(int threads) {
     std::condition_variable changed;
     std::size_t next = 0;
     int running = threads;
+    bool stop = false;  // the observer failed: take nothing more
 
     auto work = [&] {
         while (true) {
             std::size_t index;
             {
                 std::lock_guard lock(mutex);
-                if (next >= total || AbortRequested()) {
+                if (next >= total || stop || AbortRequested()) {
                     --running;
                     changed.notify_all();
                     return;
@@ -424,25 +412,37 @@ void SearchEngine::CheckParallel(int threads) {
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back(work);
     }
-    std::size_t taken = 0;
-    for (; taken < total; ++taken) {
-        std::string kind;
+    auto joinWorkers = [&] {
         {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] {
-                return states[taken] == State::Done ||
-                       (states[taken] == State::Waiting && running == 0);
-            });
-            if (states[taken] != State::Done) {
-                break;  // never taken: the abort came first
-            }
-            kind = std::move(kinds[taken]);
+            std::lock_guard lock(mutex);
+            stop = true;
         }
-        TakeResult(taken, std::move(kind));
+        for (auto& worker : workers) {
+            worker.join();
+        }
+    };
+    std::size_t taken = 0;
+    try {
+        for (; taken < total; ++taken) {
+            std::string kind;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return states[taken] == State::Done ||
+                           (states[taken] == State::Waiting && running == 0);
+                });
+                if (states[taken] != State::Done) {
+                    break;  // never taken: the abort came first
+                }
+                kind = std::move(kinds[taken]);
+            }
+            TakeResult(taken, std::move(kind));
+        }
+    } catch (...) {
+        joinWorkers();
+        throw;
     }
-    for (auto& worker : workers) {
-        worker.join();
-    }
+    joinWorkers();
     mCheckAborted = taken < total;
 }
 

@@ -1,6 +1,7 @@
 #include "search/search_options.h"
 
 #include "app/program_folder.h"
+#include "app/text_util.h"
 
 namespace mervok {
 
@@ -42,12 +43,8 @@ std::string FilePattern(const SearchOptions& options, const LibraryVersions& ver
 }
 
 std::string SearchFolderFromText(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return WithTrailingSeparator(std::string(text.substr(first, last - first + 1)));
+    std::string folder = TrimBlanks(text);
+    return folder.empty() ? folder : WithTrailingSeparator(std::move(folder));
 }
 
 }  // namespace mervok

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "app/text_util.h"
+
 namespace mervok {
 
 std::int16_t FolderExists(const std::string& path) {
@@ -13,12 +15,11 @@ std::int16_t FolderExists(const std::string& path) {
 }
 
 std::string_view ValidateSearchFolder(std::string_view folderText) {
-    const auto first = folderText.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+    const std::string folder = TrimBlanks(folderText);
+    if (folder.empty()) {
         return kMsgNoSearchFolder;
     }
-    const auto last = folderText.find_last_not_of(' ');
-    if (FolderExists(std::string(folderText.substr(first, last - first + 1))) != 1) {
+    if (FolderExists(folder) != 1) {
         return kMsgSearchFolderNotFound;
     }
     return {};

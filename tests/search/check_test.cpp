@@ -405,31 +405,6 @@ class RunTest : public CheckTest {
     TempFolder top;
 };
 
-TEST_F(RunTest, HitsOfAWholeRunAreTheCandidatesWithDocuments) {
-    for (const char* name : {"a.lzh", "b.zip", "sub/c.lzh", "sub/d.zip", "sub/e.cab"}) {
-        top.File(name);
-    }
-    lha.archives[top.Path() + "a.lzh"] = {true, true, {"x.txt"}};
-    zip.archives[top.Path() + "b.zip"] = {true, true, {"x.bin"}};
-    lha.archives[top.Path() + "sub/c.lzh"] = {true, true, {"x.chm"}};
-    zip.archives[top.Path() + "sub/d.zip"] = {true, true, {"x.htm"}};
-
-    for (int threads : {1, 2}) {
-        const auto result = Run(threads);
-        EXPECT_TRUE(result.checked);
-        EXPECT_FALSE(result.checkAborted);
-        EXPECT_FALSE(result.walkAborted);
-        EXPECT_EQ(RelativePaths(result.archives, top.Path()),
-                  (std::vector<std::string>{"a.lzh", "sub/c.lzh", "sub/d.zip"}))
-            << threads << " threads";
-        std::vector<std::string> kinds;
-        for (const auto& archive : result.archives) {
-            kinds.push_back(archive.kind);
-        }
-        EXPECT_THAT(kinds, ElementsAre("LHA", "LHA", "ZIP"));
-    }
-}
-
 TEST_F(RunTest, AbortDuringTheCheckListsTheHitsFoundSoFar) {
     for (const char* name : {"1.lzh", "2.lzh", "3.lzh"}) {
         top.File(name);
