@@ -1,5 +1,7 @@
 #include "ui/form_layout.h"
 
+#include "ui/twips.h"
+
 namespace mervok {
 
 void LayOutForm(FormLayout& layout, int clientWidth, int clientHeight, int statusBarHeight) {
@@ -31,6 +33,32 @@ TwipRect ProgressBarOverPanel(const TwipRect& progressBar, int panelLeft, int pa
     placed.left = panelLeft;
     placed.width = panelWidth;
     return placed;
+}
+
+TwipRect WindowBoundsFromSettings(TwipRect stored, const TwipRect& current, int screenWidth,
+                                  int screenHeight) {
+    TwipRect bounds = stored;
+    if (bounds.left < 0) {
+        bounds.left = 0;
+    }
+    if (bounds.top < 0) {
+        bounds.top = 0;
+    }
+    if (bounds.width <= 0) {
+        bounds.width = current.width;
+    }
+    if (bounds.left + bounds.width > screenWidth) {
+        bounds.left = screenWidth - bounds.width;
+    }
+    if (bounds.height <= 0) {
+        bounds.height = current.height;
+    }
+    if (bounds.top + bounds.height > screenHeight) {
+        bounds.top = screenHeight - bounds.height;
+        const int readBack = PixelsToTwips(TwipsToPixels(bounds.top));
+        bounds.top = RoundHalfEven(0.9 * readBack);
+    }
+    return bounds;
 }
 
 }  // namespace mervok

@@ -42,4 +42,14 @@ void LayOutForm(FormLayout& layout, int clientWidth, int clientHeight, int statu
 TwipRect ProgressBarOverPanel(const TwipRect& progressBar, int panelLeft, int panelWidth,
                               int clientHeight);
 
+// The window's normal-state bounds (twips) from the stored values, each
+// already the current value when its key is missing: negative edges become
+// 0, a width or height of 0 or less keeps the current one, and a window that
+// would reach past the right edge of a screen screenWidth wide is moved left
+// to end there; one that would reach past the bottom is moved up to end
+// there and then to nine tenths of that top. The top is taken in whole
+// pixels before that, as the window reports it.
+TwipRect WindowBoundsFromSettings(TwipRect stored, const TwipRect& current, int screenWidth,
+                                  int screenHeight);
+
 }  // namespace mervok

@@ -1,6 +1,8 @@
 #include "ui/frm_mervok.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
@@ -9,13 +11,21 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTreeView>
 
 #include <utility>
 
+#include "app/program_folder.h"
+#include "archivers/archiver_library.h"
+#include "ui/centered_msg_box.h"
+#include "ui/result_list.h"
+#include "ui/search_worker.h"
 #include "ui/twips.h"
 
 // The window's pictures live in the window library; a static library's
@@ -32,6 +42,8 @@ namespace {
 constexpr int kDesignClientWidth = 8145;
 constexpr int kDesignClientHeight = 6315;
 constexpr int kStatusBarHeight = 240;
+// About 30 progress updates a second while a search runs.
+constexpr int kProgressInterval = 33;
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -111,8 +123,16 @@ void WriteTwips(QWidget* widget, const TwipRect& rect) {
 
 }  // namespace
 
-frmMERVOK::frmMERVOK(std::string programFolder, QWidget* parent)
-    : QWidget(parent), mProgramFolder(std::move(programFolder)) {
+frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libraries,
+                     QWidget* parent)
+    : QWidget(parent), mProgramFolder(WithTrailingSeparator(std::move(programFolder))) {
+    if (libraries) {
+        mLibraries = *libraries;
+    } else {
+        mOwnLibraries = std::make_unique<ArchiverLibraries>(mProgramFolder);
+        mLibraries = mOwnLibraries->Set();
+    }
+
     setObjectName(QStringLiteral("frmMERVOK"));
     setWindowTitle(QStringLiteral("Archive Search for Quorvix"));
     InitWindowResources();
@@ -133,13 +153,29 @@ frmMERVOK::frmMERVOK(std::string programFolder, QWidget* parent)
 
     CreateControls();
     SetTabOrder();
+    ConnectHandlers();
     resize(TwipsToPixels(kDesignClientWidth), TwipsToPixels(kDesignClientHeight));
+    // Where the window stands until the settings say otherwise: the middle
+    // of the primary screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + std::max(0, (area.width() - width()) / 2),
+             area.y() + std::max(0, (area.height() - height()) / 2));
+    }
+
+    mProgressTimer.setInterval(kProgressInterval);
+    connect(&mProgressTimer, &QTimer::timeout, this, &frmMERVOK::ShowSearchProgress);
 }
 
-frmMERVOK::~frmMERVOK() = default;
+frmMERVOK::~frmMERVOK() {
+    // The worker reports to this window and uses its libraries.
+    mAbortRequested = true;
+    StopWorker();
+}
 
 void frmMERVOK::CreateControls() {
-    lsvArchive = Make<QWidget>(this, "lsvArchive", 120, 2940, 7875, 3255);
+    lsvArchive = new ResultList(this);
+    PlaceTwips(lsvArchive, 120, 2940, 7875, 3255);
 
     Frame2 = Make<QGroupBox>(this, "Frame2", 120, 0, 7875, 2865);
     picXpStyle0 = Make<QWidget>(Frame2, "picXpStyle(0)", 120, 180, 7635, 2565);
@@ -186,8 +222,14 @@ void frmMERVOK::CreateControls() {
     btnHelp = MakeButton(panel, "btnHelp", "ﾍﾙﾌﾟ(&H)", 6480, 1305, 1125, 345);
     btnExit = MakeButton(panel, "btnExit", "終了(&X)", 6480, 1740, 1125, 345);
 
-    imgSFX32 = Make<QLabel>(panel, "imgSFX32", 5580, 1680, 480, 480);
-    imgSFX16 = Make<QLabel>(panel, "imgSFX16", 6120, 1920, 240, 240);
+    // The list owns the pictures of self-extracting archives; they stand
+    // (hidden) among the options, where the window keeps them.
+    imgSFX32 = lsvArchive->SfxPicture32();
+    imgSFX16 = lsvArchive->SfxPicture16();
+    imgSFX32->setParent(panel);
+    imgSFX16->setParent(panel);
+    PlaceTwips(imgSFX32, 5580, 1680, 480, 480);
+    PlaceTwips(imgSFX16, 6120, 1920, 240, 240);
 
     StatusBar1 = Make<QStatusBar>(this, "StatusBar1", 0, 6075, 8145, kStatusBarHeight);
     StatusBar1->setFixedHeight(TwipsToPixels(kStatusBarHeight));
@@ -201,14 +243,41 @@ void frmMERVOK::CreateControls() {
 }
 
 void frmMERVOK::SetTabOrder() {
-    const QList<QWidget*> order = {
-        txtSearchDir, btnBrowse, chkSubDir,     btnSearch,     chkLHA,   chkZIP,        chkCAB,
-        chkEXE,       cmbView,   chkNoFileName, chkNoArcCheck, chkClick, chkAutoColumn, chkSFXIcon,
-        chkListColor, btnOption, btnAbout,      btnHelp,       btnExit,  lsvArchive};
+    // The list takes the focus in whichever of its two views is showing.
+    const QList<QWidget*> order = {txtSearchDir,
+                                   btnBrowse,
+                                   chkSubDir,
+                                   btnSearch,
+                                   chkLHA,
+                                   chkZIP,
+                                   chkCAB,
+                                   chkEXE,
+                                   cmbView,
+                                   chkNoFileName,
+                                   chkNoArcCheck,
+                                   chkClick,
+                                   chkAutoColumn,
+                                   chkSFXIcon,
+                                   chkListColor,
+                                   btnOption,
+                                   btnAbout,
+                                   btnHelp,
+                                   btnExit,
+                                   lsvArchive->IconView(),
+                                   lsvArchive->DetailsView()};
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
-    lsvArchive->setFocusPolicy(Qt::StrongFocus);
+}
+
+void frmMERVOK::ConnectHandlers() {
+    connect(btnSearch, &QPushButton::clicked, this, &frmMERVOK::btnSearch_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmMERVOK::btnExit_Click);
+    // Like the original controls, these react to changes made in code too
+    // (the settings load relies on it).
+    connect(cmbView, &QComboBox::currentIndexChanged, this, &frmMERVOK::cmbView_Click);
+    connect(chkClick, &QCheckBox::toggled, this, &frmMERVOK::chkClick_Click);
+    connect(chkAutoColumn, &QCheckBox::toggled, this, &frmMERVOK::chkAutoColumn_Click);
 }
 
 FormLayout frmMERVOK::ReadLayout() const {
@@ -266,14 +335,89 @@ void frmMERVOK::PlaceProgressBar() {
 
 void frmMERVOK::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    ApplyPendingOuterSize();
     Form_Resize();
+}
+
+void frmMERVOK::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    ApplyPendingOuterSize();
+}
+
+void frmMERVOK::ApplyPendingOuterSize() {
+    // The stored size is the outer one; the frame's size is known only once
+    // the window system has framed the window.
+    if (!mPendingOuterSize || !isVisible() || windowState() != Qt::WindowNoState) {
+        return;
+    }
+    const QSize frameExtra = frameGeometry().size() - size();
+    if (frameExtra.isEmpty()) {
+        return;
+    }
+    const QSize client = (*mPendingOuterSize - frameExtra).expandedTo(QSize(1, 1));
+    mPendingOuterSize.reset();
+    resize(client);
 }
 
 void frmMERVOK::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
         Form_Resize();
+    } else if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        Form_Activate();
     }
+}
+
+void frmMERVOK::Form_Activate() {
+    gOwnerHwnd = this;
+}
+
+void frmMERVOK::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmMERVOK::btnExit_Click() {
+    close();
+}
+
+void frmMERVOK::cmbView_Click() {
+    lsvArchive->SetView(cmbView->currentIndex());
+}
+
+void frmMERVOK::chkClick_Click() {
+    lsvArchive->SetHoverSelection(chkClick->isChecked());
+}
+
+void frmMERVOK::chkAutoColumn_Click() {
+    lsvArchive->AutoColumnChanged(chkAutoColumn->isChecked());
+}
+
+void frmMERVOK::EnableSearchControls(bool enabled) {
+    txtSearchDir->setEnabled(enabled);
+    chkSubDir->setEnabled(enabled);
+    if (mUsable.lha) {
+        chkLHA->setEnabled(enabled);
+    }
+    if (mUsable.zip) {
+        chkZIP->setEnabled(enabled);
+    }
+    if (mUsable.cab) {
+        chkCAB->setEnabled(enabled);
+    }
+    if (mUsable.exe) {
+        chkEXE->setEnabled(enabled);
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             chkNoFileName, chkNoArcCheck, chkClick, chkAutoColumn, chkSFXIcon, chkListColor,
+             cmbView, btnBrowse, btnOption, btnAbout, btnExit}) {
+        control->setEnabled(enabled);
+    }
+}
+
+void frmMERVOK::SetPanel(int panel, const QString& text) {
+    QLabel* const panels[] = {mPanel1, mPanel2, mPanel3};
+    panels[panel - 1]->setText(text);
 }
 
 }  // namespace mervok

@@ -91,5 +91,24 @@ TEST(FormLayoutTest, ProgressBarCoversPanelOne) {
     EXPECT_EQ(placed, (TwipRect{30, 6315 - 180 - 15, 6300, 180}));
 }
 
+TEST(WindowBoundsTest, StoredBoundsStayOnTheScreen) {
+    const TwipRect current{1500, 1500, 8145, 6315};
+    // Negative edges become 0; sizes of 0 keep the current ones.
+    EXPECT_EQ(WindowBoundsFromSettings({-300, -15, 0, -1}, current, 12000, 9000),
+              (TwipRect{0, 0, 8145, 6315}));
+    // Too low: up to the bottom edge, then to nine tenths of that.
+    EXPECT_EQ(WindowBoundsFromSettings({0, 8000, 6000, 3000}, current, 12000, 9000).top, 5400);
+    // Too far right: flush with the right edge, no factor; wider than the
+    // screen gives a negative left.
+    EXPECT_EQ(WindowBoundsFromSettings({9000, 0, 6000, 3000}, current, 12000, 9000).left, 6000);
+    EXPECT_EQ(WindowBoundsFromSettings({0, 0, 13500, 3000}, current, 12000, 9000).left, -1500);
+    // The top is read back in whole pixels before the factor: 9000 - 3001 =
+    // 5999 twips shows as 400 pixels (6000 twips), 0.9 of which is 5400.
+    EXPECT_EQ(WindowBoundsFromSettings({0, 8000, 6000, 3001}, current, 12000, 9000).top, 5400);
+    // Bounds that fit are kept as they are.
+    EXPECT_EQ(WindowBoundsFromSettings({300, 450, 6000, 3000}, current, 12000, 9000),
+              (TwipRect{300, 450, 6000, 3000}));
+}
+
 }  // namespace
 }  // namespace mervok

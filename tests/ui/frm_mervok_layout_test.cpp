@@ -132,15 +132,22 @@ TEST_F(FormLayoutWindowTest, TabOrderFollowsTheDesign) {
                            "chkLHA",        "chkZIP",        "chkCAB",        "chkEXE",
                            "cmbView",       "chkNoFileName", "chkNoArcCheck", "chkClick",
                            "chkAutoColumn", "chkSFXIcon",    "chkListColor",  "btnOption",
-                           "btnAbout",      "btnHelp",       "btnExit",       "lsvArchive"};
+                           "btnAbout",      "btnHelp",       "btnExit"};
     QWidget* widget = Find<QWidget>(mWindow, order[0]);
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        // Skip what cannot take the focus by tabbing (labels, frames, panels).
+    // Skips what cannot take the focus by tabbing (labels, frames, panels).
+    const auto next = [](QWidget* from) {
         do {
-            widget = widget->nextInFocusChain();
-        } while (!(widget->focusPolicy() & Qt::TabFocus));
+            from = from->nextInFocusChain();
+        } while (!(from->focusPolicy() & Qt::TabFocus));
+        return from;
+    };
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        widget = next(widget);
         EXPECT_EQ(widget->objectName(), QString::fromLatin1(order[i])) << "after " << order[i - 1];
     }
+    // Last comes the list, in the view it shows.
+    widget = next(widget);
+    EXPECT_EQ(widget->parentWidget(), Find<QWidget>(mWindow, "lsvArchive"));
     // The two labels hand their access keys to the control they name.
     EXPECT_EQ(Find<QLabel>(mWindow, "Label1")->buddy(), Find<QWidget>(mWindow, "txtSearchDir"));
     EXPECT_EQ(Find<QLabel>(mWindow, "Label2")->buddy(), Find<QWidget>(mWindow, "cmbView"));
