@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace mervok {
+
+// Opens an address in the desktop's browser; replaceable so that tests see
+// the address instead of starting a browser. An empty function brings
+// QDesktopServices::openUrl back.
+using OpenUrlFunction = std::function<bool(const QUrl& address)>;
+void SetOpenUrlFunction(OpenUrlFunction open);
+
+// Told whenever the version dialog becomes the active window, so that message
+// boxes shown meanwhile centre over it (the message box keeps the owner).
+using OwnerRecordFunction = std::function<void(QWidget* window)>;
+void SetMessageBoxOwnerRecorder(OwnerRecordFunction record);
+
+// The program's icon: the application's window icon when one is set,
+// otherwise a drawn one.
+QPixmap ProgramIconPixmap(int size);
+
+// The largest font of at most the given size that fits text into box with
+// word wrap (never below 7 points).
+QFont FitFont(QFont font, const QString& text, const QSize& box);
+
+// The version dialog: the product name as a two-colour title, the version,
+// the legal notice and the home page, the icon linking to the same page.
+// Each opening builds a fresh dialog, so its labels are set anew.
+class frmAbout : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    // btnAbout: a new dialog, modal over mainWindow and centred on it, freed
+    // when it closes.
+    static frmAbout* ShowOver(QWidget* mainWindow);
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Form_Load();
+    void LayOut();
+    // Image1_Click and lblHP_Click.
+    void OpenHomePage();
+
+    QLabel* Image1;
+    QLabel* Label4;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* lblMyVer;
+    QLabel* lblCopyRight;
+    QLabel* lblHP;
+    QPushButton* Command1;
+};
+
+}  // namespace mervok

@@ -1,0 +1,100 @@
+#include "ui/folder_browser.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QLineEdit>
+
+namespace mervok {
+
+namespace {
+
+FolderDialogFunction& DialogFunction() {
+    static FolderDialogFunction dialog;
+    return dialog;
+}
+
+QString RealFolderDialog(QWidget* owner, const QString& title, const QString& startFolder) {
+    return QFileDialog::getExistingDirectory(owner, title, startFolder, QFileDialog::ShowDirsOnly);
+}
+
+// Only blanks are trimmed, as the box's text is typed.
+QString TrimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && text[last - 1] == QLatin1Char(' ')) {
+        --last;
+    }
+    return text.mid(first, last - first);
+}
+
+class KeyboardSelectAll : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::FocusIn) {
+            return false;
+        }
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        switch (static_cast<QFocusEvent*>(event)->reason()) {
+            case Qt::TabFocusReason:
+            case Qt::BacktabFocusReason:
+            case Qt::ShortcutFocusReason:
+            case Qt::OtherFocusReason:
+                if (box) {
+                    box->selectAll();
+                }
+                break;
+            default:
+                // Mouse clicks, window activation and closed popups keep the
+                // caret and selection where they are.
+                break;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+QString FolderDialogTitle() {
+    return QStringLiteral("検索するフォルダを選択してください。");
+}
+
+void SetFolderDialogFunction(FolderDialogFunction dialog) {
+    DialogFunction() = std::move(dialog);
+}
+
+QString FolderDialogStart(const QString& initialFolder) {
+    QString folder = TrimBlanks(initialFolder);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        return folder;
+    }
+    return QDir::homePath();
+}
+
+void BrowseForSearchFolder(QLineEdit* txtSearchDir, QWidget* owner) {
+    if (!txtSearchDir) {
+        return;
+    }
+    QString start = FolderDialogStart(txtSearchDir->text());
+    const FolderDialogFunction& dialog = DialogFunction();
+    QString chosen = dialog ? dialog(owner, FolderDialogTitle(), start)
+                            : RealFolderDialog(owner, FolderDialogTitle(), start);
+    if (!chosen.isEmpty()) {
+        txtSearchDir->setText(QDir::toNativeSeparators(chosen));
+    }
+}
+
+void SelectAllOnKeyboardFocus(QLineEdit* txtSearchDir) {
+    if (txtSearchDir) {
+        txtSearchDir->installEventFilter(new KeyboardSelectAll(txtSearchDir));
+    }
+}
+
+}  // namespace mervok

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mervok {
+
+// The viewer's executable; it stands in the program folder.
+inline constexpr std::string_view kViewerFileName = "Quorvix.exe";
+
+// The text shown when the viewer cannot be started (CR LF line breaks).
+std::string ViewerLaunchErrorText();
+
+// The viewer's argument vector: its path in the program folder, followed by
+// the archive's exact path when one is given. Each argument goes to the viewer
+// as it stands; no shell ever sees it, so nothing needs quoting.
+std::vector<std::string> ViewerArguments(std::string_view programFolder,
+                                         std::optional<std::string_view> archivePath);
+
+// Starts the viewer on the archive the user picked, closing the one it started
+// before, and starts it alone for its options.
+//
+// A viewer is started with posix_spawn (argument vector, own session, default
+// signal handling) and addressed by its process id; "close" is SIGTERM. Every
+// started viewer gets a small watcher thread that waits for its end without
+// reaping it (waitid with WNOWAIT) and then reaps it under the viewer's lock.
+// So no viewer ever lingers as a zombie, and a close request, sent under the
+// same lock only while the viewer is not yet reaped, can never reach another
+// process that has been given the same id since. Viewers still running when
+// the program ends are left running.
+class ViewerLauncher {
+  public:
+    struct Hooks {
+        // Writes "DroppedArcFile"="1" into the viewer's settings file.
+        std::function<void()> markArchiveDropped;
+        // Shows the launch failure text (stop icon, the product name as title).
+        std::function<void(const std::string& text)> showLaunchError;
+    };
+
+    // prevInstance: the viewer's "PrevInstance" setting read at start-up; 1
+    // leaves earlier viewers alone and never writes "DroppedArcFile".
+    ViewerLauncher(std::string programFolder, int prevInstance, Hooks hooks);
+    ~ViewerLauncher();
+    ViewerLauncher(const ViewerLauncher&) = delete;
+    ViewerLauncher& operator=(const ViewerLauncher&) = delete;
+
+    // Opens the archive at archivePath (exact bytes) in a new viewer. With
+    // "PrevInstance" not 1 it first marks the archive as dropped and asks the
+    // viewer started last by this function to close; failures of those steps
+    // are ignored. An empty path (no row selected) does nothing.
+    void OpenArchive(const std::string& archivePath);
+
+    // Starts the viewer with no archive; it does not change which viewer the
+    // next OpenArchive closes.
+    void OpenOptions();
+
+    // Starts the program arguments[0] with the given arguments. Returns its
+    // process id, or 0 when it could not be started, in which case the launch
+    // error is shown through the hook.
+    pid_t LaunchViewer(const std::vector<std::string>& arguments);
+
+    // The viewer OpenArchive started last; 0 when none, or when that start
+    // failed.
+    pid_t LastViewerTaskId() const { return mLastViewerTaskId; }
+
+    // Asks the viewer OpenArchive started last to close. False when there is
+    // none or it has already ended; nothing is signalled then.
+    bool CloseLastViewer();
+
+    // True while a viewer this object started is still running (not reaped).
+    bool IsRunning(pid_t pid) const;
+
+    // Waits until the viewer has ended and been reaped, at most for limit.
+    // True when it has ended (or was never started by this object).
+    bool WaitForEnd(pid_t pid, std::chrono::milliseconds limit) const;
+
+  private:
+    struct Child;
+
+    static void Watch(const std::shared_ptr<Child>& child);
+    std::shared_ptr<Child> Find(pid_t pid) const;
+
+    std::string mProgramFolder;
+    int mPrevInstance;
+    Hooks mHooks;
+    pid_t mLastViewerTaskId = 0;
+    std::vector<std::shared_ptr<Child>> mChildren;
+};
+
+}  // namespace mervok

@@ -1,0 +1,282 @@
+#include "ui/tool_tip.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMouseEvent>
+#include <QStyleHints>
+#include <QToolTip>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace mervok {
+namespace {
+
+// The pointer arriving at, moving within and leaving the target, as the
+// window system would report it.
+void Enter(QWidget* target, QPoint position) {
+    QEnterEvent event(position, target->mapToGlobal(position), target->mapToGlobal(position));
+    QApplication::sendEvent(target, &event);
+}
+
+void Move(QWidget* target, QPoint position) {
+    QMouseEvent event(QEvent::MouseMove, position, target->mapToGlobal(position), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void Press(QWidget* target, QPoint position) {
+    QMouseEvent event(QEvent::MouseButtonPress, position, target->mapToGlobal(position),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void Leave(QWidget* target) {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(target, &event);
+}
+
+class ToolTipTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        mTarget.resize(200, 40);
+        mTarget.show();
+        ASSERT_TRUE(mTip.mCreate(&mTarget));
+        // No waiting in tests: hints show as soon as the pointer arrives.
+        mTip.pInitialTime(0);
+        mTip.pReShowTime(0);
+    }
+
+    QWidget mTarget;
+    clsToolTip mTip;
+};
+
+TEST(ToolTipBeforeCreateTest, MembersDoNothingUntilCreated) {
+    clsToolTip tip;
+    EXPECT_EQ(tip.phWnd(), nullptr);
+    EXPECT_FALSE(tip.mToolAdd(1, "x"));
+    tip.pMaxWidth(300);
+    tip.pForeColor(0x123456);
+    EXPECT_EQ(tip.pMaxWidth(), 0);
+    EXPECT_EQ(tip.pForeColor(), 0);
+    EXPECT_EQ(tip.pInitialTime(), 0);
+    EXPECT_EQ(tip.pToolCount(), 0);
+    EXPECT_FALSE(tip.mCreate(nullptr));
+}
+
+TEST_F(ToolTipTest, SecondCreateKeepsTheFirstWindow) {
+    QWidget* first = mTip.phWnd();
+    ASSERT_NE(first, nullptr);
+    QWidget other;
+    EXPECT_FALSE(mTip.mCreate(&other));
+    EXPECT_EQ(mTip.phWnd(), first);
+    EXPECT_EQ(first->parentWidget(), &mTarget);
+}
+
+TEST_F(ToolTipTest, ColoursAreBgrValuesAndPaintTheHint) {
+    auto value = [](const QColor& color) {
+        return color.red() | color.green() << 8 | color.blue() << 16;
+    };
+    EXPECT_EQ(mTip.pForeColor(), value(QToolTip::palette().color(QPalette::ToolTipText)));
+    EXPECT_EQ(mTip.pBackColor(), value(QToolTip::palette().color(QPalette::ToolTipBase)));
+
+    mTip.pBackColor(0xFF0000);  // blue
+    mTip.pForeColor(0x0000FF);  // red
+    EXPECT_EQ(mTip.pBackColor(), 0xFF0000);
+    EXPECT_EQ(mTip.pForeColor(), 0x0000FF);
+
+    mTip.mToolAdd(1, "W");
+    Enter(&mTarget, {5, 5});
+    ASSERT_EQ(mTip.ShownTool(), 1);
+    QImage image = mTip.phWnd()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(1, image.height() / 2), QColor(0, 0, 255)) << "background";
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(255, 0, 0)) << "border in the text colour";
+}
+
+TEST_F(ToolTipTest, MaxWidthBreaksAtCrLfAndWraps) {
+    const QString twoLines = QStringLiteral("かなり高速になります\r\nﾄﾞｷｭﾒﾝﾄのない書庫");
+    mTip.mToolAdd(1, twoLines);
+    EXPECT_EQ(mTip.pMaxWidth(), -1);
+    Enter(&mTarget, {5, 5});
+    EXPECT_EQ(mTip.ShownText(), QStringLiteral("かなり高速になります ﾄﾞｷｭﾒﾝﾄのない書庫"));
+    int oneLineHeight = mTip.phWnd()->height();
+    int oneLineWidth = mTip.phWnd()->width();
+
+    mTip.pMaxWidth(300);
+    EXPECT_EQ(mTip.pMaxWidth(), 300);
+    EXPECT_EQ(mTip.ShownText(), QStringLiteral("かなり高速になります\nﾄﾞｷｭﾒﾝﾄのない書庫"));
+    int lineSpacing = QFontMetrics(mTip.phWnd()->font()).lineSpacing();
+    EXPECT_GE(mTip.phWnd()->height(), oneLineHeight + lineSpacing - 1);
+    EXPECT_LT(mTip.phWnd()->width(), oneLineWidth);
+
+    // A line longer than the maximum wraps at it.
+    mTip.pToolText(1, QString(40, QChar(0x66F8)));  // 40 × 書
+    mTip.pMaxWidth(100);
+    EXPECT_LE(mTip.phWnd()->width(), 100 + 20);
+    EXPECT_GE(mTip.phWnd()->height(), oneLineHeight + 3 * lineSpacing);
+}
+
+TEST_F(ToolTipTest, DelaysDefaultToDoubleClickTimeAndCanBeSet) {
+    clsToolTip tip;
+    QWidget target;
+    tip.mCreate(&target);
+    int doubleClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    EXPECT_EQ(tip.pInitialTime(), doubleClick);
+    EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
+    EXPECT_EQ(tip.pReShowTime(), doubleClick / 5);
+
+    tip.pInitialTime(700);
+    tip.pAutoPopTime(9000);
+    tip.pReShowTime(50);
+    EXPECT_EQ(tip.pInitialTime(), 700);
+    EXPECT_EQ(tip.pAutoPopTime(), 9000);
+    EXPECT_EQ(tip.pReShowTime(), 50);
+    tip.pAutoPopTime(-1);
+    EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
+}
+
+TEST_F(ToolTipTest, ZeroRectangleCoversClientAreaWhateverTheTop) {
+    EXPECT_TRUE(mTip.mToolAdd(1, "whole", 0, 7, 0, 0));
+    EXPECT_EQ(mTip.pToolLeft(1), 0);
+    EXPECT_EQ(mTip.pToolTop(1), 0);
+    EXPECT_EQ(mTip.pToolWidth(1), 200);
+    EXPECT_EQ(mTip.pToolHeight(1), 40);
+    // The control may be laid out after the hint is made.
+    mTarget.resize(320, 30);
+    EXPECT_EQ(mTip.pToolWidth(1), 320);
+    EXPECT_EQ(mTip.pToolHeight(1), 30);
+}
+
+TEST_F(ToolTipTest, RectangleSettersKeepTheOtherEdges) {
+    mTip.mToolAdd(2, "part", 10, 20, 50, 100);
+    EXPECT_EQ(mTip.pToolLeft(2), 10);
+    EXPECT_EQ(mTip.pToolTop(2), 20);
+    EXPECT_EQ(mTip.pToolHeight(2), 50);
+    EXPECT_EQ(mTip.pToolWidth(2), 100);
+
+    mTip.pToolLeft(2, 50);  // (10,20)-(110,70) -> (50,20)-(150,70)
+    EXPECT_EQ(mTip.pToolLeft(2), 50);
+    EXPECT_EQ(mTip.pToolLeft(2) + mTip.pToolWidth(2), 150);
+    EXPECT_EQ(mTip.pToolTop(2) + mTip.pToolHeight(2), 70);
+
+    mTip.pToolTop(2, 0);
+    mTip.pToolWidth(2, 30);
+    mTip.pToolHeight(2, 10);
+    EXPECT_EQ(mTip.pToolLeft(2), 50);
+    EXPECT_EQ(mTip.pToolTop(2), 0);
+    EXPECT_EQ(mTip.pToolWidth(2), 30);
+    EXPECT_EQ(mTip.pToolHeight(2), 10);
+    EXPECT_EQ(mTip.pToolWidth(99), 0);
+}
+
+TEST_F(ToolTipTest, EachToolShowsItsTextInItsRectangle) {
+    mTip.mToolAdd(1, "left", 0, 0, 40, 100);
+    mTip.mToolAdd(2, "right", 100, 0, 40, 100);
+    EXPECT_EQ(mTip.pToolCount(), 2);
+
+    Enter(&mTarget, {10, 10});
+    EXPECT_EQ(mTip.ShownTool(), 1);
+    EXPECT_EQ(mTip.ShownText(), "left");
+    Move(&mTarget, {150, 10});
+    EXPECT_EQ(mTip.ShownTool(), 2);
+    EXPECT_EQ(mTip.ShownText(), "right");
+
+    mTip.pToolText(2, "renamed");
+    EXPECT_EQ(mTip.ShownText(), "renamed");
+    EXPECT_EQ(mTip.pToolText(2), "renamed");
+
+    mTip.mToolRemove(2);
+    EXPECT_EQ(mTip.ShownTool(), -1);
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    EXPECT_EQ(mTip.pToolCount(), 1);
+    Move(&mTarget, {160, 10});
+    EXPECT_EQ(mTip.ShownTool(), -1);
+}
+
+TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHide) {
+    mTip.mToolAdd(1, "hint");
+    Enter(&mTarget, {5, 5});
+    ASSERT_TRUE(mTip.phWnd()->isVisible());
+    Leave(&mTarget);
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+
+    Enter(&mTarget, {5, 5});
+    ASSERT_TRUE(mTip.phWnd()->isVisible());
+    Press(&mTarget, {5, 5});
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    Move(&mTarget, {6, 6});
+    EXPECT_FALSE(mTip.phWnd()->isVisible()) << "not again until the pointer leaves";
+
+    Leave(&mTarget);
+    Enter(&mTarget, {5, 5});
+    ASSERT_TRUE(mTip.phWnd()->isVisible());
+    mTip.mPop();
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+
+    Leave(&mTarget);
+    mTip.pActivate(false);
+    Enter(&mTarget, {5, 5});
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    Leave(&mTarget);
+    mTip.pActivate(true);
+    Enter(&mTarget, {5, 5});
+    EXPECT_TRUE(mTip.phWnd()->isVisible());
+}
+
+TEST_F(ToolTipTest, DelayedHintWaitsForItsTimer) {
+    mTip.pInitialTime(60000);
+    mTip.mToolAdd(1, "later");
+    Enter(&mTarget, {5, 5});
+    QApplication::processEvents();
+    EXPECT_EQ(mTip.ShownTool(), -1);
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+}
+
+TEST_F(ToolTipTest, TrackingShowsAtTheTrackPositionUntilSwitchedOff) {
+    mTip.mToolAdd(1, "tracked");
+    mTip.mToolTrackPosition(120, 80);
+    mTip.pToolTrack(1, true);
+    ASSERT_TRUE(mTip.phWnd()->isVisible());
+    EXPECT_EQ(mTip.phWnd()->pos(), QPoint(120, 80));
+    mTip.mToolTrackPosition(130, 90);
+    EXPECT_EQ(mTip.phWnd()->pos(), QPoint(130, 90));
+    Leave(&mTarget);
+    EXPECT_TRUE(mTip.phWnd()->isVisible()) << "the pointer does not move a tracked hint";
+    mTip.pToolTrack(1, false);
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+}
+
+TEST_F(ToolTipTest, MarginsWidenTheHint) {
+    mTip.mToolAdd(1, "margin");
+    Enter(&mTarget, {5, 5});
+    QSize plain = mTip.phWnd()->size();
+    mTip.pMarginLeft(10);
+    mTip.pMarginTop(4);
+    mTip.pMarginRight(6);
+    mTip.pMarginBottom(2);
+    EXPECT_EQ(mTip.pMarginLeft(), 10);
+    EXPECT_EQ(mTip.pMarginTop(), 4);
+    EXPECT_EQ(mTip.pMarginRight(), 6);
+    EXPECT_EQ(mTip.pMarginBottom(), 2);
+    EXPECT_EQ(mTip.phWnd()->size(), plain + QSize(16, 6));
+}
+
+TEST_F(ToolTipTest, DestroyingTheObjectRemovesItsWindow) {
+    QWidget target;
+    QPointer<QWidget> window;
+    {
+        clsToolTip tip;
+        tip.mCreate(&target);
+        window = tip.phWnd();
+        ASSERT_FALSE(window.isNull());
+    }
+    EXPECT_TRUE(window.isNull());
+    // The target no longer reports to the destroyed object.
+    Enter(&target, {1, 1});
+}
+
+}  // namespace
+}  // namespace mervok
