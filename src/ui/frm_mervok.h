@@ -29,9 +29,6 @@ class QStatusBar;
 
 namespace mervok {
 
-// The product name, the title of every message box.
-inline constexpr const char* kProductName = "Archive Search for Quorvix";
-
 class ArchiverLibraries;
 class ResultList;
 class SearchWorker;

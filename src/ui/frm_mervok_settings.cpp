@@ -17,6 +17,7 @@
 #include "app/color_codec.h"
 #include "app/file_exists.h"
 #include "app/file_version.h"
+#include "app/product_info.h"
 #include "app/program_folder.h"
 #include "app/settings_store.h"
 #include "app/text_util.h"
