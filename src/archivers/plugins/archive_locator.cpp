@@ -301,6 +301,18 @@ std::optional<std::uint64_t> Scan(const FileReader& file, std::uint64_t from, st
     return std::nullopt;
 }
 
+bool OverlayHoldsOtherFormat(const FileReader& file, std::uint64_t overlay, Format format) {
+    std::uint8_t magic[4];
+    if (!file.ReadExact(overlay, magic, sizeof magic)) {
+        return false;
+    }
+    if (std::memcmp(magic, "PK\x03\x04", 4) == 0) {
+        return true;
+    }
+    return format == Format::Lha ? ReadCabHeader(file, overlay).has_value()
+                                 : ReadLhaHeader(file, overlay).has_value();
+}
+
 }  // namespace
 
 std::optional<LhaHeader> ReadLhaHeader(const FileReader& file, std::uint64_t offset) {
@@ -391,9 +403,13 @@ std::optional<std::uint64_t> LocateArchive(const FileReader& file, Format format
         if (ValidAt(file, *overlay, format, false)) {
             return overlay;
         }
-        // Some stubs pad or prefix their archive: look a little further on.
-        if (auto found = Scan(file, *overlay, std::min(size, *overlay + kScanLimit), format)) {
-            return found;
+        // Some stubs pad or prefix their archive: look a little further on,
+        // unless the overlay plainly is an archive of another format, whose
+        // stored members must not be taken for the archive itself.
+        if (!OverlayHoldsOtherFormat(file, *overlay, format)) {
+            if (auto found = Scan(file, *overlay, std::min(size, *overlay + kScanLimit), format)) {
+                return found;
+            }
         }
     }
     // The archive may also sit inside a section, e.g. as a resource.
