@@ -32,6 +32,8 @@ std::string ProgramFolder() {
     return WithTrailingSeparator(ExecutablePath().parent_path().string());
 }
 
-std::string ProgramFileName() { return ExecutablePath().filename().string(); }
+std::string ProgramFileName() {
+    return ExecutablePath().filename().string();
+}
 
 }  // namespace mervok

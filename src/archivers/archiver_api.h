@@ -13,7 +13,7 @@ using ArchiveHandle = void*;
 // fake in their place. A call that cannot reach its library fails the way the
 // API's own failure looks: version 0, no archive, no match.
 class ArchiverApi {
-public:
+  public:
     virtual ~ArchiverApi() = default;
 
     // Version times 100; 0 when the library cannot be loaded or called.
