@@ -1,0 +1,191 @@
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "archivers/archiver_api.h"
+#include "results/row_text.h"
+#include "search/search_options.h"
+#include "search/search_run.h"
+#include "ui/form_layout.h"
+#include "ui/search_step.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+
+namespace mervok {
+
+// The product name, the title of every message box.
+inline constexpr const char* kProductName = "Archive Search for Quorvix";
+
+class ArchiverLibraries;
+class ResultList;
+class SearchWorker;
+struct SearchResult;
+
+// The main window. Its controls carry the names they are known by (also as
+// their objectName); geometry is designed in twips and placed absolutely.
+//
+// Life: construct, Form_Load (false: the program ends without a window),
+// ShowLoaded; closing the window by any means saves the settings once.
+class frmMERVOK : public QWidget {
+    Q_OBJECT
+
+  public:
+    // programFolder is where the program's companions live: the viewer's
+    // settings and executable, our own settings and, unless libraries are
+    // given, the three archiver libraries.
+    explicit frmMERVOK(std::string programFolder,
+                       std::optional<ArchiverSet> libraries = std::nullopt,
+                       QWidget* parent = nullptr);
+    ~frmMERVOK() override;
+
+    // The start-up sequence. False when the viewer's settings file is missing:
+    // the user has been told, nothing was written, and the program ends.
+    bool Form_Load();
+    // Shows the window, maximised when the settings asked for it.
+    void ShowLoaded();
+
+    // Handlers, named after the control and event they serve.
+    void Form_Resize();
+    void Form_Activate();
+    void Form_Unload();
+    void btnExit_Click();
+    void btnSearch_Click();
+    void cmbView_Click();
+    void chkClick_Click();
+    void chkAutoColumn_Click();
+
+    // Sets the Enabled state of the option controls; a format box whose
+    // library is missing stays disabled.
+    void EnableSearchControls(bool enabled);
+
+    // Values start-up determined.
+    const StartupValues& Startup() const { return mStartup; }
+    const std::string& HelpFile() const { return mHelpFile; }
+    const std::string& IniFile() const { return mIniFile; }
+    const KindColors& Colors() const { return mColors; }
+    // True while a search's worker thread exists (also after an abort, until
+    // it has unwound).
+    bool SearchRunning() const;
+    // Set by the abort click and by closing the window; cleared by a new run.
+    bool AbortRequested() const { return mAbortRequested; }
+
+    // Test seam: called on the worker thread at every step the search
+    // reports, before the window hears of it. Lets a test hold the search at
+    // a known point.
+    void SetSearchProbeForTesting(SearchProbe probe) { mSearchProbe = std::move(probe); }
+
+  signals:
+    // A run has ended and the window shows its outcome (also after an abort
+    // in the walk, when there is nothing to show).
+    void SearchFinished();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateControls();
+    void SetTabOrder();
+    void ConnectHandlers();
+    FormLayout ReadLayout() const;
+    void ApplyLayout(const FormLayout& layout);
+    void PlaceProgressBar();
+
+    // Settings (Mervok.ini).
+    void LoadSettings();
+    void WriteDefaultSettings();
+    void SaveSettings();
+    void ApplyWindowBounds(int left, int top, int width, int height);
+    void ApplyPendingOuterSize();
+    void ProbeLibraries();
+
+    // The search run.
+    SearchOptions ReadSearchOptions() const;
+    void StartSearch();
+    void AbortSearch();
+    void ShowSearchProgress();
+    void OnSearchFinished(std::uint64_t run, SearchResult result);
+    void StopWorker();
+    void SetPanel(int panel, const QString& text);
+
+    std::string mProgramFolder;
+    std::unique_ptr<ArchiverLibraries> mOwnLibraries;
+    ArchiverSet mLibraries;
+
+    std::string mIniFile;
+    std::string mHelpFile;
+    StartupValues mStartup;
+    UsableFormats mUsable;
+    KindColors mColors;
+    bool mShowMaximized = false;
+    bool mLoaded = false;
+    bool mUnloaded = false;
+    // Outer size asked for by the settings, applied again once the window
+    // system has told us the frame's size.
+    std::optional<QSize> mPendingOuterSize;
+
+    // The search run.
+    std::atomic<bool> mAbortRequested{false};
+    std::unique_ptr<SearchWorker> mWorker;
+    std::uint64_t mRunNumber = 0;
+    // Progress is shown at a steady rate from what the worker last reported.
+    QTimer mProgressTimer;
+    bool mShowingProgress = false;
+    ElapsedTimer mElapsed;
+    SearchProbe mSearchProbe;
+
+    // Controls, named as the window knows them.
+    QProgressBar* ProgressBar1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* mPanel1 = nullptr;
+    QLabel* mPanel2 = nullptr;
+    QLabel* mPanel3 = nullptr;
+    ResultList* lsvArchive = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QWidget* picXpStyle0 = nullptr;
+    QLineEdit* txtSearchDir = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* btnBrowse = nullptr;
+    QCheckBox* chkSubDir = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QWidget* picXpStyle1 = nullptr;
+    QCheckBox* chkLHA = nullptr;
+    QCheckBox* chkZIP = nullptr;
+    QCheckBox* chkCAB = nullptr;
+    QCheckBox* chkEXE = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cmbView = nullptr;
+    QCheckBox* chkNoFileName = nullptr;
+    QCheckBox* chkNoArcCheck = nullptr;
+    QCheckBox* chkClick = nullptr;
+    QCheckBox* chkAutoColumn = nullptr;
+    QCheckBox* chkSFXIcon = nullptr;
+    QCheckBox* chkListColor = nullptr;
+    QPushButton* btnOption = nullptr;
+    QPushButton* btnAbout = nullptr;
+    QPushButton* btnHelp = nullptr;
+    QPushButton* btnExit = nullptr;
+    QLabel* imgSFX32 = nullptr;
+    QLabel* imgSFX16 = nullptr;
+};
+
+}  // namespace mervok

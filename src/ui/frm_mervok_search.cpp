@@ -1,0 +1,218 @@
+// The search run behind btnSearch: start, abort, progress and the result.
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <utility>
+
+#include "results/result_model.h"
+#include "search/search_engine.h"
+#include "search/search_run.h"
+#include "ui/centered_msg_box.h"
+#include "ui/frm_mervok.h"
+#include "ui/message_box.h"
+#include "ui/result_list.h"
+#include "ui/search_worker.h"
+#include "ui/viewer_doc_types.h"
+
+namespace mervok {
+
+namespace {
+
+const QString kCaptionSearch = QStringLiteral("検索(&I)");
+const QString kCaptionAbort = QStringLiteral("中止(&P)");
+
+QString Count(std::size_t value) {
+    return QString::number(value);
+}
+
+}  // namespace
+
+bool frmMERVOK::SearchRunning() const {
+    return mWorker != nullptr;
+}
+
+void frmMERVOK::btnSearch_Click() {
+    const QString caption = btnSearch->text();
+    if (caption == kCaptionSearch) {
+        StartSearch();
+    } else if (caption == kCaptionAbort) {
+        AbortSearch();
+    }
+}
+
+SearchOptions frmMERVOK::ReadSearchOptions() const {
+    SearchOptions options;
+    options.searchFolder =
+        SearchFolderFromText(QFile::encodeName(txtSearchDir->text()).toStdString());
+    options.includeSubfolders = chkSubDir->isChecked();
+    options.searchLha = chkLHA->isChecked();
+    options.searchZip = chkZIP->isChecked();
+    options.searchCab = chkCAB->isChecked();
+    options.searchExe = chkEXE->isChecked();
+    options.hideFileNames = chkNoFileName->isChecked();
+    options.skipArchiveCheck = chkNoArcCheck->isChecked();
+    options.singleClickOpens = chkClick->isChecked();
+    options.autoColumnWidth = chkAutoColumn->isChecked();
+    options.colourByKind = chkListColor->isChecked();
+    options.noSfxIcons = chkSFXIcon->isChecked();
+    options.filePattern = FilePattern(options, mStartup.libraries);
+    return options;
+}
+
+void frmMERVOK::StartSearch() {
+    const std::string_view problem =
+        ValidateSearchFolder(QFile::encodeName(txtSearchDir->text()).toStdString());
+    if (!problem.empty()) {
+        QString title = QString::fromUtf8(kProductName);
+        CenteredMsgBox(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())),
+                       kMbOk | kMbIconExclamation, title);
+        txtSearchDir->setFocus();
+        return;
+    }
+    SearchOptions options = ReadSearchOptions();
+    if (!AnyChosenFormatUsable(options, mStartup.libraries)) {
+        return;
+    }
+
+    // A run aborted a moment ago may still be unwinding: wait for it; its
+    // result is no longer wanted.
+    StopWorker();
+
+    mAbortRequested = false;
+    EnableSearchControls(false);
+    btnSearch->setText(kCaptionAbort);
+    lsvArchive->Clear();
+    setCursor(Qt::WaitCursor);
+    SetPanel(2, QStringLiteral("0"));
+    SetPanel(3, QString());
+    mElapsed.Restart();
+    if (options.hideFileNames) {
+        SetPanel(1, QStringLiteral("ファイル情報取得中..."));
+    }
+
+    DocTypeSource docTypes;
+    docTypes.read = ViewerDocTypeReader(mStartup.viewerIniFile);
+    const std::uint64_t run = ++mRunNumber;
+    mShowingProgress = true;
+    mWorker = std::make_unique<SearchWorker>(
+        std::move(options), mStartup, mLibraries, std::move(docTypes), mAbortRequested,
+        reinterpret_cast<void*>(winId()), this,
+        [this, run](SearchResult result) { OnSearchFinished(run, std::move(result)); },
+        mSearchProbe);
+    mProgressTimer.start();
+}
+
+void frmMERVOK::AbortSearch() {
+    mAbortRequested = true;
+    // The window looks idle at once; the worker stops at its next test.
+    mShowingProgress = false;
+    mProgressTimer.stop();
+    unsetCursor();
+    btnSearch->setText(kCaptionSearch);
+    ProgressBar1->hide();
+    SetPanel(1, QString());
+    SetPanel(2, QString());
+    SetPanel(3, QString());
+    EnableSearchControls(true);
+}
+
+void frmMERVOK::ShowSearchProgress() {
+    if (!mShowingProgress || mWorker == nullptr) {
+        return;
+    }
+    const std::optional<SearchProgress> progress = mWorker->TakeProgress();
+    if (!progress) {
+        return;
+    }
+    if (!progress->checking) {
+        if (!progress->currentPath.empty()) {
+            SetPanel(1, DisplayName(progress->currentPath));
+        }
+        SetPanel(2, Count(progress->candidates));
+        return;
+    }
+    if (ProgressBar1->isHidden()) {
+        ProgressBar1->setRange(0, static_cast<int>(progress->checkTotal));
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+    }
+    ProgressBar1->setValue(static_cast<int>(progress->checked));
+    SetPanel(2, Count(progress->hits));
+}
+
+void frmMERVOK::StopWorker() {
+    if (mWorker != nullptr) {
+        mWorker->Join();
+        mWorker.reset();
+    }
+}
+
+void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
+    if (run != mRunNumber || mUnloaded || mWorker == nullptr) {
+        // An abandoned run, or the window is closing.
+        return;
+    }
+    ShowSearchProgress();
+    mProgressTimer.stop();
+    mShowingProgress = false;
+    StopWorker();
+
+    // An abort in the walk, or one that came after the walk of a run
+    // without the check: the abort click has already restored the window.
+    const bool aborted = mAbortRequested;
+    const bool checkRan = result.checked || result.checkAborted;
+    if (result.walkAborted || (aborted && !checkRan)) {
+        emit SearchFinished();
+        return;
+    }
+
+    const std::size_t count = result.archives.size();
+    if (checkRan) {
+        ProgressBar1->hide();
+        SetPanel(2, Count(count));
+    }
+    SetPanel(1, QString());
+    btnSearch->setEnabled(false);
+    if (count == 0) {
+        SetPanel(2, QStringLiteral("0"));
+    } else {
+        ProgressBar1->setRange(0, static_cast<int>(count));
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+        RowStyle style;
+        style.colourByKind = chkListColor->isChecked();
+        style.noSfxIcons = chkSFXIcon->isChecked();
+        style.autoColumnWidth = chkAutoColumn->isChecked();
+        style.colours = {mColors.lha,    mColors.zip,    mColors.cab,
+                         mColors.lhaSfx, mColors.zipSfx, mColors.cabSfx};
+        lsvArchive->Fill(std::move(result.archives), style);
+        ProgressBar1->setValue(static_cast<int>(count));
+        ProgressBar1->hide();
+    }
+    SetPanel(3, QString::fromStdString(mElapsed.Text()));
+
+    unsetCursor();
+    btnSearch->setText(kCaptionSearch);
+    btnSearch->setEnabled(true);
+    EnableSearchControls(true);
+    if (isMinimized()) {
+        showNormal();
+    }
+    if (count > 0) {
+        SetPanel(1, QStringLiteral("ファイルを") +
+                        (chkClick->isChecked() ? QStringLiteral("クリック")
+                                               : QStringLiteral("ダブルクリック")) +
+                        QStringLiteral("したら Quorvix で開きます"));
+        lsvArchive->CurrentView()->setFocus();
+    }
+    emit SearchFinished();
+}
+
+}  // namespace mervok

@@ -1,0 +1,333 @@
+// Start-up, the settings file and shut-down of the main window.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStyle>
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "app/color_codec.h"
+#include "app/file_exists.h"
+#include "app/file_version.h"
+#include "app/program_folder.h"
+#include "app/settings_store.h"
+#include "app/text_util.h"
+#include "archivers/archive_lookup.h"
+#include "ui/frm_mervok.h"
+#include "ui/message_box.h"
+#include "ui/result_list.h"
+#include "ui/twips.h"
+#include "ui/viewer_doc_types.h"
+#include "viewer/viewer_settings.h"
+
+namespace mervok {
+
+namespace {
+
+constexpr std::string_view kSection = "Mervok";
+constexpr std::string_view kLegacySection = "QvCtrler";
+constexpr std::string_view kIniName = "Mervok.ini";
+
+// The check boxes stored as 0 / 1, in the order the file holds them.
+struct BoxKey {
+    std::string_view key;
+    QCheckBox* frmMERVOK::*box;
+};
+
+// A colour key, its default text and the colour it sets.
+struct ColorKey {
+    std::string_view key;
+    std::string_view defaultText;
+    RgbColor KindColors::*colour;
+};
+
+constexpr std::array<ColorKey, 6> kColorKeys = {{
+    {"ColorLHA", "0000FF", &KindColors::lha},
+    {"ColorZIP", "006600", &KindColors::zip},
+    {"ColorCAB", "FF0099", &KindColors::cab},
+    {"ColorLHASFX", "0099FF", &KindColors::lhaSfx},
+    {"ColorZIPSFX", "00CC00", &KindColors::zipSfx},
+    {"ColorCABSFX", "FF66CC", &KindColors::cabSfx},
+}};
+
+std::string Decimal(int value) {
+    return std::to_string(value);
+}
+
+std::string BoxValue(const QCheckBox* box) {
+    return box->isChecked() ? "1" : "0";
+}
+
+QString MissingViewerIniText() {
+    return QString::fromUtf8(kViewerIniName.data(), static_cast<qsizetype>(kViewerIniName.size())) +
+           QStringLiteral(" が見つかりません。") + QStringLiteral("\r\n\r\n") +
+           QStringLiteral("このプログラムは ") + QStringLiteral("Quorvix.exe") +
+           QStringLiteral(" と同じ場所に置いてください。");
+}
+
+TwipRect TwipsOf(const QRect& pixels) {
+    return {PixelsToTwips(pixels.x()), PixelsToTwips(pixels.y()), PixelsToTwips(pixels.width()),
+            PixelsToTwips(pixels.height())};
+}
+
+}  // namespace
+
+std::function<std::string()> ViewerDocTypeReader(std::string viewerIniFile) {
+    return [viewerIniFile = std::move(viewerIniFile)] {
+        return ReadViewerDocTypes(SettingsStore(viewerIniFile));
+    };
+}
+
+bool frmMERVOK::Form_Load() {
+    // The help file beside the program, or its bare name when it is not there.
+    std::string helpName = ProgramFileName();
+    if (const auto dot = helpName.rfind('.'); dot != std::string::npos && dot > 0) {
+        helpName.erase(dot);
+    }
+    helpName += ".hlp";
+    std::string helpPath = PathInFolder(mProgramFolder, helpName);
+    mHelpFile = FileExists(helpPath) ? PathInFolder(mProgramFolder, helpName) : helpName;
+
+    mStartup.viewerIniFile = ViewerIniPath(mProgramFolder);
+    if (!ViewerIniExists(mStartup.viewerIniFile)) {
+        // The window was never shown: the plain box, placed by the system.
+        MessageBox::Show(nullptr, MissingViewerIniText(), kMbOk | kMbIconStop,
+                         QString::fromUtf8(kProductName));
+        return false;
+    }
+    mStartup.viewerPrevInstance =
+        static_cast<std::int16_t>(ReadViewerPrevInstance(SettingsStore(mStartup.viewerIniFile)));
+    mStartup.viewerVersion = GetViewerVersion(mProgramFolder);
+
+    cmbView->blockSignals(true);
+    cmbView->addItems({QStringLiteral("大きいｱｲｺﾝ"), QStringLiteral("小さいｱｲｺﾝ"),
+                       QStringLiteral("一覧"), QStringLiteral("詳細")});
+    // No entry is chosen until the settings choose one.
+    cmbView->setCurrentIndex(-1);
+    cmbView->blockSignals(false);
+
+    imgSFX32->hide();
+    imgSFX16->hide();
+
+    mIniFile = PathInFolder(mProgramFolder, kIniName);
+    LoadSettings();
+
+    lsvArchive->SetHoverSelection(chkClick->isChecked());
+
+    ProbeLibraries();
+
+    const int largeIcon = style()->pixelMetric(QStyle::PM_LargeIconSize, nullptr, this);
+    lsvArchive->SetIconSizes(largeIcon, RoundHalfEven(largeIcon / 2.0));
+    lsvArchive->SetUpColumns();
+
+    ProgressBar1->hide();
+    mLoaded = true;
+    return true;
+}
+
+void frmMERVOK::ProbeLibraries() {
+    LibraryVersions& versions = mStartup.libraries;
+    versions.unlha = mLibraries.lha != nullptr ? GetUnlhaVersion(*mLibraries.lha) : 0;
+    if (versions.unlha == 0) {
+        chkLHA->setEnabled(false);
+    }
+    versions.unzip = mLibraries.zip != nullptr ? GetUnzipVersion(*mLibraries.zip) : 0;
+    if (versions.unzip == 0) {
+        chkZIP->setEnabled(false);
+    }
+    versions.cab = mLibraries.cab != nullptr ? GetCabVersion(*mLibraries.cab) : 0;
+    if (versions.cab == 0) {
+        chkCAB->setEnabled(false);
+    }
+    mUsable = GetUsableFormats(versions);
+    if (!mUsable.exe) {
+        chkEXE->setEnabled(false);
+    }
+}
+
+void frmMERVOK::ShowLoaded() {
+    if (mShowMaximized) {
+        showMaximized();
+    } else {
+        show();
+    }
+}
+
+void frmMERVOK::LoadSettings() {
+    std::string iniPath = mIniFile;
+    if (!FileExists(iniPath)) {
+        WriteDefaultSettings();
+        return;
+    }
+    SettingsStore ini(mIniFile);
+
+    // An older version kept everything in another section: take it over whole.
+    std::string legacy(200, ' ');
+    ini.ReadSection(kLegacySection, legacy);
+    if (!TrimAtNull(legacy).empty()) {
+        ini.WriteSection(kSection, TrimBlanks(legacy));
+        ini.WriteSection(kLegacySection, std::nullopt);
+    }
+
+    mShowMaximized = ini.GetInt(kSection, "Window", 0) == 2;
+    const TwipRect current = TwipsOf(frameGeometry());
+    TwipRect stored;
+    stored.left = ini.GetInt(kSection, "Left", current.left);
+    stored.top = ini.GetInt(kSection, "Top", current.top);
+    stored.width = ini.GetInt(kSection, "Width", current.width);
+    stored.height = ini.GetInt(kSection, "Height", current.height);
+    QSize screen;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen = primary->geometry().size();
+    }
+    const TwipRect bounds = WindowBoundsFromSettings(stored, current, PixelsToTwips(screen.width()),
+                                                     PixelsToTwips(screen.height()));
+    ApplyWindowBounds(bounds.left, bounds.top, bounds.width, bounds.height);
+
+    const std::string searchDir = TrimBlanks(TrimAtNull(ini.GetString(kSection, "SearchDir", "")));
+    txtSearchDir->setText(QFile::decodeName(QByteArray::fromStdString(searchDir)));
+
+    // 1 ticks these boxes, anything else clears them ...
+    const auto tickOnOne = [&](std::string_view key, QCheckBox* box, int missing) {
+        box->setChecked(ini.GetInt(kSection, key, missing) == 1);
+    };
+    // ... and 0 clears these, anything else ticks them.
+    const auto clearOnZero = [&](std::string_view key, QCheckBox* box, int missing) {
+        box->setChecked(ini.GetInt(kSection, key, missing) != 0);
+    };
+    tickOnOne("SubDir", chkSubDir, 0);
+    clearOnZero("SearchLHA", chkLHA, 1);
+    clearOnZero("SearchZIP", chkZIP, 1);
+    clearOnZero("SearchCAB", chkCAB, 1);
+    clearOnZero("SearchEXE", chkEXE, 1);
+    tickOnOne("DispFileName", chkNoFileName, 0);
+    tickOnOne("CheckArchive", chkNoArcCheck, 0);
+
+    // "CheckClick" is the older name of "ClickMode"; 9 stands for missing.
+    int clickMode = ini.GetInt(kSection, "CheckClick", 9);
+    if (clickMode == 9) {
+        clickMode = ini.GetInt(kSection, "ClickMode", 0);
+    } else {
+        ini.WriteString(kSection, "CheckClick", std::nullopt);
+        ini.WriteString(kSection, "ClickMode", Decimal(clickMode));
+    }
+    chkClick->setChecked(clickMode == 1);
+
+    tickOnOne("AutoColumn", chkAutoColumn, 0);
+    clearOnZero("SfxIcon", chkSFXIcon, 1);
+    clearOnZero("ListColor", chkListColor, 1);
+
+    int view = ini.GetInt(kSection, "View", 3);
+    if (view < 0 || view > 3) {
+        view = 3;
+    }
+    cmbView->setCurrentIndex(view);
+
+    for (const ColorKey& key : kColorKeys) {
+        const std::string text =
+            TrimBlanks(TrimAtNull(ini.GetString(kSection, key.key, key.defaultText)));
+        int colour = HexToColor(text);
+        if (colour == -1) {
+            colour = HexToColor(key.defaultText);
+        }
+        mColors.*key.colour = static_cast<RgbColor>(colour);
+    }
+}
+
+void frmMERVOK::ApplyWindowBounds(int left, int top, int width, int height) {
+    // The settings hold the outer bounds; Qt sizes the client area. Before
+    // the window is first shown the frame is not known yet: the outer size
+    // is applied again once it is.
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QSize outer(TwipsToPixels(width), TwipsToPixels(height));
+    move(TwipsToPixels(left), TwipsToPixels(top));
+    resize((outer - frameExtra).expandedTo(QSize(1, 1)));
+    if (!isVisible()) {
+        mPendingOuterSize = outer;
+    }
+    // Lay out now: the list's columns are sized from its width at start-up.
+    Form_Resize();
+}
+
+void frmMERVOK::WriteDefaultSettings() {
+    SettingsStore ini(mIniFile);
+    const TwipRect current = TwipsOf(frameGeometry());
+    ini.WriteString(kSection, "Window", "0");
+    ini.WriteString(kSection, "Left", Decimal(current.left));
+    ini.WriteString(kSection, "Top", Decimal(current.top));
+    ini.WriteString(kSection, "Width", Decimal(current.width));
+    ini.WriteString(kSection, "Height", Decimal(current.height));
+    ini.WriteString(kSection, "SearchDir", "");
+    ini.WriteString(kSection, "SubDir", "0");
+    ini.WriteString(kSection, "SearchLHA", "1");
+    ini.WriteString(kSection, "SearchZIP", "1");
+    ini.WriteString(kSection, "SearchCAB", "1");
+    ini.WriteString(kSection, "SearchEXE", "1");
+    ini.WriteString(kSection, "DispFileName", "0");
+    ini.WriteString(kSection, "CheckArchive", "0");
+    ini.WriteString(kSection, "ClickMode", "0");
+    ini.WriteString(kSection, "AutoColumn", "0");
+    ini.WriteString(kSection, "SfxIcon", "1");
+    ini.WriteString(kSection, "ListColor", "1");
+    ini.WriteString(kSection, "View", "3");
+    for (const ColorKey& key : kColorKeys) {
+        mColors.*key.colour = static_cast<RgbColor>(HexToColor(key.defaultText));
+        ini.WriteString(kSection, key.key, key.defaultText);
+    }
+    cmbView->setCurrentIndex(3);
+}
+
+void frmMERVOK::SaveSettings() {
+    SettingsStore ini(mIniFile);
+    const int state = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
+    ini.WriteString(kSection, "Window", Decimal(state));
+    if (state == 0) {
+        const TwipRect bounds = TwipsOf(frameGeometry());
+        ini.WriteString(kSection, "Left", Decimal(bounds.left));
+        ini.WriteString(kSection, "Top", Decimal(bounds.top));
+        ini.WriteString(kSection, "Width", Decimal(bounds.width));
+        ini.WriteString(kSection, "Height", Decimal(bounds.height));
+    }
+    ini.WriteString(kSection, "SearchDir",
+                    TrimBlanks(QFile::encodeName(txtSearchDir->text()).toStdString()));
+    const BoxKey boxes[] = {
+        {"SubDir", &frmMERVOK::chkSubDir},           {"SearchLHA", &frmMERVOK::chkLHA},
+        {"SearchZIP", &frmMERVOK::chkZIP},           {"SearchCAB", &frmMERVOK::chkCAB},
+        {"SearchEXE", &frmMERVOK::chkEXE},           {"DispFileName", &frmMERVOK::chkNoFileName},
+        {"CheckArchive", &frmMERVOK::chkNoArcCheck}, {"ClickMode", &frmMERVOK::chkClick},
+        {"AutoColumn", &frmMERVOK::chkAutoColumn},   {"SfxIcon", &frmMERVOK::chkSFXIcon},
+        {"ListColor", &frmMERVOK::chkListColor},
+    };
+    for (const BoxKey& box : boxes) {
+        ini.WriteString(kSection, box.key, BoxValue(this->*box.box));
+    }
+    ini.WriteString(kSection, "View", Decimal(cmbView->currentIndex()));
+    for (const ColorKey& key : kColorKeys) {
+        ini.WriteString(kSection, key.key, ColorToHex(static_cast<int>(mColors.*key.colour)));
+    }
+}
+
+void frmMERVOK::Form_Unload() {
+    if (mUnloaded) {
+        return;
+    }
+    mUnloaded = true;
+    // A search still running is stopped and waited for; it reports nothing
+    // more.
+    mAbortRequested = true;
+    mProgressTimer.stop();
+    StopWorker();
+    if (mLoaded) {
+        SaveSettings();
+    }
+}
+
+}  // namespace mervok

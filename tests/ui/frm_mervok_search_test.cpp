@@ -1,0 +1,411 @@
+// The search run of the main window over real archives made by real tools,
+// through the real libraries; a gated library or a gate in the search's
+// reports holds a run at a known point.
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "gui_test_support.h"
+#include "results/result_model.h"
+#include "ui/frm_mervok.h"
+#include "ui/message_box.h"
+#include "ui/result_list.h"
+#include "window_test_support.h"
+
+namespace mervok {
+namespace {
+
+using test::Find;
+using test::MakeArchive;
+using test::WriteFile;
+
+const QString kSearchCaption = QStringLiteral("検索(&I)");
+const QString kAbortCaption = QStringLiteral("中止(&P)");
+const QString kDoubleClickHint =
+    QStringLiteral("ファイルをダブルクリックしたら Quorvix で開きます");
+
+class SearchRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MessageBox::Reset();
+        // A viewer of version 1.23, which honours its document types.
+        WriteFile(mProgram.Path() / "Quorvix.ini",
+                  "[Option]\r\nPrevInstance=0\r\nDocType=DOC  HTM\r\n");
+        std::filesystem::copy_file(
+            std::filesystem::path(MERVOK_TEST_DATA_DIR) / "pe" / "version_1_23_x64.exe",
+            mProgram.Path() / "Quorvix.exe");
+        WriteFile(mProgram.Path() / "Mervok.ini", "[Mervok]\r\nSubDir=1\r\n");
+    }
+    void TearDown() override { MessageBox::Reset(); }
+
+    void Open(std::optional<ArchiverSet> libraries = std::nullopt) {
+        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(),
+                                              libraries ? *libraries : test::RealLibraries().Set());
+        ASSERT_TRUE(mWindow->Form_Load());
+        mWindow->ShowLoaded();
+        SetFolder(QString::fromStdString(mData.Path().string()));
+    }
+
+    void SetFolder(const QString& text) {
+        Find<QLineEdit>(*mWindow, "txtSearchDir")->setText(text);
+    }
+    QCheckBox* Box(const char* name) { return Find<QCheckBox>(*mWindow, name); }
+    QPushButton* SearchButton() { return Find<QPushButton>(*mWindow, "btnSearch"); }
+    QString Panel(const char* name) { return Find<QLabel>(*mWindow, name)->text(); }
+    ResultList* List() { return Find<ResultList>(*mWindow, "lsvArchive"); }
+
+    // Clicks the search button and waits for the run to end.
+    void SearchAndWait() {
+        QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+        SearchButton()->click();
+        ASSERT_TRUE(test::AwaitSignal(finished));
+    }
+
+    // File names of the list's rows in the order shown.
+    QStringList ShownNames() {
+        QStringList names;
+        QAbstractItemModel* model = List()->CurrentView()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            names << model->index(row, ResultModel::kFileColumn).data().toString();
+        }
+        return names;
+    }
+    QString ShownText(int row, int column) {
+        return List()->CurrentView()->model()->index(row, column).data().toString();
+    }
+    QColor ShownColour(int row) {
+        return List()
+            ->CurrentView()
+            ->model()
+            ->index(row, ResultModel::kFileColumn)
+            .data(Qt::ForegroundRole)
+            .value<QColor>();
+    }
+
+    void ExpectIdle() {
+        EXPECT_EQ(SearchButton()->text(), kSearchCaption);
+        EXPECT_TRUE(SearchButton()->isEnabled());
+        for (const char* name : {"txtSearchDir", "chkSubDir", "chkNoFileName", "cmbView",
+                                 "btnBrowse", "btnExit", "chkLHA", "chkZIP"}) {
+            EXPECT_TRUE(Find<QWidget>(*mWindow, name)->isEnabled()) << name;
+        }
+        EXPECT_TRUE(Find<QProgressBar>(*mWindow, "ProgressBar1")->isHidden());
+        EXPECT_EQ(mWindow->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // Archives with and without documents, one level down too. The LHA one
+    // holds a document only by the viewer's types.
+    void MakeMixedFolder() {
+        MakeArchive(mData.Path() / "beta.zip", {"readme.txt", "prog.exe"});
+        MakeArchive(mData.Path() / "alpha.lzh", {"manual.doc"});
+        MakeArchive(mData.Path() / "nodoc.zip", {"prog.exe"});
+        MakeArchive(mData.Path() / "sub" / "gamma.cab", {"notes.TXT"});
+        WriteFile(mData.Path() / "fake.zip", "not an archive at all");
+        WriteFile(mData.Path() / "plain.txt", "no archive");
+    }
+
+    test::TempDir mProgram;
+    test::TempDir mData;
+    std::unique_ptr<frmMERVOK> mWindow;
+};
+
+TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
+    MakeMixedFolder();
+    Open();
+    SearchAndWait();
+
+    EXPECT_EQ(ShownNames(), (QStringList{"alpha.lzh", "beta.zip", "gamma.cab"}));
+    EXPECT_EQ(ShownText(0, ResultModel::kKindColumn), QStringLiteral("LHA"));
+    EXPECT_EQ(ShownText(1, ResultModel::kKindColumn), QStringLiteral("ZIP"));
+    EXPECT_EQ(ShownText(2, ResultModel::kKindColumn), QStringLiteral("CAB"));
+    EXPECT_EQ(ShownText(2, ResultModel::kFolderColumn),
+              QString::fromStdString((mData.Path() / "sub").string()));
+    EXPECT_EQ(ShownColour(0), QColor(0, 0, 255));
+    EXPECT_EQ(ShownColour(1), QColor(0, 0x66, 0));
+    EXPECT_EQ(ShownColour(2), QColor(0xFF, 0, 0x99));
+
+    EXPECT_EQ(Panel("Panel1"), kDoubleClickHint);
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("3"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+ sec$")).match(Panel("Panel3")).hasMatch())
+        << Panel("Panel3").toStdString();
+    ExpectIdle();
+    EXPECT_EQ(mWindow->focusWidget(), List()->CurrentView());
+    EXPECT_GE(List()->SelectedRow(), 0);
+    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_EQ(mWindow->Startup().viewerVersion, 123);
+}
+
+TEST_F(SearchRunTest, AnOlderViewerMeansTextFilesOnly) {
+    std::filesystem::remove(mProgram.Path() / "Quorvix.exe");
+    MakeMixedFolder();
+    Open();
+    SearchAndWait();
+    EXPECT_EQ(ShownNames(), (QStringList{"beta.zip", "gamma.cab"}));
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("2"));
+}
+
+TEST_F(SearchRunTest, SingleClickModeChangesTheHintAndOnlyTheFolderGivenIsSearched) {
+    MakeMixedFolder();
+    Open();
+    Box("chkSubDir")->setChecked(false);
+    Box("chkClick")->setChecked(true);
+    SearchAndWait();
+    EXPECT_EQ(ShownNames(), (QStringList{"alpha.lzh", "beta.zip"}));
+    EXPECT_EQ(Panel("Panel1"), QStringLiteral("ファイルをクリックしたら Quorvix で開きます"));
+}
+
+TEST_F(SearchRunTest, WithoutTheCheckEveryCandidateIsListedInBlack) {
+    MakeMixedFolder();
+    WriteFile(mData.Path() / "setup.exe", "MZ not really");
+    Open();
+    Box("chkNoArcCheck")->setChecked(true);
+    SearchAndWait();
+    EXPECT_EQ(ShownNames(), (QStringList{"alpha.lzh", "beta.zip", "fake.zip", "gamma.cab",
+                                         "nodoc.zip", "setup.exe"}));
+    QStringList kinds;
+    for (int row = 0; row < 6; ++row) {
+        kinds << ShownText(row, ResultModel::kKindColumn);
+        EXPECT_EQ(ShownColour(row), QColor(Qt::black)) << row;
+    }
+    EXPECT_EQ(kinds, (QStringList{"LHA?", "ZIP?", "ZIP?", "CAB?", "ZIP?", "SFX?"}));
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("6"));
+}
+
+TEST_F(SearchRunTest, RunThatFindsNothing) {
+    MakeArchive(mData.Path() / "nodoc.zip", {"prog.exe"});
+    Open();
+    SearchAndWait();
+    EXPECT_EQ(List()->RowCount(), 0);
+    EXPECT_EQ(Panel("Panel1"), QString());
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("0"));
+    EXPECT_TRUE(Panel("Panel3").endsWith(QStringLiteral(" sec")));
+    ExpectIdle();
+}
+
+TEST_F(SearchRunTest, FolderProblemsAreToldAndNothingRuns) {
+    WriteFile(mData.Path() / "file.txt", "x");
+    Open();
+    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+    auto* folder = Find<QLineEdit>(*mWindow, "txtSearchDir");
+    const struct {
+        QString text;
+        QString message;
+    } cases[] = {
+        {QStringLiteral("   "), QStringLiteral("検索フォルダが入力されていません。")},
+        {QString::fromStdString((mData.Path() / "file.txt").string()),
+         QStringLiteral("検索フォルダが見つかりません。")},
+        {QString::fromStdString((mData.Path() / "missing").string()),
+         QStringLiteral("検索フォルダが見つかりません。")},
+    };
+    for (const auto& problem : cases) {
+        SCOPED_TRACE(problem.text.toStdString());
+        SetFolder(problem.text);
+        Find<QPushButton>(*mWindow, "btnExit")->setFocus();
+        MessageBox::QueueAnswer(kIdOk);
+        SearchButton()->click();
+        const std::vector<ShownMessage> shown = MessageBox::TakeShown();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, problem.message);
+        EXPECT_EQ(shown[0].style, kMbOk | kMbIconExclamation);
+        EXPECT_EQ(shown[0].title, QStringLiteral("Archive Search for Quorvix"));
+        EXPECT_EQ(mWindow->focusWidget(), folder);
+        EXPECT_EQ(SearchButton()->text(), kSearchCaption);
+        EXPECT_FALSE(mWindow->SearchRunning());
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(finished.isEmpty());
+}
+
+TEST_F(SearchRunTest, NoUsableFormatChosenMeansTheClickDoesNothing) {
+    MakeMixedFolder();
+    test::VersionOnlyLibrary oldCab(89);
+    Open(ArchiverSet{nullptr, nullptr, &oldCab});
+    // Only EXE is ticked, and an old CAB library cannot tell self-extractors.
+    Box("chkCAB")->setChecked(false);
+    Find<QLabel>(*mWindow, "Panel2")->setText(QStringLiteral("抽出件数"));
+    SearchButton()->click();
+    EXPECT_EQ(SearchButton()->text(), kSearchCaption);
+    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("抽出件数"));
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
+
+    // All four unticked with every library present: nothing either.
+    mWindow.reset();
+    Open();
+    for (const char* name : {"chkLHA", "chkZIP", "chkCAB", "chkEXE"}) {
+        Box(name)->setChecked(false);
+    }
+    SearchButton()->click();
+    EXPECT_EQ(SearchButton()->text(), kSearchCaption);
+    EXPECT_FALSE(mWindow->SearchRunning());
+}
+
+TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothing) {
+    MakeMixedFolder();
+    Open();
+    Box("chkNoFileName")->setChecked(true);
+    test::StepGate gate;
+    mWindow->SetSearchProbeForTesting([&gate](SearchStep step) {
+        if (step == SearchStep::kCandidate) {
+            gate.Wait();
+        }
+    });
+    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+    SearchButton()->click();
+    gate.AwaitReached();
+
+    EXPECT_EQ(SearchButton()->text(), kAbortCaption);
+    EXPECT_TRUE(SearchButton()->isEnabled());
+    for (const char* name :
+         {"txtSearchDir", "chkSubDir", "chkLHA", "chkZIP", "chkCAB", "chkEXE", "chkNoFileName",
+          "chkNoArcCheck", "chkClick", "chkAutoColumn", "chkSFXIcon", "chkListColor", "cmbView",
+          "btnBrowse", "btnOption", "btnAbout", "btnExit"}) {
+        EXPECT_FALSE(Find<QWidget>(*mWindow, name)->isEnabled()) << name;
+    }
+    EXPECT_TRUE(Find<QWidget>(*mWindow, "btnHelp")->isEnabled());
+    EXPECT_EQ(Panel("Panel1"), QStringLiteral("ファイル情報取得中..."));
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("0"));
+    EXPECT_EQ(Panel("Panel3"), QString());
+    EXPECT_EQ(mWindow->cursor().shape(), Qt::WaitCursor);
+
+    // The abort shows at once, while the search is still held.
+    SearchButton()->click();
+    EXPECT_TRUE(mWindow->SearchRunning());
+    EXPECT_EQ(Panel("Panel1"), QString());
+    EXPECT_EQ(Panel("Panel2"), QString());
+    EXPECT_EQ(Panel("Panel3"), QString());
+    ExpectIdle();
+
+    gate.Open();
+    ASSERT_TRUE(test::AwaitSignal(finished));
+    EXPECT_EQ(List()->RowCount(), 0);
+    EXPECT_EQ(Panel("Panel1"), QString());
+    EXPECT_EQ(Panel("Panel2"), QString());
+    EXPECT_EQ(Panel("Panel3"), QString());
+    ExpectIdle();
+}
+
+TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFar) {
+    // The walk lists a folder's files before its sub-folders: alpha.lzh is
+    // checked first; the look-ups of sub/held*.zip wait, and the candidates
+    // after them are not yet taken when the abort comes.
+    MakeArchive(mData.Path() / "alpha.lzh", {"read.txt"});
+    MakeArchive(mData.Path() / "sub" / "held1.zip", {"read.txt"});
+    MakeArchive(mData.Path() / "sub" / "held2.zip", {"read.txt"});
+    for (const char* late : {"late1.zip", "late2.zip", "late3.zip", "late4.zip"}) {
+        MakeArchive(mData.Path() / "sub" / "deeper" / late, {"read.txt"});
+    }
+    test::GatedLibrary zip(test::RealLibraries().Zip(), {"held1.zip", "held2.zip"});
+    Open(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
+    test::StepGate firstHit;
+    mWindow->SetSearchProbeForTesting([&firstHit](SearchStep step) {
+        if (step == SearchStep::kHit) {
+            firstHit.Wait();
+        }
+    });
+    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+    SearchButton()->click();
+    firstHit.AwaitReached();
+    firstHit.Open();
+
+    SearchButton()->click();
+    ExpectIdle();
+    EXPECT_EQ(Panel("Panel2"), QString());
+    // Look-ups already under way finish; nothing new is taken.
+    zip.Release();
+    ASSERT_TRUE(test::AwaitSignal(finished));
+
+    const QStringList names = ShownNames();
+    ASSERT_FALSE(names.isEmpty());
+    EXPECT_EQ(names.front(), QStringLiteral("alpha.lzh"));
+    for (const QString& name : names) {
+        EXPECT_FALSE(name.startsWith(QStringLiteral("late"))) << name.toStdString();
+    }
+    EXPECT_EQ(Panel("Panel1"), kDoubleClickHint);
+    EXPECT_EQ(Panel("Panel2"), QString::number(names.size()));
+    EXPECT_TRUE(Panel("Panel3").endsWith(QStringLiteral(" sec")));
+    ExpectIdle();
+}
+
+TEST_F(SearchRunTest, MinimisedWindowIsRestoredWhenTheRunEnds) {
+    MakeMixedFolder();
+    Open();
+    test::StepGate gate;
+    mWindow->SetSearchProbeForTesting([&gate](SearchStep step) {
+        if (step == SearchStep::kFinished) {
+            gate.Wait();
+        }
+    });
+    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+    SearchButton()->click();
+    gate.AwaitReached();
+    mWindow->showMinimized();
+    gate.Open();
+    ASSERT_TRUE(test::AwaitSignal(finished));
+    EXPECT_FALSE(mWindow->isMinimized());
+    EXPECT_EQ(List()->RowCount(), 3);
+}
+
+TEST_F(SearchRunTest, ClosingDuringARunStopsItAndSavesWithoutAWord) {
+    MakeMixedFolder();
+    test::GatedLibrary zip(test::RealLibraries().Zip(), {"beta.zip", "nodoc.zip", "fake.zip"});
+    Open(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
+    Box("chkListColor")->setChecked(false);
+    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+    SearchButton()->click();
+    while (!zip.Waiting()) {
+        std::this_thread::yield();
+    }
+    // A library call in flight finishes; here it is let go once the close
+    // has asked the search to stop.
+    std::thread releaser([&] {
+        while (!mWindow->AbortRequested()) {
+            std::this_thread::yield();
+        }
+        zip.Release();
+    });
+    mWindow->close();
+    releaser.join();
+
+    EXPECT_FALSE(mWindow->isVisible());
+    EXPECT_FALSE(mWindow->SearchRunning());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
+    const std::string saved = test::ReadFile(mProgram.Path() / "Mervok.ini");
+    EXPECT_NE(saved.find("ListColor=0"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("SearchDir=" + mData.Path().string()), std::string::npos) << saved;
+}
+
+TEST_F(SearchRunTest, AnotherRunAfterAnAbortStartsAfresh) {
+    MakeMixedFolder();
+    Open();
+    test::StepGate gate;
+    mWindow->SetSearchProbeForTesting([&gate](SearchStep step) {
+        if (step == SearchStep::kCandidate) {
+            gate.Wait();
+        }
+    });
+    SearchButton()->click();
+    gate.AwaitReached();
+    SearchButton()->click();  // abort
+    std::thread opener([&gate] { gate.Open(); });
+    SearchAndWait();  // waits for the aborted run, then runs in full
+    opener.join();
+    EXPECT_EQ(List()->RowCount(), 3);
+    EXPECT_EQ(Panel("Panel2"), QStringLiteral("3"));
+}
+
+}  // namespace
+}  // namespace mervok
