@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
-# Runs the program from a ready-to-run folder.
+# Runs the program from its ready-to-run folder: scripts/run.sh BUILD_DIR
 set -euo pipefail
-dist=${1:-build/dist}
-echo "Built into $dist:"
-ls "$dist"
+build=${1:-build}
+dist=$build/dist
+sample=$build/sample
+
+echo "Searching the sample folder $sample with mervok-search:"
+set +e
+"$dist/mervok-search" -r "$sample"
+status=$?
+set -e
+# 1 only means that nothing was found.
+[ "$status" -le 1 ] || exit "$status"

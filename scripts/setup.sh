@@ -46,7 +46,7 @@ configure_and_build() { # dir, extra cmake args...
 case "$mode" in
 run)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  exec bash scripts/run.sh build/dist
+  exec bash scripts/run.sh build
   ;;
 test)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo

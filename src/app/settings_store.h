@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,11 +39,25 @@ class SettingsStore {
     // the list ended by a second NUL, into the front of buffer, cut to what
     // fits in buffer.size(); the rest of buffer is left as it was. Returns the
     // number of bytes written before the final NUL.
+    //
+    // Only whole entries are copied: when the list does not fit, it ends
+    // after the last entry that fits, with its closing NUL. (The classic
+    // function instead cuts the last text in the middle and returns
+    // buffer.size() - 2; a half value such as "Width=12" of "Width=1234"
+    // would then be taken over as a wrong setting, where a missing one falls
+    // back to its default.) An empty list is two NULs.
     std::size_t ReadSection(std::string_view section, std::string& buffer) const;
 
     // Replaces all entries of the section with the NUL-separated list
     // ("a=1\0b=2\0\0"); std::nullopt deletes the section.
     bool WriteSection(std::string_view section, std::optional<std::string_view> entries);
+
+    // Test seam: called after the new contents are complete and flushed in
+    // the temporary file beside the settings file, just before that file
+    // replaces it; returning false abandons the write there, as if the
+    // program had stopped. An empty function removes the hook.
+    using BeforeReplaceHook = std::function<bool(const std::string& tempPath)>;
+    static void SetBeforeReplaceHookForTesting(BeforeReplaceHook hook);
 
   private:
     std::string mPath;

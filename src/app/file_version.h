@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace mervok {
+
+// The fixed version block of a Windows executable's version resource
+// (VS_FIXEDFILEINFO): thirteen 32-bit fields, 52 bytes in the file.
+struct FixedFileInfo {
+    std::uint32_t signature = 0;  // always kFixedFileInfoSignature
+    std::uint32_t structVersion = 0;
+    std::uint32_t fileVersionMS = 0;  // major << 16 | minor
+    std::uint32_t fileVersionLS = 0;  // patch << 16 | build
+    std::uint32_t productVersionMS = 0;
+    std::uint32_t productVersionLS = 0;
+    std::uint32_t fileFlagsMask = 0;
+    std::uint32_t fileFlags = 0;
+    std::uint32_t fileOS = 0;
+    std::uint32_t fileType = 0;
+    std::uint32_t fileSubtype = 0;
+    std::uint32_t fileDateMS = 0;
+    std::uint32_t fileDateLS = 0;
+
+    friend bool operator==(const FixedFileInfo&, const FixedFileInfo&) = default;
+};
+
+inline constexpr std::uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
+
+// The fixed version block of a PE executable (32- or 64-bit) held in memory:
+// the first version resource's first language. std::nullopt when the bytes
+// are not a PE image, have no version resource, or any offset or size in the
+// way leads outside the image.
+std::optional<FixedFileInfo> ReadFixedFileInfo(std::span<const std::byte> image);
+
+// The same for a file, read in small pieces (a large file is not loaded).
+// Spaces around the path are ignored; an empty path, a missing file and
+// anything but a regular file have no version.
+std::optional<FixedFileInfo> GetFileVersion(const std::string& path);
+
+// The viewer's version as major * 100 + minor of the file version of
+// "Quorvix.exe" in the given folder (1.23 gives 123, 2.5 gives 205); 0 when the
+// program or its version is missing. 32 bits wide: 400.1 gives 40001.
+std::int32_t GetViewerVersion(std::string_view programFolder);
+
+}  // namespace mervok

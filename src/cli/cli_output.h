@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/found_archive.h"
+
+namespace mervok {
+
+// Hits in the order the tool prints them: by file name (bytes), then by path.
+void SortForOutput(std::vector<FoundArchive>& hits);
+
+// One line per hit with the list's five texts — file name, folder, size,
+// format, time — in columns aligned by their width on a terminal.
+std::string FormatTable(const std::vector<FoundArchive>& hits);
+
+// One JSON array of {"fileName", "folder", "size", "kind", "modified", "path"}.
+std::string FormatJson(const std::vector<FoundArchive>& hits);
+
+// A JSON string literal of text. Bytes that are not part of valid UTF-8 are
+// written as "\udcXX" (XX the byte, 80 to ff), so a reader can restore the
+// exact bytes of a name.
+std::string JsonString(std::string_view text);
+
+// Columns a text takes on a terminal: two for East Asian wide characters,
+// one for anything else, including each byte that is not valid UTF-8.
+std::size_t DisplayWidth(std::string_view text);
+
+}  // namespace mervok

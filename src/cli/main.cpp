@@ -1,0 +1,298 @@
+// mervok-search: the window's search without a window.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/file_version.h"
+#include "app/product_info.h"
+#include "app/program_folder.h"
+#include "app/version_text.h"
+#include "archivers/archiver_library.h"
+#include "cli/cli_output.h"
+#include "search/search_engine.h"
+#include "search/search_options.h"
+#include "search/search_run.h"
+#include "viewer/viewer_settings.h"
+
+namespace mervok {
+namespace {
+
+constexpr int kExitHits = 0;
+constexpr int kExitNoHits = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+constexpr std::string_view kUsage =
+    "usage: mervok-search [-r|--subdirs] [--formats LIST] [--no-check]\n"
+    "                     [--doc-types \"TYPES\"] [--json] FOLDER\n"
+    "\n"
+    "Finds LHA, ZIP, CAB and self-extracting archives under FOLDER that hold at\n"
+    "least one document (*.TXT and the viewer's document types) and prints them\n"
+    "sorted by file name.\n"
+    "\n"
+    "  -r, --subdirs        search the sub-folders too\n"
+    "  --formats LIST       comma list of lzh,zip,cab,exe (default: all four)\n"
+    "  --no-check           list every candidate by its name, without opening it\n"
+    "  --doc-types \"TYPES\"  blank-separated document extensions, instead of the\n"
+    "                       viewer's \"DocType\" setting (\"*.TXT\" is always searched)\n"
+    "  --json               print one JSON array; bytes of names that are not\n"
+    "                       UTF-8 appear as \\udcXX escapes\n"
+    "  --version            print the version\n"
+    "\n"
+    "Exit status: 0 hits found, 1 none, 2 usage or folder error,\n"
+    "130 interrupted (the hits found before Ctrl-C during the check are printed).\n";
+
+struct CommandLine {
+    bool includeSubfolders = false;
+    bool lha = true, zip = true, cab = true, exe = true;
+    bool noCheck = false;
+    bool json = false;
+    std::optional<std::string> docTypes;
+    std::string folder;
+    bool folderGiven = false;
+};
+
+// Returns an error text, or "" when the command line is sound.
+std::string ParseFormats(std::string_view list, CommandLine& line) {
+    line.lha = line.zip = line.cab = line.exe = false;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        std::string word(list.substr(start, comma - start));
+        for (auto& c : word) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (word == "lzh" || word == "lha") {
+            line.lha = true;
+        } else if (word == "zip") {
+            line.zip = true;
+        } else if (word == "cab") {
+            line.cab = true;
+        } else if (word == "exe" || word == "sfx") {
+            line.exe = true;
+        } else {
+            return "unknown format '" + word + "' in --formats (use lzh,zip,cab,exe)";
+        }
+        start = comma + 1;
+    }
+    return "";
+}
+
+std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool& showVersion) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
+            if (arg.substr(0, name.size()) == name && arg.size() > name.size() &&
+                arg[name.size()] == '=') {
+                return arg.substr(name.size() + 1);
+            }
+            if (arg == name && i + 1 < argc) {
+                return std::string_view(argv[++i]);
+            }
+            return std::nullopt;
+        };
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (arg == "-h" || arg == "--help")) {
+            showHelp = true;
+        } else if (!optionsEnded && arg == "--version") {
+            showVersion = true;
+        } else if (!optionsEnded && (arg == "-r" || arg == "--subdirs")) {
+            line.includeSubfolders = true;
+        } else if (!optionsEnded && arg == "--no-check") {
+            line.noCheck = true;
+        } else if (!optionsEnded && arg == "--json") {
+            line.json = true;
+        } else if (!optionsEnded && arg.starts_with("--formats")) {
+            const auto list = value("--formats");
+            if (!list) {
+                return "--formats needs a list such as lzh,zip";
+            }
+            if (auto error = ParseFormats(*list, line); !error.empty()) {
+                return error;
+            }
+        } else if (!optionsEnded && arg.starts_with("--doc-types")) {
+            const auto types = value("--doc-types");
+            if (!types) {
+                return "--doc-types needs a list such as \"DOC HTM\"";
+            }
+            line.docTypes = std::string(*types);
+        } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
+            return "unknown option '" + std::string(arg) + "'";
+        } else if (!line.folderGiven) {
+            line.folder = std::string(arg);
+            line.folderGiven = true;
+        } else {
+            return "only one folder can be searched";
+        }
+    }
+    return "";
+}
+
+// Ctrl-C asks the search to stop, as the window's abort click does; a second
+// Ctrl-C ends the program the usual way.
+std::atomic<bool> gAbortRequested{false};
+
+extern "C" void OnInterrupt(int) {
+    gAbortRequested.store(true);
+}
+
+void InstallInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Shows a live count on stderr, only when stderr is a terminal.
+class ProgressReporter final : public SearchObserver {
+  public:
+    explicit ProgressReporter(bool enabled) : mEnabled(enabled) {}
+
+    void OnCandidate(std::string_view, std::size_t count) override {
+        mCandidates = count;
+        Show(false);
+    }
+    void OnCheckStarted(std::size_t total) override {
+        mTotal = total;
+        Show(true);
+    }
+    void OnCandidateChecked(std::size_t checked) override {
+        mChecked = checked;
+        Show(false);
+    }
+    void OnHit(std::size_t count) override {
+        mHits = count;
+        Show(false);
+    }
+    void OnFinished(const SearchResult&) override {
+        if (mEnabled && mShown) {
+            std::fputs("\r\033[K", stderr);
+        }
+    }
+
+  private:
+    void Show(bool now) {
+        if (!mEnabled) {
+            return;
+        }
+        const auto time = std::chrono::steady_clock::now();
+        if (!now && time - mLast < std::chrono::milliseconds(100)) {
+            return;
+        }
+        mLast = time;
+        mShown = true;
+        if (mTotal == 0) {
+            std::fprintf(stderr, "\r\033[Kcandidates: %zu", mCandidates);
+        } else {
+            std::fprintf(stderr, "\r\033[Kchecked: %zu / %zu  hits: %zu", mChecked, mTotal, mHits);
+        }
+    }
+
+    bool mEnabled;
+    bool mShown = false;
+    std::size_t mCandidates = 0, mTotal = 0, mChecked = 0, mHits = 0;
+    std::chrono::steady_clock::time_point mLast{};
+};
+
+int Run(int argc, char** argv) {
+    CommandLine line;
+    bool showHelp = false;
+    bool showVersion = false;
+    if (const auto error = Parse(argc, argv, line, showHelp, showVersion); !error.empty()) {
+        std::cerr << "mervok-search: " << error << "\n\n" << kUsage;
+        return kExitUsage;
+    }
+    if (showHelp) {
+        std::cout << kUsage;
+        return kExitHits;
+    }
+    if (showVersion) {
+        // The same version and notice as the window's version dialog.
+        std::cout << "mervok-search " << ProgramVersionText() << '\n' << kLegalCopyright << '\n';
+        return kExitHits;
+    }
+    if (const auto message = ValidateSearchFolder(line.folder); !message.empty()) {
+        std::cerr << message << '\n';
+        return kExitUsage;
+    }
+
+    // The same start-up values as the window, from the tool's own folder.
+    const std::string programFolder = ProgramFolder();
+    ArchiverLibraries libraries(programFolder);
+    StartupValues startup;
+    startup.libraries = QueryLibraryVersions(libraries.Set());
+    startup.viewerVersion = GetViewerVersion(programFolder);
+    startup.viewerIniFile = ViewerIniPath(programFolder);
+
+    SearchOptions options;
+    // Rows carry full paths, also when the folder was given relative to here.
+    std::string folder = SearchFolderFromText(line.folder);
+    if (folder.front() != kSeparator) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(folder, error);
+        if (!error) {
+            folder = WithTrailingSeparator(absolute.lexically_normal().string());
+        }
+    }
+    options.searchFolder = folder;
+    options.includeSubfolders = line.includeSubfolders;
+    options.searchLha = line.lha;
+    options.searchZip = line.zip;
+    options.searchCab = line.cab;
+    options.searchExe = line.exe;
+    options.skipArchiveCheck = line.noCheck;
+    options.hideFileNames = true;
+    if (!AnyChosenFormatUsable(options, startup.libraries)) {
+        std::cerr << "mervok-search: none of the chosen formats can be searched: their archiver "
+                     "libraries (libunlha32.so, libunzip32.so, libcab32.so) are missing from "
+                  << programFolder << '\n';
+        return kExitUsage;
+    }
+
+    DocTypeSource docTypes;
+    if (line.docTypes) {
+        docTypes.fixed = *line.docTypes;
+    } else {
+        const std::string iniFile = startup.viewerIniFile;
+        docTypes.read = [iniFile] { return ReadViewerDocTypes(SettingsStore(iniFile)); };
+    }
+
+    InstallInterruptHandler();
+    ProgressReporter progress(isatty(STDERR_FILENO) != 0);
+    SearchEngine engine(options, startup, libraries.Set(), docTypes, gAbortRequested, progress);
+    SearchResult result = engine.Run();
+
+    if (result.walkAborted) {
+        return kExitInterrupted;
+    }
+    SortForOutput(result.archives);
+    const std::string text = line.json ? FormatJson(result.archives) : FormatTable(result.archives);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    if (result.checkAborted) {
+        return kExitInterrupted;
+    }
+    return result.archives.empty() ? kExitNoHits : kExitHits;
+}
+
+}  // namespace
+}  // namespace mervok
+
+int main(int argc, char** argv) {
+    return mervok::Run(argc, argv);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mervok {
+
+// The folder column's text: the folder without its trailing separator,
+// except for a root ("/", or a drive root such as "D:\"), which keeps it.
+std::string FolderText(std::string_view folder);
+
+// The size column's text: "###,###,##0" left-padded with blanks to 11
+// characters (longer texts are not cut). 1234 gives "      1,234".
+std::string SizeText(std::int64_t size);
+
+// A 24-bit colour, red in the low byte (red + green * 256 + blue * 65536).
+using RgbColor = std::uint32_t;
+
+// The six row colours of colour mode.
+struct KindColors {
+    RgbColor lha = 0;
+    RgbColor zip = 0;
+    RgbColor cab = 0;
+    RgbColor lhaSfx = 0;
+    RgbColor zipSfx = 0;
+    RgbColor cabSfx = 0;
+};
+
+// The row colour for an archive kind: the colour of the exact,
+// case-sensitive label "LHA", "ZIP", "CAB", "LHA-SFX", "ZIP-SFX" or
+// "CAB-SFX", black (0) for anything else, such as the provisional "LHA?".
+RgbColor RowColor(std::string_view kind, const KindColors& colors);
+
+}  // namespace mervok

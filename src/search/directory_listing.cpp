@@ -1,0 +1,160 @@
+#include "search/directory_listing.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <ctime>
+
+namespace mervok {
+
+namespace {
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+DIR* AsDir(void* dir) {
+    return static_cast<DIR*>(dir);
+}
+
+}  // namespace
+
+bool MatchesWildcard(std::string_view name, std::string_view wildcard) {
+    if (wildcard == "*" || wildcard == "*.*") {
+        return true;
+    }
+    // Iterative glob: on a mismatch, let the last '*' swallow one more
+    // character and try again from there.
+    std::size_t n = 0;
+    std::size_t w = 0;
+    std::size_t starW = std::string_view::npos;
+    std::size_t starN = 0;
+    while (n < name.size()) {
+        if (w < wildcard.size() && wildcard[w] == '*') {
+            starW = w++;
+            starN = n;
+        } else if (w < wildcard.size() &&
+                   (wildcard[w] == '?' || FoldCase(wildcard[w]) == FoldCase(name[n]))) {
+            ++w;
+            ++n;
+        } else if (starW != std::string_view::npos) {
+            w = starW + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (w < wildcard.size() && wildcard[w] == '*') {
+        ++w;
+    }
+    return w == wildcard.size();
+}
+
+std::string LocalTimeText(std::int64_t secondsSinceEpoch) {
+    const auto seconds = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) {
+        local = std::tm{};
+        local.tm_mday = 1;
+        local.tm_year = 1601 - 1900;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+DirectoryListing::~DirectoryListing() {
+    Close();
+}
+
+bool DirectoryListing::Open(const std::string& folder, std::string wildcard) {
+    Close();
+    mDir = opendir(folder.empty() ? "." : folder.c_str());
+    mWildcard = std::move(wildcard);
+    mMatchAll = mWildcard == "*" || mWildcard == "*.*";
+    return mDir != nullptr;
+}
+
+void DirectoryListing::Close() {
+    if (mDir != nullptr) {
+        closedir(AsDir(mDir));
+        mDir = nullptr;
+    }
+    mName.clear();
+}
+
+bool DirectoryListing::Next() {
+    if (mDir == nullptr) {
+        return false;
+    }
+    while (const dirent* entry = readdir(AsDir(mDir))) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            continue;
+        }
+        if (!mMatchAll && !MatchesWildcard(name, mWildcard)) {
+            continue;
+        }
+        mName.assign(name);
+        mType = entry->d_type;
+        mStatDone = false;
+        return true;
+    }
+    mName.clear();
+    return false;
+}
+
+bool DirectoryListing::StatCurrent() {
+    if (mStatDone) {
+        return mStatOk;
+    }
+    mStatDone = true;
+    struct stat info {};
+    const int fd = dirfd(AsDir(mDir));
+    // Follow a link to what it names; a dangling link is still an entry of
+    // its own.
+    mStatOk = fstatat(fd, mName.c_str(), &info, 0) == 0 ||
+              fstatat(fd, mName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (mStatOk) {
+        mStatIsFolder = S_ISDIR(info.st_mode);
+        mStatSize = static_cast<std::int64_t>(info.st_size);
+        mStatTime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    }
+    return mStatOk;
+}
+
+bool DirectoryListing::IsFolder() {
+    if (mDir == nullptr || mName.empty()) {
+        return false;
+    }
+    if (mType == DT_DIR) {
+        return true;
+    }
+    if (mType != DT_LNK && mType != DT_UNKNOWN) {
+        return false;
+    }
+    return StatCurrent() && mStatIsFolder;
+}
+
+std::optional<EntryInfo> DirectoryListing::Info() {
+    if (mDir == nullptr || mName.empty() || !StatCurrent()) {
+        return std::nullopt;
+    }
+    // The listing reports no size for a folder.
+    return EntryInfo{mStatIsFolder ? 0 : mStatSize, mStatTime};
+}
+
+bool DirectoryListing::FolderIdentity(std::uint64_t& device, std::uint64_t& inode) const {
+    struct stat info {};
+    if (mDir == nullptr || fstat(dirfd(AsDir(mDir)), &info) != 0) {
+        return false;
+    }
+    device = static_cast<std::uint64_t>(info.st_dev);
+    inode = static_cast<std::uint64_t>(info.st_ino);
+    return true;
+}
+
+}  // namespace mervok

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mervok {
+
+// True when name matches the wildcard, with '*' and '?' and letters compared
+// without regard to ASCII case, as the listing functions of the original
+// platform do. "*" and "*.*" match every name, also one without a dot.
+bool MatchesWildcard(std::string_view name, std::string_view wildcard);
+
+// Size and last-write time of one entry.
+struct EntryInfo {
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0;  // seconds since the epoch
+};
+
+// "YYYY/MM/DD HH:MM:SS" in local time (the TZ setting of the process).
+std::string LocalTimeText(std::int64_t secondsSinceEpoch);
+
+// Lists one folder's entries whose names match a wildcard, like the
+// FindFirstFile / FindNextFile pair: "." and ".." are never returned, names
+// keep their exact bytes. Only what is asked for is looked up: the name comes
+// from the listing itself, whether an entry is a folder needs a stat only when
+// the file system does not say, and size and time are read on request.
+class DirectoryListing {
+  public:
+    DirectoryListing() = default;
+    DirectoryListing(const DirectoryListing&) = delete;
+    DirectoryListing& operator=(const DirectoryListing&) = delete;
+    ~DirectoryListing();
+
+    // Opens folder (with or without a trailing separator). False when it
+    // cannot be listed.
+    bool Open(const std::string& folder, std::string wildcard);
+    // Moves to the next matching entry; false when there is none (or the
+    // listing failed).
+    bool Next();
+    void Close();
+
+    // The current entry's name.
+    std::string_view Name() const { return mName; }
+    // The current entry is a folder, or a symbolic link to one.
+    bool IsFolder();
+    // Size and time of the current entry; a link gives its target's, a link
+    // whose target is missing its own. nullopt when the entry has vanished.
+    std::optional<EntryInfo> Info();
+
+    // Device and inode of the open folder itself.
+    bool FolderIdentity(std::uint64_t& device, std::uint64_t& inode) const;
+
+  private:
+    bool StatCurrent();
+
+    void* mDir = nullptr;  // DIR*
+    std::string mWildcard;
+    bool mMatchAll = false;
+    std::string mName;
+    unsigned char mType = 0;  // d_type of the current entry
+    bool mStatDone = false;
+    bool mStatOk = false;
+    bool mStatIsFolder = false;
+    std::int64_t mStatSize = 0;
+    std::int64_t mStatTime = 0;
+};
+
+}  // namespace mervok

@@ -1,0 +1,449 @@
+#include "search/search_engine.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "app/program_folder.h"
+#include "app/text_util.h"
+#include "archivers/archive_lookup.h"
+
+namespace mervok {
+
+namespace {
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The last four characters of a name (all of it when shorter), lower-cased.
+std::string Extension(std::string_view name) {
+    std::string ext(name.substr(name.size() > 4 ? name.size() - 4 : 0));
+    std::transform(ext.begin(), ext.end(), ext.begin(), FoldCase);
+    return ext;
+}
+
+// Sub-folders of a recycle bin directly under a drive root are not entered.
+// The test looks at characters 2 to 12 of the path, so it never matches a
+// path that does not start with a drive letter.
+bool InRecycleBin(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    path += name;
+    if (path.size() < 12) {
+        return false;
+    }
+    std::string part = path.substr(1, 11);
+    std::transform(part.begin(), part.end(), part.begin(), FoldCase);
+    static const std::string kRecycled = std::string(":") + kSeparator + "recycled" + kSeparator;
+    static const std::string kRecycler = std::string(":") + kSeparator + "recycler" + kSeparator;
+    return part == kRecycled || part == kRecycler;
+}
+
+}  // namespace
+
+std::string BuildDocPatterns(std::string_view types) {
+    const std::string trimmed = TrimBlanks(types);
+    if (trimmed.empty()) {
+        return {};
+    }
+    std::string result;
+    std::string word;
+    for (const char c : trimmed) {
+        if (c != ' ') {
+            word += c;
+        } else if (!word.empty()) {
+            result += "*." + word + " ";
+            word.clear();
+        }
+    }
+    result += "*." + word;
+    return result;
+}
+
+std::string DocumentWildcards(std::int32_t viewerVersion, const DocTypeSource& source) {
+    std::string types;
+    if (source.fixed) {
+        types = *source.fixed;
+    } else if (viewerVersion < 100) {
+        return "*.TXT";
+    } else {
+        types = source.read ? source.read() : std::string(kDefaultDocTypes);
+    }
+    const std::string patterns = BuildDocPatterns(TrimAtNull(types));
+    return patterns.empty() ? "*.TXT" : "*.TXT " + patterns;
+}
+
+LibraryVersions QueryLibraryVersions(const ArchiverSet& libraries) {
+    LibraryVersions versions;
+    versions.unlha = libraries.lha ? GetUnlhaVersion(*libraries.lha) : 0;
+    versions.unzip = libraries.zip ? GetUnzipVersion(*libraries.zip) : 0;
+    versions.cab = libraries.cab ? GetCabVersion(*libraries.cab) : 0;
+    return versions;
+}
+
+SearchEngine::SearchEngine(SearchOptions options, StartupValues startup, ArchiverSet libraries,
+                           DocTypeSource docTypes, std::atomic<bool>& abortRequested,
+                           SearchObserver& observer)
+    : mOptions(std::move(options)),
+      mStartup(std::move(startup)),
+      mUsable(GetUsableFormats(mStartup.libraries)),
+      mLibraries(libraries),
+      mDocTypes(std::move(docTypes)),
+      mAbortRequested(abortRequested),
+      mObserver(observer) {
+    // A library that is not there has no version, whatever start-up said.
+    if (mLibraries.lha == nullptr) {
+        mStartup.libraries.unlha = 0;
+    }
+    if (mLibraries.zip == nullptr) {
+        mStartup.libraries.unzip = 0;
+    }
+    if (mLibraries.cab == nullptr) {
+        mStartup.libraries.cab = 0;
+    }
+    mUsable = GetUsableFormats(mStartup.libraries);
+}
+
+bool SearchEngine::AbortRequested() const {
+    return mAbortRequested.load(std::memory_order_relaxed);
+}
+
+SearchResult SearchEngine::Run() {
+    SearchResult result;
+    mCandidates.clear();
+    mHits.clear();
+    mCheckAborted = false;
+    if (mOptions.filePattern.empty()) {
+        mOptions.filePattern = FilePattern(mOptions, mStartup.libraries);
+    }
+    if (!mOptions.filePattern.empty() && !mOptions.searchFolder.empty()) {
+        WalkFolder(WithTrailingSeparator(mOptions.searchFolder), mOptions.filePattern,
+                   mOptions.includeSubfolders);
+    }
+    if (AbortRequested()) {
+        // The window has already been put back; nothing is listed.
+        mCandidates.clear();
+        result.walkAborted = true;
+        mObserver.OnFinished(result);
+        return result;
+    }
+    if (!mOptions.skipArchiveCheck && !mCandidates.empty()) {
+        CheckDocuments();
+        result.checked = true;
+        result.checkAborted = mCheckAborted;
+        result.archives = std::move(mHits);
+    } else {
+        result.archives = std::move(mCandidates);
+    }
+    mCandidates.clear();
+    mHits.clear();
+    mObserver.OnFinished(result);
+    return result;
+}
+
+void SearchEngine::WalkFolder(const std::string& folder, const std::string& filePattern,
+                              bool includeSubfolders) {
+    std::vector<FolderId> descent;
+    Walk(folder, filePattern, includeSubfolders, descent);
+}
+
+void SearchEngine::Walk(const std::string& folder, const std::string& filePattern,
+                        bool includeSubfolders, std::vector<FolderId>& descent) {
+    if (AbortRequested()) {
+        return;
+    }
+    std::vector<std::string> subfolders;
+    {
+        // One pass over the folder serves both the walk (its sub-folders)
+        // and the classification (its candidates, before any sub-folder).
+        DirectoryListing listing;
+        if (!listing.Open(folder, "*")) {
+            return;
+        }
+        FolderId id{};
+        if (!listing.FolderIdentity(id.device, id.inode)) {
+            return;
+        }
+        // A link back to a folder on the way down would never end.
+        const bool onPath = std::any_of(descent.begin(), descent.end(), [&](const FolderId& f) {
+            return f.device == id.device && f.inode == id.inode;
+        });
+        if (onPath) {
+            return;
+        }
+        descent.push_back(id);
+        while (listing.Next()) {
+            if (AbortRequested()) {
+                break;
+            }
+            const std::string_view name = listing.Name();
+            if (MatchesWildcard(name, filePattern)) {
+                if (const char* label = LabelFor(name)) {
+                    AddCandidate(folder, listing, label);
+                }
+            }
+            if (includeSubfolders && name[0] != '.' && listing.IsFolder() &&
+                !InRecycleBin(folder, name)) {
+                subfolders.emplace_back(name);
+            }
+        }
+    }
+    for (const auto& name : subfolders) {
+        if (AbortRequested()) {
+            break;
+        }
+        Walk(folder + name + kSeparator, filePattern, includeSubfolders, descent);
+    }
+    descent.pop_back();
+}
+
+void SearchEngine::ClassifyFiles(const std::string& folder, const std::string& filePattern) {
+    DirectoryListing listing;
+    if (!listing.Open(folder, filePattern)) {
+        return;
+    }
+    while (listing.Next()) {
+        if (AbortRequested()) {
+            break;
+        }
+        if (const char* label = LabelFor(listing.Name())) {
+            AddCandidate(folder, listing, label);
+        }
+    }
+}
+
+const char* SearchEngine::LabelFor(std::string_view name) const {
+    const std::string ext = Extension(name);
+    if (ext == ".exe" && mUsable.exe && mOptions.searchExe) {
+        return "SFX?";
+    }
+    if (ext == ".zip" && mUsable.zip && mOptions.searchZip) {
+        return "ZIP?";
+    }
+    if (ext == ".lzh" && mUsable.lha && mOptions.searchLha) {
+        return "LHA?";
+    }
+    if (ext == ".cab" && mUsable.cab && mOptions.searchCab) {
+        return "CAB?";
+    }
+    return nullptr;
+}
+
+void SearchEngine::AddCandidate(const std::string& folder, DirectoryListing& listing,
+                                const char* label) {
+    const auto info = listing.Info();
+    if (!info) {
+        return;  // gone since it was listed
+    }
+    FoundArchive candidate;
+    candidate.folder = folder;
+    candidate.fileName = std::string(listing.Name());
+    candidate.size = info->size;
+    candidate.kind = label;
+    candidate.modified = LocalTimeText(info->modifiedSeconds);
+    mCandidates.push_back(std::move(candidate));
+    const FoundArchive& added = mCandidates.back();
+    mObserver.OnCandidate(mOptions.hideFileNames ? std::string() : added.Path(),
+                          mCandidates.size());
+}
+
+void SearchEngine::PrepareLibraries() {
+    const std::pair<ArchiverApi*, std::int16_t> libraries[] = {
+        {mLibraries.lha, mStartup.libraries.unlha},
+        {mLibraries.zip, mStartup.libraries.unzip},
+        {mLibraries.cab, mStartup.libraries.cab},
+    };
+    for (const auto& [library, version] : libraries) {
+        if (library == nullptr || version <= 0) {
+            continue;
+        }
+        // A library busy for another caller is waited for, but not forever.
+        for (long polls = 0; polls < mRunningPollLimit && library->GetRunning() != 0; ++polls) {
+            if (AbortRequested()) {
+                break;
+            }
+        }
+        if (library->GetCursorMode() != 0) {
+            library->SetCursorMode(0);
+        }
+    }
+}
+
+std::string SearchEngine::CheckSfx(const std::string& path) const {
+    const LibraryVersions& versions = mStartup.libraries;
+    std::int16_t result = kLookupEmptyArgument;
+    if (versions.unlha > 0) {
+        result = mLibraries.lha->CheckArchive(path, 0) != 0
+                     ? FindInLhaArchive(*mLibraries.lha, mWindow, path, mWildcards)
+                     : kLookupCannotOpen;
+    }
+    if (result == kLookupNone) {
+        return {};
+    }
+    if (result > 0) {
+        return "LHA-SFX";
+    }
+    result = kLookupEmptyArgument;
+    if (versions.unzip > 0) {
+        result = mLibraries.zip->CheckArchive(path, 0) != 0
+                     ? FindInZipArchive(*mLibraries.zip, mWindow, path, mWildcards)
+                     : kLookupCannotOpen;
+    }
+    if (result == kLookupNone) {
+        return {};
+    }
+    if (result > 0) {
+        return "ZIP-SFX";
+    }
+    result = kLookupEmptyArgument;
+    if (versions.cab >= kCabSfxVersion) {
+        result = mLibraries.cab->CheckArchive(path, 0) != 0
+                     ? FindInCabArchive(*mLibraries.cab, mWindow, path, mWildcards)
+                     : kLookupCannotOpen;
+    }
+    return result > 0 ? "CAB-SFX" : "";
+}
+
+std::string SearchEngine::CheckOne(const FoundArchive& candidate) const {
+    const std::string path = candidate.Path();
+    const LibraryVersions& versions = mStartup.libraries;
+    // A library that is absent finds nothing: its calls would fail anyway.
+    if (candidate.kind == "LHA?") {
+        return versions.unlha > 0 &&
+                       FindInLhaArchive(*mLibraries.lha, mWindow, path, mWildcards) >= 1
+                   ? "LHA"
+                   : "";
+    }
+    if (candidate.kind == "ZIP?") {
+        return versions.unzip > 0 &&
+                       FindInZipArchive(*mLibraries.zip, mWindow, path, mWildcards) >= 1
+                   ? "ZIP"
+                   : "";
+    }
+    if (candidate.kind == "CAB?") {
+        return versions.cab > 0 && FindInCabArchive(*mLibraries.cab, mWindow, path, mWildcards) >= 1
+                   ? "CAB"
+                   : "";
+    }
+    if (candidate.kind == "SFX?") {
+        return CheckSfx(path);
+    }
+    return {};
+}
+
+void SearchEngine::CheckDocuments() {
+    mCheckAborted = false;
+    mHits.clear();
+    mObserver.OnCheckStarted(mCandidates.size());
+    PrepareLibraries();
+    mWildcards = DocumentWildcards(mStartup.viewerVersion, mDocTypes);
+    if (mCheckThreads > 1 && mCandidates.size() > 1) {
+        CheckParallel(std::min<int>(mCheckThreads, static_cast<int>(mCandidates.size())));
+    } else {
+        CheckSerial();
+    }
+}
+
+void SearchEngine::TakeResult(std::size_t index, std::string kind) {
+    FoundArchive& candidate = mCandidates[index];
+    candidate.kind = std::move(kind);
+    if (!candidate.kind.empty()) {
+        mHits.push_back(candidate);
+        mObserver.OnHit(mHits.size());
+    }
+    mObserver.OnCandidateChecked(index + 1);
+}
+
+void SearchEngine::CheckSerial() {
+    for (std::size_t i = 0; i < mCandidates.size(); ++i) {
+        if (AbortRequested()) {
+            mCheckAborted = true;
+            return;
+        }
+        TakeResult(i, CheckOne(mCandidates[i]));
+    }
+}
+
+void SearchEngine::CheckParallel(int threads) {
+    // Workers take candidates in order and stop taking new ones on an abort;
+    // every candidate taken is finished. Results are handed on here in
+    // candidate order, so hits and counts come as from one thread.
+    enum class State : unsigned char { Waiting, Taken, Done };
+    const std::size_t total = mCandidates.size();
+    std::vector<State> states(total, State::Waiting);
+    std::vector<std::string> kinds(total);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0;
+    int running = threads;
+    bool stop = false;  // the observer failed: take nothing more
+
+    auto work = [&] {
+        while (true) {
+            std::size_t index;
+            {
+                std::lock_guard lock(mutex);
+                if (next >= total || stop || AbortRequested()) {
+                    --running;
+                    changed.notify_all();
+                    return;
+                }
+                index = next++;
+                states[index] = State::Taken;
+            }
+            std::string kind;
+            try {
+                kind = CheckOne(mCandidates[index]);
+            } catch (...) {
+                kind.clear();  // a look-up that fails is no hit
+            }
+            {
+                std::lock_guard lock(mutex);
+                kinds[index] = std::move(kind);
+                states[index] = State::Done;
+            }
+            changed.notify_all();
+        }
+    };
+
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threads));
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back(work);
+    }
+    auto joinWorkers = [&] {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        for (auto& worker : workers) {
+            worker.join();
+        }
+    };
+    std::size_t taken = 0;
+    try {
+        for (; taken < total; ++taken) {
+            std::string kind;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return states[taken] == State::Done ||
+                           (states[taken] == State::Waiting && running == 0);
+                });
+                if (states[taken] != State::Done) {
+                    break;  // never taken: the abort came first
+                }
+                kind = std::move(kinds[taken]);
+            }
+            TakeResult(taken, std::move(kind));
+        }
+    } catch (...) {
+        joinWorkers();
+        throw;
+    }
+    joinWorkers();
+    mCheckAborted = taken < total;
+}
+
+}  // namespace mervok

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archivers/archiver_api.h"
+#include "search/directory_listing.h"
+#include "search/found_archive.h"
+#include "search/search_options.h"
+
+namespace mervok {
+
+// Where a document check takes the viewer's document types from. The engine
+// never reads the viewer's settings file itself.
+struct DocTypeSource {
+    // Returns the "DocType" value of section "Option" of the viewer's settings,
+    // kDefaultDocTypes when the file or the key is missing. Called at the start
+    // of every check, and only when the viewer is 1.00 or later. When empty,
+    // kDefaultDocTypes is used.
+    std::function<std::string()> read;
+    // When set, replaces both the value and the viewer-version gate.
+    std::optional<std::string> fixed;
+};
+
+// "HLP  DOC " gives "*.HLP *.DOC": one "*." pattern per blank-separated word,
+// words kept as they are; "" for a text of blanks.
+std::string BuildDocPatterns(std::string_view types);
+
+// The wildcard list of a check: "*.TXT", then the patterns of the viewer's
+// document types. A viewer older than 1.00 (or unknown, 0) gives "*.TXT" alone
+// unless source.fixed is set.
+std::string DocumentWildcards(std::int32_t viewerVersion, const DocTypeSource& source);
+
+// The versions of the libraries in a set; 0 for an absent one.
+LibraryVersions QueryLibraryVersions(const ArchiverSet& libraries);
+
+struct SearchResult;
+
+// Told what a search does as it goes. Every call comes from the thread that
+// runs the search, also when the check uses helper threads; nothing in the
+// engine waits for the observer beyond its own calls.
+class SearchObserver {
+  public:
+    virtual ~SearchObserver() = default;
+    // A candidate was found during the walk. path is its full path, or empty
+    // when hideFileNames is set; count is the number of candidates so far.
+    virtual void OnCandidate(std::string_view path, std::size_t count) = 0;
+    // The document check starts on total candidates.
+    virtual void OnCheckStarted(std::size_t total) = 0;
+    // checked candidates (in candidate order) have been examined.
+    virtual void OnCandidateChecked(std::size_t checked) = 0;
+    // A hit was found; count is the number of hits so far.
+    virtual void OnHit(std::size_t count) = 0;
+    // The search ended (finished or aborted).
+    virtual void OnFinished(const SearchResult& result) = 0;
+};
+
+// What a run leaves for the list.
+struct SearchResult {
+    // The hits in candidate order, or every candidate (with its provisional
+    // label) when the check was skipped. Empty after an abort in the walk.
+    std::vector<FoundArchive> archives;
+    // Aborted during the walk: nothing is to be shown.
+    bool walkAborted = false;
+    // Aborted during the check: archives holds the hits found up to then.
+    bool checkAborted = false;
+    // The document check ran (it does not when skipped or without candidates).
+    bool checked = false;
+};
+
+// One search: the walk over the folder collects candidates by name, the
+// document check keeps those an archiver library opens and finds a document
+// in. Synchronous; the abort flag is tested where the walk, the
+// classification and the check would let the window handle a click. The
+// engine never clears the flag; the caller resets it before a run.
+class SearchEngine {
+  public:
+    SearchEngine(SearchOptions options, StartupValues startup, ArchiverSet libraries,
+                 DocTypeSource docTypes, std::atomic<bool>& abortRequested,
+                 SearchObserver& observer);
+
+    // Handed to OpenArchive as the owner window.
+    void SetWindow(void* window) { mWindow = window; }
+    // Number of threads the check opens archives on: 1 makes every library
+    // call on the calling thread, in candidate order; 2 (the default) runs two
+    // look-ups at a time, results still taken in candidate order.
+    void SetCheckThreads(int threads) { mCheckThreads = threads < 1 ? 1 : threads; }
+    // Most GetRunning calls made per library before the check goes on anyway.
+    void SetRunningPollLimit(long polls) { mRunningPollLimit = polls; }
+
+    // Walk, then check (unless skipped); ends with OnFinished.
+    SearchResult Run();
+
+    // The steps of Run, for callers that drive them one by one.
+    // Visits folder (ending with the separator) and, when asked, its
+    // sub-folders depth first, pre-order, appending candidates.
+    void WalkFolder(const std::string& folder, const std::string& filePattern,
+                    bool includeSubfolders);
+    // Appends the files of one folder whose extension names a chosen, usable
+    // format.
+    void ClassifyFiles(const std::string& folder, const std::string& filePattern);
+    // Examines every candidate, relabels it and collects the hits.
+    void CheckDocuments();
+
+    const SearchOptions& Options() const { return mOptions; }
+    std::vector<FoundArchive>& Candidates() { return mCandidates; }
+    const std::vector<FoundArchive>& Hits() const { return mHits; }
+    // The wildcard list of the last check.
+    const std::string& Wildcards() const { return mWildcards; }
+    bool CheckAborted() const { return mCheckAborted; }
+
+  private:
+    struct FolderId {
+        std::uint64_t device;
+        std::uint64_t inode;
+    };
+
+    bool AbortRequested() const;
+    void Walk(const std::string& folder, const std::string& filePattern, bool includeSubfolders,
+              std::vector<FolderId>& descent);
+    // The candidate label for name, or nullptr when its extension names no
+    // chosen, usable format.
+    const char* LabelFor(std::string_view name) const;
+    void AddCandidate(const std::string& folder, DirectoryListing& listing, const char* label);
+    void PrepareLibraries();
+    std::string CheckOne(const FoundArchive& candidate) const;
+    std::string CheckSfx(const std::string& path) const;
+    void CheckSerial();
+    void CheckParallel(int threads);
+    void TakeResult(std::size_t index, std::string kind);
+
+    SearchOptions mOptions;
+    StartupValues mStartup;
+    UsableFormats mUsable;
+    ArchiverSet mLibraries;
+    DocTypeSource mDocTypes;
+    std::atomic<bool>& mAbortRequested;
+    SearchObserver& mObserver;
+    void* mWindow = nullptr;
+    int mCheckThreads = 2;
+    long mRunningPollLimit = 100000;
+
+    std::vector<FoundArchive> mCandidates;
+    std::vector<FoundArchive> mHits;
+    std::string mWildcards;
+    bool mCheckAborted = false;
+};
+
+}  // namespace mervok

@@ -1,0 +1,373 @@
+// mervok-search as a user meets it: the real program, the real archiver
+// libraries beside it and real archives in a temporary folder.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/product_info.h"
+#include "app/version_text.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace mervok {
+namespace {
+
+const fs::path kDist = MERVOK_DIST_DIR;
+const fs::path kArchives = fs::path(MERVOK_TEST_DATA_DIR) / "archives";
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs a program to its end; whileRunning (if any) gets its pid meanwhile.
+ProcessResult RunProcess(const std::vector<std::string>& args, const fs::path& scratch,
+                         const std::function<void(pid_t)>& whileRunning = {}) {
+    const fs::path outPath = scratch / "stdout";
+    const fs::path errPath = scratch / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<char*> argv;
+    for (const auto& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ProcessResult result;
+    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        ADD_FAILURE() << "cannot start " << args[0];
+        return result;
+    }
+    if (whileRunning) {
+        whileRunning(pid);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
+// Decodes one JSON string literal body, turning "\udcXX" back into the byte.
+std::string JsonUnescape(const std::string& body) {
+    std::string out;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (body[i] != '\\') {
+            out += body[i];
+            continue;
+        }
+        const char c = body[++i];
+        if (c == 'u') {
+            const unsigned value = std::stoul(body.substr(i + 1, 4), nullptr, 16);
+            i += 4;
+            out += static_cast<char>(value >= 0xDC80 && value <= 0xDCFF ? value - 0xDC00 : value);
+        } else if (c == 'n') {
+            out += '\n';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+struct JsonRow {
+    std::string fileName, folder, kind, modified, path;
+    long long size = -1;
+};
+
+// The tool writes one object per line; read the fields back.
+std::vector<JsonRow> ParseJsonRows(const std::string& text) {
+    static const std::regex kRow(
+        R"re(\{"fileName": "((?:[^"\\]|\\.)*)", "folder": "((?:[^"\\]|\\.)*)", "size": (\d+), )re"
+        R"re("kind": "((?:[^"\\]|\\.)*)", "modified": "((?:[^"\\]|\\.)*)", "path": "((?:[^"\\]|\\.)*)"\})re");
+    std::vector<JsonRow> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::smatch match;
+        if (std::regex_search(line, match, kRow)) {
+            rows.push_back({JsonUnescape(match[1]), JsonUnescape(match[2]), match[4], match[5],
+                            JsonUnescape(match[6]), std::stoll(match[3])});
+        }
+    }
+    return rows;
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/mervok-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        mScratch = pattern;
+        mTree = mScratch / "tree";
+        fs::create_directories(mTree);
+    }
+    void TearDown() override { fs::remove_all(mScratch); }
+
+    void Copy(const std::string& fixture, const fs::path& to) {
+        fs::create_directories((mTree / to).parent_path());
+        fs::copy_file(kArchives / fixture, mTree / to);
+    }
+    // An executable stub followed by an archive, as self-extractors are made.
+    void Join(const std::string& stub, const std::string& archive, const fs::path& to) {
+        fs::create_directories((mTree / to).parent_path());
+        std::ofstream out(mTree / to, std::ios::binary);
+        out << ReadFile(kArchives / stub) << ReadFile(kArchives / archive);
+    }
+    ProcessResult Search(std::vector<std::string> args,
+                         const fs::path& program = kDist / "mervok-search") {
+        args.insert(args.begin(), program.string());
+        return RunProcess(args, mScratch);
+    }
+
+    fs::path mScratch;
+    fs::path mTree;
+};
+
+TEST_F(CliTest, FindsExactlyTheArchivesHoldingDocumentsInARealTree) {
+    Copy("zip/plain.zip", "plain.zip");
+    Copy("zip/nodoc.zip", "nodoc.zip");
+    Copy("lha/level2.lzh", "sub/level2.lzh");
+    Copy("lha/lh5.lzh", "sub/README.LZH");
+    Copy("cab/mszip.cab", "sub/deeper/mszip.cab");
+    Copy("cab/nodoc.cab", "sub/deeper/nodoc.cab");
+    Join("stub/stub_1m.exe", "lha/lh5.lzh", "sfx/lha_1m.exe");
+    Join("stub/stub_1m.exe", "zip/plain.zip", "sfx/zip_1m.exe");
+    Join("stub/stub_1m.exe", "cab/mszip.cab", "sfx/cab_1m.exe");
+    Copy("stub/stub_8k.exe", "sfx/setup.exe");
+    Copy("zip/plain.zip", ".hidden/plain.zip");
+    // A Shift-JIS name on disk ("説明書.lzh") whose archive holds a
+    // Shift-JIS name too.
+    const std::string sjisName = "\x90\xe0\x96\xbe\x8f\x91.lzh";
+    Copy("lha/sjis_level2.lzh", sjisName);
+    fs::create_directory_symlink(mTree, mTree / "sub" / "loop");
+    { std::ofstream big(mTree / "big.zip", std::ios::binary); }
+    fs::resize_file(mTree / "big.zip", 3221225472ULL);
+
+    const auto result = Search({"-r", "--json", mTree.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+
+    std::map<std::string, std::string> kinds;
+    for (const auto& row : ParseJsonRows(result.out)) {
+        EXPECT_EQ(kinds.count(row.path), 0u) << "listed twice: " << row.path;
+        kinds[row.path] = row.kind;
+        EXPECT_EQ(row.path, row.folder + "/" + row.fileName);
+        EXPECT_EQ(row.size, static_cast<long long>(fs::file_size(row.path)));
+    }
+    const std::string top = mTree.string() + "/";
+    const std::map<std::string, std::string> expected = {
+        {top + "plain.zip", "ZIP"},          {top + "sub/level2.lzh", "LHA"},
+        {top + "sub/README.LZH", "LHA"},     {top + "sub/deeper/mszip.cab", "CAB"},
+        {top + "sfx/lha_1m.exe", "LHA-SFX"}, {top + "sfx/zip_1m.exe", "ZIP-SFX"},
+        {top + "sfx/cab_1m.exe", "CAB-SFX"}, {top + sjisName, "LHA"},
+    };
+    EXPECT_EQ(kinds, expected);
+    // The Shift-JIS bytes travel as escapes that restore them exactly.
+    EXPECT_NE(result.out.find("\\udc90\\udce0\\udc96\\udcbe\\udc8f\\udc91.lzh"), std::string::npos);
+}
+
+TEST_F(CliTest, WithoutTheCheckEveryCandidateIsListedWithItsSixtyFourBitSize) {
+    Copy("zip/nodoc.zip", "nodoc.zip");
+    Copy("stub/stub_8k.exe", "setup.exe");
+    { std::ofstream big(mTree / "big.zip", std::ios::binary); }
+    fs::resize_file(mTree / "big.zip", 3221225472ULL);
+
+    const auto result = Search({"--no-check", "--json", mTree.string()});
+    EXPECT_EQ(result.exitCode, 0);
+    const auto rows = ParseJsonRows(result.out);
+    ASSERT_EQ(rows.size(), 3u);
+    // Sorted by file name.
+    EXPECT_EQ(rows[0].fileName, "big.zip");
+    EXPECT_EQ(rows[0].size, 3221225472LL);
+    EXPECT_EQ(rows[0].kind, "ZIP?");
+    EXPECT_EQ(rows[1].fileName, "nodoc.zip");
+    EXPECT_EQ(rows[2].kind, "SFX?");
+
+    const auto table = Search({"--no-check", mTree.string()});
+    EXPECT_NE(table.out.find("3,221,225,472  ZIP?"), std::string::npos) << table.out;
+}
+
+TEST_F(CliTest, TablePrintsTheFiveTextsInAlignedColumnsSortedByName) {
+    Copy("zip/plain.zip", "b-long-name.zip");
+    Copy("lha/lh5.lzh", "a.lzh");
+    Copy("cab/mszip.cab", "sub/c.cab");
+
+    const auto result = Search({"-r", mTree.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::vector<std::string> lines;
+    std::istringstream text(result.out);
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 3u) << result.out;
+    EXPECT_EQ(lines[0].rfind("a.lzh ", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("b-long-name.zip ", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("c.cab ", 0), 0u);
+    // Every column starts at the same place on every line.
+    const std::string folder = mTree.string();
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find(folder), lines[0].find(folder)) << line;
+        EXPECT_EQ(line.find(" 20"), lines[0].find(" 20")) << line;
+    }
+    EXPECT_NE(lines[2].find(folder + "/sub "), std::string::npos);
+    EXPECT_NE(lines[0].find("  LHA  "), std::string::npos);
+}
+
+TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
+    // No hits: 1, nothing printed.
+    auto result = Search({mTree.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+
+    result = Search({"   "});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "検索フォルダが入力されていません。\n");
+
+    result = Search({(mTree / "missing").string()});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "検索フォルダが見つかりません。\n");
+
+    Copy("zip/plain.zip", "plain.zip");
+    result = Search({(mTree / "plain.zip").string()});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "検索フォルダが見つかりません。\n");
+
+    result = Search({"--formats", "rar", mTree.string()});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("rar"), std::string::npos);
+
+    result = Search({"--frobnicate", mTree.string()});
+    EXPECT_EQ(result.exitCode, 2);
+
+    // Without its libraries the tool can search nothing, and says so.
+    const fs::path lonely = mScratch / "lonely";
+    fs::create_directory(lonely);
+    fs::copy_file(kDist / "mervok-search", lonely / "mervok-search");
+    result = Search({mTree.string()}, lonely / "mervok-search");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("libunzip32.so"), std::string::npos) << result.err;
+}
+
+TEST_F(CliTest, VersionShowsTheProductsVersionAndLegalNotice) {
+    auto result = Search({"--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "mervok-search " + ProgramVersionText() + "\n" + std::string(kLegalCopyright) + "\n");
+}
+
+TEST_F(CliTest, FormatsAndDocumentTypesNarrowOrWidenTheSearch) {
+    Copy("zip/plain.zip", "plain.zip");
+    Copy("lha/lh5.lzh", "lh5.lzh");
+    // An archive whose only document type is PDF, made by the real zip tool.
+    const fs::path src = mScratch / "src";
+    fs::create_directories(src);
+    std::ofstream(src / "manual.pdf") << "%PDF-1.4\n";
+    const std::string zip =
+        "cd '" + src.string() + "' && zip -q '" + (mTree / "manual.zip").string() + "' manual.pdf";
+    ASSERT_EQ(std::system(zip.c_str()), 0);
+
+    auto rows = ParseJsonRows(Search({"--json", mTree.string()}).out);
+    EXPECT_EQ(rows.size(), 2u);
+
+    rows = ParseJsonRows(Search({"--json", "--doc-types", "  pdf  ", mTree.string()}).out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].fileName, "manual.zip");
+
+    rows = ParseJsonRows(Search({"--json", "--formats", "lzh", mTree.string()}).out);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].kind, "LHA");
+}
+
+// True once the process has taken a pending SIGINT: its handler is
+// installed to reset itself, so SIGINT leaves the caught set.
+bool InterruptTaken(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+            return (caught & (1ULL << (SIGINT - 1))) == 0;
+        }
+    }
+    return true;  // gone
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    for (int i = 0; i < 3000; ++i) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST_F(CliTest, InterruptDuringTheCheckPrintsTheHitsFoundSoFar) {
+    // A program folder of its own, with an LHA library that holds look-ups
+    // in "block" archives until the test lets them go.
+    const fs::path program = mScratch / "program";
+    fs::create_directory(program);
+    fs::copy_file(kDist / "mervok-search", program / "mervok-search");
+    fs::copy_file(MERVOK_TEST_BLOCKING_UNLHA, program / "libunlha32.so");
+    // The walk is depth first, pre-order: a, then the two held ones (as many
+    // as the check runs at once), then d.
+    std::ofstream(mTree / "a.lzh") << "a";
+    fs::create_directories(mTree / "s" / "t");
+    std::ofstream(mTree / "s" / "b-block.lzh") << "b";
+    std::ofstream(mTree / "s" / "c-block.lzh") << "c";
+    std::ofstream(mTree / "s" / "t" / "d.lzh") << "d";
+
+    const auto result =
+        RunProcess({(program / "mervok-search").string(), "-r", "--json", mTree.string()}, mScratch,
+                   [&](pid_t pid) {
+                       const fs::path s = mTree / "s";
+                       EXPECT_TRUE(WaitUntil([&] {
+                           return fs::exists(s / "waiting-b-block.lzh") &&
+                                  fs::exists(s / "waiting-c-block.lzh");
+                       }));
+                       kill(pid, SIGINT);
+                       EXPECT_TRUE(WaitUntil([&] { return InterruptTaken(pid); }));
+                       std::ofstream(s / "release") << "go";
+                   });
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    std::vector<std::string> names;
+    for (const auto& row : ParseJsonRows(result.out)) {
+        names.push_back(row.fileName);
+    }
+    // What was under way when Ctrl-C came is finished and listed; nothing later.
+    EXPECT_EQ(names, (std::vector<std::string>{"a.lzh", "b-block.lzh", "c-block.lzh"}));
+}
+
+}  // namespace
+}  // namespace mervok

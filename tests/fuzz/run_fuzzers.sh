@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs one fuzzer for a number of seconds: run_fuzzers.sh TARGET SECONDS
+# Builds the fuzzers with clang in build-fuzz/ when needed. The corpus grows in
+# tests/fuzz/corpus-TARGET/ (not committed), seeded from the folders listed in
+# tests/fuzz/TARGET.seeds when it exists; crashes land in tests/fuzz/.
+set -euo pipefail
+
+target=${1:?usage: run_fuzzers.sh TARGET SECONDS}
+seconds=${2:?usage: run_fuzzers.sh TARGET SECONDS}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+top=$(cd "$here/../.." && pwd)
+build=$top/build-fuzz
+
+if [ ! -f "$build/build.ninja" ]; then
+  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DMERVOK_FUZZ=ON \
+    -DMERVOK_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" --target "$target" -j 2
+
+corpus=$here/corpus-$target
+mkdir -p "$corpus"
+if [ -f "$here/$target.seeds" ]; then
+  while read -r folder; do
+    [ -n "$folder" ] && [ "${folder#\#}" = "$folder" ] || continue
+    find "$top/$folder" -maxdepth 1 -type f -size -2M -exec cp -n {} "$corpus/" \;
+  done <"$here/$target.seeds"
+fi
+
+cd "$here"
+ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" \
+  -timeout=10 -rss_limit_mb=2048 -max_len=1100000 -print_final_stats=1
