@@ -15,23 +15,34 @@ namespace mervok {
 // lines it must and replaces the file atomically, so every other byte
 // (comments, order, unknown keys, line endings, encoding) stays as it was.
 // A write that fails (read-only file or folder, full disk) leaves the old file
-// and reports false; callers may ignore it.
+// and reports false; callers may ignore it. A file that is not well formed
+// (binary bytes, a byte-order mark, no final line break, very long lines)
+// is read as far as it makes sense and survives writes; a name or value that
+// would not stay one line of its own (line breaks, '=' in a key, a key
+// starting with ';' or '[') is not written and reports false. The parsing
+// rules are in ini_text.h.
 class SettingsStore {
   public:
     explicit SettingsStore(std::string path);
 
     const std::string& Path() const { return mPath; }
 
-    // The value's leading decimal integer; defaultValue when the file, the
-    // section or the key is missing; 0 when the value has no leading digits.
+    // The value's leading decimal integer (blanks, a sign, digits; beyond 32
+    // bits it wraps around like the classic function); defaultValue when the
+    // file, the section or the key is missing; 0 when the value has no
+    // leading digits, an empty value included.
     int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
 
-    // The value text, at most 511 bytes; defaultValue when the key is missing.
+    // The value text, at most 511 bytes, without quotes that enclose all of
+    // it ("'a'" and "\"a\"" read as a); defaultValue, without trailing
+    // blanks, when the key is missing or its line has no '='.
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view defaultValue) const;
 
     // Creates the file, section or key as needed and replaces an existing
-    // value; std::nullopt deletes the key.
+    // value (a new key goes after the section's last entry, a new section at
+    // the end of the file); std::nullopt deletes the key, every line of it in
+    // the section. Writing what the file already says leaves it untouched.
     bool WriteString(std::string_view section, std::string_view key,
                      std::optional<std::string_view> value);
 
@@ -49,7 +60,10 @@ class SettingsStore {
     std::size_t ReadSection(std::string_view section, std::string& buffer) const;
 
     // Replaces all entries of the section with the NUL-separated list
-    // ("a=1\0b=2\0\0"); std::nullopt deletes the section.
+    // ("a=1\0b=2\0\0"), in its order, where the first old entry stood;
+    // comment and blank lines stay. std::nullopt deletes the section's header
+    // and entries, in every section of that name, so that no older copy comes
+    // to light afterwards.
     bool WriteSection(std::string_view section, std::optional<std::string_view> entries);
 
     // Test seam: called after the new contents are complete and flushed in

@@ -234,6 +234,14 @@ TEST_F(SettingsStoreTest, WritesChangeOnlyTheirLinesAndUseTheFilesLineBreak) {
     EXPECT_EQ(store.GetString("Zeta", "z", ""), "1");
 }
 
+TEST_F(SettingsStoreTest, LoneCarriageReturnsBreakLinesAndAreKept) {
+    SettingsStore store(Ini("[Option]\rPrevInstance=1\rDocType=TXT\r"));
+    EXPECT_EQ(store.GetInt("Option", "PrevInstance", 0), 1);
+    EXPECT_EQ(store.GetString("Option", "DocType", ""), "TXT");
+    EXPECT_TRUE(store.WriteString("Option", "DroppedArcFile", "1"));
+    EXPECT_EQ(ReadBytes(Path()), "[Option]\rPrevInstance=1\rDocType=TXT\rDroppedArcFile=1\r");
+}
+
 TEST_F(SettingsStoreTest, DeletingKeysAndSectionsRemovesOnlyTheirLines) {
     SettingsStore store(
         Ini("[Mervok]\n"

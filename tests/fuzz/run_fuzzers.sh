@@ -2,7 +2,8 @@
 # Runs one fuzzer for a number of seconds: run_fuzzers.sh TARGET SECONDS
 # Builds the fuzzers with clang in build-fuzz/ when needed. The corpus grows in
 # tests/fuzz/corpus-TARGET/ (not committed), seeded from the folders listed in
-# tests/fuzz/TARGET.seeds when it exists; crashes land in tests/fuzz/.
+# tests/fuzz/TARGET.seeds when it exists, with the dictionary TARGET.dict
+# when there is one; crashes land in tests/fuzz/.
 set -euo pipefail
 
 target=${1:?usage: run_fuzzers.sh TARGET SECONDS}
@@ -26,6 +27,17 @@ if [ -f "$here/$target.seeds" ]; then
   done <"$here/$target.seeds"
 fi
 
+args=()
+[ -f "$here/$target.dict" ] && args+=("-dict=$here/$target.dict")
+
+# Scratch files that a fuzzer writes go to a folder removed afterwards (tmpfs
+# when there is one: the settings store flushes every write to disk).
+scratch_base=${TMPDIR:-/tmp}
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_base=/dev/shm
+scratch=$(mktemp -d "$scratch_base/mervok-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
 cd "$here"
-ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" \
-  -timeout=10 -rss_limit_mb=2048 -max_len=1100000 -print_final_stats=1
+TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" \
+  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=1100000 \
+  -print_final_stats=1 ${args[@]+"${args[@]}"}

@@ -1,7 +1,9 @@
 #include "archive_locator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace mervok::plugin {
@@ -12,14 +14,24 @@ constexpr std::size_t kScanChunk = 1u << 20;
 constexpr int kMaxExtendedHeaders = 1024;
 constexpr std::uint64_t kMaxExtendedArea = 1u << 20;
 
+// CRC-16 (polynomial 0xA001, reflected) as LHA headers use it.
+constexpr std::array<std::uint16_t, 256> MakeCrc16Table() {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned crc = i;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        table[i] = static_cast<std::uint16_t>(crc);
+    }
+    return table;
+}
+constexpr std::array<std::uint16_t, 256> kCrc16Table = MakeCrc16Table();
+
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t size) {
     std::uint16_t crc = 0;
     for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
-                            : static_cast<std::uint16_t>(crc >> 1);
-        }
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc16Table[(crc ^ data[i]) & 0xFF]);
     }
     return crc;
 }
@@ -178,8 +190,17 @@ std::optional<LhaHeader> ReadLevel23(const FileReader& file, std::uint64_t offse
     if (total < chainStart || total > file.Size() - offset) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> header = file.ReadBlock(offset, static_cast<std::size_t>(total));
-    if (header.size() != total) {
+    // Headers are small; only an unusual one needs the heap.
+    std::array<std::uint8_t, 2048> local;
+    std::vector<std::uint8_t> large;
+    std::span<std::uint8_t> header;
+    if (total <= local.size()) {
+        header = std::span<std::uint8_t>(local.data(), static_cast<std::size_t>(total));
+    } else {
+        large.resize(static_cast<std::size_t>(total));
+        header = large;
+    }
+    if (!file.ReadExact(offset, header.data(), header.size())) {
         return std::nullopt;
     }
     std::uint64_t firstSize = level == 2 ? Le16(header.data() + 24) : Le32(header.data() + 28);

@@ -161,89 +161,122 @@ const char* ZipMethodText(std::uint16_t method, char* scratch, std::size_t size)
     }
 }
 
-// One file of a cabinet's file table, read directly: libarchive does not tell
-// the folder's compression, the MS-DOS date or the attributes.
-struct CabFile {
-    std::string name;
-    std::uint32_t size = 0;
-    std::uint16_t date = 0;
-    std::uint16_t time = 0;
-    std::uint16_t attributes = 0;
-    const char* method = "";
+}  // namespace
+
+// The cabinet's file table, read directly: libarchive does not tell the
+// folder's compression, the MS-DOS date or the attributes, and gives no name
+// it cannot convert to the caller's locale. libarchive lists the files in
+// table order, so a cursor makes a whole listing one pass over the table.
+class CabTable {
+  public:
+    CabTable(const FileReader& file, std::uint64_t base) : mFile(file), mBase(base) {}
+
+    std::optional<CabFile> At(long index) {
+        if (!mReady && !Prepare()) {
+            return std::nullopt;
+        }
+        if (index < 0 || index >= mFileCount) {
+            return std::nullopt;
+        }
+        if (index < mIndex) {
+            mIndex = 0;
+            mOffset = mFirstFile;
+        }
+        for (;; ++mIndex) {
+            std::uint8_t fixed[16];
+            if (mOffset + 16 > mEnd || !mFile.ReadExact(mOffset, fixed, sizeof fixed)) {
+                return std::nullopt;
+            }
+            std::uint8_t name[257];
+            std::size_t got = mFile.ReadAt(mOffset + 16, name, sizeof name);
+            auto* nul = static_cast<std::uint8_t*>(std::memchr(name, 0, got));
+            if (nul == nullptr) {
+                return std::nullopt;
+            }
+            const std::size_t nameLength = static_cast<std::size_t>(nul - name);
+            if (mIndex == index) {
+                CabFile result;
+                result.name.assign(reinterpret_cast<const char*>(name), nameLength);
+                result.size = Le32(fixed);
+                result.date = Le16(fixed + 10);
+                result.time = Le16(fixed + 12);
+                result.attributes = Le16(fixed + 14);
+                unsigned folder = Le16(fixed + 8);
+                // Files continued from or into neighbouring cabinets name no folder index.
+                if (folder == 0xFFFD || folder == 0xFFFF) {
+                    folder = 0;
+                } else if (folder == 0xFFFE) {
+                    folder = static_cast<unsigned>(mMethods.size()) - 1;
+                }
+                result.method = folder < mMethods.size() ? mMethods[folder] : "";
+                return result;
+            }
+            mOffset += 16 + nameLength + 1;
+        }
+    }
+
+  private:
+    bool Prepare() {
+        mReady = true;
+        auto header = ReadCabHeader(mFile, mBase);
+        if (!header) {
+            return false;
+        }
+        // Folder table: after the fixed header, the optional reserve sizes and
+        // reserve area, and the optional names of neighbouring cabinets.
+        std::uint64_t pos = mBase + 36;
+        std::size_t folderReserve = 0;
+        if (header->flags & 4) {
+            std::uint8_t r[4];
+            if (!mFile.ReadExact(pos, r, 4)) {
+                return false;
+            }
+            folderReserve = r[2];
+            pos += 4 + Le16(r);
+        }
+        for (int strings = ((header->flags & 1) ? 2 : 0) + ((header->flags & 2) ? 2 : 0);
+             strings > 0; --strings) {
+            std::uint8_t text[256];
+            std::size_t got = mFile.ReadAt(pos, text, sizeof text);
+            auto* nul = static_cast<std::uint8_t*>(std::memchr(text, 0, got));
+            if (nul == nullptr) {
+                return false;
+            }
+            pos += static_cast<std::uint64_t>(nul - text) + 1;
+        }
+        const std::size_t folderSize = 8 + folderReserve;
+        std::vector<std::uint8_t> folders = mFile.ReadBlock(pos, header->folderCount * folderSize);
+        if (folders.size() != header->folderCount * folderSize) {
+            return false;
+        }
+        static const char* const kMethods[] = {"None", "MSZIP", "Quantum", "LZX"};
+        for (std::size_t i = 0; i < header->folderCount; ++i) {
+            unsigned type = Le16(folders.data() + i * folderSize + 6) & 0x0F;
+            mMethods.push_back(type < 4 ? kMethods[type] : "unknown");
+        }
+        mFileCount = header->fileCount;
+        mFirstFile = mOffset = mBase + header->filesOffset;
+        mEnd = mBase + header->cabinetSize;
+        return true;
+    }
+
+    const FileReader& mFile;
+    std::uint64_t mBase;
+    bool mReady = false;
+    long mFileCount = 0;
+    std::vector<const char*> mMethods;
+    std::uint64_t mFirstFile = 0;
+    std::uint64_t mEnd = 0;
+    long mIndex = 0;
+    std::uint64_t mOffset = 0;
 };
 
-std::optional<CabFile> ReadCabFile(const FileReader& file, std::uint64_t base, long index) {
-    auto header = ReadCabHeader(file, base);
-    if (!header || index < 0 || index >= header->fileCount) {
-        return std::nullopt;
+std::optional<CabFile> ArchiveSession::CabTableAt(long index) {
+    if (!mCabTable) {
+        mCabTable = std::make_unique<CabTable>(*mFile, mBase);
     }
-    // Folder table: after the fixed header, the optional reserve sizes and
-    // reserve area, and the optional names of neighbouring cabinets.
-    std::uint64_t pos = base + 36;
-    std::size_t folderReserve = 0;
-    if (header->flags & 4) {
-        std::uint8_t r[4];
-        if (!file.ReadExact(pos, r, 4)) {
-            return std::nullopt;
-        }
-        folderReserve = r[2];
-        pos += 4 + Le16(r);
-    }
-    for (int strings = ((header->flags & 1) ? 2 : 0) + ((header->flags & 2) ? 2 : 0); strings > 0;
-         --strings) {
-        std::vector<std::uint8_t> text = file.ReadBlock(pos, 256);
-        auto nul = std::find(text.begin(), text.end(), 0);
-        if (nul == text.end()) {
-            return std::nullopt;
-        }
-        pos += static_cast<std::uint64_t>(nul - text.begin()) + 1;
-    }
-    const std::size_t folderSize = 8 + folderReserve;
-    std::vector<std::uint8_t> folders = file.ReadBlock(pos, header->folderCount * folderSize);
-    if (folders.size() != header->folderCount * folderSize) {
-        return std::nullopt;
-    }
-    const std::uint64_t tableEnd = base + header->cabinetSize;
-    std::uint64_t at = base + header->filesOffset;
-    std::vector<std::uint8_t> table = file.ReadBlock(
-        at, static_cast<std::size_t>(std::min<std::uint64_t>(tableEnd - at, (index + 1) * 273u)));
-    std::size_t p = 0;
-    for (long i = 0;; ++i) {
-        if (p + 16 >= table.size()) {
-            return std::nullopt;
-        }
-        const std::uint8_t* f = table.data() + p;
-        auto nameEnd = std::find(table.begin() + static_cast<long>(p) + 16, table.end(), 0);
-        if (nameEnd == table.end()) {
-            return std::nullopt;
-        }
-        if (i == index) {
-            CabFile result;
-            result.name.assign(reinterpret_cast<const char*>(f + 16),
-                               static_cast<std::size_t>(nameEnd - (table.begin() + p + 16)));
-            result.size = Le32(f);
-            result.date = Le16(f + 10);
-            result.time = Le16(f + 12);
-            result.attributes = Le16(f + 14);
-            unsigned folder = Le16(f + 8);
-            // Files continued from or into neighbouring cabinets name no folder index.
-            if (folder == 0xFFFD || folder == 0xFFFF) {
-                folder = 0;
-            } else if (folder == 0xFFFE) {
-                folder = header->folderCount - 1u;
-            }
-            if (folder < header->folderCount) {
-                static const char* const kMethods[] = {"None", "MSZIP", "Quantum", "LZX"};
-                unsigned type = Le16(folders.data() + folder * folderSize + 6) & 0x0F;
-                result.method = type < 4 ? kMethods[type] : "unknown";
-            }
-            return result;
-        }
-        p = static_cast<std::size_t>(nameEnd - table.begin()) + 1;
-    }
+    return mCabTable->At(index);
 }
-
-}  // namespace
 
 std::unique_ptr<ArchiveSession> ArchiveSession::Open(const char* path, Format format) {
     auto file = FileReader::Open(path);
@@ -270,6 +303,9 @@ std::unique_ptr<ArchiveSession> ArchiveSession::Open(const char* path, Format fo
     }
     return session;
 }
+
+ArchiveSession::ArchiveSession(Format format, std::unique_ptr<FileReader> file)
+    : mFormat(format), mFile(std::move(file)) {}
 
 ArchiveSession::~ArchiveSession() {
     CloseReader();
@@ -314,6 +350,7 @@ bool ArchiveSession::NextHeader() {
         return false;
     }
     int r = archive_read_next_header(mReader, &mEntry);
+    mReachedEnd = r == ARCHIVE_EOF;
     if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
         // End of the archive or damage: either way nothing more can be listed.
         mExhausted = true;
@@ -324,13 +361,13 @@ bool ArchiveSession::NextHeader() {
     return true;
 }
 
-std::string ArchiveSession::CurrentName() const {
+std::string ArchiveSession::CurrentName() {
     if (const char* name = archive_entry_pathname(mEntry)) {
         return name;
     }
     // libarchive could not convert the stored name to the current locale: use
     // the stored bytes, which is what matching wants anyway.
-    if (auto cab = ReadCabFile(*mFile, mBase, mEntryIndex)) {
+    if (auto cab = CabTableAt(mEntryIndex)) {
         return cab->name;
     }
     return std::string();
@@ -342,6 +379,8 @@ int ArchiveSession::FindFirst(const char* wildcards, INDIVIDUALINFO* info) {
         mZip->Rewind();
     } else if (mFormat == Format::Lha) {
         mLhaNext = mBase;
+    } else if (mCabNamesComplete) {
+        mCabCursor = 0;
     } else if (mEntryIndex != 0 || !mEntryPending) {
         // The first look-up after opening starts from the header already read;
         // a later one has to read the archive again from its start.
@@ -375,17 +414,36 @@ int ArchiveSession::Search(INDIVIDUALINFO* info) {
     if (mFormat == Format::Lha) {
         return SearchLha(info);
     }
+    return SearchCab(info);
+}
+
+int ArchiveSession::SearchCab(INDIVIDUALINFO* info) {
+    // A cabinet holds at most 65535 files: once listed, their names answer
+    // the next look-ups (one per wildcard) without reading it again.
+    if (mCabNamesComplete) {
+        while (mCabCursor < mCabNames.size()) {
+            const long index = static_cast<long>(mCabCursor++);
+            if (mWildcards->Matches(mCabNames[index])) {
+                FillFromCab(index, mCabNames[index], info);
+                return 0;
+            }
+        }
+        return -1;
+    }
     while (mEntryPending || NextHeader()) {
         mEntryPending = false;
-        if (archive_entry_filetype(mEntry) == AE_IFDIR) {
-            continue;
+        std::string name =
+            archive_entry_filetype(mEntry) == AE_IFDIR ? std::string() : CurrentName();
+        if (static_cast<std::size_t>(mEntryIndex) == mCabNames.size()) {
+            mCabNames.push_back(name);
         }
-        std::string name = CurrentName();
         if (!name.empty() && mWildcards->Matches(name)) {
-            FillFromLibarchive(name, info);
+            FillFromCab(mEntryIndex, name, info);
             return 0;
         }
     }
+    mCabNamesComplete = mReachedEnd;
+    mCabCursor = mCabNames.size();
     return -1;
 }
 
@@ -459,31 +517,26 @@ void ArchiveSession::FillFromZip(const ZipEntry& entry, INDIVIDUALINFO* info) co
              ZipMethodText(entry.method, scratch, sizeof scratch));
 }
 
-void ArchiveSession::FillFromLibarchive(const std::string& name, INDIVIDUALINFO* info) const {
+void ArchiveSession::FillFromCab(long index, const std::string& name, INDIVIDUALINFO* info) {
     if (info == nullptr) {
         return;
     }
     *info = INDIVIDUALINFO{};
     CopyText(info->szFileName, sizeof info->szFileName, name);
-    const std::uint64_t original = archive_entry_size_is_set(mEntry)
-                                       ? static_cast<std::uint64_t>(archive_entry_size(mEntry))
-                                       : 0;
-    info->dwOriginalSize = Clamp32(original);
-    DosStamp(archive_entry_mtime(mEntry), info->wDate, info->wTime);
-    unsigned mode = archive_entry_perm(mEntry);
-    unsigned dos = (mode & 0200) ? 0x20 : 0x21;
-    if (auto cab = ReadCabFile(*mFile, mBase, mEntryIndex)) {
-        dos = cab->attributes & 0x37;
-        info->wDate = cab->date;
-        info->wTime = cab->time;
-        // The stored size of one file is unknown inside a compressed folder.
-        if (std::strcmp(cab->method, "None") == 0) {
-            info->dwCompressedSize = cab->size;
-            info->wRatio = Ratio(cab->size, cab->size);
-        }
-        CopyText(info->szMode, sizeof info->szMode, cab->method);
+    auto cab = CabTableAt(index);
+    if (!cab) {
+        return;
     }
-    AttributeText(info->szAttribute, dos);
+    info->dwOriginalSize = cab->size;
+    info->wDate = cab->date;
+    info->wTime = cab->time;
+    // The stored size of one file is unknown inside a compressed folder.
+    if (std::strcmp(cab->method, "None") == 0) {
+        info->dwCompressedSize = cab->size;
+        info->wRatio = Ratio(cab->size, cab->size);
+    }
+    CopyText(info->szMode, sizeof info->szMode, cab->method);
+    AttributeText(info->szAttribute, cab->attributes & 0x37);
 }
 
 }  // namespace mervok::plugin

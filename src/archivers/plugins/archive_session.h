@@ -17,6 +17,18 @@ struct archive_entry;
 
 namespace mervok::plugin {
 
+class CabTable;
+
+// One file of a cabinet's file table.
+struct CabFile {
+    std::string name;
+    std::uint32_t size = 0;
+    std::uint16_t date = 0;
+    std::uint16_t time = 0;
+    std::uint16_t attributes = 0;
+    const char* method = "";
+};
+
 // One open archive behind a HARC. CAB is listed by libarchive from a stream
 // that starts where the cabinet was found. LHA headers are walked directly:
 // libarchive's reader gives up on names it cannot convert to the caller's
@@ -43,14 +55,15 @@ class ArchiveSession {
     };
 
   private:
-    ArchiveSession(Format format, std::unique_ptr<FileReader> file)
-        : mFormat(format), mFile(std::move(file)) {}
+    ArchiveSession(Format format, std::unique_ptr<FileReader> file);
     int Search(INDIVIDUALINFO* info);
     bool StartReader();
     bool NextHeader();
     void CloseReader();
-    std::string CurrentName() const;
-    void FillFromLibarchive(const std::string& name, INDIVIDUALINFO* info) const;
+    std::string CurrentName();
+    int SearchCab(INDIVIDUALINFO* info);
+    void FillFromCab(long index, const std::string& name, INDIVIDUALINFO* info);
+    std::optional<CabFile> CabTableAt(long index);
     void FillFromZip(const ZipEntry& entry, INDIVIDUALINFO* info) const;
     void FillFromLha(const LhaHeader& header, INDIVIDUALINFO* info) const;
     int SearchLha(INDIVIDUALINFO* info);
@@ -71,6 +84,11 @@ class ArchiveSession {
     long mEntryIndex = -1;       // index of mEntry in the archive
     bool mEntryPending = false;  // mEntry read but not yet compared
     bool mExhausted = false;
+    bool mReachedEnd = false;  // the reader met the end, not damage
+    std::unique_ptr<CabTable> mCabTable;
+    std::vector<std::string> mCabNames;  // names in stored order, as far as read
+    bool mCabNamesComplete = false;
+    std::size_t mCabCursor = 0;
 };
 
 }  // namespace mervok::plugin

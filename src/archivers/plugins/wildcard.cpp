@@ -19,11 +19,27 @@ bool SameByte(char p, char n) {
     return FoldAscii(p) == FoldAscii(n);
 }
 
+bool EqualFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!SameByte(a[i], b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string_view LastComponent(std::string_view path) {
-    std::size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) {
+            return path.substr(i);
+        }
+    }
+    return path;
 }
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -69,7 +85,15 @@ WildcardList::WildcardList(const char* text) {
         if (word == "*.*" || word == "*") {
             mMatchAll = true;
         }
-        mPatterns.push_back({std::string(word), word.find_first_of("/\\") != word.npos});
+        Pattern pattern;
+        pattern.text = std::string(word);
+        pattern.wholePath = word.find_first_of("/\\") != word.npos;
+        std::string_view rest = word.substr(word[0] == '*' ? 1 : 0);
+        if (rest.find_first_of("*?") == std::string_view::npos) {
+            pattern.shape = word[0] == '*' ? Shape::Suffix : Shape::Exact;
+            pattern.literal = std::string(rest);
+        }
+        mPatterns.push_back(std::move(pattern));
     }
     if (mPatterns.empty()) {
         mMatchAll = true;
@@ -82,8 +106,25 @@ bool WildcardList::Matches(std::string_view entryName) const {
     }
     std::string_view leaf = LastComponent(entryName);
     for (const Pattern& pattern : mPatterns) {
-        if (WildcardMatch(pattern.text, pattern.wholePath ? entryName : leaf)) {
-            return true;
+        std::string_view name = pattern.wholePath ? entryName : leaf;
+        switch (pattern.shape) {
+            case Shape::Suffix:
+                if (name.size() >= pattern.literal.size() &&
+                    EqualFolded(name.substr(name.size() - pattern.literal.size()),
+                                pattern.literal)) {
+                    return true;
+                }
+                break;
+            case Shape::Exact:
+                if (EqualFolded(name, pattern.literal)) {
+                    return true;
+                }
+                break;
+            case Shape::General:
+                if (WildcardMatch(pattern.text, name)) {
+                    return true;
+                }
+                break;
         }
     }
     return false;

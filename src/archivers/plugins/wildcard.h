@@ -18,9 +18,14 @@ class WildcardList {
     bool Matches(std::string_view entryName) const;
 
   private:
+    // Most wildcards are "*.EXT"; those and plain names are compared
+    // directly instead of by the general matcher.
+    enum class Shape { General, Suffix, Exact };
     struct Pattern {
         std::string text;
         bool wholePath = false;
+        Shape shape = Shape::General;
+        std::string literal;  // the text after '*' (Suffix) or all of it (Exact)
     };
     std::vector<Pattern> mPatterns;
     bool mMatchAll = false;

@@ -1,5 +1,7 @@
 #include "plugin_library.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -98,9 +100,10 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::ui
               static_cast<std::streamsize>(bytes.size()));
 }
 
-TempFolder::TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "mervok-plugins-XXXXXX").string();
+TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
+
+TempFolder::TempFolder(const std::filesystem::path& base) {
+    std::string pattern = (base / "mervok-plugins-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) {
         mPath = pattern;
     }
@@ -111,6 +114,14 @@ TempFolder::~TempFolder() {
     if (!mPath.empty()) {
         std::filesystem::remove_all(mPath, ignored);
     }
+}
+
+std::filesystem::path FastTempBase() {
+    std::error_code ignored;
+    if (std::filesystem::is_directory("/dev/shm", ignored) && access("/dev/shm", W_OK) == 0) {
+        return "/dev/shm";
+    }
+    return std::filesystem::temp_directory_path();
 }
 
 }  // namespace mervok::test

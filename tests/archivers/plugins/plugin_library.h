@@ -55,16 +55,24 @@ std::vector<std::string> ListNames(const PluginLibrary& library, const std::stri
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
-// A fresh folder under the system's temporary folder, removed again at the end.
+// A fresh folder under the system's temporary folder (or under base),
+// removed again at the end.
 class TempFolder {
   public:
     TempFolder();
+    explicit TempFolder(const std::filesystem::path& base);
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder();
     const std::filesystem::path& Path() const { return mPath; }
 
   private:
     std::filesystem::path mPath;
 };
+
+// Memory-backed when the system has it: for tests that write thousands of
+// small variants of a file.
+std::filesystem::path FastTempBase();
 
 inline std::filesystem::path ArchiveFixtures() {
     return std::filesystem::path(MERVOK_TEST_DATA_DIR) / "archives";

@@ -1,0 +1,312 @@
+// The calls of the archiver API as other callers use them: exports, versions,
+// the entry record, FindFirst / FindNext, wildcard rules, odd arguments and
+// handles used from two threads.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "plugin_library.h"
+
+namespace mervok::test {
+namespace {
+
+using Kind = PluginLibrary::Kind;
+
+std::string Fixture(const std::string& relative) {
+    return (ArchiveFixtures() / relative).string();
+}
+
+// The read-me text the fixture script stores, to check sizes and checksums.
+std::string ReadmeText() {
+    std::string text;
+    for (int i = 1; i <= 40; ++i) {
+        text += "Line " + std::to_string(i) + " of the read-me text.\n";
+    }
+    return text;
+}
+
+std::uint32_t Crc32(const std::string& data) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : data) {
+        crc ^= c;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        }
+    }
+    return ~crc;
+}
+
+std::uint16_t Crc16(const std::string& data) {
+    std::uint16_t crc = 0;
+    for (unsigned char c : data) {
+        crc ^= c;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
+        }
+    }
+    return crc;
+}
+
+class PluginApiTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        // The fixtures were made in UTC; level-2 LHA headers hold Unix time.
+        setenv("TZ", "UTC0", 1);
+        tzset();
+    }
+    PluginLibrary mLha{Kind::Lha};
+    PluginLibrary mZip{Kind::Zip};
+    PluginLibrary mCab{Kind::Cab};
+};
+
+TEST_F(PluginApiTest, EachLibraryExportsOnlyItsOwnNineCalls) {
+    const char* calls[] = {"GetVersion",    "GetRunning",   "GetCursorMode",
+                           "SetCursorMode", "CheckArchive", "OpenArchive",
+                           "FindFirst",     "FindNext",     "CloseArchive"};
+    for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
+        SCOPED_TRACE(library->Prefix());
+        ASSERT_TRUE(library->Loaded());
+        for (const char* call : calls) {
+            EXPECT_NE(library->Symbol(call), nullptr) << call;
+        }
+        EXPECT_GE(library->GetVersion(), 90);
+        EXPECT_EQ(library->GetVersion(), mLha.GetVersion());
+        EXPECT_EQ(library->GetRunning(), 0);
+        EXPECT_EQ(library->GetCursorMode(), 0);
+        library->SetCursorMode(0);
+        EXPECT_EQ(library->GetCursorMode(), 0);
+    }
+    // The other prefixes and the implementation's own symbols stay inside.
+    EXPECT_EQ(mLha.Symbol("../UnZipOpenArchive"), nullptr);
+    void* lha = dlopen((std::string(MERVOK_DIST_DIR) + "/libunlha32.so").c_str(), RTLD_NOW);
+    ASSERT_NE(lha, nullptr);
+    EXPECT_EQ(dlsym(lha, "UnZipOpenArchive"), nullptr);
+    EXPECT_EQ(dlsym(lha, "CabFindFirst"), nullptr);
+    EXPECT_EQ(dlsym(lha, "_ZN6mervok6plugin13LocateArchiveERKNS0_10FileReaderENS0_6FormatE"),
+              nullptr);
+    dlclose(lha);
+}
+
+TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
+    const std::string readme = ReadmeText();
+    const std::uint16_t date = (21 << 9) | (2 << 5) | 3;  // 2001-02-03
+    const std::uint16_t time = (4 << 11) | (5 << 5) | 3;  // 04:05:06
+    struct Case {
+        PluginLibrary* library;
+        std::string file;
+        std::string mode;
+        std::uint32_t crc;
+    } cases[] = {
+        {&mLha, "lha/lh5.lzh", "-lh5-", Crc16(readme)},
+        {&mLha, "lha/lh0.lzh", "-lh0-", Crc16(readme)},
+        {&mZip, "zip/plain.zip", "deflate", Crc32(readme)},
+        {&mCab, "cab/stored.cab", "None", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        HARC archive = c.library->OpenArchive(nullptr, Fixture(c.file).c_str(), 0x800000);
+        ASSERT_NE(archive, nullptr);
+        INDIVIDUALINFO info;
+        std::memset(&info, 0x5A, sizeof info);
+        ASSERT_EQ(c.library->FindFirst(archive, "*.txt", &info), 0);
+        EXPECT_STREQ(info.szFileName, "README.TXT");
+        EXPECT_EQ(info.dwOriginalSize, readme.size());
+        EXPECT_EQ(info.dwCRC, c.crc);
+        EXPECT_STREQ(info.szMode, c.mode.c_str());
+        EXPECT_EQ(info.wDate, date);
+        EXPECT_EQ(info.wTime, time);
+        EXPECT_EQ(std::strlen(info.szAttribute), 5u);
+        if (c.mode == "-lh0-" || c.mode == "None") {
+            EXPECT_EQ(info.dwCompressedSize, readme.size());
+            EXPECT_EQ(info.wRatio, 1000);
+        } else {
+            EXPECT_GT(info.dwCompressedSize, 0u);
+            EXPECT_LT(info.dwCompressedSize, readme.size());
+            EXPECT_EQ(info.wRatio, info.dwCompressedSize * 1000 / readme.size());
+        }
+        c.library->CloseArchive(archive);
+    }
+    // Inside a compressed cabinet folder only the method is known.
+    HARC cab = mCab.OpenArchive(nullptr, Fixture("cab/mszip.cab").c_str(), 0x800000);
+    ASSERT_NE(cab, nullptr);
+    INDIVIDUALINFO info{};
+    ASSERT_EQ(mCab.FindFirst(cab, "*.txt", &info), 0);
+    EXPECT_STREQ(info.szMode, "MSZIP");
+    EXPECT_EQ(info.dwOriginalSize, readme.size());
+    mCab.CloseArchive(cab);
+}
+
+TEST_F(PluginApiTest, ListingSkipsFoldersAndKeepsStoredOrder) {
+    EXPECT_EQ(ListNames(mLha, Fixture("lha/level2.lzh")),
+              (std::vector<std::string>{"PROG.EXE", "doc/guide.txt"}));
+    EXPECT_EQ(ListNames(mLha, Fixture("lha/level0.lzh")),
+              (std::vector<std::string>{"PROG.EXE", "doc\\guide.txt"}));
+    // zip -r stores the folder "doc/" as an entry of its own.
+    EXPECT_EQ(ListNames(mZip, Fixture("zip/nested.zip")),
+              (std::vector<std::string>{"PROG.EXE", "doc/guide.txt"}));
+    EXPECT_EQ(ListNames(mZip, Fixture("zip/folder_named_txt.zip")),
+              (std::vector<std::string>{"notes.txt/SETUP.EXE"}));
+    EXPECT_EQ(ListNames(mLha, Fixture("lha/folder_named_txt.lzh")),
+              (std::vector<std::string>{"notes.txt/SETUP.EXE"}));
+    EXPECT_EQ(ListNames(mCab, Fixture("cab/mszip.cab")),
+              (std::vector<std::string>{"PROG.EXE", "doc/guide.txt"}));
+}
+
+TEST_F(PluginApiTest, NamesComeBackAsStoredBytes) {
+    const std::string sjis = "\x90\xe0\x96\xbe\x8f\x91.TXT";
+    const std::string utf8 = "\xe8\xaa\xac\xe6\x98\x8e\xe6\x9b\xb8.TXT";
+    for (const char* file : {"lha/sjis_level0.lzh", "lha/sjis_level1.lzh", "lha/sjis_level2.lzh"}) {
+        EXPECT_EQ(ListNames(mLha, Fixture(file)), (std::vector<std::string>{"PROG.EXE", sjis}))
+            << file;
+    }
+    EXPECT_EQ(ListNames(mZip, Fixture("zip/sjis.zip")),
+              (std::vector<std::string>{"PROG.EXE", sjis}));
+    EXPECT_EQ(ListNames(mZip, Fixture("zip/cp437.zip")),
+              (std::vector<std::string>{"PROG.EXE", "\x8erger.TXT"}));
+    EXPECT_EQ(ListNames(mZip, Fixture("zip/utf8_flag.zip")),
+              (std::vector<std::string>{"PROG.EXE", utf8}));
+    // libarchive cannot turn this UTF-8 name into the C locale of this test;
+    // the stored name is used instead of losing the entry.
+    EXPECT_EQ(ListNames(mCab, Fixture("cab/utf8_name.cab")),
+              (std::vector<std::string>{"PROG.EXE", utf8}));
+}
+
+TEST_F(PluginApiTest, WildcardsFollowTheNameRules) {
+    struct Case {
+        const char* wildcards;
+        int found;
+    } cases[] = {
+        {"*.TXT", 0},        {"*.txt", 0},
+        {"guide.*", 0},      {"GUIDE.T?T", 0},
+        {"G*E.TXT", 0},      {"*", 0},
+        {"*.*", 0},          {"", 0},
+        {"doc/*.txt", 0},    {"DOC\\GUIDE.TXT", 0},
+        {"*/guide.txt", 0},  {"guide.tx", -1},
+        {"uide.txt", -1},    {"doc", -1},
+        {"doc/", -1},        {"x/*.txt", -1},
+        {"*.DOC  *.TXT", 0}, {"  *.HLP ", -1},
+        {"*.TXT?", -1},      {"?GUIDE.TXT", -1},
+    };
+    for (PluginLibrary* library : {&mLha, &mZip}) {
+        const std::string file = library == &mLha ? "lha/level2.lzh" : "zip/nested.zip";
+        HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        ASSERT_NE(archive, nullptr);
+        for (const Case& c : cases) {
+            INDIVIDUALINFO info{};
+            int r = library->FindFirst(archive, c.wildcards, &info);
+            EXPECT_EQ(r == 0 ? 0 : -1, c.found) << file << " with \"" << c.wildcards << "\"";
+            const std::string text = c.wildcards;
+            if (r == 0 && !text.empty() && text.find('*') == std::string::npos) {
+                EXPECT_STREQ(info.szFileName, "doc/guide.txt");
+            }
+        }
+        EXPECT_EQ(library->FindFirst(archive, nullptr, nullptr), 0);
+        library->CloseArchive(archive);
+    }
+}
+
+TEST_F(PluginApiTest, FindNextContinuesAfterTheLastMatch) {
+    for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
+        const std::string file = library == &mLha   ? "lha/manual_doc.lzh"
+                                 : library == &mZip ? "zip/manual_doc.zip"
+                                                    : "cab/manual_doc.cab";
+        SCOPED_TRACE(file);
+        HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        ASSERT_NE(archive, nullptr);
+        INDIVIDUALINFO info{};
+        EXPECT_NE(library->FindNext(archive, &info), 0) << "no FindFirst yet";
+        ASSERT_EQ(library->FindFirst(archive, "*.DOC *.EXE", &info), 0);
+        EXPECT_STREQ(info.szFileName, "PROG.EXE");
+        ASSERT_EQ(library->FindNext(archive, &info), 0);
+        EXPECT_STREQ(info.szFileName, "MANUAL.DOC");
+        EXPECT_NE(library->FindNext(archive, &info), 0);
+        EXPECT_NE(library->FindNext(archive, &info), 0);
+        // A new FindFirst starts from the first entry again, as CAB look-ups
+        // with one wildcard per call on one handle need.
+        EXPECT_NE(library->FindFirst(archive, "*.TXT", &info), 0);
+        ASSERT_EQ(library->FindFirst(archive, "*.DOC", &info), 0);
+        EXPECT_STREQ(info.szFileName, "MANUAL.DOC");
+        ASSERT_EQ(library->FindFirst(archive, "*.EXE", &info), 0);
+        EXPECT_STREQ(info.szFileName, "PROG.EXE");
+        library->CloseArchive(archive);
+    }
+}
+
+TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
+    TempFolder temp;
+    const std::string fifo = (temp.Path() / "pipe.lzh").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = temp.Path().string();
+    const std::string missing = (temp.Path() / "missing.zip").string();
+    for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
+        SCOPED_TRACE(library->Prefix());
+        // A FIFO nobody writes to must not block the look-up.
+        for (const std::string& path : {fifo, folder, missing, std::string()}) {
+            EXPECT_EQ(library->CheckArchive(path.c_str(), 0), 0) << path;
+            EXPECT_EQ(library->OpenArchive(nullptr, path.c_str(), 0x800000), nullptr) << path;
+        }
+        EXPECT_EQ(library->CheckArchive(nullptr, 0), 0);
+        EXPECT_EQ(library->OpenArchive(nullptr, nullptr, 0x800000), nullptr);
+        INDIVIDUALINFO info{};
+        EXPECT_NE(library->FindFirst(nullptr, "*.TXT", &info), 0);
+        EXPECT_NE(library->FindNext(nullptr, &info), 0);
+        EXPECT_EQ(library->CloseArchive(nullptr), 0);
+    }
+}
+
+TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
+    // Two threads, each with its own handles, look up different archives of
+    // the same and of other formats at the same time.
+    struct Job {
+        PluginLibrary* library;
+        std::string file;
+        std::string wildcards;
+        int expected;
+    };
+    const std::vector<Job> jobs[2] = {
+        {{&mLha, Fixture("lha/sjis_level1.lzh"), "*.TXT", 0},
+         {&mZip, Fixture("zip/nodoc.zip"), "*.TXT", -1},
+         {&mCab, Fixture("cab/manual_doc.cab"), "*.TXT *.DOC", 0}},
+        {{&mLha, Fixture("lha/nodoc.lzh"), "*.TXT", -1},
+         {&mZip, Fixture("sfx/zip_8k.exe"), "*.TXT", 0},
+         {&mCab, Fixture("cab/nodoc.cab"), "*.TXT *.DOC", -1}},
+    };
+    std::atomic<int> wrong{0};
+    auto run = [&](const std::vector<Job>& list) {
+        for (int round = 0; round < 150; ++round) {
+            for (const Job& job : list) {
+                if (job.library->LookUp(job.file, job.wildcards) != job.expected) {
+                    ++wrong;
+                }
+            }
+        }
+    };
+    std::thread first(run, std::cref(jobs[0]));
+    std::thread second(run, std::cref(jobs[1]));
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong.load(), 0);
+
+    // Two handles on one archive, interleaved, keep their own positions.
+    HARC a = mLha.OpenArchive(nullptr, Fixture("lha/manual_doc.lzh").c_str(), 0x800000);
+    HARC b = mLha.OpenArchive(nullptr, Fixture("lha/manual_doc.lzh").c_str(), 0x800000);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    INDIVIDUALINFO info{};
+    ASSERT_EQ(mLha.FindFirst(a, "*", &info), 0);
+    ASSERT_EQ(mLha.FindFirst(b, "*.DOC", &info), 0);
+    ASSERT_EQ(mLha.FindNext(a, &info), 0);
+    EXPECT_STREQ(info.szFileName, "MANUAL.DOC");
+    EXPECT_NE(mLha.FindNext(b, &info), 0);
+    mLha.CloseArchive(a);
+    mLha.CloseArchive(b);
+}
+
+}  // namespace
+}  // namespace mervok::test

@@ -1,0 +1,289 @@
+#include "results/result_model.h"
+#include "results/icon_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+
+#include <string>
+#include <vector>
+
+namespace mervok {
+namespace {
+
+FoundArchive Hit(std::string folder, std::string name, std::int64_t size, std::string kind,
+                 std::string modified) {
+    return FoundArchive{std::move(folder), std::move(name), size, std::move(kind),
+                        std::move(modified)};
+}
+
+// Hits in walk order: two folders, mixed case, two equal names, sizes on both
+// sides of 1,000,000,000 and a 3 GiB one.
+std::vector<FoundArchive> SampleHits() {
+    return {
+        Hit("/arc/b/", "beta.lzh", 1234, "LHA", "2003/05/01 10:00:00"),
+        Hit("/arc/b/", "Alpha.zip", 3LL << 30, "ZIP", "1999/12/31 23:59:59"),
+        Hit("/arc/a/", "gamma.cab", 1'000'000'000, "CAB", "2010/01/01 00:00:00"),
+        Hit("/arc/a/", "alpha.ZIP", 999'999'999, "ZIP?", "2003/05/01 09:59:59"),
+        Hit("/", "delta.exe", 0, "LHA-SFX", "2020/02/29 12:00:00"),
+    };
+}
+
+std::vector<std::string> NamesInOrder(const ResultModel& model, const std::vector<int>& rows) {
+    std::vector<std::string> names;
+    for (int row : rows) {
+        names.push_back(model.Hit(row).fileName);
+    }
+    return names;
+}
+
+// Collects the warnings QAbstractItemModelTester reports.
+class WarningCollector {
+  public:
+    WarningCollector() {
+        gMessages.clear();
+        mPrevious = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext&, const QString& message) {
+                if (type != QtDebugMsg && type != QtInfoMsg) {
+                    gMessages.push_back(message.toStdString());
+                }
+            });
+    }
+    ~WarningCollector() { qInstallMessageHandler(mPrevious); }
+    const std::vector<std::string>& Messages() const { return gMessages; }
+
+  private:
+    static inline std::vector<std::string> gMessages;
+    QtMessageHandler mPrevious;
+};
+
+TEST(ResultModelTest, ModelAndProxyPassTheModelTesterThroughFillsSortsAndClears) {
+    WarningCollector warnings;
+    ResultModel model;
+    ResultSortProxy proxy;
+    proxy.setSourceModel(&model);
+    QAbstractItemModelTester modelTester(&model,
+                                         QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester proxyTester(&proxy,
+                                         QAbstractItemModelTester::FailureReportingMode::Warning);
+
+    RowStyle style;
+    style.colourByKind = true;
+    model.SetRows(SampleHits(), style);
+    for (int column = 0; column < ResultModel::kColumnCount; ++column) {
+        proxy.sort(column, Qt::AscendingOrder);
+        proxy.sort(column, Qt::DescendingOrder);
+    }
+    proxy.sort(-1);
+    model.Clear();
+    model.SetRows(SampleHits(), style);
+
+    EXPECT_EQ(proxy.rowCount(), 5);
+    EXPECT_TRUE(warnings.Messages().empty()) << warnings.Messages().front();
+}
+
+TEST(ResultModelTest, ColumnTextsTitlesAndAlignment) {
+    ResultModel model;
+    model.SetRows(SampleHits(), RowStyle{});
+
+    const std::vector<const char*> titles = {"ﾌｧｲﾙ", "ﾌｫﾙﾀﾞ", "ｻｲｽﾞ", "書庫形式", "更新日時"};
+    ASSERT_EQ(model.columnCount(), 5);
+    for (int column = 0; column < 5; ++column) {
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(),
+                  QString::fromUtf8(titles[column]));
+    }
+
+    EXPECT_EQ(model.Text(0, ResultModel::kFileColumn), "beta.lzh");
+    EXPECT_EQ(model.Text(0, ResultModel::kFolderColumn), "/arc/b");
+    EXPECT_EQ(model.Text(4, ResultModel::kFolderColumn), "/");  // a root keeps its separator
+    EXPECT_EQ(model.Text(0, ResultModel::kSizeColumn), "      1,234");
+    EXPECT_EQ(model.Text(2, ResultModel::kSizeColumn), "1,000,000,000");
+    EXPECT_EQ(model.Text(3, ResultModel::kKindColumn), "ZIP?");
+    EXPECT_EQ(model.Text(1, ResultModel::kModifiedColumn), "1999/12/31 23:59:59");
+
+    const auto alignment = [&](int column) {
+        return Qt::Alignment(model.data(model.index(0, column), Qt::TextAlignmentRole).toInt());
+    };
+    EXPECT_TRUE(alignment(ResultModel::kSizeColumn) & Qt::AlignRight);
+    EXPECT_TRUE(alignment(ResultModel::kFileColumn) & Qt::AlignLeft);
+}
+
+TEST(ResultModelTest, SortOrdersOfEveryColumnKeepEqualKeysInHitOrder) {
+    ResultModel model;
+    model.SetRows(SampleHits(), RowStyle{});
+    using Names = std::vector<std::string>;
+
+    // Letter case does not count; the two "alpha"s keep their hit order both ways.
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFileColumn, Qt::AscendingOrder)),
+              (Names{"Alpha.zip", "alpha.ZIP", "beta.lzh", "delta.exe", "gamma.cab"}));
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFileColumn, Qt::DescendingOrder)),
+              (Names{"gamma.cab", "delta.exe", "beta.lzh", "Alpha.zip", "alpha.ZIP"}));
+
+    // Sizes by number, also at and beyond 1,000,000,000 where the text is longer.
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kSizeColumn, Qt::AscendingOrder)),
+              (Names{"delta.exe", "beta.lzh", "alpha.ZIP", "gamma.cab", "Alpha.zip"}));
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kSizeColumn, Qt::DescendingOrder)),
+              (Names{"Alpha.zip", "gamma.cab", "alpha.ZIP", "beta.lzh", "delta.exe"}));
+
+    EXPECT_EQ(
+        NamesInOrder(model, model.SortedRows(ResultModel::kModifiedColumn, Qt::AscendingOrder)),
+        (Names{"Alpha.zip", "alpha.ZIP", "beta.lzh", "gamma.cab", "delta.exe"}));
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kKindColumn, Qt::AscendingOrder)),
+              (Names{"gamma.cab", "beta.lzh", "delta.exe", "Alpha.zip", "alpha.ZIP"}));
+    // "/" < "/arc/a" < "/arc/b"; rows of one folder keep their order.
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFolderColumn, Qt::AscendingOrder)),
+              (Names{"delta.exe", "gamma.cab", "alpha.ZIP", "beta.lzh", "Alpha.zip"}));
+}
+
+TEST(ResultModelTest, ProxySortMovesTheSelectedRowWithIt) {
+    ResultModel model;
+    ResultSortProxy proxy;
+    proxy.setSourceModel(&model);
+    model.SetRows(SampleHits(), RowStyle{});
+    const QPersistentModelIndex beta = proxy.mapFromSource(model.index(0, 0));
+    ASSERT_EQ(beta.row(), 0);  // unsorted: the hits' order
+
+    proxy.sort(ResultModel::kFileColumn, Qt::AscendingOrder);
+    EXPECT_EQ(beta.row(), 2);
+    EXPECT_EQ(proxy.data(beta).toString(), "beta.lzh");
+    proxy.sort(ResultModel::kSizeColumn, Qt::DescendingOrder);
+    EXPECT_EQ(beta.row(), 3);
+    EXPECT_EQ(proxy.mapToSource(beta).row(), 0);
+
+    // Header titles come through the proxy also while it has no rows.
+    model.Clear();
+    EXPECT_EQ(proxy.headerData(ResultModel::kSizeColumn, Qt::Horizontal).toString(), "ｻｲｽﾞ");
+}
+
+TEST(ResultModelTest, TextColoursByKindOnlyInColourMode) {
+    RowStyle style;
+    style.colourByKind = true;
+    // Red in the low byte.
+    style.colours = {0x0000FF, 0x00FF00, 0xFF0000, 0x804020, 0x102030, 0x405060};
+    ResultModel model;
+    model.SetRows(SampleHits(), style);
+    const auto colourOf = [&](int row, int column) {
+        return model.data(model.index(row, column), Qt::ForegroundRole).value<QColor>();
+    };
+    EXPECT_EQ(colourOf(0, ResultModel::kFileColumn), QColor(255, 0, 0));         // LHA
+    EXPECT_EQ(colourOf(0, ResultModel::kModifiedColumn), QColor(255, 0, 0));     // every column
+    EXPECT_EQ(colourOf(1, ResultModel::kSizeColumn), QColor(0, 255, 0));         // ZIP
+    EXPECT_EQ(colourOf(2, ResultModel::kKindColumn), QColor(0, 0, 255));         // CAB
+    EXPECT_EQ(colourOf(4, ResultModel::kFileColumn), QColor(0x20, 0x40, 0x80));  // LHA-SFX
+    EXPECT_EQ(colourOf(3, ResultModel::kFileColumn), QColor(0, 0, 0));           // "ZIP?": black
+
+    model.SetRows(SampleHits(), RowStyle{});  // colour mode off: the view's own colour
+    EXPECT_FALSE(model.data(model.index(0, 0), Qt::ForegroundRole).isValid());
+}
+
+TEST(ResultModelTest, NamesInShiftJisAreShownReadablyAndKeptAsBytes) {
+    const std::string shiftJis = "\x83\x65\x83\x58\x83\x67.lzh";  // "テスト.lzh"
+    const std::string latin1 = "caf\xE9\xFF.zip";                 // neither UTF-8 nor Shift-JIS
+    EXPECT_EQ(DisplayName(shiftJis), QString::fromUtf8("テスト.lzh"));
+    EXPECT_EQ(DisplayName("日本語.zip"), QString::fromUtf8("日本語.zip"));
+    const QString replaced = DisplayName(latin1);
+    EXPECT_TRUE(replaced.startsWith("caf"));
+    EXPECT_TRUE(replaced.endsWith(".zip"));
+    EXPECT_TRUE(replaced.contains(QChar::ReplacementCharacter));
+
+    ResultModel model;
+    model.SetRows({Hit("/x/\x93\xfa/", shiftJis, 1, "LHA", "2000/01/01 00:00:00")}, RowStyle{});
+    EXPECT_EQ(model.Text(0, ResultModel::kFileColumn), QString::fromUtf8("テスト.lzh"));
+    EXPECT_EQ(model.Text(0, ResultModel::kFolderColumn), QString::fromUtf8("/x/日"));
+    EXPECT_EQ(model.Hit(0).Path(), "/x/\x93\xfa/" + shiftJis);
+}
+
+QImage ImageOf(const QPixmap& pixmap) {
+    return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST(IconCacheTest, OneEntryPerTypeAndExecutablesByTheSfxSetting) {
+    IconCache cache;
+    cache.SetSizes(32, 16);
+    const int lzh = cache.Assign("/a/", "one.lzh", false);
+    EXPECT_EQ(cache.Assign("/b/", "two.LZH", false), lzh);  // one type, one icon
+    const int zip = cache.Assign("/a/", "three.zip", false);
+    EXPECT_NE(zip, lzh);
+    EXPECT_EQ(cache.Key(lzh), "application/x-lha");
+    EXPECT_EQ(cache.Key(zip), "application/zip");
+    EXPECT_EQ(cache.Count(), 2);
+    // Every entry has pictures at both sizes, from the theme or our own.
+    EXPECT_EQ(cache.Large(lzh).size(), QSize(32, 32));
+    EXPECT_EQ(cache.Small(lzh).size(), QSize(16, 16));
+
+    // Executables with their own icons: one entry per file, keyed by its path.
+    const int first = cache.Assign("/a/", "setup.exe", false);
+    const int second = cache.Assign("/b/", "setup.exe", false);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(cache.Key(first), "/a/setup.exe");
+    EXPECT_EQ(cache.Key(second), "/b/setup.exe");
+    EXPECT_EQ(cache.Assign("/a/", "setup.exe", false), first);
+
+    // With the SFX setting all executables share the fixed pictures.
+    const int sfx = cache.Assign("/a/", "self.exe", true);
+    EXPECT_EQ(cache.Assign("/c/", "other.EXE", true), sfx);
+    EXPECT_EQ(cache.Key(sfx), "SFX");
+    EXPECT_EQ(ImageOf(cache.Large(sfx)), ImageOf(IconCache::SfxPicture32()));
+    EXPECT_EQ(ImageOf(cache.Small(sfx)), ImageOf(IconCache::SfxPicture16()));
+    EXPECT_NE(ImageOf(cache.Large(first)), ImageOf(IconCache::SfxPicture32()));
+
+    cache.Clear();
+    EXPECT_EQ(cache.Count(), 0);
+    EXPECT_EQ(cache.IndexOf("SFX"), -1);
+    EXPECT_EQ(cache.Assign("/a/", "one.lzh", false), 0);
+}
+
+TEST(IconCacheTest, PicturesFollowTheSizesOfTheFill) {
+    IconCache cache;
+    cache.SetSizes(48, 24);
+    const int sfx = cache.Assign("/a/", "self.exe", true);
+    const int lzh = cache.Assign("/a/", "a.lzh", true);
+    for (int entry : {sfx, lzh}) {
+        EXPECT_EQ(cache.Large(entry).size(), QSize(48, 48));
+        EXPECT_EQ(cache.Small(entry).size(), QSize(24, 24));
+        const QIcon& icon = cache.Icon(entry);
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(48, 48)));
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(24, 24)));
+    }
+    EXPECT_EQ(IconCache::SfxPicture16().size(), QSize(16, 16));
+    EXPECT_EQ(IconCache::SfxPicture32().size(), QSize(32, 32));
+}
+
+TEST(ResultModelTest, RowsOfOneTypeShareTheCachedIcon) {
+    ResultModel model;
+    RowStyle style;
+    style.noSfxIcons = true;
+    model.SetRows({Hit("/a/", "x.lzh", 1, "LHA", ""), Hit("/b/", "y.lzh", 1, "LHA", ""),
+                   Hit("/a/", "s.exe", 1, "LHA-SFX", ""), Hit("/b/", "t.exe", 1, "ZIP-SFX", "")},
+                  style);
+    EXPECT_EQ(model.Icons().Count(), 2);
+    EXPECT_EQ(model.IconIndex(0), model.IconIndex(1));
+    EXPECT_EQ(model.IconIndex(2), model.IconIndex(3));
+    EXPECT_EQ(model.Icons().Key(model.IconIndex(2)), "SFX");
+    const QVariant decoration =
+        model.data(model.index(2, ResultModel::kFileColumn), Qt::DecorationRole);
+    ASSERT_TRUE(decoration.canConvert<QIcon>());
+    EXPECT_FALSE(decoration.value<QIcon>().isNull());
+    EXPECT_FALSE(
+        model.data(model.index(2, ResultModel::kSizeColumn), Qt::DecorationRole).isValid());
+
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.Icons().Count(), 0);
+}
+
+}  // namespace
+}  // namespace mervok
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,433 @@
+#include "ui/result_list.h"
+
+#include "ui/twips.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mervok {
+namespace {
+
+FoundArchive Hit(std::string folder, std::string name, std::int64_t size, std::string kind,
+                 std::string modified) {
+    return FoundArchive{std::move(folder), std::move(name), size, std::move(kind),
+                        std::move(modified)};
+}
+
+std::vector<FoundArchive> SampleHits() {
+    return {
+        Hit("/arc/b/", "beta.lzh", 1234, "LHA", "2003/05/01 10:00:00"),
+        Hit("/arc/b/", "Alpha.zip", 3LL << 30, "ZIP", "1999/12/31 23:59:59"),
+        Hit("/arc/a/", "gamma.cab", 1'000'000'000, "CAB", "2010/01/01 00:00:00"),
+        Hit("/arc/a/", "epsilon.lzh", 999'999'999, "LHA", "2003/05/01 09:59:59"),
+        Hit("/", "delta.exe", 0, "LHA-SFX", "2020/02/29 12:00:00"),
+    };
+}
+
+// The list as the window holds it: inside a shown top-level widget.
+class ResultListTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        mWindow = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(mWindow.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(new ResultList);
+        mWindow->resize(900, 500);
+        mWindow->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mWindow.get()));
+        mList = mWindow->findChild<ResultList*>("lsvArchive");
+        ASSERT_NE(mList, nullptr);
+        mDetails = mList->findChild<QTreeView*>("lsvArchiveDetails");
+        mIcons = mList->findChild<QListView*>("lsvArchiveIcons");
+        ASSERT_NE(mDetails, nullptr);
+        ASSERT_NE(mIcons, nullptr);
+    }
+
+    // File names from top to bottom as the list shows them.
+    std::vector<std::string> ShownNames() const {
+        std::vector<std::string> names;
+        QAbstractItemModel* model = mDetails->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            names.push_back(model->index(row, 0).data().toString().toStdString());
+        }
+        return names;
+    }
+
+    void ClickHeader(int column) {
+        QHeaderView* header = mDetails->header();
+        const QPoint centre(
+            header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+            header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    }
+
+    QPoint RowCentre(QAbstractItemView* view, int row) const {
+        return view->visualRect(view->model()->index(row, 0)).center();
+    }
+
+    void SendMouse(QAbstractItemView* view, QEvent::Type type, Qt::MouseButton button,
+                   QPoint position) {
+        const QPointF local(position);
+        QMouseEvent event(type, local, view->viewport()->mapToGlobal(local), button,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::MouseButtons(button),
+                          Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &event);
+    }
+
+    std::unique_ptr<QWidget> mWindow;
+    ResultList* mList = nullptr;
+    QTreeView* mDetails = nullptr;
+    QListView* mIcons = nullptr;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(ResultListTest, StartsEmptyWithHiddenSfxPicturesAndStyleIconSizes) {
+    EXPECT_EQ(mList->RowCount(), 0);
+    EXPECT_EQ(mList->SortColumn(), 0);
+    EXPECT_FALSE(mList->SelectedPath().has_value());
+    for (const char* name : {"imgSFX16", "imgSFX32"}) {
+        auto* label = mWindow->findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_FALSE(label->isVisible());
+    }
+    const int large = mList->style()->pixelMetric(QStyle::PM_LargeIconSize);
+    EXPECT_EQ(mList->LargeIconSize(), large);
+    EXPECT_EQ(mList->SmallIconSize(), RoundHalfEven(large / 2.0));
+    EXPECT_EQ(mDetails->model()->headerData(2, Qt::Horizontal).toString(), "ｻｲｽﾞ");
+}
+
+TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
+    mList->Fill(SampleHits(), RowStyle{});
+
+    EXPECT_EQ(mList->RowCount(), 5);
+    EXPECT_EQ(ShownNames(),
+              (Names{"Alpha.zip", "beta.lzh", "delta.exe", "epsilon.lzh", "gamma.cab"}));
+    EXPECT_EQ(mList->SortColumn(), 1);
+    EXPECT_EQ(mList->SortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
+    EXPECT_EQ(mList->SelectionModel()->currentIndex().row(), 0);
+
+    mList->Clear();
+    EXPECT_EQ(mList->RowCount(), 0);
+    EXPECT_EQ(mList->Model()->Icons().Count(), 0);
+    EXPECT_FALSE(mList->SelectedPath().has_value());
+
+    // A search without hits leaves the list empty and the sort state alone.
+    mList->Fill({}, RowStyle{});
+    EXPECT_EQ(mList->RowCount(), 0);
+    EXPECT_EQ(mList->SortColumn(), 1);
+}
+
+TEST_F(ResultListTest, HeaderClicksToggleOnlyTheSameColumn) {
+    mList->SetView(ResultList::kDetails);
+    mList->Fill(SampleHits(), RowStyle{});
+
+    ClickHeader(0);  // the fill sorted by name, so the first click reverses it
+    EXPECT_EQ(ShownNames(),
+              (Names{"gamma.cab", "epsilon.lzh", "delta.exe", "beta.lzh", "Alpha.zip"}));
+    ClickHeader(0);
+    EXPECT_EQ(ShownNames(),
+              (Names{"Alpha.zip", "beta.lzh", "delta.exe", "epsilon.lzh", "gamma.cab"}));
+
+    ClickHeader(2);  // sizes by number, 1,000,000,000 and 3 GiB included
+    EXPECT_EQ(mList->SortColumn(), 3);
+    EXPECT_EQ(ShownNames(),
+              (Names{"delta.exe", "beta.lzh", "epsilon.lzh", "gamma.cab", "Alpha.zip"}));
+    ClickHeader(2);
+    EXPECT_EQ(ShownNames(),
+              (Names{"Alpha.zip", "gamma.cab", "epsilon.lzh", "beta.lzh", "delta.exe"}));
+
+    ClickHeader(4);  // oldest first
+    EXPECT_EQ(ShownNames(),
+              (Names{"Alpha.zip", "epsilon.lzh", "beta.lzh", "gamma.cab", "delta.exe"}));
+    EXPECT_EQ(mList->SortColumn(), 5);
+    EXPECT_EQ(mDetails->header()->sortIndicatorSection(), 4);
+    EXPECT_EQ(mDetails->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    // The selected row stays selected through the sorts.
+    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
+}
+
+TEST_F(ResultListTest, BeforeAnySearchTheFirstClickSortsAscending) {
+    mList->SetView(ResultList::kDetails);
+    ClickHeader(0);
+    EXPECT_EQ(mList->SortColumn(), 1);
+    EXPECT_EQ(mList->SortOrder(), Qt::AscendingOrder);
+    ClickHeader(0);
+    EXPECT_EQ(mList->SortOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(mList->RowCount(), 0);
+}
+
+TEST_F(ResultListTest, BackgroundIsWhiteInColourModeAndThePalettesOtherwise) {
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Base, QColor(250, 240, 200));
+    QApplication::setPalette(palette);
+    QApplication::processEvents();  // the new palette reaches the widgets through events
+
+    RowStyle colour;
+    colour.colourByKind = true;
+    colour.colours = {0x0000FF, 0x00FF00, 0xFF0000, 0x804020, 0x102030, 0x405060};
+    mList->Fill(SampleHits(), colour);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(mDetails), static_cast<QAbstractItemView*>(mIcons)}) {
+        EXPECT_EQ(view->palette().color(QPalette::Base), QColor(Qt::white));
+    }
+    // Row colours reach the view: "Alpha.zip" is a ZIP.
+    const QModelIndex first = mDetails->model()->index(0, 3);
+    EXPECT_EQ(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0, 255, 0));
+
+    mList->Fill(SampleHits(), RowStyle{});
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(mDetails), static_cast<QAbstractItemView*>(mIcons)}) {
+        EXPECT_EQ(view->palette().color(QPalette::Base), QColor(250, 240, 200));
+    }
+    EXPECT_FALSE(mDetails->model()->index(0, 3).data(Qt::ForegroundRole).isValid());
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    QApplication::processEvents();
+}
+
+TEST_F(ResultListTest, ViewModesShareOneListViewAndOneSelection) {
+    mList->Fill(SampleHits(), RowStyle{});
+    EXPECT_EQ(mIcons->selectionModel(), mDetails->selectionModel());
+
+    mList->SetView(ResultList::kDetails);
+    EXPECT_EQ(mList->CurrentView(), mDetails);
+    EXPECT_EQ(mList->currentWidget(), mDetails);
+    mDetails->selectionModel()->setCurrentIndex(
+        mDetails->model()->index(3, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
+    mList->SetView(ResultList::kLargeIcons);
+    EXPECT_EQ(mList->currentWidget(), mIcons);
+    EXPECT_EQ(mIcons->viewMode(), QListView::IconMode);
+    EXPECT_EQ(mIcons->iconSize(), QSize(mList->LargeIconSize(), mList->LargeIconSize()));
+    EXPECT_TRUE(mIcons->selectionModel()->isSelected(mIcons->model()->index(3, 0)));
+    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
+
+    mList->SetView(ResultList::kSmallIcons);
+    EXPECT_EQ(mIcons->viewMode(), QListView::ListMode);
+    EXPECT_EQ(mIcons->flow(), QListView::LeftToRight);
+    EXPECT_EQ(mIcons->iconSize(), QSize(mList->SmallIconSize(), mList->SmallIconSize()));
+
+    mList->SetView(ResultList::kList);
+    EXPECT_EQ(mIcons->viewMode(), QListView::ListMode);
+    EXPECT_EQ(mIcons->flow(), QListView::TopToBottom);
+    EXPECT_TRUE(mIcons->isWrapping());
+
+    mList->SetView(-1);  // no entry selected: nothing changes
+    mList->SetView(4);
+    EXPECT_EQ(mList->View(), ResultList::kList);
+    EXPECT_EQ(mList->currentWidget(), mIcons);
+}
+
+TEST_F(ResultListTest, SmallIconAndListColumnsFitTheLongestName) {
+    // (Names beyond some 48 average characters are elided.)
+    const std::string longName = "a-long-archive-name-from-2024.zip";
+    std::vector<FoundArchive> hits = SampleHits();
+    hits.push_back(Hit("/arc/", longName, 1, "ZIP", "2024/01/01 00:00:00"));
+    mList->Fill(std::move(hits), RowStyle{});
+    const int needed = mIcons->fontMetrics().horizontalAdvance(QString::fromStdString(longName)) +
+                       mList->SmallIconSize();
+    for (int view : {ResultList::kSmallIcons, ResultList::kList}) {
+        mList->SetView(view);
+        QApplication::processEvents();
+        const QRect longest = mIcons->visualRect(mIcons->model()->index(0, 0));
+        const QRect shortest = mIcons->visualRect(mIcons->model()->index(1, 0));
+        EXPECT_GE(longest.width(), needed);
+        EXPECT_EQ(shortest.size(), longest.size());  // one grid for all
+    }
+}
+
+TEST_F(ResultListTest, ColumnsStartAsFractionsOfTheListWidth) {
+    mWindow->resize(900, 500);
+    QApplication::processEvents();
+    ASSERT_EQ(mList->width(), 900);
+    mList->SetUpColumns();
+    QHeaderView* header = mDetails->header();
+    EXPECT_EQ(header->sectionSize(0), 225);
+    EXPECT_EQ(header->sectionSize(1), 225);
+    EXPECT_EQ(header->sectionSize(2), 129);  // 128.57
+    EXPECT_EQ(header->sectionSize(3), 112);  // 112.5, halves to even
+    EXPECT_EQ(header->sectionSize(4), 200);
+}
+
+TEST_F(ResultListTest, FitFollowsTheRowTextsInDetailsWithAutoWidthOnly) {
+    mWindow->resize(900, 500);
+    QApplication::processEvents();
+    mList->SetUpColumns();
+    QHeaderView* header = mDetails->header();
+    const auto widths = [header] {
+        std::vector<int> result;
+        for (int column = 0; column < header->count(); ++column) {
+            result.push_back(header->sectionSize(column));
+        }
+        return result;
+    };
+    const std::vector<int> startWidths = widths();
+
+    // Details with auto width but no rows: the start-up widths stay.
+    mList->SetAutoColumnWidth(true);
+    mList->SetView(ResultList::kDetails);
+    EXPECT_EQ(widths(), startWidths);
+
+    // Checking the box in the large-icon view fits nothing...
+    mList->SetView(ResultList::kLargeIcons);
+    RowStyle style;
+    style.autoColumnWidth = false;
+    mList->Fill(SampleHits(), style);
+    mList->AutoColumnChanged(true);
+    EXPECT_EQ(widths(), startWidths);
+    // ...and neither does the list view...
+    mList->SetView(ResultList::kList);
+    EXPECT_EQ(widths(), startWidths);
+    // ...but the switch to details does, to exactly what the rows need.
+    mList->SetView(ResultList::kDetails);
+    const std::vector<int> fitted = widths();
+    EXPECT_NE(fitted, startWidths);
+    for (int column = 0; column < header->count(); ++column) {
+        EXPECT_EQ(fitted[column],
+                  static_cast<QAbstractItemView*>(mDetails)->sizeHintForColumn(column))
+            << "column " << column;
+    }
+    // The kind labels are shorter than the title "書庫形式".
+    EXPECT_LT(fitted[3], header->sectionSizeHint(3));
+
+    // Unchecking keeps the fitted widths; a fill with auto width off does not fit.
+    mList->AutoColumnChanged(false);
+    EXPECT_EQ(widths(), fitted);
+    mList->Fill({Hit("/a/", "a-much-longer-file-name-than-before.lzh", 1, "LHA", "")}, style);
+    EXPECT_EQ(widths(), fitted);
+    // With auto width on, the fill in details fits.
+    style.autoColumnWidth = true;
+    mList->Fill({Hit("/a/", "a-much-longer-file-name-than-before.lzh", 1, "LHA", "")}, style);
+    EXPECT_GT(widths()[0], fitted[0]);
+}
+
+TEST_F(ResultListTest, HoverSelectsTheRowUnderThePointerInBothViews) {
+    mList->Fill(SampleHits(), RowStyle{});
+    for (int view : {ResultList::kDetails, ResultList::kList}) {
+        mList->SetView(view);
+        QApplication::processEvents();
+        QAbstractItemView* shown = mList->CurrentView();
+        mList->SetHoverSelection(false);
+        SendMouse(shown, QEvent::MouseMove, Qt::NoButton, RowCentre(shown, 2));
+        EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
+
+        mList->SetHoverSelection(true);
+        SendMouse(shown, QEvent::MouseMove, Qt::NoButton, RowCentre(shown, 3));
+        EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
+        SendMouse(shown, QEvent::MouseMove, Qt::NoButton, RowCentre(shown, 0));
+        EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
+    }
+}
+
+TEST_F(ResultListTest, MouseAndEnterAreReportedForOpening) {
+    mList->SetView(ResultList::kDetails);
+    mList->Fill(SampleHits(), RowStyle{});
+    QApplication::processEvents();
+    QSignalSpy down(mList, &ResultList::MouseDown);
+    QSignalSpy clicked(mList, &ResultList::Clicked);
+    QSignalSpy doubleClicked(mList, &ResultList::DoubleClicked);
+    QSignalSpy enter(mList, &ResultList::EnterPressed);
+    QSignalSpy activated(mDetails, &QAbstractItemView::activated);
+
+    const QPoint onRow = RowCentre(mDetails, 1);
+    const QPoint empty(10, mDetails->viewport()->height() - 5);
+    QTest::mouseClick(mDetails->viewport(), Qt::RightButton, {}, onRow);
+    QTest::mouseClick(mDetails->viewport(), Qt::LeftButton, {}, empty);
+
+    ASSERT_EQ(down.count(), 2);
+    EXPECT_EQ(down[0][0].value<Qt::MouseButton>(), Qt::RightButton);
+    EXPECT_TRUE(down[0][1].toBool());
+    EXPECT_EQ(down[1][0].value<Qt::MouseButton>(), Qt::LeftButton);
+    EXPECT_FALSE(down[1][1].toBool());
+    ASSERT_EQ(clicked.count(), 2);
+    EXPECT_EQ(clicked[0][0].value<Qt::MouseButton>(), Qt::RightButton);
+    EXPECT_EQ(doubleClicked.count(), 0);
+
+    // A double click: the first click, then the second press as a double click.
+    QTest::mouseClick(mDetails->viewport(), Qt::LeftButton, {}, onRow);
+    QTest::mouseDClick(mDetails->viewport(), Qt::LeftButton, {}, onRow);
+    QTest::mouseDClick(mDetails->viewport(), Qt::LeftButton, {}, empty);
+    EXPECT_TRUE(down.back()[1].toBool());
+    ASSERT_EQ(doubleClicked.count(), 2);
+    EXPECT_EQ(doubleClicked[0][0].value<Qt::MouseButton>(), Qt::LeftButton);
+    EXPECT_TRUE(doubleClicked[0][1].toBool());
+    EXPECT_FALSE(doubleClicked[1][1].toBool());
+
+    activated.clear();
+    mDetails->setFocus();
+    QTest::keyClick(mDetails, Qt::Key_Return);
+    QTest::keyClick(mDetails, Qt::Key_Enter);
+    EXPECT_EQ(enter.count(), 2);
+    EXPECT_EQ(activated.count(), 0);  // the key went no further
+    QTest::keyClick(mDetails, Qt::Key_Down);
+    EXPECT_EQ(enter.count(), 2);
+}
+
+TEST_F(ResultListTest, SelectedPathIsTheExactBytesOfARealFile) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::string folder = QFile::encodeName(temp.path()).toStdString() + "/";
+    const std::string shiftJisName = "\x83\x65\x83\x58\x83\x67.lzh";  // "テスト.lzh"
+    std::ofstream(folder + shiftJisName) << "x";
+
+    RowStyle style;
+    style.noSfxIcons = true;
+    mList->Fill({Hit(folder, shiftJisName, 1, "LHA", "2000/01/01 00:00:00"),
+                 Hit(folder, "ン.exe", 1, "LHA-SFX", "2000/01/01 00:00:00")},
+                style);
+    EXPECT_EQ(mDetails->model()->index(0, 0).data().toString(), QString::fromUtf8("テスト.lzh"));
+    const std::optional<std::string> path = mList->SelectedPath();
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(*path, folder + shiftJisName);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(*path)));
+
+    // The executable got the fixed SFX pictures.
+    const int icon = mList->Model()->IconIndex(1);
+    EXPECT_EQ(mList->Model()->Icons().Key(icon), "SFX");
+}
+
+TEST_F(ResultListTest, IconSizesFromTheWindowReachIconsAndViews) {
+    mList->SetIconSizes(48, RoundHalfEven(48 / 2.0));
+    mList->Fill(SampleHits(), RowStyle{});
+    const IconCache& icons = mList->Model()->Icons();
+    EXPECT_EQ(icons.Large(mList->Model()->IconIndex(0)).size(), QSize(48, 48));
+    EXPECT_EQ(icons.Small(mList->Model()->IconIndex(0)).size(), QSize(24, 24));
+    mList->SetView(ResultList::kLargeIcons);
+    EXPECT_EQ(mIcons->iconSize(), QSize(48, 48));
+    mList->SetView(ResultList::kDetails);
+    EXPECT_EQ(mDetails->iconSize(), QSize(24, 24));
+}
+
+}  // namespace
+}  // namespace mervok
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
