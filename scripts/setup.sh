@@ -14,6 +14,7 @@ packages=(
   libarchive-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic
+  xdg-utils
 )
 if [ "$mode" = test ]; then
   # Real archivers make the archives the tests look into; Xvfb and xdotool

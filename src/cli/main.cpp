@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "app/file_version.h"
+#include "app/product_info.h"
 #include "app/program_folder.h"
+#include "app/version_text.h"
 #include "archivers/archiver_library.h"
 #include "cli/cli_output.h"
 #include "search/search_engine.h"
@@ -220,8 +222,8 @@ int Run(int argc, char** argv) {
         return kExitHits;
     }
     if (showVersion) {
-        std::cout << "mervok-search " << MERVOK_VERSION_MAJOR << '.' << MERVOK_VERSION_MINOR << '.'
-                  << MERVOK_VERSION_PATCH << '\n';
+        // The same version and notice as the window's version dialog.
+        std::cout << "mervok-search " << ProgramVersionText() << '\n' << kLegalCopyright << '\n';
         return kExitHits;
     }
     if (const auto message = ValidateSearchFolder(line.folder); !message.empty()) {

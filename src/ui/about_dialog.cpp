@@ -115,8 +115,8 @@ void SetMessageBoxOwnerRecorder(OwnerRecordFunction record) {
     OwnerRecorder() = std::move(record);
 }
 
-QPixmap ProgramIconPixmap(int size) {
-    QIcon icon = QApplication::windowIcon();
+QPixmap ProgramIconPixmap(const QWidget& window, int size) {
+    QIcon icon = window.windowIcon();
     if (!icon.isNull() && !icon.availableSizes().isEmpty()) {
         return icon.pixmap(size, size);
     }
@@ -143,7 +143,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     const QString maker = QString::fromUtf8(kMakerName);
     Image1 = MakeLabel(this, "Image1", QString());
     Image1->setGeometry(TwipsRect(240, 225, 480, 480));
-    Image1->setPixmap(ProgramIconPixmap(Image1->width()));
+    Image1->setPixmap(ProgramIconPixmap(*this, Image1->width()));
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setToolTip(maker);
     Image1->installEventFilter(this);

@@ -23,9 +23,9 @@ void SetOpenUrlFunction(OpenUrlFunction open);
 using OwnerRecordFunction = std::function<void(QWidget* window)>;
 void SetMessageBoxOwnerRecorder(OwnerRecordFunction record);
 
-// The program's icon: the application's window icon when one is set,
-// otherwise a drawn one.
-QPixmap ProgramIconPixmap(int size);
+// The program's icon as window shows it (its own, its parent's or the
+// application's window icon); a drawn one when none is set.
+QPixmap ProgramIconPixmap(const QWidget& window, int size);
 
 // The largest font of at most the given size that fits text into box with
 // word wrap (never below 7 points).

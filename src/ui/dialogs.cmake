@@ -5,6 +5,7 @@ target_sources(mervok_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/control_help.cpp
   ${CMAKE_CURRENT_LIST_DIR}/folder_browser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/about_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/viewer_hand_off.cpp
 )
 
 # The help file sits beside the program under the executable's name.

@@ -15,6 +15,8 @@
 #include <utility>
 
 #include "app/program_folder.h"
+#include "app/settings_store.h"
+#include "viewer/viewer_settings.h"
 
 extern char** environ;
 
@@ -124,10 +126,11 @@ void ViewerLauncher::Watch(const std::shared_ptr<Child>& child) {
     child->ended.notify_all();
 }
 
-ViewerLauncher::ViewerLauncher(std::string programFolder, int prevInstance, Hooks hooks)
+ViewerLauncher::ViewerLauncher(std::string programFolder, int prevInstance,
+                               ErrorFunction showLaunchError)
     : mProgramFolder(std::move(programFolder)),
       mPrevInstance(prevInstance),
-      mHooks(std::move(hooks)) {}
+      mShowLaunchError(std::move(showLaunchError)) {}
 
 ViewerLauncher::~ViewerLauncher() {
     // Watched viewers are reaped by their threads, which keep their records
@@ -143,9 +146,8 @@ void ViewerLauncher::OpenArchive(const std::string& archivePath) {
         return;
     }
     if (mPrevInstance != 1) {
-        if (mHooks.markArchiveDropped) {
-            mHooks.markArchiveDropped();
-        }
+        SettingsStore viewerIni(ViewerIniPath(mProgramFolder));
+        WriteDroppedArcFile(viewerIni);
         CloseLastViewer();
     }
     mLastViewerTaskId = LaunchViewer(ViewerArguments(mProgramFolder, archivePath));
@@ -165,8 +167,8 @@ pid_t ViewerLauncher::LaunchViewer(const std::vector<std::string>& arguments) {
 
     pid_t pid = Spawn(arguments);
     if (pid == 0) {
-        if (mHooks.showLaunchError) {
-            mHooks.showLaunchError(ViewerLaunchErrorText());
+        if (mShowLaunchError) {
+            mShowLaunchError(ViewerLaunchErrorText());
         }
         return 0;
     }

@@ -37,24 +37,22 @@ std::vector<std::string> ViewerArguments(std::string_view programFolder,
 // the program ends are left running.
 class ViewerLauncher {
   public:
-    struct Hooks {
-        // Writes "DroppedArcFile"="1" into the viewer's settings file.
-        std::function<void()> markArchiveDropped;
-        // Shows the launch failure text (stop icon, the product name as title).
-        std::function<void(const std::string& text)> showLaunchError;
-    };
+    // Shows the launch failure text (stop icon, the product name as title).
+    using ErrorFunction = std::function<void(const std::string& text)>;
 
+    // programFolder holds the viewer and its settings file Quorvix.ini.
     // prevInstance: the viewer's "PrevInstance" setting read at start-up; 1
     // leaves earlier viewers alone and never writes "DroppedArcFile".
-    ViewerLauncher(std::string programFolder, int prevInstance, Hooks hooks);
+    ViewerLauncher(std::string programFolder, int prevInstance, ErrorFunction showLaunchError);
     ~ViewerLauncher();
     ViewerLauncher(const ViewerLauncher&) = delete;
     ViewerLauncher& operator=(const ViewerLauncher&) = delete;
 
     // Opens the archive at archivePath (exact bytes) in a new viewer. With
-    // "PrevInstance" not 1 it first marks the archive as dropped and asks the
-    // viewer started last by this function to close; failures of those steps
-    // are ignored. An empty path (no row selected) does nothing.
+    // "PrevInstance" not 1 it first writes "DroppedArcFile"="1" into the
+    // viewer's settings file (every other byte stays) and asks the viewer
+    // started last by this function to close; failures of those steps are
+    // ignored. An empty path (no row selected) does nothing.
     void OpenArchive(const std::string& archivePath);
 
     // Starts the viewer with no archive; it does not change which viewer the
@@ -63,7 +61,7 @@ class ViewerLauncher {
 
     // Starts the program arguments[0] with the given arguments. Returns its
     // process id, or 0 when it could not be started, in which case the launch
-    // error is shown through the hook.
+    // error is shown.
     pid_t LaunchViewer(const std::vector<std::string>& arguments);
 
     // The viewer OpenArchive started last; 0 when none, or when that start
@@ -89,7 +87,7 @@ class ViewerLauncher {
 
     std::string mProgramFolder;
     int mPrevInstance;
-    Hooks mHooks;
+    ErrorFunction mShowLaunchError;
     pid_t mLastViewerTaskId = 0;
     std::vector<std::shared_ptr<Child>> mChildren;
 };

@@ -18,6 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/product_info.h"
+#include "app/version_text.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -274,6 +277,13 @@ TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
     result = Search({mTree.string()}, lonely / "mervok-search");
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_NE(result.err.find("libunzip32.so"), std::string::npos) << result.err;
+}
+
+TEST_F(CliTest, VersionShowsTheProductsVersionAndLegalNotice) {
+    auto result = Search({"--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "mervok-search " + ProgramVersionText() + "\n" + std::string(kLegalCopyright) + "\n");
 }
 
 TEST_F(CliTest, FormatsAndDocumentTypesNarrowOrWidenTheSearch) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -112,6 +113,16 @@ TEST_F(AboutDialogTest, TwoColourTitleAndLinkLook) {
     for (QWidget* child : dialog.findChildren<QWidget*>()) {
         EXPECT_TRUE(dialog.rect().contains(child->geometry())) << child->objectName().toStdString();
     }
+}
+
+TEST_F(AboutDialogTest, IconIsTheMainWindowsIcon) {
+    QPixmap red(32, 32);
+    red.fill(Qt::red);
+    mMain.setWindowIcon(QIcon(red));
+    frmAbout dialog(&mMain);
+    QImage shown = dialog.findChild<QLabel*>("Image1")->pixmap().toImage();
+    EXPECT_EQ(shown.pixelColor(16, 16), QColor(Qt::red));
+    mMain.setWindowIcon(QIcon());
 }
 
 TEST_F(AboutDialogTest, BothLinksOpenTheSameAddress) {

@@ -6,4 +6,5 @@ mervok_add_gui_test(dialogs_tests
   control_help_test.cpp
   folder_browser_test.cpp
   about_dialog_test.cpp
+  viewer_hand_off_test.cpp
 )

@@ -53,7 +53,7 @@ class StandInViewerTest : public ::testing::Test {
 
     // Runs the stand-in to its end and returns what it handed to xdg-open.
     std::string Run(void (ViewerLauncher::*open)(const std::string&), const std::string& path) {
-        ViewerLauncher launcher(mFolder.string(), 1, {});
+        ViewerLauncher launcher(mFolder.string(), 1, nullptr);
         (launcher.*open)(path);
         pid_t pid = launcher.LastViewerTaskId();
         EXPECT_NE(pid, 0);
@@ -62,7 +62,7 @@ class StandInViewerTest : public ::testing::Test {
     }
 
     std::string RunOptions() {
-        ViewerLauncher launcher(mFolder.string(), 1, {});
+        ViewerLauncher launcher(mFolder.string(), 1, nullptr);
         pid_t pid = launcher.LaunchViewer(ViewerArguments(mFolder.string(), std::nullopt));
         EXPECT_NE(pid, 0);
         EXPECT_TRUE(launcher.WaitForEnd(pid, 30s));

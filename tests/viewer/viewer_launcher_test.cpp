@@ -113,6 +113,7 @@ class ViewerLauncherTest : public ::testing::Test {
         mReadyWriter = open((mRoot / "state" / "ready").c_str(), O_WRONLY);
         ASSERT_GE(mReadyWriter, 0);
         WriteViewer(mFolder);
+        WriteFile(mFolder / "Quorvix.ini", kViewerIni);
     }
 
     void TearDown() override {
@@ -152,10 +153,9 @@ class ViewerLauncherTest : public ::testing::Test {
     }
 
     ViewerLauncher& Launcher(int prevInstance) {
-        ViewerLauncher::Hooks hooks;
-        hooks.markArchiveDropped = [this] { ++mDroppedWrites; };
-        hooks.showLaunchError = [this](const std::string& text) { mErrors.push_back(text); };
-        mLauncher = std::make_unique<ViewerLauncher>(mFolder.string(), prevInstance, hooks);
+        mLauncher = std::make_unique<ViewerLauncher>(
+            mFolder.string(), prevInstance,
+            [this](const std::string& text) { mErrors.push_back(text); });
         return *mLauncher;
     }
 
@@ -188,6 +188,26 @@ class ViewerLauncherTest : public ::testing::Test {
         return fs::exists(mRoot / "state" / ("ended." + std::to_string(pid)));
     }
 
+    std::string ViewerIni() const { return ReadFile(mFolder / "Quorvix.ini"); }
+
+    // The viewer's settings as written before an open: only the one key is
+    // new, every other byte as it was.
+    static bool MarkedAsDropped(const std::string& ini) {
+        const std::string added = "DroppedArcFile=1\r\n";
+        auto at = ini.find(added);
+        return at != std::string::npos &&
+               ini.substr(0, at) + ini.substr(at + added.size()) == kViewerIni;
+    }
+
+    static constexpr const char* kViewerIni =
+        "; written by the viewer\r\n"
+        "[Option]\r\n"
+        "PrevInstance=0\r\n"
+        "DocType=HLP DOC  \xc8\xde\r\n"
+        "\r\n"
+        "[Window]\r\n"
+        "Left=10\r\n";
+
     std::string ViewerPath() const { return PathInFolder(mFolder.string(), "Quorvix.exe"); }
 
     fs::path mRoot;
@@ -195,7 +215,6 @@ class ViewerLauncherTest : public ::testing::Test {
     int mReady = -1;
     int mReadyWriter = -1;
     std::unique_ptr<ViewerLauncher> mLauncher;
-    int mDroppedWrites = 0;
     std::vector<std::string> mErrors;
 };
 
@@ -240,7 +259,7 @@ TEST_F(ViewerLauncherTest, EmptySelectionOpensNothing) {
     ViewerLauncher& launcher = Launcher(0);
     launcher.OpenArchive("");
     EXPECT_EQ(launcher.LastViewerTaskId(), 0);
-    EXPECT_EQ(mDroppedWrites, 0);
+    EXPECT_EQ(ViewerIni(), kViewerIni);
     EXPECT_TRUE(mErrors.empty());
 }
 
@@ -249,12 +268,13 @@ TEST_F(ViewerLauncherTest, PrevInstanceZeroClosesPreviousViewerAndMarksDrop) {
     launcher.OpenArchive("/arc/first.lzh");
     pid_t first = NextReadyViewer();
     ASSERT_NE(first, 0);
-    EXPECT_EQ(mDroppedWrites, 1);
+    EXPECT_TRUE(MarkedAsDropped(ViewerIni())) << ViewerIni();
 
+    WriteFile(mFolder / "Quorvix.ini", kViewerIni);
     launcher.OpenArchive("/arc/second.lzh");
     pid_t second = NextReadyViewer();
     ASSERT_NE(second, 0);
-    EXPECT_EQ(mDroppedWrites, 2);
+    EXPECT_TRUE(MarkedAsDropped(ViewerIni())) << ViewerIni();
     EXPECT_EQ(launcher.LastViewerTaskId(), second);
 
     ASSERT_TRUE(launcher.WaitForEnd(first, kSafetyLimit));
@@ -273,7 +293,7 @@ TEST_F(ViewerLauncherTest, PrevInstanceOneLeavesEarlierViewersAndNeverMarks) {
     ASSERT_NE(first, 0);
     ASSERT_NE(second, 0);
 
-    EXPECT_EQ(mDroppedWrites, 0);
+    EXPECT_EQ(ViewerIni(), kViewerIni);
     EXPECT_EQ(launcher.LastViewerTaskId(), second);
     EXPECT_TRUE(launcher.IsRunning(first));
     EXPECT_TRUE(launcher.IsRunning(second));
@@ -286,12 +306,13 @@ TEST_F(ViewerLauncherTest, OptionsViewerIsNeitherRecordedNorClosed) {
     pid_t first = NextReadyViewer();
     ASSERT_NE(first, 0);
 
+    WriteFile(mFolder / "Quorvix.ini", kViewerIni);
     launcher.OpenOptions();
     pid_t options = NextReadyViewer();
     ASSERT_NE(options, 0);
     EXPECT_EQ(ArgumentsOf(options), std::vector<std::string>{ViewerPath()});
     EXPECT_EQ(launcher.LastViewerTaskId(), first);
-    EXPECT_EQ(mDroppedWrites, 1);
+    EXPECT_EQ(ViewerIni(), kViewerIni);
 
     // The next open closes the archive's viewer, not the options viewer.
     launcher.OpenArchive("/arc/second.lzh");
@@ -322,6 +343,18 @@ TEST_F(ViewerLauncherTest, ViewerAlreadyGoneIsSkippedQuietly) {
     EXPECT_EQ(launcher.LastViewerTaskId(), second);
     EXPECT_FALSE(EndedBySignal(first));
     EXPECT_TRUE(mErrors.empty());
+}
+
+TEST_F(ViewerLauncherTest, UnwritableViewerSettingsDoNotStopTheOpen) {
+    fs::remove(mFolder / "Quorvix.ini");
+    fs::create_directory(mFolder / "Quorvix.ini");
+    ViewerLauncher& launcher = Launcher(0);
+    launcher.OpenArchive("/arc/a.lzh");
+    pid_t viewer = NextReadyViewer();
+    ASSERT_NE(viewer, 0);
+    EXPECT_EQ(launcher.LastViewerTaskId(), viewer);
+    EXPECT_TRUE(mErrors.empty());
+    EXPECT_TRUE(fs::is_directory(mFolder / "Quorvix.ini"));
 }
 
 TEST_F(ViewerLauncherTest, ViewerThatCannotStartReportsFailure) {

@@ -11,6 +11,7 @@ namespace mervok::plugin {
 namespace {
 
 constexpr std::size_t kScanChunk = 1u << 20;
+constexpr int kMaxScanCandidates = 1024;
 constexpr int kMaxExtendedHeaders = 1024;
 constexpr std::uint64_t kMaxExtendedArea = 1u << 20;
 
@@ -270,6 +271,9 @@ std::optional<std::uint64_t> Scan(const FileReader& file, std::uint64_t from, st
                                   Format format) {
     const std::size_t overlap = 8;
     std::vector<std::uint8_t> chunk;
+    // Real stubs hold a handful of signature look-alikes; a file crafted with
+    // millions of them must not make the scan read megabytes for each.
+    int candidates = 0;
     for (std::uint64_t start = from; start < to; start += kScanChunk) {
         std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(kScanChunk, to - start));
@@ -286,6 +290,9 @@ std::optional<std::uint64_t> Scan(const FileReader& file, std::uint64_t from, st
                 if (ValidAt(file, start + i, format, true)) {
                     return start + i;
                 }
+                if (++candidates >= kMaxScanCandidates) {
+                    return std::nullopt;
+                }
             } else {
                 // i is where "-l?" sits, two bytes after the header start.
                 if (chunk[i] != '-' || i + 5 > chunk.size() || !IsLhaMethod(&chunk[i]) ||
@@ -295,10 +302,25 @@ std::optional<std::uint64_t> Scan(const FileReader& file, std::uint64_t from, st
                 if (ValidAt(file, start + i - 2, format, true)) {
                     return start + i - 2;
                 }
+                if (++candidates >= kMaxScanCandidates) {
+                    return std::nullopt;
+                }
             }
         }
     }
     return std::nullopt;
+}
+
+bool OverlayHoldsOtherFormat(const FileReader& file, std::uint64_t overlay, Format format) {
+    std::uint8_t magic[4];
+    if (!file.ReadExact(overlay, magic, sizeof magic)) {
+        return false;
+    }
+    if (std::memcmp(magic, "PK\x03\x04", 4) == 0) {
+        return true;
+    }
+    return format == Format::Lha ? ReadCabHeader(file, overlay).has_value()
+                                 : ReadLhaHeader(file, overlay).has_value();
 }
 
 }  // namespace
@@ -391,9 +413,13 @@ std::optional<std::uint64_t> LocateArchive(const FileReader& file, Format format
         if (ValidAt(file, *overlay, format, false)) {
             return overlay;
         }
-        // Some stubs pad or prefix their archive: look a little further on.
-        if (auto found = Scan(file, *overlay, std::min(size, *overlay + kScanLimit), format)) {
-            return found;
+        // Some stubs pad or prefix their archive: look a little further on,
+        // unless the overlay plainly is an archive of another format, whose
+        // stored members must not be taken for the archive itself.
+        if (!OverlayHoldsOtherFormat(file, *overlay, format)) {
+            if (auto found = Scan(file, *overlay, std::min(size, *overlay + kScanLimit), format)) {
+                return found;
+            }
         }
     }
     // The archive may also sit inside a section, e.g. as a resource.

@@ -52,6 +52,6 @@ std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file);
 // signature within the first kScanLimit bytes.
 std::optional<std::uint64_t> LocateArchive(const FileReader& file, Format format);
 
-inline constexpr std::uint64_t kScanLimit = 16u << 20;
+inline constexpr std::uint64_t kScanLimit = 8u << 20;
 
 }  // namespace mervok::plugin

@@ -319,6 +319,16 @@ TEST_F(HostileInputTest, ExecutablesWithoutArchivesAreNotTakenForOne) {
         decoys.insert(decoys.end(), table.begin(), table.end());
     }
     ProbeAll(decoys, -1);
+    // Look-alikes of large level-2 headers, packed tight.
+    Bytes fakes = stub;
+    Bytes fake(22, 0);
+    PutLe16(fake, 0, 0xFFFF);
+    std::memcpy(&fake[2], "-lh5-", 5);
+    fake[20] = 2;
+    for (int i = 0; i < 100000; ++i) {
+        fakes.insert(fakes.end(), fake.begin(), fake.end());
+    }
+    ProbeAll(fakes, -1);
 }
 
 }  // namespace

@@ -20,6 +20,11 @@ struct ManifestRow {
     std::string what;
 };
 
+// gtest shows a failing row by its file and its look-up.
+void PrintTo(const ManifestRow& row, std::ostream* out) {
+    *out << row.file << " [" << row.wildcards << "]";
+}
+
 std::vector<ManifestRow> LoadManifest() {
     std::vector<ManifestRow> rows;
     std::ifstream in(ArchiveFixtures() / "manifest.tsv");

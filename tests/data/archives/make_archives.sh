@@ -110,7 +110,7 @@ check_flag zip/sjis.zip 0
 # Stubs of about 8 KiB, 100 KiB and 1 MiB of section data.
 if command -v x86_64-w64-mingw32-gcc >/dev/null; then
     for size in 8k:5120 100k:99328 1m:1048576; do
-        x86_64-w64-mingw32-gcc -Os -s -nostdlib -nostartfiles -e Start -DPAD_SIZE="${size#*:}" \
+        x86_64-w64-mingw32-gcc -Os -s -nostdlib -nostartfiles -e Start -Wl,--no-insert-timestamp -DPAD_SIZE="${size#*:}" \
             stub/sfx_stub.c -o "stub/stub_${size%%:*}.exe" -lkernel32
     done
 fi
@@ -122,6 +122,12 @@ for size in 8k 100k; do
     cat "stub/stub_$size.exe" zip/plain.zip >"sfx/zip_${size}_adjusted.exe"
     zip -qA "sfx/zip_${size}_adjusted.exe"
 done
+# Self-extractors whose archive stores an LZH file uncompressed: the LHA
+# library must not take the stored member for the archive.
+(cd lha && zip -qX0 "$work/holding_lzh.zip" lh5.lzh)
+(cd lha && gcab -c "$work/holding_lzh.cab" lh5.lzh)
+cat stub/stub_8k.exe "$work/holding_lzh.zip" >sfx/zip_holding_lzh_8k.exe
+cat stub/stub_8k.exe "$work/holding_lzh.cab" >sfx/cab_holding_lzh_8k.exe
 cat stub/stub_8k.exe lha/nodoc.lzh >sfx/lha_nodoc_8k.exe
 cat stub/stub_8k.exe cab/nodoc.cab >sfx/cab_nodoc_8k.exe
 cat stub/stub_8k.exe zip/nodoc.zip >sfx/zip_nodoc_8k.exe
@@ -203,6 +209,8 @@ head -c 3 lha/lh5.lzh >corrupt/tiny.bin
     row sfx/lha_nodoc_8k.exe - lha 1 "$docs" -1 "LHA self-extractor without a document"
     row sfx/zip_nodoc_8k.exe - zip 1 "$docs" -1 "ZIP self-extractor without a document"
     row sfx/cab_nodoc_8k.exe - cab 1 "$docs" -1 "CAB self-extractor without a document"
+    row sfx/zip_holding_lzh_8k.exe - zip 1 "$docs" -1 "ZIP self-extractor storing an LZH file"
+    row sfx/cab_holding_lzh_8k.exe - cab 1 "$docs" -1 "CAB self-extractor storing an LZH file"
     row stub/stub_8k.exe - none - - - "an executable without an archive"
     row stub/stub_100k.exe - none - - - "an executable without an archive"
     row stub/stub_1m.exe - none - - - "an executable without an archive"
