@@ -368,14 +368,18 @@ void SearchEngine::CheckSerial() {
 void SearchEngine::CheckParallel(int threads) {
     // Workers take candidates in order and stop taking new ones on an abort;
     // every candidate taken is finished. Results are handed on here in
-    // candidate order, so hits and counts come as from one thread.
+    // candidate order, so hits and counts come as from one thread. Workers
+    // stay at most a few candidates ahead of what has been handed on, so an
+    // abort leaves the list where the user saw the counts stand.
     enum class State : unsigned char { Waiting, Taken, Done };
     const std::size_t total = mCandidates.size();
+    const std::size_t lookAhead = 2 * static_cast<std::size_t>(threads);
     std::vector<State> states(total, State::Waiting);
     std::vector<std::string> kinds(total);
     std::mutex mutex;
     std::condition_variable changed;
     std::size_t next = 0;
+    std::size_t taken = 0;
     int running = threads;
     bool stop = false;  // the observer failed: take nothing more
 
@@ -383,7 +387,8 @@ void SearchEngine::CheckParallel(int threads) {
         while (true) {
             std::size_t index;
             {
-                std::lock_guard lock(mutex);
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return next < taken + lookAhead || stop; });
                 if (next >= total || stop || AbortRequested()) {
                     --running;
                     changed.notify_all();
@@ -417,16 +422,20 @@ void SearchEngine::CheckParallel(int threads) {
             std::lock_guard lock(mutex);
             stop = true;
         }
+        changed.notify_all();
         for (auto& worker : workers) {
             worker.join();
         }
     };
-    std::size_t taken = 0;
     try {
-        for (; taken < total; ++taken) {
+        while (true) {
             std::string kind;
+            std::size_t index;
             {
                 std::unique_lock lock(mutex);
+                if (taken >= total) {
+                    break;
+                }
                 changed.wait(lock, [&] {
                     return states[taken] == State::Done ||
                            (states[taken] == State::Waiting && running == 0);
@@ -435,14 +444,21 @@ void SearchEngine::CheckParallel(int threads) {
                     break;  // never taken: the abort came first
                 }
                 kind = std::move(kinds[taken]);
+                index = taken;
             }
-            TakeResult(taken, std::move(kind));
+            TakeResult(index, std::move(kind));
+            {
+                std::lock_guard lock(mutex);
+                ++taken;
+            }
+            changed.notify_all();
         }
     } catch (...) {
         joinWorkers();
         throw;
     }
     joinWorkers();
+    std::lock_guard lock(mutex);
     mCheckAborted = taken < total;
 }
 

@@ -343,6 +343,27 @@ TEST_F(CheckTest, AbortWithTwoThreadsKeepsEveryHitTakenInOrder) {
     EXPECT_EQ(lha.OpenHandles(), 0);
 }
 
+TEST_F(CheckTest, AbortWithTwoThreadsStopsCloseToWhereTheCountsStood) {
+    // Workers must not run far ahead of the hits handed on: an abort at the
+    // tenth hit of a thousand lists about ten, not nearly all of them.
+    for (int i = 0; i < 1000; ++i) {
+        const std::string name = std::to_string(i) + ".lzh";
+        lha.archives["/arc/" + name] = {true, true, {"a.txt"}};
+        Add(name, "LHA?");
+    }
+    observer.onHit = [&](std::size_t count) {
+        if (count == 10) {
+            abort = true;
+        }
+    };
+    auto engine = MakeEngine(2);
+    engine->CheckDocuments();
+
+    EXPECT_TRUE(engine->CheckAborted());
+    EXPECT_GE(engine->Hits().size(), 10u);
+    EXPECT_LE(engine->Hits().size(), 10u + 4u);
+}
+
 TEST(DocumentWildcardsTest, ListStartsWithTxtAndFollowsTheViewersTypes) {
     EXPECT_EQ(DocumentWildcards(100, {}), kDefaultList);
     int reads = 0;
