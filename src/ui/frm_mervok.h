@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "app/product_info.h"
 #include "archivers/archiver_api.h"
 #include "results/row_text.h"
 #include "search/search_options.h"
@@ -29,12 +30,13 @@ class QStatusBar;
 
 namespace mervok {
 
-// The product name, the title of every message box.
-inline constexpr const char* kProductName = "Archive Search for Quorvix";
+// kProductName (app/product_info.h) is the title of every message box.
 
 class ArchiverLibraries;
+class ControlHelp;
 class ResultList;
 class SearchWorker;
+class ViewerHandOff;
 struct SearchResult;
 
 // The main window. Its controls carry the names they are known by (also as
@@ -69,6 +71,15 @@ class frmMERVOK : public QWidget {
     void cmbView_Click();
     void chkClick_Click();
     void chkAutoColumn_Click();
+    void btnBrowse_Click();
+    void btnOption_Click();
+    void btnAbout_Click();
+    void btnHelp_Click();
+
+    // The hints and context help, and the hand-off of hits to the viewer;
+    // made at the end of Form_Load.
+    ControlHelp* Help() const { return mControlHelp; }
+    ViewerHandOff* HandOff() const { return mViewerHandOff; }
 
     // Sets the Enabled state of the option controls; a format box whose
     // library is missing stays disabled.
@@ -151,6 +162,9 @@ class frmMERVOK : public QWidget {
     bool mShowingProgress = false;
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
+
+    ControlHelp* mControlHelp = nullptr;
+    ViewerHandOff* mViewerHandOff = nullptr;
 
     // Controls, named as the window knows them.
     QProgressBar* ProgressBar1 = nullptr;
