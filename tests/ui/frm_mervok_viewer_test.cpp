@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -19,6 +20,7 @@
 #include <QWhatsThis>
 
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <thread>
 
@@ -365,6 +367,20 @@ TEST_F(WindowHandOffTest, HintsHelpAndTheHelpButtonOnTheRealWindow) {
     EXPECT_EQ(help->mTipClick->phWnd()->parentWidget(), ClickMode());
     EXPECT_TRUE(help->mTipClick->pToolText(1).endsWith("ｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します"));
     EXPECT_EQ(Find<QWidget>(*mWindow, "chkNoFileName")->toolTip(), "若干高速になります");
+
+    // Resting on chkClick shows its two lines.
+    help->mTipClick->pInitialTime(0);
+    QEnterEvent enter(QPointF(4, 4), ClickMode()->mapToGlobal(QPointF(4, 4)),
+                      ClickMode()->mapToGlobal(QPointF(4, 4)));
+    QApplication::sendEvent(ClickMode(), &enter);
+    EXPECT_EQ(help->mTipClick->ShownText(),
+              "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
+    if (const char* folder = std::getenv("MERVOK_SCREENSHOT_DIR")) {
+        mWindow->grab().save(QString::fromLocal8Bit(folder) + "/window.png");
+        help->mTipClick->phWnd()->grab().save(QString::fromLocal8Bit(folder) + "/window_hint.png");
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(ClickMode(), &leave);
 
     QApplication::setActiveWindow(mWindow.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
