@@ -1,6 +1,6 @@
 // The main window's hand-off of hits to the viewer (click modes, Enter, the
-// options button) and its dialogs, hints and help: a real search over real
-// archives, and a stand-in viewer in the program folder that waits until it is
+// options button), the folder browser and the version dialog: a real search
+// over real archives, and a stand-in viewer in the program folder that waits until it is
 // ended, so that every start shows among this program's child processes.
 
 #include <signal.h>
@@ -9,18 +9,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEnterEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
-#include <QWhatsThis>
 
 #include <chrono>
-#include <cstdlib>
 #include <set>
 #include <thread>
 
@@ -31,12 +27,10 @@
 #include "gui_test_support.h"
 #include "ui/about_dialog.h"
 #include "ui/centered_msg_box.h"
-#include "ui/control_help.h"
 #include "ui/folder_browser.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
-#include "ui/tool_tip.h"
 #include "ui/viewer_hand_off.h"
 #include "window_test_support.h"
 
@@ -111,10 +105,6 @@ class WindowHandOffTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        if (QWhatsThis::inWhatsThisMode()) {
-            QWhatsThis::leaveWhatsThisMode();
-        }
-        QWhatsThis::hideText();
         for (pid_t pid : Children()) {
             kill(pid, SIGTERM);
             if (mWindow && mWindow->HandOff()) {
@@ -348,58 +338,6 @@ TEST_F(WindowHandOffTest, AboutButtonOpensAFreshModalDialogThatOwnsMessageBoxes)
     QApplication::setActiveWindow(mWindow.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
     EXPECT_EQ(gOwnerHwnd, mWindow.get());
-}
-
-TEST_F(WindowHandOffTest, HintsHelpAndTheHelpButtonOnTheRealWindow) {
-    Open();
-    ControlHelp* help = mWindow->Help();
-    ASSERT_NE(help, nullptr);
-    std::vector<int> topics;
-    help->mShowTopic = [&](int topic, QWidget*) { topics.push_back(topic); };
-
-    auto* lha = Find<QCheckBox>(*mWindow, "chkLHA");
-    QTest::mouseClick(lha, Qt::RightButton);
-    QTest::mouseClick(Find<QLabel>(*mWindow, "Label1"), Qt::RightButton);
-    QTest::mouseClick(Find<QPushButton>(*mWindow, "btnExit"), Qt::RightButton);
-    QTest::mouseClick(mView->viewport(), Qt::RightButton, {}, RowCentre(0));
-    EXPECT_EQ(topics, (std::vector<int>{5, 2, 12}));
-    EXPECT_TRUE(Find<QWidget>(*mWindow, "txtSearchDir")->whatsThis().contains("フォルダ"));
-    EXPECT_EQ(help->mTipClick->phWnd()->parentWidget(), ClickMode());
-    EXPECT_TRUE(help->mTipClick->pToolText(1).endsWith("ｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します"));
-    EXPECT_EQ(Find<QWidget>(*mWindow, "chkNoFileName")->toolTip(), "若干高速になります");
-
-    // Resting on chkClick shows its two lines.
-    help->mTipClick->pInitialTime(0);
-    QEnterEvent enter(QPointF(4, 4), ClickMode()->mapToGlobal(QPointF(4, 4)),
-                      ClickMode()->mapToGlobal(QPointF(4, 4)));
-    QApplication::sendEvent(ClickMode(), &enter);
-    EXPECT_EQ(help->mTipClick->ShownText(),
-              "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
-    if (const char* folder = std::getenv("MERVOK_SCREENSHOT_DIR")) {
-        mWindow->grab().save(QString::fromLocal8Bit(folder) + "/window.png");
-        help->mTipClick->phWnd()->grab().save(QString::fromLocal8Bit(folder) + "/window_hint.png");
-    }
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(ClickMode(), &leave);
-
-    QApplication::setActiveWindow(mWindow.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
-    auto* subDir = Find<QCheckBox>(*mWindow, "chkSubDir");
-    subDir->setFocus(Qt::TabFocusReason);
-    QTest::mouseClick(Find<QPushButton>(*mWindow, "btnHelp"), Qt::LeftButton);
-    EXPECT_EQ(QApplication::focusWidget(), subDir);
-    ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
-    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
-    QTest::mouseClick(Find<QPushButton>(*mWindow, "btnSearch"), Qt::LeftButton);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(finished.isEmpty()) << "in What's-This mode a click explains, not searches";
-    EXPECT_FALSE(mWindow->SearchRunning());
-
-    // Closing the window releases the hints.
-    QPointer<QWidget> hint = help->mTipClick->phWnd();
-    mWindow->close();
-    EXPECT_EQ(mWindow->Help(), nullptr);
-    EXPECT_TRUE(hint.isNull());
 }
 
 }  // namespace
