@@ -40,7 +40,7 @@ int CenteredMsgBox(const QString& text, int style, QString& title) {
     if (owner == nullptr) {
         return MessageBox::Show(nullptr, text, style, title);
     }
-    return MessageBox::Show(owner, text, style, title, [owner](QMessageBox& box) {
+    const int answer = MessageBox::Show(owner, text, style, title, [owner](QMessageBox& box) {
         QSize screen;
         if (const QScreen* primary = QGuiApplication::primaryScreen()) {
             screen = primary->geometry().size();
@@ -52,6 +52,12 @@ int CenteredMsgBox(const QString& text, int style, QString& title) {
         const QSize margins = ownerFrame.size() - ownerClient.size();
         box.move(CenteredBoxPosition(ownerFrame, box.size() + margins, screen));
     });
+    // Without a window manager nobody hands the activation back, and the
+    // owner's access keys would stay dead until it is clicked.
+    if (gOwnerHwnd != nullptr && gOwnerHwnd->isVisible()) {
+        gOwnerHwnd->activateWindow();
+    }
+    return answer;
 }
 
 }  // namespace mervok

@@ -21,6 +21,7 @@
 
 #include <utility>
 
+#include "app/product_info.h"
 #include "app/program_folder.h"
 #include "archivers/archiver_library.h"
 #include "ui/about_dialog.h"
@@ -138,7 +139,7 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
     }
 
     setObjectName(QStringLiteral("frmMERVOK"));
-    setWindowTitle(QStringLiteral("Archive Search for Quorvix"));
+    setWindowTitle(QString::fromUtf8(kProductName));
     InitWindowResources();
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 256}) {

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 
-#include "app/product_info.h"
 #include "archivers/archiver_api.h"
 #include "results/row_text.h"
 #include "search/search_options.h"
@@ -29,8 +28,6 @@ class QPushButton;
 class QStatusBar;
 
 namespace mervok {
-
-// kProductName (app/product_info.h) is the title of every message box.
 
 class ArchiverLibraries;
 class ControlHelp;

@@ -11,6 +11,7 @@
 
 #include <utility>
 
+#include "app/product_info.h"
 #include "results/result_model.h"
 #include "search/search_engine.h"
 #include "search/search_run.h"

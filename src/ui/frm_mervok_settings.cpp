@@ -17,6 +17,8 @@
 #include "app/color_codec.h"
 #include "app/file_exists.h"
 #include "app/file_version.h"
+#include "app/help_file.h"
+#include "app/product_info.h"
 #include "app/program_folder.h"
 #include "app/settings_store.h"
 #include "app/text_util.h"
@@ -91,13 +93,9 @@ std::function<std::string()> ViewerDocTypeReader(std::string viewerIniFile) {
 
 bool frmMERVOK::Form_Load() {
     // The help file beside the program, or its bare name when it is not there.
-    std::string helpName = ProgramFileName();
-    if (const auto dot = helpName.rfind('.'); dot != std::string::npos && dot > 0) {
-        helpName.erase(dot);
-    }
-    helpName += ".hlp";
-    std::string helpPath = PathInFolder(mProgramFolder, helpName);
-    mHelpFile = FileExists(helpPath) ? PathInFolder(mProgramFolder, helpName) : helpName;
+    const std::string helpPath = HelpFilePath(mProgramFolder, ProgramFileName());
+    std::string probe = helpPath;
+    mHelpFile = FileExists(probe) ? helpPath : helpPath.substr(mProgramFolder.size());
 
     mStartup.viewerIniFile = ViewerIniPath(mProgramFolder);
     if (!ViewerIniExists(mStartup.viewerIniFile)) {

@@ -70,27 +70,6 @@ TEST(FormLayoutTest, ListHeightNeverGoesNegative) {
     EXPECT_EQ(layout.lsvArchive.height, 1);
 }
 
-TEST(FormLayoutTest, OnlyWidthsButtonLeftsAndListHeightChange) {
-    const FormLayout before = DesignedLayout();
-    FormLayout layout = before;
-    LayOutForm(layout, 10000, 5000, 240);
-    for (auto [was, now] : {std::pair{before.frame2, layout.frame2},
-                            {before.picXpStyle0, layout.picXpStyle0},
-                            {before.txtSearchDir, layout.txtSearchDir},
-                            {before.lsvArchive, layout.lsvArchive}}) {
-        EXPECT_EQ(now.left, was.left);
-        EXPECT_EQ(now.top, was.top);
-    }
-    EXPECT_EQ(layout.frame2.height, before.frame2.height);
-    EXPECT_EQ(layout.btnExit.top, before.btnExit.top);
-    EXPECT_EQ(layout.btnExit.height, before.btnExit.height);
-}
-
-TEST(FormLayoutTest, ProgressBarCoversPanelOne) {
-    const TwipRect placed = ProgressBarOverPanel({0, 6330, 3345, 180}, 30, 6300, 6315);
-    EXPECT_EQ(placed, (TwipRect{30, 6315 - 180 - 15, 6300, 180}));
-}
-
 TEST(WindowBoundsTest, StoredBoundsStayOnTheScreen) {
     const TwipRect current{1500, 1500, 8145, 6315};
     // Negative edges become 0; sizes of 0 keep the current ones.

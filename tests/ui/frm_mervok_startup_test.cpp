@@ -1,6 +1,7 @@
 // Start-up, the settings file and shut-down of the main window, with real
 // files in a program folder of its own and the real archiver libraries.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_test_support.h"
+#include "ui/centered_msg_box.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
@@ -404,6 +406,20 @@ TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
     for (const char* name : {"chkLHA", "chkZIP", "chkCAB", "chkEXE"}) {
         EXPECT_TRUE(Find<QCheckBox>(*window, name)->isEnabled()) << name;
     }
+}
+
+TEST_F(StartupTest, ActivationMakesTheWindowTheOwnerOfMessageBoxes) {
+    auto window = Load();
+    window->ShowLoaded();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    EXPECT_NE(gOwnerHwnd.data(), window.get());
+    QApplication::setActiveWindow(window.get());
+    EXPECT_EQ(gOwnerHwnd.data(), window.get());
+    // The owner is never cleared by losing the activation, only replaced.
+    QApplication::setActiveWindow(&other);
+    EXPECT_EQ(gOwnerHwnd.data(), window.get());
 }
 
 TEST_F(StartupTest, IconSizesComeFromTheStyle) {
