@@ -14,6 +14,7 @@
 
 #include "app/product_info.h"
 #include "app/version_text.h"
+#include "ui/centered_msg_box.h"
 #include "ui/twips.h"
 
 namespace mervok {
@@ -23,11 +24,6 @@ namespace {
 OpenUrlFunction& OpenUrl() {
     static OpenUrlFunction open;
     return open;
-}
-
-OwnerRecordFunction& OwnerRecorder() {
-    static OwnerRecordFunction record;
-    return record;
 }
 
 QRect TwipsRect(int left, int top, int width, int height) {
@@ -109,10 +105,6 @@ QPixmap DrawnIcon(int size) {
 
 void SetOpenUrlFunction(OpenUrlFunction open) {
     OpenUrl() = std::move(open);
-}
-
-void SetMessageBoxOwnerRecorder(OwnerRecordFunction record) {
-    OwnerRecorder() = std::move(record);
 }
 
 QPixmap ProgramIconPixmap(const QWidget& window, int size) {
@@ -244,8 +236,8 @@ void frmAbout::OpenHomePage() {
 }
 
 bool frmAbout::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate && OwnerRecorder()) {
-        OwnerRecorder()(this);
+    if (event->type() == QEvent::WindowActivate) {
+        gOwnerHwnd = this;
     }
     return QDialog::event(event);
 }

@@ -18,11 +18,6 @@ namespace mervok {
 using OpenUrlFunction = std::function<bool(const QUrl& address)>;
 void SetOpenUrlFunction(OpenUrlFunction open);
 
-// Told whenever the version dialog becomes the active window, so that message
-// boxes shown meanwhile centre over it (the message box keeps the owner).
-using OwnerRecordFunction = std::function<void(QWidget* window)>;
-void SetMessageBoxOwnerRecorder(OwnerRecordFunction record);
-
 // The program's icon as window shows it (its own, its parent's or the
 // application's window icon); a drawn one when none is set.
 QPixmap ProgramIconPixmap(const QWidget& window, int size);
@@ -45,6 +40,8 @@ class frmAbout : public QDialog {
     static frmAbout* ShowOver(QWidget* mainWindow);
 
   protected:
+    // Form_Activate: on activation the dialog becomes the message boxes'
+    // owner (gOwnerHwnd), so that boxes centre over it while it is open.
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -59,12 +59,10 @@ constexpr std::array kHints{
 
 constexpr int kHintMaxWidth = 300;
 
-// The picture with index 1 may be named with or without a separator, or carry
-// its index as a property.
+// The picture with index 1 of the picture array is named "picXpStyle(1)".
 QString TableName(const QWidget* widget) {
     QString name = widget->objectName();
-    if (name == QLatin1String("picXpStyle_1") ||
-        (name == QLatin1String("picXpStyle") && widget->property("index").toInt() == 1)) {
+    if (name == QLatin1String("picXpStyle(1)")) {
         return QStringLiteral("picXpStyle1");
     }
     return name;

@@ -27,7 +27,8 @@ struct ControlHelpInfo {
 };
 
 // Every control of the main window that has help, a tool tip or a focus
-// record. picXpStyle1 is the picture with index 1 inside Frame1.
+// record. picXpStyle1 is the picture with index 1 inside Frame1, the widget
+// named "picXpStyle(1)".
 std::span<const ControlHelpInfo> ControlHelpTable();
 const ControlHelpInfo* FindControlHelp(const QString& name);
 

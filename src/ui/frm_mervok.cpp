@@ -24,10 +24,14 @@
 #include "app/product_info.h"
 #include "app/program_folder.h"
 #include "archivers/archiver_library.h"
+#include "ui/about_dialog.h"
 #include "ui/centered_msg_box.h"
+#include "ui/control_help.h"
+#include "ui/folder_browser.h"
 #include "ui/result_list.h"
 #include "ui/search_worker.h"
 #include "ui/twips.h"
+#include "ui/viewer_hand_off.h"
 
 // The window's pictures live in the window library; a static library's
 // resources must be registered by name.
@@ -279,6 +283,11 @@ void frmMERVOK::ConnectHandlers() {
     connect(cmbView, &QComboBox::currentIndexChanged, this, &frmMERVOK::cmbView_Click);
     connect(chkClick, &QCheckBox::toggled, this, &frmMERVOK::chkClick_Click);
     connect(chkAutoColumn, &QCheckBox::toggled, this, &frmMERVOK::chkAutoColumn_Click);
+    connect(btnBrowse, &QPushButton::clicked, this, &frmMERVOK::btnBrowse_Click);
+    connect(btnOption, &QPushButton::clicked, this, &frmMERVOK::btnOption_Click);
+    connect(btnAbout, &QPushButton::clicked, this, &frmMERVOK::btnAbout_Click);
+    connect(btnHelp, &QPushButton::clicked, this, &frmMERVOK::btnHelp_Click);
+    SelectAllOnKeyboardFocus(txtSearchDir);
 }
 
 FormLayout frmMERVOK::ReadLayout() const {
@@ -392,6 +401,26 @@ void frmMERVOK::chkClick_Click() {
 
 void frmMERVOK::chkAutoColumn_Click() {
     lsvArchive->AutoColumnChanged(chkAutoColumn->isChecked());
+}
+
+void frmMERVOK::btnBrowse_Click() {
+    BrowseForSearchFolder(txtSearchDir, this);
+}
+
+void frmMERVOK::btnOption_Click() {
+    if (mViewerHandOff) {
+        mViewerHandOff->btnOption_Click();
+    }
+}
+
+void frmMERVOK::btnAbout_Click() {
+    frmAbout::ShowOver(this);
+}
+
+void frmMERVOK::btnHelp_Click() {
+    if (mControlHelp) {
+        mControlHelp->btnHelp_Click();
+    }
 }
 
 void frmMERVOK::EnableSearchControls(bool enabled) {

@@ -30,8 +30,10 @@ class QStatusBar;
 namespace mervok {
 
 class ArchiverLibraries;
+class ControlHelp;
 class ResultList;
 class SearchWorker;
+class ViewerHandOff;
 struct SearchResult;
 
 // The main window. Its controls carry the names they are known by (also as
@@ -66,6 +68,15 @@ class frmMERVOK : public QWidget {
     void cmbView_Click();
     void chkClick_Click();
     void chkAutoColumn_Click();
+    void btnBrowse_Click();
+    void btnOption_Click();
+    void btnAbout_Click();
+    void btnHelp_Click();
+
+    // The hints and context help, and the hand-off of hits to the viewer;
+    // made at the end of Form_Load.
+    ControlHelp* Help() const { return mControlHelp; }
+    ViewerHandOff* HandOff() const { return mViewerHandOff; }
 
     // Sets the Enabled state of the option controls; a format box whose
     // library is missing stays disabled.
@@ -148,6 +159,9 @@ class frmMERVOK : public QWidget {
     bool mShowingProgress = false;
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
+
+    ControlHelp* mControlHelp = nullptr;
+    ViewerHandOff* mViewerHandOff = nullptr;
 
     // Controls, named as the window knows them.
     QProgressBar* ProgressBar1 = nullptr;

@@ -23,11 +23,14 @@
 #include "app/settings_store.h"
 #include "app/text_util.h"
 #include "archivers/archive_lookup.h"
+#include "ui/centered_msg_box.h"
+#include "ui/control_help.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
 #include "ui/twips.h"
 #include "ui/viewer_doc_types.h"
+#include "ui/viewer_hand_off.h"
 #include "viewer/viewer_settings.h"
 
 namespace mervok {
@@ -127,6 +130,17 @@ bool frmMERVOK::Form_Load() {
     lsvArchive->SetUpColumns();
 
     ProgressBar1->hide();
+
+    mViewerHandOff = new ViewerHandOff(
+        lsvArchive, chkClick, mProgramFolder, mStartup.viewerPrevInstance,
+        [](const std::string& text) {
+            QString title = QString::fromUtf8(kProductName);
+            CenteredMsgBox(QString::fromStdString(text), kMbOk | kMbIconStop, title);
+        },
+        this);
+    // The hints come last.
+    mControlHelp = new ControlHelp(this, HelpFile::Load(mHelpFile));
+    mControlHelp->SetUp();
     mLoaded = true;
     return true;
 }
@@ -323,6 +337,9 @@ void frmMERVOK::Form_Unload() {
     mAbortRequested = true;
     mProgressTimer.stop();
     StopWorker();
+    // The hints go with the window.
+    delete mControlHelp;
+    mControlHelp = nullptr;
     if (mLoaded) {
         SaveSettings();
     }

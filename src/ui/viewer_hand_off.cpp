@@ -20,11 +20,6 @@ ViewerHandOff::ViewerHandOff(ResultList* lsvArchive, QAbstractButton* chkClick,
         connect(lsvArchive, &ResultList::DoubleClicked, this, &ViewerHandOff::lsvArchive_DblClick);
         connect(lsvArchive, &ResultList::EnterPressed, this, &ViewerHandOff::lsvArchive_KeyPress);
     }
-    if (chkClick) {
-        connect(chkClick, &QAbstractButton::toggled, this, &ViewerHandOff::chkClick_Click);
-    }
-    // The list follows the check box from the start.
-    chkClick_Click();
 }
 
 bool ViewerHandOff::SingleClickMode() const {
@@ -57,12 +52,6 @@ void ViewerHandOff::lsvArchive_DblClick(Qt::MouseButton button, bool onRow) {
 
 void ViewerHandOff::lsvArchive_KeyPress() {
     OpenSelectedArchive();
-}
-
-void ViewerHandOff::chkClick_Click() {
-    if (mList) {
-        mList->SetHoverSelection(SingleClickMode());
-    }
 }
 
 void ViewerHandOff::btnOption_Click() {

@@ -13,9 +13,9 @@ namespace mervok {
 class ResultList;
 
 // How the main window hands a hit to the viewer: the click mode of chkClick
-// (hover selection and a single left click, or a left double click), Enter in
-// the list, and btnOption, which starts the viewer alone. The window makes
-// one and leaves the rest to it; a failed start is shown through showError
+// (a single left click, or a left double click; the window keeps the list's
+// hover selection in step with the box), Enter in the list, and btnOption,
+// which starts the viewer alone. A failed start is shown through showError
 // (the centred stop box with the product name as title).
 class ViewerHandOff : public QObject {
     Q_OBJECT
@@ -30,7 +30,6 @@ class ViewerHandOff : public QObject {
     void lsvArchive_Click(Qt::MouseButton button);
     void lsvArchive_DblClick(Qt::MouseButton button, bool onRow);
     void lsvArchive_KeyPress();  // Enter; the list has already kept the key
-    void chkClick_Click();
     void btnOption_Click();
 
     // Opens the selected row in the viewer; nothing without a selected row.

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/version_text.h"
+#include "ui/centered_msg_box.h"
 #include "ui/tool_tip.h"
 
 namespace mervok {
@@ -48,17 +49,13 @@ class AboutDialogTest : public ::testing::Test {
             mOpened.push_back(address);
             return true;
         });
-        SetMessageBoxOwnerRecorder([this](QWidget* window) { mOwner = window; });
         mMain.resize(600, 400);
         mMain.move(100, 80);
         mMain.show();
         QApplication::setActiveWindow(&mMain);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&mMain));
     }
-    void TearDown() override {
-        SetOpenUrlFunction({});
-        SetMessageBoxOwnerRecorder({});
-    }
+    void TearDown() override { SetOpenUrlFunction({}); }
 
     static void CloseWithOk(frmAbout* dialog) {
         QPointer<frmAbout> guard(dialog);
@@ -69,7 +66,6 @@ class AboutDialogTest : public ::testing::Test {
 
     QWidget mMain;
     std::vector<QUrl> mOpened;
-    QWidget* mOwner = nullptr;
 };
 
 TEST_F(AboutDialogTest, ShowsNameVersionNoticeAndAddress) {
@@ -158,7 +154,7 @@ TEST_F(AboutDialogTest, ActiveDialogOwnsMessageBoxes) {
     frmAbout* dialog = frmAbout::ShowOver(&mMain);
     QApplication::setActiveWindow(dialog);
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-    EXPECT_EQ(mOwner, dialog);
+    EXPECT_EQ(gOwnerHwnd, dialog);
     CloseWithOk(dialog);
 }
 

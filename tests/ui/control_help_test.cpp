@@ -1,100 +1,56 @@
+// Tool tips, two-line hints, context help and the Help button on the real
+// main window, with the shipped help file beside the program.
+
 #include "ui/control_help.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
+#include <QEnterEvent>
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStringListModel>
 #include <QTest>
 #include <QToolTip>
-#include <QVBoxLayout>
+#include <QTreeView>
 #include <QWhatsThis>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
 #include <gtest/gtest.h>
 
+#include "app/help_file.h"
+#include "app/program_folder.h"
+#include "ui/frm_mervok.h"
+#include "ui/result_list.h"
 #include "ui/tool_tip.h"
+#include "window_test_support.h"
 
 namespace mervok {
 namespace {
 
-// The main window's controls that carry help, by name, in a plain window.
-class HelpWindow : public QWidget {
-  public:
-    HelpWindow() {
-        auto* layout = new QVBoxLayout(this);
-        auto add = [&](QWidget* widget, const char* name) {
-            widget->setObjectName(QString::fromLatin1(name));
-            layout->addWidget(widget);
-            return widget;
-        };
-        add(new QLabel("検索するフォルダ(&D)"), "Label1");
-        add(new QLineEdit("/tmp"), "txtSearchDir");
-        add(new QPushButton("参照(&B)..."), "btnBrowse");
-        add(new QCheckBox("サブフォルダも検索(&S)"), "chkSubDir");
-        add(new QPushButton("検索(&I)"), "btnSearch");
-        auto* frame = static_cast<QGroupBox*>(add(new QGroupBox("処理対象の拡張子"), "Frame1"));
-        frame->setMinimumHeight(160);
-        auto* frameLayout = new QVBoxLayout(frame);
-        frameLayout->setContentsMargins(9, 30, 9, 30);
-        for (const char* name : {"chkLHA", "chkZIP", "chkCAB", "chkEXE"}) {
-            auto* box = new QCheckBox(QString::fromLatin1(name).mid(3), frame);
-            box->setObjectName(QString::fromLatin1(name));
-            frameLayout->addWidget(box);
-        }
-        auto* picture = new QWidget(frame);
-        picture->setObjectName("picXpStyle");
-        picture->setProperty("index", 1);
-        picture->setFixedSize(20, 10);
-        frameLayout->addWidget(picture);
-        add(new QCheckBox("検索中にファイル名を表示しない(&F)"), "chkNoFileName");
-        add(new QCheckBox("書庫の正当性とドキュメントの有無をチェックをしない(&T)"),
-            "chkNoArcCheck");
-        add(new QCheckBox("ポイントで選択し、シングルクリックで起動する(&P)"), "chkClick");
-        add(new QPushButton("ｵﾌﾟｼｮﾝ(&O)..."), "btnOption");
-        add(new QPushButton("ﾊﾞｰｼﾞｮﾝ(&A)..."), "btnAbout");
-        add(new QCheckBox("書庫形式で色分け表示する(&J)"), "chkListColor");
-        auto* list = static_cast<QListView*>(add(new QListView, "lsvArchive"));
-        list->setModel(new QStringListModel({"a.lzh", "b.zip"}, list));
-        add(new QLabel("表示(&V)"), "Label2");
-        add(new QComboBox, "cmbView");
-        add(new QCheckBox("列幅自動調節(&W)"), "chkAutoColumn");
-        add(new QCheckBox("自己解凍書庫のアイコンを取得しない(&G)"), "chkSFXIcon");
-        add(new QPushButton("ﾍﾙﾌﾟ(&H)"), "btnHelp");
-        add(new QPushButton("終了(&X)"), "btnExit");
-    }
-
-    template <typename T = QWidget>
-    T* Find(const char* name) {
-        if (QString::fromLatin1(name) == QLatin1String("picXpStyle1")) {
-            return qobject_cast<T*>(findChild<QWidget*>("picXpStyle"));
-        }
-        return findChild<T*>(QString::fromLatin1(name));
-    }
-};
-
-HelpFile ShippedHelp() {
-    return HelpFile::Load((std::filesystem::path(MERVOK_DIST_DIR) / "mervok.hlp").string());
-}
+namespace fs = std::filesystem;
 
 class ControlHelpTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        mHelp = new ControlHelp(&mWindow, ShippedHelp());
+        test::WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
+        fs::copy_file(fs::path(MERVOK_DIST_DIR) / "mervok.hlp",
+                      HelpFilePath(mProgram.Folder(), ProgramFileName()));
+        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(), test::RealLibraries().Set());
+        ASSERT_TRUE(mWindow->Form_Load());
+        mWindow->ShowLoaded();
+        QApplication::setActiveWindow(mWindow.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+        mHelp = mWindow->Help();
+        ASSERT_NE(mHelp, nullptr);
         mHelp->mShowTopic = [this](int topic, QWidget* control) {
             mShown.emplace_back(topic, control);
         };
-        mHelp->SetUp();
-        mWindow.show();
-        QApplication::setActiveWindow(&mWindow);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&mWindow));
     }
 
     void TearDown() override {
@@ -102,10 +58,18 @@ class ControlHelpTest : public ::testing::Test {
             QWhatsThis::leaveWhatsThisMode();
         }
         QWhatsThis::hideText();
+        QToolTip::hideText();
     }
 
-    // The topic shown by a right click at point (the control's centre by
-    // default), 0 when none.
+    template <typename T = QWidget>
+    T* Find(const char* name) {
+        auto* widget = mWindow->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // The topic a right click at point (the control's centre by default)
+    // shows, 0 when none.
     int RightClickTopic(QWidget* widget, QPoint point = {}) {
         mShown.clear();
         QTest::mouseClick(widget, Qt::RightButton, {},
@@ -117,76 +81,79 @@ class ControlHelpTest : public ::testing::Test {
         return mShown.front().first;
     }
 
-    HelpWindow mWindow;
+    // A point of the extension frame that none of its boxes covers.
+    QPoint EmptyPartOf(QWidget* widget) {
+        for (int y = widget->height() - 2; y > 0; --y) {
+            for (int x = widget->width() - 2; x > 0; --x) {
+                if (widget->childAt(x, y) == nullptr) {
+                    return {x, y};
+                }
+            }
+        }
+        ADD_FAILURE() << "no empty spot";
+        return {};
+    }
+
+    test::TempDir mProgram;
+    std::unique_ptr<frmMERVOK> mWindow;
     ControlHelp* mHelp = nullptr;
     std::vector<std::pair<int, QWidget*>> mShown;
 };
 
 TEST_F(ControlHelpTest, RightClickShowsEachControlsTopic) {
     const std::map<std::string, int> expected = {
-        {"Label1", 2},        {"chkSubDir", 3},     {"btnSearch", 4}, {"picXpStyle1", 5},
-        {"chkLHA", 5},        {"chkZIP", 5},        {"chkCAB", 5},    {"chkEXE", 5},
-        {"chkNoFileName", 6}, {"chkNoArcCheck", 7}, {"chkClick", 8},  {"btnOption", 9},
-        {"btnAbout", 10},     {"chkListColor", 11}, {"Label2", 13},   {"chkAutoColumn", 14},
-        {"chkSFXIcon", 15},   {"txtSearchDir", 0},  {"btnBrowse", 0}, {"cmbView", 0},
-        {"btnHelp", 0},       {"btnExit", 0},
+        {"Label1", 2},        {"chkSubDir", 3}, {"btnSearch", 4},      {"chkLHA", 5},
+        {"chkZIP", 5},        {"chkCAB", 5},    {"chkEXE", 5},         {"chkNoFileName", 6},
+        {"chkNoArcCheck", 7}, {"chkClick", 8},  {"btnOption", 9},      {"btnAbout", 10},
+        {"chkListColor", 11}, {"Label2", 13},   {"chkAutoColumn", 14}, {"chkSFXIcon", 15},
+        {"txtSearchDir", 0},  {"btnBrowse", 0}, {"cmbView", 0},        {"btnHelp", 0},
+        {"btnExit", 0},
     };
     for (const auto& [name, topic] : expected) {
-        QWidget* control = mWindow.Find(name.c_str());
-        ASSERT_NE(control, nullptr) << name;
-        EXPECT_EQ(RightClickTopic(control), topic) << name;
+        EXPECT_EQ(RightClickTopic(Find(name.c_str())), topic) << name;
     }
-}
-
-TEST_F(ControlHelpTest, RightClickOnInnerPartsAndEmptyFrame) {
-    auto* list = mWindow.Find<QListView>("lsvArchive");
-    EXPECT_EQ(RightClickTopic(list->viewport()), 12) << "the list's viewport gets the click";
-    auto* frame = mWindow.Find("Frame1");
-    QPoint empty(frame->width() - 3, frame->height() - 5);
-    ASSERT_EQ(frame->childAt(empty), nullptr);
-    EXPECT_EQ(RightClickTopic(frame, empty), 5);
+    // The list's views and empty parts of the extension frame.
+    auto* list = Find<ResultList>("lsvArchive");
+    EXPECT_EQ(RightClickTopic(list->DetailsView()->viewport()), 12);
+    EXPECT_EQ(RightClickTopic(list->IconView()->viewport()), 12);
+    QWidget* picture = Find("picXpStyle(1)");
+    EXPECT_EQ(RightClickTopic(picture, EmptyPartOf(picture)), 5);
+    QWidget* frame = Find("Frame1");
+    EXPECT_EQ(RightClickTopic(frame, QPoint(2, frame->height() - 2)), 5);
 }
 
 TEST_F(ControlHelpTest, RightClickDoesNotToggleLeftClickShowsNothing) {
-    auto* box = mWindow.Find<QCheckBox>("chkLHA");
-    ASSERT_FALSE(box->isChecked());
+    auto* box = Find<QCheckBox>("chkLHA");
+    const bool ticked = box->isChecked();
     EXPECT_EQ(RightClickTopic(box), 5);
-    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(box->isChecked(), ticked);
     mShown.clear();
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));  // on the box
-    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+    EXPECT_NE(box->isChecked(), ticked);
     QTest::mouseClick(box, Qt::MiddleButton);
-    EXPECT_TRUE(mShown.empty());
     mHelp->ShowControlHelp(Qt::LeftButton, box);
     EXPECT_TRUE(mShown.empty());
-    mHelp->ShowControlHelp(Qt::RightButton, box);
-    ASSERT_EQ(mShown.size(), 1u);
-    EXPECT_EQ(mShown[0], std::make_pair(5, static_cast<QWidget*>(box)));
 }
 
-TEST_F(ControlHelpTest, OneLineToolTips) {
-    EXPECT_EQ(mWindow.Find("btnBrowse")->toolTip(), "検索するフォルダを選択");
-    EXPECT_EQ(mWindow.Find("Frame1")->toolTip(), "１形式だけの検索が最も高速です");
-    EXPECT_EQ(mWindow.Find("picXpStyle1")->toolTip(), "１形式だけの検索が最も高速です");
-    EXPECT_EQ(mWindow.Find("chkNoFileName")->toolTip(), "若干高速になります");
-    EXPECT_EQ(mWindow.Find("btnOption")->toolTip(), "Quorvixを起動");
-    EXPECT_EQ(mWindow.Find("btnAbout")->toolTip(), "Archive Search for Quorvix について...");
-    EXPECT_EQ(mWindow.Find("btnHelp")->toolTip(), "コンテキストヘルプを表示");
-    EXPECT_TRUE(mWindow.Find("chkLHA")->toolTip().isEmpty());
-}
+TEST_F(ControlHelpTest, OneLineToolTipsAndNoBorrowedOnes) {
+    EXPECT_EQ(Find("btnBrowse")->toolTip(), "検索するフォルダを選択");
+    EXPECT_EQ(Find("Frame1")->toolTip(), "１形式だけの検索が最も高速です");
+    EXPECT_EQ(Find("picXpStyle(1)")->toolTip(), "１形式だけの検索が最も高速です");
+    EXPECT_EQ(Find("chkNoFileName")->toolTip(), "若干高速になります");
+    EXPECT_EQ(Find("btnOption")->toolTip(), "Quorvixを起動");
+    EXPECT_EQ(Find("btnAbout")->toolTip(), "Archive Search for Quorvix について...");
+    EXPECT_EQ(Find("btnHelp")->toolTip(), "コンテキストヘルプを表示");
 
-TEST_F(ControlHelpTest, ControlWithoutTipDoesNotShowItsFramesTip) {
-    QWidget* box = mWindow.Find("chkLHA");
+    // A box inside the frame has no tip of its own and shows none.
+    QWidget* box = Find("chkLHA");
     QHelpEvent overBox(QEvent::ToolTip, {3, 3}, box->mapToGlobal(QPoint(3, 3)));
     QApplication::sendEvent(box, &overBox);
     EXPECT_FALSE(QToolTip::isVisible());
-
-    QWidget* frame = mWindow.Find("Frame1");
-    QPoint empty(frame->width() - 3, frame->height() - 5);
-    QHelpEvent overFrame(QEvent::ToolTip, empty, frame->mapToGlobal(empty));
-    QApplication::sendEvent(frame, &overFrame);
+    QWidget* picture = Find("picXpStyle(1)");
+    QPoint empty = EmptyPartOf(picture);
+    QHelpEvent overPicture(QEvent::ToolTip, empty, picture->mapToGlobal(empty));
+    QApplication::sendEvent(picture, &overPicture);
     EXPECT_EQ(QToolTip::text(), "１形式だけの検索が最も高速です");
-    QToolTip::hideText();
 }
 
 TEST_F(ControlHelpTest, FiveTwoLineHints) {
@@ -207,7 +174,7 @@ TEST_F(ControlHelpTest, FiveTwoLineHints) {
     };
     for (const Expected& hint : expected) {
         ASSERT_NE(hint.tip, nullptr) << hint.box;
-        QWidget* box = mWindow.Find(hint.box);
+        QWidget* box = Find(hint.box);
         EXPECT_EQ(hint.tip->phWnd()->parentWidget(), box) << hint.box;
         EXPECT_EQ(hint.tip->pToolCount(), 1);
         EXPECT_EQ(hint.tip->pToolText(1), QString::fromUtf8(hint.text));
@@ -216,41 +183,44 @@ TEST_F(ControlHelpTest, FiveTwoLineHints) {
     }
 
     // Resting on chkClick shows both lines.
-    QWidget* box = mWindow.Find("chkClick");
+    QWidget* box = Find("chkClick");
     mHelp->mTipClick->pInitialTime(0);
     QEnterEvent enter(QPointF(4, 4), box->mapToGlobal(QPointF(4, 4)),
                       box->mapToGlobal(QPointF(4, 4)));
     QApplication::sendEvent(box, &enter);
-    EXPECT_EQ(mHelp->mTipClick->ShownText().section('\n', 1), "ｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
+    EXPECT_EQ(mHelp->mTipClick->ShownText(),
+              "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
+    if (const char* folder = std::getenv("MERVOK_SCREENSHOT_DIR")) {
+        mWindow->grab().save(QString::fromLocal8Bit(folder) + "/window.png");
+        mHelp->mTipClick->phWnd()->grab().save(QString::fromLocal8Bit(folder) + "/window_hint.png");
+    }
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(box, &leave);
+    EXPECT_FALSE(mHelp->mTipClick->phWnd()->isVisible());
 }
 
 TEST_F(ControlHelpTest, WhatsThisTextsComeFromTheHelpFile) {
-    EXPECT_EQ(mWindow.Find("txtSearchDir")->whatsThis(), mHelp->TopicText(2));
-    EXPECT_EQ(mWindow.Find("Label1")->whatsThis(), mHelp->TopicText(2));
-    EXPECT_EQ(mWindow.Find("cmbView")->whatsThis(), mHelp->TopicText(13));
-    EXPECT_EQ(mWindow.Find("Label2")->whatsThis(), mHelp->TopicText(13));
-    EXPECT_EQ(mWindow.Find("lsvArchive")->whatsThis(), mHelp->TopicText(12));
-    EXPECT_TRUE(mHelp->TopicText(4).contains("検索"));
+    EXPECT_TRUE(mHelp->TopicText(2).contains("検索するフォルダ"));
+    EXPECT_EQ(Find("txtSearchDir")->whatsThis(), mHelp->TopicText(2));
+    EXPECT_EQ(Find("Label1")->whatsThis(), mHelp->TopicText(2));
+    EXPECT_EQ(Find("cmbView")->whatsThis(), mHelp->TopicText(13));
+    EXPECT_EQ(Find("Label2")->whatsThis(), mHelp->TopicText(13));
+    EXPECT_EQ(Find("lsvArchive")->whatsThis(), mHelp->TopicText(12));
     EXPECT_NE(mHelp->TopicText(4), mHelp->TopicText(5));
-    EXPECT_EQ(mWindow.Find("btnExit")->whatsThis(), "ヘルプはありません。");
-    EXPECT_EQ(mWindow.whatsThis(), "ヘルプはありません。");
+    EXPECT_EQ(Find("btnExit")->whatsThis(), "ヘルプはありません。");
+    EXPECT_EQ(mWindow->whatsThis(), "ヘルプはありません。");
+    EXPECT_EQ(mHelp->TopicText(99), "ヘルプはありません。");
 }
 
 TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
-    auto* subDir = mWindow.Find("chkSubDir");
-    auto* help = mWindow.Find<QPushButton>("btnHelp");
-    auto* search = mWindow.Find<QPushButton>("btnSearch");
-    QObject::connect(help, &QPushButton::clicked, mHelp, &ControlHelp::btnHelp_Click);
-
+    auto* subDir = Find<QCheckBox>("chkSubDir");
+    auto* search = Find<QPushButton>("btnSearch");
     subDir->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(mHelp->mLastFocusControl, subDir);
     EXPECT_EQ(mHelp->mLastFocusName, "chkSubDir");
 
-    QTest::mouseClick(help, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("btnHelp"), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), subDir);
-    EXPECT_EQ(mHelp->mLastFocusControl, subDir);
     ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
 
     // In What's-This mode a click on the search button explains it instead
@@ -258,6 +228,7 @@ TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
     QSignalSpy clicked(search, &QPushButton::clicked);
     QTest::mouseClick(search, Qt::LeftButton);
     EXPECT_EQ(clicked.count(), 0);
+    EXPECT_FALSE(mWindow->SearchRunning());
     EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
     QWidget* popup = QApplication::activePopupWidget();
     ASSERT_NE(popup, nullptr);
@@ -265,32 +236,42 @@ TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
 }
 
 TEST_F(ControlHelpTest, FocusRecordFollowsTheTable) {
-    auto* help = mWindow.Find("btnHelp");
-    auto* list = mWindow.Find<QListView>("lsvArchive");
-    list->setFocus(Qt::TabFocusReason);
+    auto* help = Find("btnHelp");
+    auto* details = Find<ResultList>("lsvArchive")->DetailsView();
+    details->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(mHelp->mLastFocusName, "lsvArchive");
-    EXPECT_EQ(mHelp->mLastFocusControl, list);
+    EXPECT_EQ(mHelp->mLastFocusControl, details);
 
     help->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(mHelp->mLastFocusName, "btnHelp") << "name only";
-    EXPECT_EQ(mHelp->mLastFocusControl, list);
+    EXPECT_EQ(mHelp->mLastFocusControl, details);
 
     // A control that cannot take the focus now keeps it where it is.
-    list->setEnabled(false);
+    details->setEnabled(false);
     mHelp->btnHelp_Click();
     EXPECT_EQ(QApplication::focusWidget(), help);
     EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
 }
 
-TEST(ControlHelpWithoutFileTest, MissingHelpGivesPlainAnswer) {
-    HelpWindow window;
+TEST_F(ControlHelpTest, ClosingTheWindowReleasesTheHints) {
+    QPointer<QWidget> hint = mHelp->mTipClick->phWnd();
+    ASSERT_FALSE(hint.isNull());
+    mWindow->close();
+    EXPECT_EQ(mWindow->Help(), nullptr);
+    EXPECT_TRUE(hint.isNull());
+}
+
+TEST(ControlHelpWithoutFileTest, MissingHelpGivesThePlainAnswer) {
+    QWidget window;
+    QPushButton* search = new QPushButton("検索(&I)", &window);
+    search->setObjectName("btnSearch");
     auto* help = new ControlHelp(&window, HelpFile::Load("/nonexistent/mervok.hlp"));
     help->SetUp();
     EXPECT_EQ(help->TopicText(4), "ヘルプはありません。");
-    EXPECT_EQ(window.Find("btnSearch")->whatsThis(), "ヘルプはありません。");
+    EXPECT_EQ(search->whatsThis(), "ヘルプはありません。");
     window.show();
     // The real pop-up, not a hook: it must come up without any help file.
-    help->ShowControlHelp(Qt::RightButton, window.Find("btnSearch"));
+    help->ShowControlHelp(Qt::RightButton, search);
     QWidget* popup = QApplication::activePopupWidget();
     ASSERT_NE(popup, nullptr);
     EXPECT_STREQ(popup->metaObject()->className(), "QWhatsThat");

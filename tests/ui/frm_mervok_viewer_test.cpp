@@ -1,0 +1,344 @@
+// The main window's hand-off of hits to the viewer (click modes, Enter, the
+// options button), the folder browser and the version dialog: a real search
+// over real archives, and a stand-in viewer in the program folder that waits until it is
+// ended, so that every start shows among this program's child processes.
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/help_file.h"
+#include "app/program_folder.h"
+#include "gui_test_support.h"
+#include "ui/about_dialog.h"
+#include "ui/centered_msg_box.h"
+#include "ui/folder_browser.h"
+#include "ui/frm_mervok.h"
+#include "ui/message_box.h"
+#include "ui/result_list.h"
+#include "ui/viewer_hand_off.h"
+#include "window_test_support.h"
+
+namespace mervok {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::Find;
+using test::ReadFile;
+using test::WriteFile;
+
+// Processes started by this test program and still there.
+std::set<pid_t> Children() {
+    std::set<pid_t> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::string stat = ReadFile(entry.path() / "stat");
+        auto close = stat.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        std::istringstream rest(stat.substr(close + 1));
+        char state = 0;
+        long parent = 0;
+        rest >> state >> parent;
+        if (parent == getpid()) {
+            children.insert(static_cast<pid_t>(std::stol(name)));
+        }
+    }
+    return children;
+}
+
+// The command line a started viewer runs: the shell, the viewer script and
+// its arguments. The spawn returns once the exec has begun; the kernel may
+// still be laying out the new arguments for a moment, which is waited out.
+std::vector<std::string> CommandLine(pid_t pid) {
+    const fs::path file = fs::path("/proc") / std::to_string(pid) / "cmdline";
+    std::string text = ReadFile(file);
+    for (auto limit = std::chrono::steady_clock::now() + 30s;
+         text.empty() && std::chrono::steady_clock::now() < limit; text = ReadFile(file)) {
+        std::this_thread::yield();
+    }
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (auto end = text.find('\0'); end != std::string::npos; end = text.find('\0', start)) {
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+const std::string kShiftJisName = "\x83\x65\x83\x58\x83\x67 $(x).lzh";  // "テスト $(x).lzh"
+
+class WindowHandOffTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MessageBox::Reset();
+        ASSERT_EQ(mkfifo((mProgram.Path() / "hold").c_str(), 0600), 0);
+        WriteViewer();
+        // The help file under this program's name, as the window looks for it.
+        fs::copy_file(fs::path(MERVOK_DIST_DIR) / "mervok.hlp",
+                      HelpFilePath(mProgram.Folder(), ProgramFileName()));
+        test::MakeArchive(mData.Path() / "a b.zip", {"readme.txt"});
+        // Made under a plain name: the archiver would re-encode the name.
+        test::MakeArchive(mData.Path() / "sjis.lzh", {"doc.txt"});
+        fs::rename(mData.Path() / "sjis.lzh", mData.Path() / kShiftJisName);
+        test::MakeArchive(mData.Path() / "c.cab", {"notes.TXT"});
+    }
+
+    void TearDown() override {
+        for (pid_t pid : Children()) {
+            kill(pid, SIGTERM);
+            if (mWindow && mWindow->HandOff()) {
+                mWindow->HandOff()->Launcher().WaitForEnd(pid, 30s);
+            }
+        }
+        mWindow.reset();
+        MessageBox::Reset();
+    }
+
+    void WriteViewer() {
+        WriteFile(
+            mProgram.Path() / "Quorvix.exe",
+            "#!/bin/sh\nexec 3<> '" + (mProgram.Path() / "hold").string() + "'\nread never <&3\n");
+        fs::permissions(mProgram.Path() / "Quorvix.exe", fs::perms::owner_all);
+    }
+
+    // The window over the program folder, after a search over the archives.
+    void Open(int prevInstance = 1) {
+        WriteFile(mProgram.Path() / "Quorvix.ini",
+                  "[Option]\r\nPrevInstance=" + std::to_string(prevInstance) + "\r\n");
+        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(), test::RealLibraries().Set());
+        ASSERT_TRUE(mWindow->Form_Load());
+        mWindow->ShowLoaded();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mWindow.get()));
+        Find<QLineEdit>(*mWindow, "txtSearchDir")
+            ->setText(QString::fromStdString(mData.Path().string()));
+        QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+        Find<QPushButton>(*mWindow, "btnSearch")->click();
+        ASSERT_TRUE(test::AwaitSignal(finished));
+        mList = Find<ResultList>(*mWindow, "lsvArchive");
+        ASSERT_EQ(mList->RowCount(), 3);
+        Find<QComboBox>(*mWindow, "cmbView")->setCurrentIndex(ResultList::kDetails);
+        mView = mList->DetailsView();
+        QCoreApplication::processEvents();
+    }
+
+    QPoint RowCentre(int row) const {
+        return mView->visualRect(mView->model()->index(row, 0)).center();
+    }
+    QPoint Empty() const { return QPoint(10, mView->viewport()->height() - 5); }
+    void Click(QPoint point, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(mView->viewport(), button, {}, point);
+    }
+    // A double click as the window system reports it: a click, then the
+    // second press as a double click.
+    void DoubleClick(QPoint point) {
+        QTest::mouseClick(mView->viewport(), Qt::LeftButton, {}, point);
+        QTest::mouseDClick(mView->viewport(), Qt::LeftButton, {}, point);
+    }
+
+    // The archive each viewer started since `before` was given, in no order.
+    std::multiset<std::string> OpenedSince(const std::set<pid_t>& before) {
+        std::multiset<std::string> opened;
+        for (pid_t pid : Children()) {
+            if (before.count(pid) == 0) {
+                std::vector<std::string> command = CommandLine(pid);
+                EXPECT_EQ(command.size() >= 2 ? command[1] : "",
+                          (mProgram.Path() / "Quorvix.exe").string());
+                opened.insert(command.size() == 3 ? command[2] : "<no archive>");
+            }
+        }
+        return opened;
+    }
+    std::multiset<std::string> Selected() const {
+        return {mList->SelectedPath().value_or("<none>")};
+    }
+    QCheckBox* ClickMode() { return Find<QCheckBox>(*mWindow, "chkClick"); }
+
+    test::TempDir mProgram;
+    test::TempDir mData;
+    std::unique_ptr<frmMERVOK> mWindow;
+    ResultList* mList = nullptr;
+    QTreeView* mView = nullptr;
+};
+
+TEST_F(WindowHandOffTest, SingleClickModeOpensOnALeftClickOnARow) {
+    Open();
+    ClickMode()->setChecked(true);
+    EXPECT_TRUE(mList->HoverSelection());
+
+    auto before = Children();
+    Click(RowCentre(1));
+    EXPECT_EQ(OpenedSince(before), Selected());
+    pid_t last = mWindow->HandOff()->Launcher().LastViewerTaskId();
+    EXPECT_EQ(before.count(last), 0u);
+    EXPECT_EQ(Children().count(last), 1u) << "the new viewer is the one recorded";
+
+    before = Children();
+    Click(Empty());
+    Click(RowCentre(2), Qt::RightButton);
+    Click(RowCentre(2), Qt::MiddleButton);
+    EXPECT_TRUE(OpenedSince(before).empty());
+
+    // A double click is one click and one double click: it opens once.
+    DoubleClick(RowCentre(0));
+    EXPECT_EQ(OpenedSince(before), Selected());
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
+}
+
+TEST_F(WindowHandOffTest, DoubleClickModeOpensOnALeftDoubleClickOnARow) {
+    Open();
+    ClickMode()->setChecked(false);
+    EXPECT_FALSE(mList->HoverSelection());
+
+    auto before = Children();
+    Click(RowCentre(2));
+    EXPECT_TRUE(OpenedSince(before).empty()) << "a single click only selects";
+    DoubleClick(Empty());
+    EXPECT_TRUE(OpenedSince(before).empty());
+    DoubleClick(RowCentre(2));
+    EXPECT_EQ(OpenedSince(before), Selected());
+}
+
+TEST_F(WindowHandOffTest, EnterOpensTheSelectedRowInBothModes) {
+    Open();
+    for (bool singleClick : {true, false}) {
+        ClickMode()->setChecked(singleClick);
+        mView->setFocus();
+        mView->setCurrentIndex(mView->model()->index(2, 0));
+        auto before = Children();
+        QTest::keyClick(mView, Qt::Key_Return);
+        EXPECT_EQ(OpenedSince(before), Selected()) << singleClick;
+    }
+    mList->SelectionModel()->clear();
+    auto before = Children();
+    QTest::keyClick(mView, Qt::Key_Return);
+    EXPECT_TRUE(OpenedSince(before).empty()) << "no selected row, nothing opens";
+}
+
+TEST_F(WindowHandOffTest, EachRowOpensItsRealFileByItsExactBytes) {
+    Open();
+    std::multiset<std::string> expected;
+    auto before = Children();
+    for (int row = 0; row < 3; ++row) {
+        DoubleClick(RowCentre(row));
+        expected.insert(mList->SelectedPath().value_or(""));
+    }
+    EXPECT_EQ(OpenedSince(before), expected);
+    for (const std::string& path : expected) {
+        EXPECT_TRUE(fs::exists(path)) << path;
+    }
+    EXPECT_EQ(expected.count((mData.Path() / kShiftJisName).string()), 1u)
+        << ::testing::PrintToString(expected);
+}
+
+TEST_F(WindowHandOffTest, WithPrevInstanceZeroTheNextOpenClosesThePreviousViewer) {
+    Open(0);
+    DoubleClick(RowCentre(0));
+    pid_t first = mWindow->HandOff()->Launcher().LastViewerTaskId();
+    ASSERT_NE(first, 0);
+    EXPECT_NE(ReadFile(mProgram.Path() / "Quorvix.ini").find("DroppedArcFile=1"),
+              std::string::npos);
+    DoubleClick(RowCentre(1));
+    EXPECT_TRUE(mWindow->HandOff()->Launcher().WaitForEnd(first, 30s));
+    EXPECT_TRUE(mWindow->HandOff()->Launcher().IsRunning(
+        mWindow->HandOff()->Launcher().LastViewerTaskId()));
+}
+
+TEST_F(WindowHandOffTest, OptionsButtonStartsTheViewerAlone) {
+    Open();
+    DoubleClick(RowCentre(0));
+    pid_t archiveViewer = mWindow->HandOff()->Launcher().LastViewerTaskId();
+    auto before = Children();
+    Find<QPushButton>(*mWindow, "btnOption")->click();
+    EXPECT_EQ(OpenedSince(before), std::multiset<std::string>{"<no archive>"});
+    EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), archiveViewer);
+}
+
+TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
+    Open();
+    fs::remove(mProgram.Path() / "Quorvix.exe");
+    MessageBox::QueueAnswer(kIdOk);
+    MessageBox::QueueAnswer(kIdOk);
+    DoubleClick(RowCentre(0));
+    Find<QPushButton>(*mWindow, "btnOption")->click();
+    const std::vector<ShownMessage> shown = MessageBox::TakeShown();
+    ASSERT_EQ(shown.size(), 2u);
+    for (const ShownMessage& message : shown) {
+        EXPECT_EQ(message.text,
+                  QStringLiteral("Quorvix 起動エラー !!\r\n\r\nこのプログラムは Quorvix.exe "
+                                 "と同じ場所に置いてください。"));
+        EXPECT_EQ(message.style, kMbOk | kMbIconStop);
+        EXPECT_EQ(message.title, QStringLiteral("Archive Search for Quorvix"));
+    }
+    EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), 0);
+}
+
+TEST_F(WindowHandOffTest, BrowseButtonOpensOnTheFolderAndTakesTheChoice) {
+    Open();
+    QString start;
+    SetFolderDialogFunction([&](QWidget* owner, const QString&, const QString& folder) {
+        EXPECT_EQ(owner, mWindow.get());
+        start = folder;
+        return QStringLiteral("/");
+    });
+    Find<QPushButton>(*mWindow, "btnBrowse")->click();
+    SetFolderDialogFunction({});
+    EXPECT_EQ(start, QString::fromStdString(mData.Path().string()));
+    EXPECT_EQ(Find<QLineEdit>(*mWindow, "txtSearchDir")->text(), "/");
+}
+
+TEST_F(WindowHandOffTest, TabIntoTheFolderBoxSelectsItsText) {
+    Open();
+    auto* box = Find<QLineEdit>(*mWindow, "txtSearchDir");
+    box->deselect();
+    Find<QPushButton>(*mWindow, "btnExit")->setFocus(Qt::TabFocusReason);
+    QApplication::setActiveWindow(mWindow.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+    for (int tabs = 0; tabs < 30 && QApplication::focusWidget() != box; ++tabs) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    EXPECT_EQ(box->selectedText(), box->text());
+}
+
+TEST_F(WindowHandOffTest, AboutButtonOpensAFreshModalDialogThatOwnsMessageBoxes) {
+    Open();
+    Find<QPushButton>(*mWindow, "btnAbout")->click();
+    auto* dialog = mWindow->findChild<frmAbout*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isModal());
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    EXPECT_EQ(gOwnerHwnd, dialog);
+
+    QPointer<frmAbout> closed(dialog);
+    Find<QPushButton>(*dialog, "Command1")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull());
+    QApplication::setActiveWindow(mWindow.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+    EXPECT_EQ(gOwnerHwnd, mWindow.get());
+}
+
+}  // namespace
+}  // namespace mervok
