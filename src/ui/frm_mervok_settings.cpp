@@ -139,7 +139,11 @@ bool frmMERVOK::Form_Load() {
         },
         this);
     // The hints come last.
-    mControlHelp = new ControlHelp(this, HelpFile::Load(mHelpFile));
+    // A bare name means the file is not beside the program: then there is no
+    // help, rather than whatever file of that name the current folder holds.
+    const bool besideProgram = mHelpFile.find(kSeparator) != std::string::npos;
+    mControlHelp =
+        new ControlHelp(this, besideProgram ? HelpFile::Load(mHelpFile) : mervok::HelpFile{});
     mControlHelp->SetUp();
     mLoaded = true;
     return true;
