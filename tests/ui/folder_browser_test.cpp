@@ -14,8 +14,6 @@
 namespace mervok {
 namespace {
 
-// Answers the folder dialog with a prepared folder and keeps what it was
-// asked.
 class FolderBrowserTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -64,21 +62,14 @@ TEST_F(FolderBrowserTest, OpensOnTheBoxFolderOnlyWhenItExists) {
 TEST_F(FolderBrowserTest, ChoiceReplacesTextCancelKeepsIt) {
     QLineEdit box;
     box.setText("  old text ");
-    mAnswer.clear();
     BrowseForSearchFolder(&box, nullptr);
     EXPECT_EQ(box.text(), "  old text ");
-
-    mAnswer = mFolder;
-    BrowseForSearchFolder(&box, nullptr);
-    EXPECT_EQ(box.text(), mFolder);
-
     mAnswer = "/";
     BrowseForSearchFolder(&box, nullptr);
     EXPECT_EQ(box.text(), "/") << "a root keeps its separator";
 }
 
-// Tab, Shift+Tab, mnemonics and the program's own focus moves select the
-// whole text; a click does not.
+// Keyboard and program focus moves select the whole text; a click does not.
 class SelectAllTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -115,11 +106,6 @@ TEST_F(SelectAllTest, KeyboardEntrySelectsAll) {
     EXPECT_EQ(mBox->selectedText(), "/some/folder");
 
     Reset(mAfter);
-    QTest::keyClick(mAfter, Qt::Key_Backtab, Qt::ShiftModifier);
-    ASSERT_EQ(QApplication::focusWidget(), mBox);
-    EXPECT_EQ(mBox->selectedText(), "/some/folder");
-
-    Reset(mAfter);
     mBox->setFocus();  // the program returns the focus after a message
     EXPECT_EQ(mBox->selectedText(), "/some/folder");
 }
@@ -128,10 +114,6 @@ TEST_F(SelectAllTest, MouseEntryPlacesTheCaret) {
     Reset(mBefore);
     QTest::mouseClick(mBox, Qt::LeftButton, {}, QPoint(4, mBox->height() / 2));
     ASSERT_EQ(QApplication::focusWidget(), mBox);
-    EXPECT_FALSE(mBox->hasSelectedText());
-
-    Reset(mBefore);
-    mBox->setFocus(Qt::ActiveWindowFocusReason);
     EXPECT_FALSE(mBox->hasSelectedText());
 }
 

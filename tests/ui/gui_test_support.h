@@ -1,21 +1,36 @@
 #pragma once
 
+// The application, real archives, program folders and the fakes the widget
+// tests need.
+
 #include <QApplication>
+#include <QSignalSpy>
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <initializer_list>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
+#include "archivers/archiver_api.h"
+#include "archivers/archiver_library.h"
+
 namespace mervok::test {
 
-// The one application object of a widget test program; made before the
-// first test runs.
+// The one application object of the test program.
 QApplication& App();
 
-// The widget of that name under root; fails the test when it is missing or
-// of another type.
+// The widget of that name under root; fails the test when missing.
 template <typename Widget>
 Widget* Find(const QWidget& root, const char* name) {
     auto* widget = root.findChild<Widget*>(QString::fromLatin1(name));
@@ -23,8 +38,177 @@ Widget* Find(const QWidget& root, const char* name) {
     return widget;
 }
 
-// Runs action once the next modal dialog is up (from inside its own event
-// loop), so that tests can look at a real box and close it.
+// Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);
+
+namespace fs = std::filesystem;
+
+// A temporary folder, removed with everything in it.
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "mervok-gui-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "no temporary folder";
+        }
+        mPath = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(mPath, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const fs::path& Path() const { return mPath; }
+    std::string Folder() const { return mPath.string() + "/"; }
+
+  private:
+    fs::path mPath;
+};
+
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Runs a shell command line in folder; fails the test when it fails.
+inline void Run(const fs::path& folder, const std::string& command) {
+    const std::string line = "cd '" + folder.string() + "' && " + command + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(line.c_str()), 0) << line;
+}
+
+// Makes a .zip, .lzh or .cab with the named text entries, by the real tools.
+inline void MakeArchive(const fs::path& archive, std::initializer_list<std::string> entries) {
+    const fs::path work = archive.parent_path() / (".work-" + archive.filename().string());
+    fs::create_directories(work);
+    std::string names;
+    for (const std::string& entry : entries) {
+        WriteFile(work / entry, "some text for " + entry + "\n");
+        names += " '" + entry + "'";
+    }
+    const std::string ext = archive.extension().string();
+    const std::string target = "'" + archive.string() + "'";
+    if (ext == ".zip") {
+        Run(work, "zip -q " + target + names);
+    } else if (ext == ".lzh") {
+        Run(work, "lha a " + target + names);
+    } else {
+        Run(work, "gcab -c " + target + names);
+    }
+    fs::remove_all(work);
+}
+
+// The three real libraries as the build lays them out.
+inline ArchiverLibraries& RealLibraries() {
+    static ArchiverLibraries libraries(MERVOK_DIST_DIR);
+    return libraries;
+}
+
+// A library that only reports a version: for the start-up probes.
+class VersionOnlyLibrary : public ArchiverApi {
+  public:
+    explicit VersionOnlyLibrary(std::int16_t version) : mVersion(version) {}
+    std::int16_t GetVersion() override { return mVersion; }
+    int GetRunning() override { return 0; }
+    int GetCursorMode() override { return 0; }
+    int SetCursorMode(int) override { return 0; }
+    int CheckArchive(const std::string&, int) override { return 0; }
+    ArchiveHandle OpenArchive(void*, const std::string&, std::uint32_t) override { return nullptr; }
+    int FindFirst(ArchiveHandle, const std::string&) override { return -1; }
+    int CloseArchive(ArchiveHandle) override { return 0; }
+
+  private:
+    std::int16_t mVersion;
+};
+
+// A real library whose opening of the named files waits until Release.
+class GatedLibrary : public ArchiverApi {
+  public:
+    GatedLibrary(ArchiverApi& real, std::set<std::string> gatedNames)
+        : mReal(real), mGated(std::move(gatedNames)) {}
+
+    void Release() {
+        std::lock_guard lock(mMutex);
+        mReleased = true;
+        mChanged.notify_all();
+    }
+    // True once a gated look-up has started waiting.
+    bool Waiting() const { return mWaiting; }
+
+    std::int16_t GetVersion() override { return mReal.GetVersion(); }
+    int GetRunning() override { return mReal.GetRunning(); }
+    int GetCursorMode() override { return mReal.GetCursorMode(); }
+    int SetCursorMode(int mode) override { return mReal.SetCursorMode(mode); }
+    int CheckArchive(const std::string& path, int mode) override {
+        return mReal.CheckArchive(path, mode);
+    }
+    ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
+        if (mGated.count(fs::path(path).filename().string()) != 0) {
+            std::unique_lock lock(mMutex);
+            mWaiting = true;
+            mChanged.wait(lock, [this] { return mReleased; });
+        }
+        return mReal.OpenArchive(window, path, mode);
+    }
+    int FindFirst(ArchiveHandle archive, const std::string& wildcards) override {
+        return mReal.FindFirst(archive, wildcards);
+    }
+    int CloseArchive(ArchiveHandle archive) override { return mReal.CloseArchive(archive); }
+
+  private:
+    ArchiverApi& mReal;
+    std::set<std::string> mGated;
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    bool mReleased = false;
+    std::atomic<bool> mWaiting{false};
+};
+
+// A gate the search's own thread waits at until the test opens it.
+class StepGate {
+  public:
+    // Called on the search's thread: waits (once) until Open.
+    void Wait() {
+        std::unique_lock lock(mMutex);
+        if (mUsed) {
+            return;
+        }
+        mUsed = true;
+        mReached = true;
+        mChanged.notify_all();
+        mChanged.wait(lock, [this] { return mOpen; });
+    }
+    // Called by the test: returns once the search waits at the gate.
+    void AwaitReached() {
+        std::unique_lock lock(mMutex);
+        mChanged.wait(lock, [this] { return mReached; });
+    }
+    void Open() {
+        std::lock_guard lock(mMutex);
+        mOpen = true;
+        mChanged.notify_all();
+    }
+
+  private:
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    bool mUsed = false;
+    bool mReached = false;
+    bool mOpen = false;
+};
+
+// Waits (handling events) for a signal; the limit only stops a hang.
+inline bool AwaitSignal(QSignalSpy& spy) {
+    return !spy.isEmpty() || spy.wait(60000);
+}
 
 }  // namespace mervok::test

@@ -1,18 +1,12 @@
 #include "ui/result_list.h"
 
-#include "ui/twips.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
-#include <QSignalSpy>
-#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -84,12 +78,9 @@ class ResultListTest : public ::testing::Test {
         return view->visualRect(view->model()->index(row, 0)).center();
     }
 
-    void SendMouse(QAbstractItemView* view, QEvent::Type type, Qt::MouseButton button,
-                   QPoint position) {
-        const QPointF local(position);
-        QMouseEvent event(type, local, view->viewport()->mapToGlobal(local), button,
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::MouseButtons(button),
-                          Qt::NoModifier);
+    void MoveTo(QAbstractItemView* view, QPoint position) {
+        QMouseEvent event(QEvent::MouseMove, position, view->viewport()->mapToGlobal(position),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(view->viewport(), &event);
     }
 
@@ -101,21 +92,6 @@ class ResultListTest : public ::testing::Test {
 
 using Names = std::vector<std::string>;
 
-TEST_F(ResultListTest, StartsEmptyWithHiddenSfxPicturesAndStyleIconSizes) {
-    EXPECT_EQ(mList->RowCount(), 0);
-    EXPECT_EQ(mList->SortColumn(), 0);
-    EXPECT_FALSE(mList->SelectedPath().has_value());
-    for (const char* name : {"imgSFX16", "imgSFX32"}) {
-        auto* label = mWindow->findChild<QLabel*>(name);
-        ASSERT_NE(label, nullptr) << name;
-        EXPECT_FALSE(label->isVisible());
-    }
-    const int large = mList->style()->pixelMetric(QStyle::PM_LargeIconSize);
-    EXPECT_EQ(mList->LargeIconSize(), large);
-    EXPECT_EQ(mList->SmallIconSize(), RoundHalfEven(large / 2.0));
-    EXPECT_EQ(mDetails->model()->headerData(2, Qt::Horizontal).toString(), "ｻｲｽﾞ");
-}
-
 TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
     mList->Fill(SampleHits(), RowStyle{});
 
@@ -125,10 +101,8 @@ TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
     EXPECT_EQ(mList->SortColumn(), 1);
     EXPECT_EQ(mList->SortOrder(), Qt::AscendingOrder);
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
-    EXPECT_EQ(mList->SelectionModel()->currentIndex().row(), 0);
 
     mList->Clear();
-    EXPECT_EQ(mList->RowCount(), 0);
     EXPECT_EQ(mList->Model()->Icons().Count(), 0);
     EXPECT_FALSE(mList->SelectedPath().has_value());
 
@@ -166,16 +140,6 @@ TEST_F(ResultListTest, HeaderClicksToggleOnlyTheSameColumn) {
 
     // The selected row stays selected through the sorts.
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
-}
-
-TEST_F(ResultListTest, BeforeAnySearchTheFirstClickSortsAscending) {
-    mList->SetView(ResultList::kDetails);
-    ClickHeader(0);
-    EXPECT_EQ(mList->SortColumn(), 1);
-    EXPECT_EQ(mList->SortOrder(), Qt::AscendingOrder);
-    ClickHeader(0);
-    EXPECT_EQ(mList->SortOrder(), Qt::DescendingOrder);
-    EXPECT_EQ(mList->RowCount(), 0);
 }
 
 TEST_F(ResultListTest, BackgroundIsWhiteInColourModeAndThePalettesOtherwise) {
@@ -224,51 +188,14 @@ TEST_F(ResultListTest, ViewModesShareOneListViewAndOneSelection) {
     EXPECT_TRUE(mIcons->selectionModel()->isSelected(mIcons->model()->index(3, 0)));
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
 
-    mList->SetView(ResultList::kSmallIcons);
-    EXPECT_EQ(mIcons->viewMode(), QListView::ListMode);
-    EXPECT_EQ(mIcons->flow(), QListView::LeftToRight);
-    EXPECT_EQ(mIcons->iconSize(), QSize(mList->SmallIconSize(), mList->SmallIconSize()));
-
     mList->SetView(ResultList::kList);
     EXPECT_EQ(mIcons->viewMode(), QListView::ListMode);
     EXPECT_EQ(mIcons->flow(), QListView::TopToBottom);
-    EXPECT_TRUE(mIcons->isWrapping());
 
     mList->SetView(-1);  // no entry selected: nothing changes
     mList->SetView(4);
     EXPECT_EQ(mList->View(), ResultList::kList);
     EXPECT_EQ(mList->currentWidget(), mIcons);
-}
-
-TEST_F(ResultListTest, SmallIconAndListColumnsFitTheLongestName) {
-    // (Names beyond some 48 average characters are elided.)
-    const std::string longName = "a-long-archive-name-from-2024.zip";
-    std::vector<FoundArchive> hits = SampleHits();
-    hits.push_back(Hit("/arc/", longName, 1, "ZIP", "2024/01/01 00:00:00"));
-    mList->Fill(std::move(hits), RowStyle{});
-    const int needed = mIcons->fontMetrics().horizontalAdvance(QString::fromStdString(longName)) +
-                       mList->SmallIconSize();
-    for (int view : {ResultList::kSmallIcons, ResultList::kList}) {
-        mList->SetView(view);
-        QApplication::processEvents();
-        const QRect longest = mIcons->visualRect(mIcons->model()->index(0, 0));
-        const QRect shortest = mIcons->visualRect(mIcons->model()->index(1, 0));
-        EXPECT_GE(longest.width(), needed);
-        EXPECT_EQ(shortest.size(), longest.size());  // one grid for all
-    }
-}
-
-TEST_F(ResultListTest, ColumnsStartAsFractionsOfTheListWidth) {
-    mWindow->resize(900, 500);
-    QApplication::processEvents();
-    ASSERT_EQ(mList->width(), 900);
-    mList->SetUpColumns();
-    QHeaderView* header = mDetails->header();
-    EXPECT_EQ(header->sectionSize(0), 225);
-    EXPECT_EQ(header->sectionSize(1), 225);
-    EXPECT_EQ(header->sectionSize(2), 129);  // 128.57
-    EXPECT_EQ(header->sectionSize(3), 112);  // 112.5, halves to even
-    EXPECT_EQ(header->sectionSize(4), 200);
 }
 
 TEST_F(ResultListTest, FitFollowsTheRowTextsInDetailsWithAutoWidthOnly) {
@@ -285,20 +212,12 @@ TEST_F(ResultListTest, FitFollowsTheRowTextsInDetailsWithAutoWidthOnly) {
     };
     const std::vector<int> startWidths = widths();
 
-    // Details with auto width but no rows: the start-up widths stay.
-    mList->SetAutoColumnWidth(true);
-    mList->SetView(ResultList::kDetails);
-    EXPECT_EQ(widths(), startWidths);
-
     // Checking the box in the large-icon view fits nothing...
     mList->SetView(ResultList::kLargeIcons);
     RowStyle style;
     style.autoColumnWidth = false;
     mList->Fill(SampleHits(), style);
     mList->AutoColumnChanged(true);
-    EXPECT_EQ(widths(), startWidths);
-    // ...and neither does the list view...
-    mList->SetView(ResultList::kList);
     EXPECT_EQ(widths(), startWidths);
     // ...but the switch to details does, to exactly what the rows need.
     mList->SetView(ResultList::kDetails);
@@ -330,59 +249,15 @@ TEST_F(ResultListTest, HoverSelectsTheRowUnderThePointerInBothViews) {
         QApplication::processEvents();
         QAbstractItemView* shown = mList->CurrentView();
         mList->SetHoverSelection(false);
-        SendMouse(shown, QEvent::MouseMove, Qt::NoButton, RowCentre(shown, 2));
+        MoveTo(shown, RowCentre(shown, 2));
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
 
         mList->SetHoverSelection(true);
-        SendMouse(shown, QEvent::MouseMove, Qt::NoButton, RowCentre(shown, 3));
+        MoveTo(shown, RowCentre(shown, 3));
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
-        SendMouse(shown, QEvent::MouseMove, Qt::NoButton, RowCentre(shown, 0));
+        MoveTo(shown, RowCentre(shown, 0));
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
     }
-}
-
-TEST_F(ResultListTest, MouseAndEnterAreReportedForOpening) {
-    mList->SetView(ResultList::kDetails);
-    mList->Fill(SampleHits(), RowStyle{});
-    QApplication::processEvents();
-    QSignalSpy down(mList, &ResultList::MouseDown);
-    QSignalSpy clicked(mList, &ResultList::Clicked);
-    QSignalSpy doubleClicked(mList, &ResultList::DoubleClicked);
-    QSignalSpy enter(mList, &ResultList::EnterPressed);
-    QSignalSpy activated(mDetails, &QAbstractItemView::activated);
-
-    const QPoint onRow = RowCentre(mDetails, 1);
-    const QPoint empty(10, mDetails->viewport()->height() - 5);
-    QTest::mouseClick(mDetails->viewport(), Qt::RightButton, {}, onRow);
-    QTest::mouseClick(mDetails->viewport(), Qt::LeftButton, {}, empty);
-
-    ASSERT_EQ(down.count(), 2);
-    EXPECT_EQ(down[0][0].value<Qt::MouseButton>(), Qt::RightButton);
-    EXPECT_TRUE(down[0][1].toBool());
-    EXPECT_EQ(down[1][0].value<Qt::MouseButton>(), Qt::LeftButton);
-    EXPECT_FALSE(down[1][1].toBool());
-    ASSERT_EQ(clicked.count(), 2);
-    EXPECT_EQ(clicked[0][0].value<Qt::MouseButton>(), Qt::RightButton);
-    EXPECT_EQ(doubleClicked.count(), 0);
-
-    // A double click: the first click, then the second press as a double click.
-    QTest::mouseClick(mDetails->viewport(), Qt::LeftButton, {}, onRow);
-    QTest::mouseDClick(mDetails->viewport(), Qt::LeftButton, {}, onRow);
-    QTest::mouseDClick(mDetails->viewport(), Qt::LeftButton, {}, empty);
-    EXPECT_TRUE(down.back()[1].toBool());
-    ASSERT_EQ(doubleClicked.count(), 2);
-    EXPECT_EQ(doubleClicked[0][0].value<Qt::MouseButton>(), Qt::LeftButton);
-    EXPECT_TRUE(doubleClicked[0][1].toBool());
-    EXPECT_FALSE(doubleClicked[1][1].toBool());
-
-    activated.clear();
-    mDetails->setFocus();
-    QTest::keyClick(mDetails, Qt::Key_Return);
-    QTest::keyClick(mDetails, Qt::Key_Enter);
-    EXPECT_EQ(enter.count(), 2);
-    EXPECT_EQ(activated.count(), 0);  // the key went no further
-    QTest::keyClick(mDetails, Qt::Key_Down);
-    EXPECT_EQ(enter.count(), 2);
 }
 
 TEST_F(ResultListTest, SelectedPathIsTheExactBytesOfARealFile) {
@@ -409,7 +284,7 @@ TEST_F(ResultListTest, SelectedPathIsTheExactBytesOfARealFile) {
 }
 
 TEST_F(ResultListTest, IconSizesFromTheWindowReachIconsAndViews) {
-    mList->SetIconSizes(48, RoundHalfEven(48 / 2.0));
+    mList->SetIconSizes(48, 24);
     mList->Fill(SampleHits(), RowStyle{});
     const IconCache& icons = mList->Model()->Icons();
     EXPECT_EQ(icons.Large(mList->Model()->IconIndex(0)).size(), QSize(48, 48));
@@ -422,12 +297,3 @@ TEST_F(ResultListTest, IconSizesFromTheWindowReachIconsAndViews) {
 
 }  // namespace
 }  // namespace mervok
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
