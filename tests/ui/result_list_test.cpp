@@ -115,29 +115,26 @@ TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
 TEST_F(ResultListTest, HeaderClicksToggleOnlyTheSameColumn) {
     mList->SetView(ResultList::kDetails);
     mList->Fill(SampleHits(), RowStyle{});
-
-    ClickHeader(0);  // the fill sorted by name, so the first click reverses it
-    EXPECT_EQ(ShownNames(),
-              (Names{"gamma.cab", "epsilon.lzh", "delta.exe", "beta.lzh", "Alpha.zip"}));
-    ClickHeader(0);
-    EXPECT_EQ(ShownNames(),
-              (Names{"Alpha.zip", "beta.lzh", "delta.exe", "epsilon.lzh", "gamma.cab"}));
-
-    ClickHeader(2);  // sizes by number, 1,000,000,000 and 3 GiB included
-    EXPECT_EQ(mList->SortColumn(), 3);
-    EXPECT_EQ(ShownNames(),
-              (Names{"delta.exe", "beta.lzh", "epsilon.lzh", "gamma.cab", "Alpha.zip"}));
-    ClickHeader(2);
-    EXPECT_EQ(ShownNames(),
-              (Names{"Alpha.zip", "gamma.cab", "epsilon.lzh", "beta.lzh", "delta.exe"}));
-
-    ClickHeader(4);  // oldest first
-    EXPECT_EQ(ShownNames(),
-              (Names{"Alpha.zip", "epsilon.lzh", "beta.lzh", "gamma.cab", "delta.exe"}));
-    EXPECT_EQ(mList->SortColumn(), 5);
+    // The fill sorted by name, so the first click on it reverses; sizes sort by number
+    // (1,000,000,000 and 3 GiB included); dates oldest first.
+    const struct {
+        int header;
+        int sortColumn;
+        Names names;
+    } clicks[] = {
+        {0, 1, {"gamma.cab", "epsilon.lzh", "delta.exe", "beta.lzh", "Alpha.zip"}},
+        {0, 1, {"Alpha.zip", "beta.lzh", "delta.exe", "epsilon.lzh", "gamma.cab"}},
+        {2, 3, {"delta.exe", "beta.lzh", "epsilon.lzh", "gamma.cab", "Alpha.zip"}},
+        {2, 3, {"Alpha.zip", "gamma.cab", "epsilon.lzh", "beta.lzh", "delta.exe"}},
+        {4, 5, {"Alpha.zip", "epsilon.lzh", "beta.lzh", "gamma.cab", "delta.exe"}},
+    };
+    for (const auto& click : clicks) {
+        ClickHeader(click.header);
+        EXPECT_EQ(mList->SortColumn(), click.sortColumn);
+        EXPECT_EQ(ShownNames(), click.names) << "header " << click.header;
+    }
     EXPECT_EQ(mDetails->header()->sortIndicatorSection(), 4);
     EXPECT_EQ(mDetails->header()->sortIndicatorOrder(), Qt::AscendingOrder);
-
     // The selected row stays selected through the sorts.
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
 }
@@ -152,19 +149,15 @@ TEST_F(ResultListTest, BackgroundIsWhiteInColourModeAndThePalettesOtherwise) {
     colour.colourByKind = true;
     colour.colours = {0x0000FF, 0x00FF00, 0xFF0000, 0x804020, 0x102030, 0x405060};
     mList->Fill(SampleHits(), colour);
-    for (QAbstractItemView* view :
-         {static_cast<QAbstractItemView*>(mDetails), static_cast<QAbstractItemView*>(mIcons)}) {
-        EXPECT_EQ(view->palette().color(QPalette::Base), QColor(Qt::white));
-    }
+    EXPECT_EQ(mDetails->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(mIcons->palette().color(QPalette::Base), QColor(Qt::white));
     // Row colours reach the view: "Alpha.zip" is a ZIP.
     const QModelIndex first = mDetails->model()->index(0, 3);
     EXPECT_EQ(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0, 255, 0));
 
     mList->Fill(SampleHits(), RowStyle{});
-    for (QAbstractItemView* view :
-         {static_cast<QAbstractItemView*>(mDetails), static_cast<QAbstractItemView*>(mIcons)}) {
-        EXPECT_EQ(view->palette().color(QPalette::Base), QColor(250, 240, 200));
-    }
+    EXPECT_EQ(mDetails->palette().color(QPalette::Base), QColor(250, 240, 200));
+    EXPECT_EQ(mIcons->palette().color(QPalette::Base), QColor(250, 240, 200));
     EXPECT_FALSE(mDetails->model()->index(0, 3).data(Qt::ForegroundRole).isValid());
     QApplication::setPalette(QApplication::style()->standardPalette());
     QApplication::processEvents();
