@@ -55,9 +55,7 @@ class ControlHelpTest : public ::testing::Test {
 
     template <typename T = QWidget>
     T* Find(const char* name) {
-        auto* widget = mWindow->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return test::Find<T>(*mWindow, name);
     }
 
     // The topic a right click at point (the control's centre by default)
@@ -112,9 +110,8 @@ TEST_F(ControlHelpTest, RightClickShowsEachControlsTopic) {
     EXPECT_EQ(RightClickTopic(picture, EmptyPartOf(picture)), 5);
     QWidget* frame = Find("Frame1");
     EXPECT_EQ(RightClickTopic(frame, QPoint(2, frame->height() - 2)), 5);
-}
 
-TEST_F(ControlHelpTest, RightClickDoesNotToggleLeftClickShowsNothing) {
+    // The right click does not toggle; left and middle clicks show nothing.
     auto* box = Find<QCheckBox>("chkLHA");
     const bool ticked = box->isChecked();
     EXPECT_EQ(RightClickTopic(box), 5);

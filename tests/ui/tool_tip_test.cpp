@@ -22,15 +22,10 @@ void Enter(QWidget* target, QPoint position) {
     QApplication::sendEvent(target, &event);
 }
 
-void Move(QWidget* target, QPoint position) {
-    QMouseEvent event(QEvent::MouseMove, position, target->mapToGlobal(position), Qt::NoButton,
-                      Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-void Press(QWidget* target, QPoint position) {
-    QMouseEvent event(QEvent::MouseButtonPress, position, target->mapToGlobal(position),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+void Move(QWidget* target, QPoint position, QEvent::Type type = QEvent::MouseMove) {
+    const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, position, target->mapToGlobal(position), button, button,
+                      Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -54,16 +49,7 @@ class ToolTipTest : public ::testing::Test {
     clsToolTip mTip;
 };
 
-TEST(ToolTipBeforeCreateTest, MembersDoNothingUntilCreated) {
-    clsToolTip tip;
-    EXPECT_EQ(tip.phWnd(), nullptr);
-    EXPECT_FALSE(tip.mToolAdd(1, "x"));
-    tip.pMaxWidth(300);
-    EXPECT_EQ(tip.pMaxWidth(), 0);
-    EXPECT_FALSE(tip.mCreate(nullptr));
-}
-
-TEST_F(ToolTipTest, ColoursAreBgrValuesAndPaintTheHint) {
+TEST_F(ToolTipTest, ColoursAreBgrValuesAndPaintTheHintMarginsWidenIt) {
     auto value = [](const QColor& color) {
         return color.red() | color.green() << 8 | color.blue() << 16;
     };
@@ -79,6 +65,14 @@ TEST_F(ToolTipTest, ColoursAreBgrValuesAndPaintTheHint) {
     QImage image = mTip.phWnd()->grab().toImage();
     EXPECT_EQ(image.pixelColor(1, image.height() / 2), QColor(0, 0, 255)) << "background";
     EXPECT_EQ(image.pixelColor(0, 0), QColor(255, 0, 0)) << "border in the text colour";
+
+    // Margins widen the hint.
+    const QSize plain = mTip.phWnd()->size();
+    mTip.pMarginLeft(10);
+    mTip.pMarginTop(4);
+    mTip.pMarginRight(6);
+    mTip.pMarginBottom(2);
+    EXPECT_EQ(mTip.phWnd()->size(), plain + QSize(16, 6));
 }
 
 TEST_F(ToolTipTest, MaxWidthBreaksAtCrLfAndWraps) {
@@ -104,19 +98,29 @@ TEST_F(ToolTipTest, MaxWidthBreaksAtCrLfAndWraps) {
     EXPECT_GE(mTip.phWnd()->height(), oneLineHeight + 3 * lineSpacing);
 }
 
-TEST_F(ToolTipTest, DelaysDefaultToDoubleClickTimeAndCanBeSet) {
-    clsToolTip tip;
-    QWidget target;
-    tip.mCreate(&target);
-    int doubleClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
-    EXPECT_EQ(tip.pInitialTime(), doubleClick);
-    EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
-    EXPECT_EQ(tip.pReShowTime(), doubleClick / 5);
+TEST_F(ToolTipTest, MembersDoNothingUntilCreatedDelaysDefaultAndTheWindowGoesWithIt) {
+    QPointer<QWidget> window;
+    {
+        clsToolTip tip;
+        EXPECT_EQ(tip.phWnd(), nullptr);
+        EXPECT_FALSE(tip.mToolAdd(1, "x"));
+        tip.pMaxWidth(300);
+        EXPECT_EQ(tip.pMaxWidth(), 0);
+        EXPECT_FALSE(tip.mCreate(nullptr));
 
-    tip.pAutoPopTime(9000);
-    EXPECT_EQ(tip.pAutoPopTime(), 9000);
-    tip.pAutoPopTime(-1);
-    EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
+        ASSERT_TRUE(tip.mCreate(&mTarget));
+        window = tip.phWnd();
+        const int doubleClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+        EXPECT_EQ(tip.pInitialTime(), doubleClick);
+        EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
+        EXPECT_EQ(tip.pReShowTime(), doubleClick / 5);
+        tip.pAutoPopTime(9000);
+        EXPECT_EQ(tip.pAutoPopTime(), 9000);
+        tip.pAutoPopTime(-1);
+        EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
+    }
+    EXPECT_TRUE(window.isNull());
+    Enter(&mTarget, {1, 1});  // no report reaches the destroyed object
 }
 
 TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaSettersKeepTheOtherEdges) {
@@ -167,7 +171,7 @@ TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHide) {
 
     Enter(&mTarget, {5, 5});
     ASSERT_TRUE(mTip.phWnd()->isVisible());
-    Press(&mTarget, {5, 5});
+    Move(&mTarget, {5, 5}, QEvent::MouseButtonPress);
     EXPECT_FALSE(mTip.phWnd()->isVisible());
     Move(&mTarget, {6, 6});
     EXPECT_FALSE(mTip.phWnd()->isVisible()) << "not again until the pointer leaves";
@@ -195,28 +199,6 @@ TEST_F(ToolTipTest, TrackingShowsAtTheTrackPositionUntilSwitchedOff) {
     EXPECT_TRUE(mTip.phWnd()->isVisible()) << "the pointer does not move a tracked hint";
     mTip.pToolTrack(1, false);
     EXPECT_FALSE(mTip.phWnd()->isVisible());
-}
-
-TEST_F(ToolTipTest, MarginsWidenTheHint) {
-    mTip.mToolAdd(1, "margin");
-    Enter(&mTarget, {5, 5});
-    QSize plain = mTip.phWnd()->size();
-    mTip.pMarginLeft(10);
-    mTip.pMarginTop(4);
-    mTip.pMarginRight(6);
-    mTip.pMarginBottom(2);
-    EXPECT_EQ(mTip.phWnd()->size(), plain + QSize(16, 6));
-}
-
-TEST_F(ToolTipTest, DestroyingTheObjectRemovesItsWindow) {
-    QPointer<QWidget> window;
-    {
-        clsToolTip tip;
-        tip.mCreate(&mTarget);
-        window = tip.phWnd();
-    }
-    EXPECT_TRUE(window.isNull());
-    Enter(&mTarget, {1, 1});  // no report reaches the destroyed object
 }
 
 }  // namespace
