@@ -142,39 +142,35 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
     mCab.CloseArchive(cab);
 }
 
-TEST_F(PluginApiTest, ListingSkipsFoldersAndKeepsStoredOrder) {
-    EXPECT_EQ(ListNames(mLha, Fixture("lha/level2.lzh")),
-              (std::vector<std::string>{"PROG.EXE", "doc/guide.txt"}));
-    EXPECT_EQ(ListNames(mLha, Fixture("lha/level0.lzh")),
-              (std::vector<std::string>{"PROG.EXE", "doc\\guide.txt"}));
-    // zip -r stores the folder "doc/" as an entry of its own.
-    EXPECT_EQ(ListNames(mZip, Fixture("zip/nested.zip")),
-              (std::vector<std::string>{"PROG.EXE", "doc/guide.txt"}));
-    EXPECT_EQ(ListNames(mZip, Fixture("zip/folder_named_txt.zip")),
-              (std::vector<std::string>{"notes.txt/SETUP.EXE"}));
-    EXPECT_EQ(ListNames(mLha, Fixture("lha/folder_named_txt.lzh")),
-              (std::vector<std::string>{"notes.txt/SETUP.EXE"}));
-    EXPECT_EQ(ListNames(mCab, Fixture("cab/mszip.cab")),
-              (std::vector<std::string>{"PROG.EXE", "doc/guide.txt"}));
-}
-
-TEST_F(PluginApiTest, NamesComeBackAsStoredBytes) {
+TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
+    using Names = std::vector<std::string>;
     const std::string sjis = "\x90\xe0\x96\xbe\x8f\x91.TXT";
     const std::string utf8 = "\xe8\xaa\xac\xe6\x98\x8e\xe6\x9b\xb8.TXT";
-    for (const char* file : {"lha/sjis_level0.lzh", "lha/sjis_level1.lzh", "lha/sjis_level2.lzh"}) {
-        EXPECT_EQ(ListNames(mLha, Fixture(file)), (std::vector<std::string>{"PROG.EXE", sjis}))
-            << file;
+    const Names nested = {"PROG.EXE", "doc/guide.txt"};
+    const struct {
+        PluginLibrary* library;
+        const char* file;
+        Names names;
+    } cases[] = {
+        {&mLha, "lha/level2.lzh", nested},
+        {&mLha, "lha/level0.lzh", {"PROG.EXE", "doc\\guide.txt"}},
+        {&mZip, "zip/nested.zip", nested},  // zip -r stores the folder "doc/" as an entry
+        {&mZip, "zip/folder_named_txt.zip", {"notes.txt/SETUP.EXE"}},
+        {&mLha, "lha/folder_named_txt.lzh", {"notes.txt/SETUP.EXE"}},
+        {&mCab, "cab/mszip.cab", nested},
+        {&mLha, "lha/sjis_level0.lzh", {"PROG.EXE", sjis}},
+        {&mLha, "lha/sjis_level1.lzh", {"PROG.EXE", sjis}},
+        {&mLha, "lha/sjis_level2.lzh", {"PROG.EXE", sjis}},
+        {&mZip, "zip/sjis.zip", {"PROG.EXE", sjis}},
+        {&mZip, "zip/cp437.zip", {"PROG.EXE", "\x8erger.TXT"}},
+        {&mZip, "zip/utf8_flag.zip", {"PROG.EXE", utf8}},
+        // libarchive cannot turn this UTF-8 name into the C locale of this test;
+        // the stored name is used instead of losing the entry.
+        {&mCab, "cab/utf8_name.cab", {"PROG.EXE", utf8}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ListNames(*c.library, Fixture(c.file)), c.names) << c.file;
     }
-    EXPECT_EQ(ListNames(mZip, Fixture("zip/sjis.zip")),
-              (std::vector<std::string>{"PROG.EXE", sjis}));
-    EXPECT_EQ(ListNames(mZip, Fixture("zip/cp437.zip")),
-              (std::vector<std::string>{"PROG.EXE", "\x8erger.TXT"}));
-    EXPECT_EQ(ListNames(mZip, Fixture("zip/utf8_flag.zip")),
-              (std::vector<std::string>{"PROG.EXE", utf8}));
-    // libarchive cannot turn this UTF-8 name into the C locale of this test;
-    // the stored name is used instead of losing the entry.
-    EXPECT_EQ(ListNames(mCab, Fixture("cab/utf8_name.cab")),
-              (std::vector<std::string>{"PROG.EXE", utf8}));
 }
 
 TEST_F(PluginApiTest, WildcardsFollowTheNameRules) {
