@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "plugin_library.h"
 
@@ -54,8 +55,10 @@ std::uint32_t GetLe32(const Bytes& b, std::size_t at) {
            (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
-// A level-0 LHA header with its checksum, followed by packed bytes of data.
-Bytes LhaLevel0Entry(const std::string& name, std::uint32_t packed) {
+// A level-0 LHA header with its checksum claiming packed bytes of data,
+// followed by that many (or `written`) bytes.
+Bytes LhaLevel0Entry(const std::string& name, std::uint32_t packed,
+                     std::optional<std::uint32_t> written = std::nullopt) {
     Bytes h(22);
     std::memcpy(&h[2], "-lh0-", 5);
     PutLe32(h, 7, packed);
@@ -72,7 +75,7 @@ Bytes LhaLevel0Entry(const std::string& name, std::uint32_t packed) {
         sum = static_cast<std::uint8_t>(sum + h[i]);
     }
     h[1] = sum;
-    h.resize(h.size() + packed, 'x');
+    h.resize(h.size() + written.value_or(packed), 'x');
     return h;
 }
 
@@ -196,13 +199,8 @@ TEST_F(HostileInputTest, LhaHeadersWithAbsurdSizes) {
 
     // A stored size beyond the end: the first entry is still listed, the walk
     // then ends instead of reading on.
-    Bytes huge = LhaLevel0Entry("FIRST.BIN", 0);
+    Bytes huge = LhaLevel0Entry("FIRST.BIN", 0xFFFFFFF0, 0);
     Bytes second = LhaLevel0Entry("SECOND.TXT", 4);
-    PutLe32(huge, 7, 0xFFFFFFF0);
-    huge[1] = 0;
-    for (std::size_t i = 2; i < huge.size(); ++i) {
-        huge[1] = static_cast<std::uint8_t>(huge[1] + huge[i]);
-    }
     huge.insert(huge.end(), second.begin(), second.end());
     Outcome o = ProbeAll(huge, kLha);
     EXPECT_TRUE(o.opened);
