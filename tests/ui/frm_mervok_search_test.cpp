@@ -76,16 +76,8 @@ class SearchRunTest : public ::testing::Test {
         }
         return names;
     }
-    QString ShownText(int row, int column) {
-        return List()->CurrentView()->model()->index(row, column).data().toString();
-    }
-    QColor ShownColour(int row) {
-        return List()
-            ->CurrentView()
-            ->model()
-            ->index(row, 0)
-            .data(Qt::ForegroundRole)
-            .value<QColor>();
+    QModelIndex Shown(int row, int column) {
+        return List()->CurrentView()->model()->index(row, column);
     }
 
     void ExpectIdle() {
@@ -119,14 +111,14 @@ TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
     SearchAndWait();
 
     EXPECT_EQ(ShownNames(), (QStringList{"alpha.lzh", "beta.zip", "gamma.cab"}));
-    EXPECT_EQ(ShownText(0, ResultModel::kKindColumn), QStringLiteral("LHA"));
-    EXPECT_EQ(ShownText(1, ResultModel::kKindColumn), QStringLiteral("ZIP"));
-    EXPECT_EQ(ShownText(2, ResultModel::kKindColumn), QStringLiteral("CAB"));
-    EXPECT_EQ(ShownText(2, ResultModel::kFolderColumn),
+    const std::pair<const char*, QColor> kinds[] = {
+        {"LHA", QColor(0, 0, 255)}, {"ZIP", QColor(0, 0x66, 0)}, {"CAB", QColor(0xFF, 0, 0x99)}};
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(Shown(row, ResultModel::kKindColumn).data().toString(), kinds[row].first);
+        EXPECT_EQ(Shown(row, 0).data(Qt::ForegroundRole).value<QColor>(), kinds[row].second);
+    }
+    EXPECT_EQ(Shown(2, ResultModel::kFolderColumn).data().toString(),
               QString::fromStdString((mData.Path() / "sub").string()));
-    EXPECT_EQ(ShownColour(0), QColor(0, 0, 255));
-    EXPECT_EQ(ShownColour(1), QColor(0, 0x66, 0));
-    EXPECT_EQ(ShownColour(2), QColor(0xFF, 0, 0x99));
 
     EXPECT_EQ(Panel("Panel1"), kDoubleClickHint);
     EXPECT_EQ(Panel("Panel2"), QStringLiteral("3"));
