@@ -15,6 +15,7 @@ TEST(FormLayoutTest, ResizeWorkedExamples) {
     } cases[] = {
         {8145, 6315, 7905, 7665, 6510, 4730, 7905, 3135},       // as designed
         {6000, 6315, 7875, 7635, 6480, 4700, 5760, 3135},       // the panel keeps its minimum
+        {7860, 6315, 7875, 7635, 6480, 4700, 7620, 3135},       // just below the minimum
         {12000, 6315, 11760, 11520, 10365, 8585, 11760, 3135},  // the column moves right
         {8145, 3180, 7905, 7665, 6510, 4730, 7905, 0},          // never negative
         {8145, 3181, 7905, 7665, 6510, 4730, 7905, 1},
