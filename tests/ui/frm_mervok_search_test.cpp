@@ -191,7 +191,7 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
     MakeMixedFolder();
     Open();
     Box("chkNoFileName")->setChecked(true);
-    test::StepGate gate;
+    test::Gate gate;
     mWindow->SetSearchProbeForTesting([&gate](SearchStep step) {
         if (step == SearchStep::kCandidate) {
             gate.Wait();
@@ -247,7 +247,7 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFar) {
     test::GatedLibrary zip(test::RealLibraries().Zip(), {"held1.zip", "held2.zip"});
     Open(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
     Box("chkClick")->setChecked(true);
-    test::StepGate firstHit;
+    test::Gate firstHit;
     mWindow->SetSearchProbeForTesting([&firstHit](SearchStep step) {
         if (step == SearchStep::kHit) {
             firstHit.Wait();
@@ -262,7 +262,7 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFar) {
     ExpectIdle();
     EXPECT_EQ(Panel("Panel2"), QString());
     // Look-ups already under way finish; nothing new is taken.
-    zip.Release();
+    zip.Opening().Open();
     ASSERT_TRUE(test::AwaitSignal(finished));
 
     const QStringList names = ShownNames();
@@ -284,15 +284,13 @@ TEST_F(SearchRunTest, ClosingDuringARunStopsItAndSavesWithoutAWord) {
     Box("chkListColor")->setChecked(false);
     QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
     SearchButton()->click();
-    while (!zip.Waiting()) {
-        std::this_thread::yield();
-    }
+    zip.Opening().AwaitReached();
     // The call in flight is let go once the close has asked for the stop.
     std::thread releaser([&] {
         while (!mWindow->AbortRequested()) {
             std::this_thread::yield();
         }
-        zip.Release();
+        zip.Opening().Open();
     });
     mWindow->close();
     releaser.join();

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -130,64 +129,16 @@ class VersionOnlyLibrary : public ArchiverApi {
     std::int16_t mVersion;
 };
 
-// A real library whose opening of the named files waits until Release.
-class GatedLibrary : public ArchiverApi {
+// A gate threads of the search wait at until the test opens it.
+class Gate {
   public:
-    GatedLibrary(ArchiverApi& real, std::set<std::string> gatedNames)
-        : mReal(real), mGated(std::move(gatedNames)) {}
-
-    void Release() {
-        std::lock_guard lock(mMutex);
-        mReleased = true;
-        mChanged.notify_all();
-    }
-    // True once a gated look-up has started waiting.
-    bool Waiting() const { return mWaiting; }
-
-    std::int16_t GetVersion() override { return mReal.GetVersion(); }
-    int GetRunning() override { return mReal.GetRunning(); }
-    int GetCursorMode() override { return mReal.GetCursorMode(); }
-    int SetCursorMode(int mode) override { return mReal.SetCursorMode(mode); }
-    int CheckArchive(const std::string& path, int mode) override {
-        return mReal.CheckArchive(path, mode);
-    }
-    ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
-        if (mGated.count(fs::path(path).filename().string()) != 0) {
-            std::unique_lock lock(mMutex);
-            mWaiting = true;
-            mChanged.wait(lock, [this] { return mReleased; });
-        }
-        return mReal.OpenArchive(window, path, mode);
-    }
-    int FindFirst(ArchiveHandle archive, const std::string& wildcards) override {
-        return mReal.FindFirst(archive, wildcards);
-    }
-    int CloseArchive(ArchiveHandle archive) override { return mReal.CloseArchive(archive); }
-
-  private:
-    ArchiverApi& mReal;
-    std::set<std::string> mGated;
-    std::mutex mMutex;
-    std::condition_variable mChanged;
-    bool mReleased = false;
-    std::atomic<bool> mWaiting{false};
-};
-
-// A gate the search's own thread waits at until the test opens it.
-class StepGate {
-  public:
-    // Called on the search's thread: waits (once) until Open.
     void Wait() {
         std::unique_lock lock(mMutex);
-        if (mUsed) {
-            return;
-        }
-        mUsed = true;
         mReached = true;
         mChanged.notify_all();
         mChanged.wait(lock, [this] { return mOpen; });
     }
-    // Called by the test: returns once the search waits at the gate.
+    // Called by the test: returns once a thread waits at the gate.
     void AwaitReached() {
         std::unique_lock lock(mMutex);
         mChanged.wait(lock, [this] { return mReached; });
@@ -201,9 +152,40 @@ class StepGate {
   private:
     std::mutex mMutex;
     std::condition_variable mChanged;
-    bool mUsed = false;
     bool mReached = false;
     bool mOpen = false;
+};
+
+// A real library whose opening of the named files waits at its gate.
+class GatedLibrary : public ArchiverApi {
+  public:
+    GatedLibrary(ArchiverApi& real, std::set<std::string> gatedNames)
+        : mReal(real), mGated(std::move(gatedNames)) {}
+
+    Gate& Opening() { return mGate; }
+
+    std::int16_t GetVersion() override { return mReal.GetVersion(); }
+    int GetRunning() override { return mReal.GetRunning(); }
+    int GetCursorMode() override { return mReal.GetCursorMode(); }
+    int SetCursorMode(int mode) override { return mReal.SetCursorMode(mode); }
+    int CheckArchive(const std::string& path, int mode) override {
+        return mReal.CheckArchive(path, mode);
+    }
+    ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
+        if (mGated.count(fs::path(path).filename().string()) != 0) {
+            mGate.Wait();
+        }
+        return mReal.OpenArchive(window, path, mode);
+    }
+    int FindFirst(ArchiveHandle archive, const std::string& wildcards) override {
+        return mReal.FindFirst(archive, wildcards);
+    }
+    int CloseArchive(ArchiveHandle archive) override { return mReal.CloseArchive(archive); }
+
+  private:
+    ArchiverApi& mReal;
+    std::set<std::string> mGated;
+    Gate mGate;
 };
 
 // Waits (handling events) for a signal; the limit only stops a hang.
