@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QEnterEvent>
 #include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -149,18 +148,6 @@ TEST_F(ControlHelpTest, FiveTwoLineHints) {
         EXPECT_EQ(hint.tip->pMaxWidth(), 300);
         EXPECT_EQ(hint.tip->pToolWidth(1), box->width()) << "covers the whole check box";
     }
-
-    // Resting on chkClick shows both lines.
-    QWidget* box = Find("chkClick");
-    mHelp->mTipClick->pInitialTime(0);
-    QEnterEvent enter(QPointF(4, 4), box->mapToGlobal(QPointF(4, 4)),
-                      box->mapToGlobal(QPointF(4, 4)));
-    QApplication::sendEvent(box, &enter);
-    EXPECT_EQ(mHelp->mTipClick->ShownText(),
-              "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(box, &leave);
-    EXPECT_FALSE(mHelp->mTipClick->phWnd()->isVisible());
 }
 
 TEST_F(ControlHelpTest, WhatsThisTextsComeFromTheHelpFile) {
