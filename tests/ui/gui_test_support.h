@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <condition_variable>
@@ -43,27 +44,11 @@ void WhenModalShown(std::function<void(QWidget& dialog)> action);
 namespace fs = std::filesystem;
 
 // A temporary folder, removed with everything in it.
-class TempDir {
+class TempDir : public QTemporaryDir {
   public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "mervok-gui-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "no temporary folder";
-        }
-        mPath = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(mPath, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& Path() const { return mPath; }
-    std::string Folder() const { return mPath.string() + "/"; }
-
-  private:
-    fs::path mPath;
+    TempDir() { EXPECT_TRUE(isValid()) << "no temporary folder"; }
+    fs::path Path() const { return fs::path(path().toStdString()); }
+    std::string Folder() const { return Path().string() + "/"; }
 };
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
