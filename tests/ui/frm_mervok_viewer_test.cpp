@@ -264,7 +264,7 @@ TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
     EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), 0);
 }
 
-TEST_F(WindowHandOffTest, BrowseButtonOpensOnTheFolderAndTakesTheChoice) {
+TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDialog) {
     Open();
     QString start;
     SetFolderDialogFunction([&](QWidget* owner, const QString&, const QString& folder) {
@@ -276,10 +276,7 @@ TEST_F(WindowHandOffTest, BrowseButtonOpensOnTheFolderAndTakesTheChoice) {
     SetFolderDialogFunction({});
     EXPECT_EQ(start, QString::fromStdString(mData.Path().string()));
     EXPECT_EQ(Find<QLineEdit>(*mWindow, "txtSearchDir")->text(), "/");
-}
 
-TEST_F(WindowHandOffTest, AboutButtonOpensTheModalDialog) {
-    Open();
     Find<QPushButton>(*mWindow, "btnAbout")->click();
     auto* dialog = mWindow->findChild<frmAbout*>();
     ASSERT_NE(dialog, nullptr);
