@@ -10,14 +10,8 @@
 namespace mervok::test {
 
 const char* LibraryFileName(PluginLibrary::Kind kind) {
-    switch (kind) {
-        case PluginLibrary::Lha:
-            return "libunlha32.so";
-        case PluginLibrary::Zip:
-            return "libunzip32.so";
-        default:
-            return "libcab32.so";
-    }
+    const char* files[] = {"libunlha32.so", "libunzip32.so", "libcab32.so"};
+    return files[kind];
 }
 
 PluginLibrary::PluginLibrary(Kind kind) : mKind(kind) {
