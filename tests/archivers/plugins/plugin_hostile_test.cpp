@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 
 #include "plugin_library.h"
@@ -159,24 +160,21 @@ Bytes Zip64Variant(std::uint64_t entries, std::uint64_t directorySize) {
     const std::uint32_t offset = GetLe32(zip, end + 16);
     zip.resize(end);
     const std::uint64_t record = zip.size();
-    AppendLe(zip, 0x06064b50, 4);
-    AppendLe(zip, 44, 8);
-    AppendLe(zip, 0x031e031e, 4);
-    AppendLe(zip, 0, 8);  // disk numbers
-    AppendLe(zip, entries, 8);
-    AppendLe(zip, entries, 8);
-    AppendLe(zip, directorySize ? directorySize : realSize, 8);
-    AppendLe(zip, offset, 8);
-    AppendLe(zip, 0x07064b50, 4);
-    AppendLe(zip, 0, 4);
-    AppendLe(zip, record, 8);
-    AppendLe(zip, 1, 4);
-    AppendLe(zip, 0x06054b50, 4);
-    AppendLe(zip, 0, 4);
-    AppendLe(zip, 0xFFFFFFFFu, 4);  // entries on this disk and in all: see ZIP64
-    AppendLe(zip, 0xFFFFFFFFu, 4);
-    AppendLe(zip, 0xFFFFFFFFu, 4);
-    AppendLe(zip, 0, 2);
+    const auto put = [&zip](int size, std::initializer_list<std::uint64_t> values) {
+        for (std::uint64_t value : values) {
+            AppendLe(zip, value, size);
+        }
+    };
+    // The ZIP64 end record: size, versions, disk numbers, counts, directory.
+    put(4, {0x06064b50});
+    put(8, {44});
+    put(4, {0x031e031e});
+    put(8, {0, entries, entries, directorySize ? directorySize : realSize, offset});
+    // Its locator, then a classic end record whose counts and sizes say: see ZIP64.
+    put(4, {0x07064b50, 0});
+    put(8, {record});
+    put(4, {1, 0x06054b50, 0, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu});
+    put(2, {0});
     return zip;
 }
 
