@@ -9,7 +9,9 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,18 +37,12 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 Entries SectionEntries(const std::string& text, const std::string& section) {
     Entries entries;
     std::istringstream lines(text);
-    std::string line;
     bool inside = false;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (!line.empty() && line.front() == '[') {
+    for (std::string line; std::getline(lines, line);) {
+        line.erase(line.find_last_not_of('\r') + 1);
+        if (line.starts_with('[')) {
             inside = line == "[" + section + "]";
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (inside && equals != std::string::npos) {
+        } else if (const auto equals = line.find('='); inside && equals != std::string::npos) {
             entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
         }
     }
@@ -54,12 +50,8 @@ Entries SectionEntries(const std::string& text, const std::string& section) {
 }
 
 std::optional<std::string> Value(const Entries& entries, const std::string& key) {
-    for (const auto& [k, v] : entries) {
-        if (k == key) {
-            return v;
-        }
-    }
-    return std::nullopt;
+    const auto found = std::ranges::find(entries, key, &Entries::value_type::first);
+    return found == entries.end() ? std::nullopt : std::optional(found->second);
 }
 
 class StartupTest : public ::testing::Test {
