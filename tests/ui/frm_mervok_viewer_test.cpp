@@ -89,7 +89,10 @@ class WindowHandOffTest : public ::testing::Test {
     void SetUp() override {
         MessageBox::Reset();
         ASSERT_EQ(mkfifo((mProgram.Path() / "hold").c_str(), 0600), 0);
-        WriteViewer();
+        WriteFile(
+            mProgram.Path() / "Quorvix.exe",
+            "#!/bin/sh\nexec 3<> '" + (mProgram.Path() / "hold").string() + "'\nread never <&3\n");
+        fs::permissions(mProgram.Path() / "Quorvix.exe", fs::perms::owner_all);
         // The help file under this program's name, as the window looks for it.
         fs::copy_file(fs::path(MERVOK_DIST_DIR) / "mervok.hlp",
                       HelpFilePath(mProgram.Folder(), ProgramFileName()));
@@ -109,13 +112,6 @@ class WindowHandOffTest : public ::testing::Test {
         }
         mWindow.reset();
         MessageBox::Reset();
-    }
-
-    void WriteViewer() {
-        WriteFile(
-            mProgram.Path() / "Quorvix.exe",
-            "#!/bin/sh\nexec 3<> '" + (mProgram.Path() / "hold").string() + "'\nread never <&3\n");
-        fs::permissions(mProgram.Path() / "Quorvix.exe", fs::perms::owner_all);
     }
 
     // The window over the program folder, after a search over the archives.

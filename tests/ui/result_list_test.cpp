@@ -66,14 +66,6 @@ class ResultListTest : public ::testing::Test {
         return names;
     }
 
-    void ClickHeader(int column) {
-        QHeaderView* header = mDetails->header();
-        const QPoint centre(
-            header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-            header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
-    }
-
     QPoint RowCentre(QAbstractItemView* view, int row) const {
         return view->visualRect(view->model()->index(row, 0)).center();
     }
@@ -129,7 +121,11 @@ TEST_F(ResultListTest, HeaderClicksToggleOnlyTheSameColumn) {
         {4, 5, {"Alpha.zip", "epsilon.lzh", "beta.lzh", "gamma.cab", "delta.exe"}},
     };
     for (const auto& click : clicks) {
-        ClickHeader(click.header);
+        QHeaderView* header = mDetails->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(click.header) +
+                                     header->sectionSize(click.header) / 2,
+                                 header->height() / 2));
         EXPECT_EQ(mList->SortColumn(), click.sortColumn);
         EXPECT_EQ(ShownNames(), click.names) << "header " << click.header;
     }
