@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -29,6 +30,11 @@ class TempTree : public TempFolder {
         std::filesystem::create_directories(std::filesystem::path(Path() + relative).parent_path());
         WriteBytes(Path() + relative, content);
         return Path() + relative;
+    }
+    void Files(std::initializer_list<const char*> relatives) const {
+        for (const char* relative : relatives) {
+            File(relative);
+        }
     }
     std::string Folder(const std::string& relative) const {
         std::filesystem::create_directories(Path() + relative);

@@ -49,10 +49,7 @@ class WalkTest : public ::testing::Test {
 };
 
 TEST_F(WalkTest, DepthFirstPreOrderWithEachFoldersOwnFilesFirst) {
-    top.File("s1/in-s1.lzh");
-    top.File("s2/in-s2.lzh");
-    top.File("s2/deep/in-deep.lzh");
-    top.File("top.lzh");
+    top.Files({"s1/in-s1.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh", "top.lzh"});
     const auto result = Search(Options());
     EXPECT_THAT(RelativePaths(result.archives, top.Path()),
                 ::testing::AnyOf(
@@ -65,10 +62,8 @@ TEST_F(WalkTest, DepthFirstPreOrderWithEachFoldersOwnFilesFirst) {
 }
 
 TEST_F(WalkTest, CandidatesGoByExtensionAndDotFoldersAreNeverEntered) {
-    for (const char* name : {"README.LZH", "data.lzh.bak", "lzh", ".zip", "Setup.Exe", "x.cab",
-                             "notes.txt", ".git/objects/x.zip", "RECYCLED/sub/a.lzh"}) {
-        top.File(name);
-    }
+    top.Files({"README.LZH", "data.lzh.bak", "lzh", ".zip", "Setup.Exe", "x.cab", "notes.txt",
+               ".git/objects/x.zip", "RECYCLED/sub/a.lzh"});
     top.Folder("old.zip");
     auto options = Options();
     options.searchCab = false;
@@ -88,9 +83,7 @@ TEST_F(WalkTest, CandidatesGoByExtensionAndDotFoldersAreNeverEntered) {
 }
 
 TEST_F(WalkTest, AFormatCountsOnlyWithALibraryThatCanReadIt) {
-    for (const char* name : {"setup.exe", "data.cab", "b.zip", "a.lzh"}) {
-        top.File(name);
-    }
+    top.Files({"setup.exe", "data.cab", "b.zip", "a.lzh"});
     // Self-extracting cabinets need a CAB library from 0.90 on.
     const std::pair<LibraryVersions, std::vector<std::string>> cases[] = {
         {{0, 0, 89}, {"data.cab"}},
@@ -143,8 +136,7 @@ TEST_F(WalkTest, SizesBeyondThirtyTwoBitsAreKeptWhole) {
 }
 
 TEST_F(WalkTest, LinksToFoldersAreFollowedButALoopEnds) {
-    top.File("a/x.zip");
-    top.File("b/y.zip");
+    top.Files({"a/x.zip", "b/y.zip"});
     // Back to a folder on the way down: never entered. To a sibling: walked.
     const std::pair<const char*, const char*> links[] = {
         {"../a", "a/again"}, {".", "a/self"},         {"..", "b/up"},
@@ -165,10 +157,8 @@ TEST_F(WalkTest, LinksToFoldersAreFollowedButALoopEnds) {
 }
 
 TEST_F(WalkTest, VanishedOrUnreadableFoldersArePassedOverQuietly) {
-    for (const char* name :
-         {"first.zip", "s1/gone.zip", "s2/kept.zip", "locked/hidden.zip", "locked/sub/deep.zip"}) {
-        top.File(name);
-    }
+    top.Files(
+        {"first.zip", "s1/gone.zip", "s2/kept.zip", "locked/hidden.zip", "locked/sub/deep.zip"});
     // Searched as an ordinary user, who may remove s1 but not read locked.
     ASSERT_EQ(chmod((top.Path() + "locked").c_str(), 0), 0);
     ASSERT_EQ(chmod((top.Path() + "s1").c_str(), 0777), 0);
@@ -186,9 +176,7 @@ TEST_F(WalkTest, VanishedOrUnreadableFoldersArePassedOverQuietly) {
 }
 
 TEST_F(WalkTest, AbortStopsTheWalkAndLeavesNothingToShow) {
-    top.File("a1.zip");
-    top.File("a2.zip");
-    top.File("sub/b.zip");
+    top.Files({"a1.zip", "a2.zip", "sub/b.zip"});
     observer.onCandidate = [&](std::string_view) { abort = true; };
     auto result = Search(Options());
     EXPECT_TRUE(result.walkAborted);
