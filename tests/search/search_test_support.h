@@ -1,8 +1,7 @@
 #pragma once
 
 // Folder trees, an observer that records, and a fake archiver library for
-// what the real ones cannot show: a chosen version, a busy library, the
-// order of calls.
+// what the real ones cannot show: a busy library, the exact order of calls.
 
 #include <atomic>
 #include <filesystem>
