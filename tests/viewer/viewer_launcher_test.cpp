@@ -40,7 +40,8 @@ char State(pid_t pid) {
 }
 
 bool Untouched(pid_t pid) {
-    return State(pid) == 'S' || State(pid) == 'R';
+    const char state = State(pid);
+    return state != 0 && state != 'Z' && state != 'X' && state != '!';
 }
 
 template <typename Condition>
