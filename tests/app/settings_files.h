@@ -1,6 +1,6 @@
 #pragma once
 
-// Real files in a temporary folder for the tests of app/ and viewer/.
+// Real files in a temporary folder.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -16,9 +16,9 @@ namespace mervok::testing {
 
 class TempFolder {
   public:
-    TempFolder() {
-        char pattern[] = "/tmp/mervok-test-XXXXXX";
-        EXPECT_NE(::mkdtemp(pattern), nullptr);
+    explicit TempFolder(const std::string& base = "/tmp") {
+        std::string pattern = base + "/mervok-test-XXXXXX";
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
         mPath = pattern;
     }
     TempFolder(const TempFolder&) = delete;

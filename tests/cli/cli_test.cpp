@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/product_info.h"
+#include "app/settings_files.h"
 #include "app/version_text.h"
 
 extern char** environ;
@@ -28,6 +29,8 @@ namespace fs = std::filesystem;
 namespace mervok {
 namespace {
 
+using testing::ReadBytes;
+
 const fs::path kDist = MERVOK_DIST_DIR;
 const fs::path kArchives = fs::path(MERVOK_TEST_DATA_DIR) / "archives";
 
@@ -36,13 +39,6 @@ struct ProcessResult {
     std::string out;
     std::string err;
 };
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Runs a program to its end; whileRunning (if any) gets its pid meanwhile.
 ProcessResult RunProcess(const std::vector<std::string>& args, const fs::path& scratch,
@@ -74,8 +70,8 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const fs::path& s
     int status = 0;
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    result.out = ReadBytes(outPath);
+    result.err = ReadBytes(errPath);
     return result;
 }
 
@@ -126,14 +122,7 @@ std::vector<JsonRow> ParseJsonRows(const std::string& text) {
 
 class CliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/mervok-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        mScratch = pattern;
-        mTree = mScratch / "tree";
-        fs::create_directories(mTree);
-    }
-    void TearDown() override { fs::remove_all(mScratch); }
+    void SetUp() override { fs::create_directories(mTree); }
 
     void Copy(const std::string& fixture, const fs::path& to) {
         fs::create_directories((mTree / to).parent_path());
@@ -143,7 +132,7 @@ class CliTest : public ::testing::Test {
     void Join(const std::string& stub, const std::string& archive, const fs::path& to) {
         fs::create_directories((mTree / to).parent_path());
         std::ofstream out(mTree / to, std::ios::binary);
-        out << ReadFile(kArchives / stub) << ReadFile(kArchives / archive);
+        out << ReadBytes(kArchives / stub) << ReadBytes(kArchives / archive);
     }
     ProcessResult Search(std::vector<std::string> args,
                          const fs::path& program = kDist / "mervok-search") {
@@ -151,8 +140,9 @@ class CliTest : public ::testing::Test {
         return RunProcess(args, mScratch);
     }
 
-    fs::path mScratch;
-    fs::path mTree;
+    testing::TempFolder mTemp;
+    const fs::path mScratch = mTemp.Path();
+    const fs::path mTree = mScratch / "tree";
 };
 
 TEST_F(CliTest, FindsExactlyTheArchivesHoldingDocumentsInARealTree) {

@@ -26,14 +26,10 @@ namespace {
 
 using mervok::ini::EditResult;
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
 void Check(bool condition, const char* what) {
     if (!condition) {
-        Fail(what);
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
     }
 }
 
@@ -143,19 +139,6 @@ Snapshot Take(std::string_view text, const std::string& section, const std::stri
     return snapshot;
 }
 
-void CheckUntouched(std::string_view text, const Snapshot& snapshot, const std::string& section,
-                    const std::string& otherSection) {
-    if (!SameName(Cleaned(otherSection), Cleaned(section))) {
-        Check(mervok::ini::SectionEntries(text, otherSection) == snapshot.otherSection,
-              "another section changed");
-    }
-    for (const auto& [name, value] : snapshot.otherKeys) {
-        const auto now = mervok::ini::FindValue(text, section, name);
-        Check((now ? std::optional<std::string>(*now) : std::nullopt) == value,
-              "another key changed");
-    }
-}
-
 // The entries as a section read gives them back after a write.
 std::vector<std::string> Expected(const std::vector<std::string_view>& entries) {
     std::vector<std::string> expected;
@@ -174,74 +157,63 @@ std::vector<std::string> Expected(const std::vector<std::string_view>& entries) 
 
 void FuzzText(std::string text, int op, const std::string& section, const std::string& key,
               const std::string& value, const std::string& other) {
+    namespace ini = mervok::ini;
     const std::string before = text;
     const Snapshot snapshot = Take(before, section, key, other);
+    const auto entries = ini::SplitEntryList(value);
+    EditResult result = EditResult::Unchanged;
     switch (op) {
-        case 0: {
-            // Reads only.
-            (void)mervok::ini::FindValue(text, section, key);
-            (void)mervok::ini::SectionEntries(text, section, value.size());
+        case 0:  // reads only
+            (void)ini::FindValue(text, section, key);
+            (void)ini::SectionEntries(text, section, value.size());
+            return;
+        case 1:
+            result = ini::SetValue(text, section, key, value);
             break;
-        }
-        case 1: {
-            const EditResult result = mervok::ini::SetValue(text, section, key, value);
-            if (result == EditResult::Invalid) {
-                Check(text == before, "invalid write changed the text");
-                break;
-            }
-            const auto read = mervok::ini::FindValue(text, section, key);
-            Check(read && *read == Cleaned(value), "written value does not read back");
-            Check(OneLineChanged(before, text), "a write changed more than one line");
-            CheckUntouched(text, snapshot, section, other);
-            std::string again = text;
-            Check(mervok::ini::SetValue(again, section, key, value) == EditResult::Unchanged,
-                  "second equal write changed the text");
+        case 2:
+            result = ini::SetValue(text, section, key, std::nullopt);
             break;
-        }
-        case 2: {
-            const EditResult result = mervok::ini::SetValue(text, section, key, std::nullopt);
-            if (result == EditResult::Invalid) {
-                Check(text == before, "invalid delete changed the text");
-                break;
-            }
-            Check(!mervok::ini::FindValue(text, section, key), "deleted key still reads");
-            for (const std::string& entry : mervok::ini::SectionEntries(text, section)) {
-                Check(!SameName(Cleaned(KeyOf(entry)), Cleaned(key)), "deleted key still listed");
-            }
-            Check(OnlyLinesRemoved(before, text), "a delete did more than remove lines");
-            CheckUntouched(text, snapshot, section, other);
+        case 3:
+            result = ini::ReplaceSection(text, section, entries);
             break;
-        }
-        case 3: {
-            const auto entries = mervok::ini::SplitEntryList(value);
-            const EditResult result = mervok::ini::ReplaceSection(text, section, entries);
-            if (result == EditResult::Invalid) {
-                Check(text == before, "invalid section write changed the text");
-                break;
-            }
-            Check(mervok::ini::SectionEntries(text, section) == Expected(entries),
-                  "section does not read back as written");
-            if (!SameName(Cleaned(other), Cleaned(section))) {
-                Check(mervok::ini::SectionEntries(text, other) == snapshot.otherSection,
-                      "another section changed");
-            }
+        default:
+            result = ini::ReplaceSection(text, section, std::nullopt);
             break;
+    }
+    if (result == EditResult::Invalid) {
+        Check(text == before, "an invalid edit changed the text");
+        return;
+    }
+    if (!SameName(Cleaned(other), Cleaned(section))) {
+        Check(ini::SectionEntries(text, other) == snapshot.otherSection, "another section changed");
+    }
+    if (op <= 2) {
+        for (const auto& [name, was] : snapshot.otherKeys) {
+            const auto now = ini::FindValue(text, section, name);
+            Check((now ? std::optional<std::string>(*now) : std::nullopt) == was,
+                  "another key changed");
         }
-        default: {
-            const EditResult result = mervok::ini::ReplaceSection(text, section, std::nullopt);
-            if (result == EditResult::Invalid) {
-                Check(text == before, "invalid section delete changed the text");
-                break;
-            }
-            Check(mervok::ini::SectionEntries(text, section).empty(), "deleted section listed");
-            Check(!mervok::ini::FindValue(text, section, key), "deleted section still reads");
-            Check(OnlyLinesRemoved(before, text), "a section delete did more than remove lines");
-            if (!SameName(Cleaned(other), Cleaned(section))) {
-                Check(mervok::ini::SectionEntries(text, other) == snapshot.otherSection,
-                      "another section changed");
-            }
-            break;
+    }
+    if (op == 1) {
+        const auto read = ini::FindValue(text, section, key);
+        Check(read && *read == Cleaned(value), "written value does not read back");
+        Check(OneLineChanged(before, text), "a write changed more than one line");
+        std::string again = text;
+        Check(ini::SetValue(again, section, key, value) == EditResult::Unchanged,
+              "second equal write changed the text");
+    } else if (op == 2) {
+        Check(!ini::FindValue(text, section, key), "deleted key still reads");
+        for (const std::string& entry : ini::SectionEntries(text, section)) {
+            Check(!SameName(Cleaned(KeyOf(entry)), Cleaned(key)), "deleted key still listed");
         }
+        Check(OnlyLinesRemoved(before, text), "a delete did more than remove lines");
+    } else if (op == 3) {
+        Check(ini::SectionEntries(text, section) == Expected(entries),
+              "section does not read back as written");
+    } else {
+        Check(ini::SectionEntries(text, section).empty(), "deleted section listed");
+        Check(!ini::FindValue(text, section, key), "deleted section still reads");
+        Check(OnlyLinesRemoved(before, text), "a section delete did more than remove lines");
     }
 }
 

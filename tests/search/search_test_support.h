@@ -1,98 +1,62 @@
 #pragma once
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// Folder trees, an observer that records, and a fake archiver library for
+// what the real ones cannot show: a busy library, the exact order of calls.
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <functional>
+#include <initializer_list>
+#include <map>
+#include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/settings_files.h"
+#include "search/directory_listing.h"
 #include "search/search_engine.h"
 
 namespace mervok::testing {
 
-// A fresh folder under the system's temporary folder, removed with all its
-// contents afterwards. Path() ends with the separator, as search folders do.
-class TempFolder {
+// A temporary folder whose Path() ends with the separator, as search
+// folders do; File and Folder make what they name, parents included.
+class TempTree : public TempFolder {
   public:
-    // base: where to make it; the system's temporary folder by default.
-    explicit TempFolder(std::filesystem::path base = std::filesystem::temp_directory_path()) {
-        std::string pattern = (base / "mervok-XXXXXX").string();
-        const char* made = mkdtemp(pattern.data());
-        mPath = made ? std::string(made) + "/" : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        // Give back permissions a test took away, or removal would stop there.
-        for (auto it = std::filesystem::recursive_directory_iterator(
-                 mPath, std::filesystem::directory_options::skip_permission_denied, ignored);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-            if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-                chmod(it->path().c_str(), 0755);
-            }
-        }
-        std::filesystem::remove_all(mPath, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& Path() const { return mPath; }
-
-    // Creates a file (and its folders) below the folder.
+    using TempFolder::TempFolder;
+    std::string Path() const { return TempFolder::Path() + "/"; }
     std::string File(const std::string& relative, const std::string& content = "x") const {
-        const std::string path = mPath + relative;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
+        std::filesystem::create_directories(std::filesystem::path(Path() + relative).parent_path());
+        WriteBytes(Path() + relative, content);
+        return Path() + relative;
+    }
+    void Files(std::initializer_list<const char*> relatives) const {
+        for (const char* relative : relatives) {
+            File(relative);
+        }
     }
     std::string Folder(const std::string& relative) const {
-        const std::string path = mPath + relative;
-        std::filesystem::create_directories(path);
-        return path + "/";
+        std::filesystem::create_directories(Path() + relative);
+        return Path() + relative + "/";
     }
-
-  private:
-    std::string mPath;
 };
 
-// A memory file system for tests that make tens of thousands of entries, the
-// temporary folder when there is none.
-inline std::filesystem::path FastTempBase() {
-    std::error_code ignored;
-    if (std::filesystem::is_directory("/dev/shm", ignored) && access("/dev/shm", W_OK) == 0) {
-        return "/dev/shm";
-    }
-    return std::filesystem::temp_directory_path();
-}
-
-// Records what the engine tells; may act on a candidate or a hit.
 class RecordingObserver : public SearchObserver {
   public:
     std::vector<std::string> paths;
-    std::vector<std::size_t> candidateCounts;
-    std::vector<std::size_t> checkedCounts;
-    std::vector<std::size_t> hitCounts;
-    std::size_t checkTotal = 0;
-    int checkStarts = 0;
+    std::vector<std::size_t> candidateCounts, checkedCounts, hitCounts;
     int finishes = 0;
-    std::function<void(std::string_view path, std::size_t count)> onCandidate;
+    std::function<void(std::string_view path)> onCandidate;
     std::function<void(std::size_t count)> onHit;
 
     void OnCandidate(std::string_view path, std::size_t count) override {
         paths.emplace_back(path);
         candidateCounts.push_back(count);
         if (onCandidate) {
-            onCandidate(path, count);
+            onCandidate(path);
         }
     }
-    void OnCheckStarted(std::size_t total) override {
-        ++checkStarts;
-        checkTotal = total;
-    }
+    void OnCheckStarted(std::size_t) override {}
     void OnCandidateChecked(std::size_t checked) override { checkedCounts.push_back(checked); }
     void OnHit(std::size_t count) override {
         hitCounts.push_back(count);
@@ -103,16 +67,6 @@ class RecordingObserver : public SearchObserver {
     void OnFinished(const SearchResult&) override { ++finishes; }
 };
 
-// The file names of a list of archives, in order.
-inline std::vector<std::string> Names(const std::vector<FoundArchive>& archives) {
-    std::vector<std::string> names;
-    for (const auto& archive : archives) {
-        names.push_back(archive.fileName);
-    }
-    return names;
-}
-
-// Paths relative to a folder, in order.
 inline std::vector<std::string> RelativePaths(const std::vector<FoundArchive>& archives,
                                               const std::string& top) {
     std::vector<std::string> paths;
@@ -121,5 +75,88 @@ inline std::vector<std::string> RelativePaths(const std::vector<FoundArchive>& a
     }
     return paths;
 }
+
+// One log for the fakes of a test, so that the order across libraries shows.
+struct CallLog {
+    std::mutex mutex;
+    std::vector<std::string> calls;
+};
+
+struct FakeArchive {
+    bool recognised = true;  // CheckArchive's answer
+    bool opens = true;
+    std::vector<std::string> entries;
+};
+
+class FakeArchiver : public ArchiverApi {
+  public:
+    FakeArchiver(std::string name, CallLog& log) : mName(std::move(name)), mLog(log) {}
+
+    std::map<std::string, FakeArchive> archives;  // by path; nothing else is an archive
+    int busyPolls = 0;                            // GetRunning says 1 this often; -1: always
+    int cursorMode = 0;
+    std::function<void(const std::string& path)> onFindFirst;
+    std::atomic<void*> lastWindow{nullptr};
+    std::atomic<int> openHandles{0};
+
+    std::int16_t GetVersion() override { return 100; }
+    int GetRunning() override {
+        Log("GetRunning");
+        return busyPolls < 0 || busyPolls-- > 0;
+    }
+    int GetCursorMode() override {
+        Log("GetCursorMode");
+        return cursorMode;
+    }
+    int SetCursorMode(int mode) override {
+        Log("SetCursorMode " + std::to_string(mode));
+        return cursorMode = mode, 0;
+    }
+    int CheckArchive(const std::string& path, int mode) override {
+        Log("CheckArchive " + path + " " + std::to_string(mode));
+        return archives.count(path) && archives.at(path).recognised;
+    }
+    ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
+        Log("OpenArchive " + path + " " + std::to_string(mode));
+        lastWindow = window;
+        const auto found = archives.find(path);
+        if (found == archives.end() || !found->second.opens) {
+            return nullptr;
+        }
+        ++openHandles;
+        return &*found;
+    }
+    int FindFirst(ArchiveHandle archive, const std::string& wildcards) override {
+        Log("FindFirst " + wildcards);
+        const auto& [path, fake] =
+            *static_cast<std::pair<const std::string, FakeArchive>*>(archive);
+        if (onFindFirst) {
+            onFindFirst(path);
+        }
+        std::istringstream words(wildcards);
+        for (std::string word; words >> word;) {
+            for (const auto& entry : fake.entries) {
+                if (MatchesWildcard(entry, word)) {
+                    return 0;
+                }
+            }
+        }
+        return -1;
+    }
+    int CloseArchive(ArchiveHandle archive) override {
+        Log(archive ? "CloseArchive" : "CloseArchive 0");
+        openHandles -= archive != nullptr;
+        return 0;
+    }
+
+  private:
+    void Log(const std::string& call) {
+        std::lock_guard lock(mLog.mutex);
+        mLog.calls.push_back(mName + "." + call);
+    }
+
+    std::string mName;
+    CallLog& mLog;
+};
 
 }  // namespace mervok::testing

@@ -13,86 +13,39 @@ using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
 
-// A settings file as the viewer leaves it: CR LF, comments, a Shift-JIS
-// value, sections and keys this program knows nothing of.
-const std::string kHead =
-    "; Quorvix settings\r\n"
-    "[Window]\r\n"
-    "Title=\x83\x65\x83\x58\x83\x67\x95\xb6\x8f\x91\r\n"
-    "Font=\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e\r\n"
-    "\r\n"
-    "[Option]\r\n"
-    "; how the viewer starts\r\n"
-    "PrevInstance=0\r\n"
-    "DocType=TXT DOC\r\n";
-const std::string kTail =
-    "\r\n"
-    "[History]\r\n"
-    "File1=C:\\\x83\x66\x81\x5b\x83\x5e\\a.lzh\r\n";
-
-class ViewerSettingsTest : public ::testing::Test {
-  protected:
-    std::string Ini(const std::string& bytes) {
-        const std::string path = ViewerIniPath(mFolder.Path());
-        WriteBytes(path, bytes);
-        return path;
-    }
-
-    TempFolder mFolder;
-};
-
-TEST_F(ViewerSettingsTest, DroppedArcFileIsAddedWithEveryOtherByteKept) {
-    SettingsStore ini(Ini(kHead + kTail));
+TEST(ViewerSettingsTest, DroppedArcFileIsAddedWithEveryOtherByteKept) {
+    TempFolder folder;
+    const std::string path = ViewerIniPath(folder.Path());
+    EXPECT_EQ(path, folder.Path() + "/Quorvix.ini");
+    // As the viewer leaves it: CR LF, comments, Shift-JIS, keys we do not know.
+    const std::string head =
+        "; Quorvix settings\r\n[Window]\r\nTitle=\x83\x65\x83\x58\x83\x67\r\n\r\n[Option]\r\n"
+        "; how the viewer starts\r\nPrevInstance=0\r\nDocType=TXT DOC\r\n";
+    const std::string tail = "\r\n[History]\r\nFile1=C:\\\x83\x66\x81\x5b\\a.lzh\r\n";
+    WriteBytes(path, head + tail);
+    SettingsStore ini(path);
     EXPECT_TRUE(WriteDroppedArcFile(ini));
-    EXPECT_EQ(ReadBytes(ini.Path()), kHead + "DroppedArcFile=1\r\n" + kTail);
-    // Written again: nothing changes.
     EXPECT_TRUE(WriteDroppedArcFile(ini));
-    EXPECT_EQ(ReadBytes(ini.Path()), kHead + "DroppedArcFile=1\r\n" + kTail);
+    EXPECT_EQ(ReadBytes(path), head + "DroppedArcFile=1\r\n" + tail);
 }
 
-TEST_F(ViewerSettingsTest, DroppedArcFileReplacesAnOldValueInPlace) {
-    SettingsStore ini(Ini(kHead + "droppedarcfile = 0\r\n" + kTail));
-    EXPECT_TRUE(WriteDroppedArcFile(ini));
-    EXPECT_EQ(ReadBytes(ini.Path()), kHead + "droppedarcfile = 1\r\n" + kTail);
-}
-
-TEST_F(ViewerSettingsTest, DroppedArcFileAddsTheSectionWhenMissing) {
-    const std::string before = "[Window]\nTitle=x\n";
-    SettingsStore ini(Ini(before));
-    EXPECT_TRUE(WriteDroppedArcFile(ini));
-    EXPECT_EQ(ReadBytes(ini.Path()), before + "[Option]\nDroppedArcFile=1\n");
-}
-
-TEST_F(ViewerSettingsTest, PrevInstanceIsOneOnlyForOne) {
-    const auto prevInstance = [&](const std::string& value) {
-        return ReadViewerPrevInstance(SettingsStore(Ini("[Option]\nPrevInstance=" + value + "\n")));
-    };
-    EXPECT_EQ(prevInstance("1"), 1);
-    EXPECT_EQ(prevInstance(" 1 "), 1);
-    EXPECT_EQ(prevInstance("1 instance"), 1);
-    EXPECT_EQ(prevInstance("2"), 0);
-    EXPECT_EQ(prevInstance("-1"), 0);
-    EXPECT_EQ(prevInstance("yes"), 0);
-    EXPECT_EQ(ReadViewerPrevInstance(SettingsStore(Ini("[Option]\n"))), 0);
-    EXPECT_EQ(ReadViewerPrevInstance(SettingsStore(mFolder.File("none.ini"))), 0);
-}
-
-TEST_F(ViewerSettingsTest, DocTypeIsReadTrimmedWithTheViewersDefault) {
-    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(Ini(kHead + kTail))), "TXT DOC");
-    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(Ini("[option]\ndoctype =  PDF  HTM  \n"))),
-              "PDF  HTM");
-    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(Ini("[Option]\nPrevInstance=1\n"))),
-              "HLP DOC HTM HTML CHM");
-    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(mFolder.File("none.ini"))), "HLP DOC HTM HTML CHM");
-}
-
-TEST_F(ViewerSettingsTest, TheFileIsLookedForBesideTheProgram) {
-    EXPECT_EQ(ViewerIniPath("/opt/mervok/"), "/opt/mervok/Quorvix.ini");
-    EXPECT_EQ(ViewerIniPath("/"), "/Quorvix.ini");
-    const std::string path = ViewerIniPath(mFolder.Path());
+TEST(ViewerSettingsTest, PrevInstanceIsOneOnlyForOneAndDocTypeHasTheViewersDefault) {
+    TempFolder folder;
+    const std::string path = ViewerIniPath(folder.Path());
     EXPECT_FALSE(ViewerIniExists(path));
-    WriteBytes(path, "");
+    EXPECT_EQ(ReadViewerPrevInstance(SettingsStore(path)), 0);
+    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(path)), "HLP DOC HTM HTML CHM");
+    const std::pair<const char*, int> values[] = {{"1", 1}, {" 1 ", 1}, {"1 instance", 1},
+                                                  {"2", 0}, {"-1", 0},  {"yes", 0}};
+    for (const auto& [value, expected] : values) {
+        WriteBytes(path,
+                   "[option]\nprevinstance=" + std::string(value) + "\ndoctype =  PDF  HTM \n");
+        EXPECT_EQ(ReadViewerPrevInstance(SettingsStore(path)), expected) << value;
+    }
     EXPECT_TRUE(ViewerIniExists(path));
+    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(path)), "PDF  HTM");
+    WriteBytes(path, "[Option]\nPrevInstance=1\n");
+    EXPECT_EQ(ReadViewerDocTypes(SettingsStore(path)), "HLP DOC HTM HTML CHM");
 }
 
 }  // namespace
