@@ -29,6 +29,8 @@ class QStatusBar;
 
 namespace mervok {
 
+class SettingsStore;
+
 class ArchiverLibraries;
 class ControlHelp;
 class ResultList;
@@ -121,6 +123,8 @@ class frmMERVOK : public QWidget {
     void LoadSettings();
     void WriteDefaultSettings();
     void SaveSettings();
+    // The eleven check-box keys, in file order, from the boxes' values.
+    void WriteBoxKeys(SettingsStore& ini) const;
     void ApplyWindowBounds(int left, int top, int width, int height);
     void ApplyPendingOuterSize();
     void ProbeLibraries();

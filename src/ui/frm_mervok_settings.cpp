@@ -282,23 +282,29 @@ void frmMERVOK::WriteDefaultSettings() {
     ini.WriteString(kSection, "Width", Decimal(current.width));
     ini.WriteString(kSection, "Height", Decimal(current.height));
     ini.WriteString(kSection, "SearchDir", "");
-    ini.WriteString(kSection, "SubDir", "0");
-    ini.WriteString(kSection, "SearchLHA", "1");
-    ini.WriteString(kSection, "SearchZIP", "1");
-    ini.WriteString(kSection, "SearchCAB", "1");
-    ini.WriteString(kSection, "SearchEXE", "1");
-    ini.WriteString(kSection, "DispFileName", "0");
-    ini.WriteString(kSection, "CheckArchive", "0");
-    ini.WriteString(kSection, "ClickMode", "0");
-    ini.WriteString(kSection, "AutoColumn", "0");
-    ini.WriteString(kSection, "SfxIcon", "1");
-    ini.WriteString(kSection, "ListColor", "1");
+    // The boxes still hold their initial values, which are the first-run
+    // defaults.
+    WriteBoxKeys(ini);
     ini.WriteString(kSection, "View", "3");
     for (const ColorKey& key : kColorKeys) {
         mColors.*key.colour = static_cast<RgbColor>(HexToColor(key.defaultText));
         ini.WriteString(kSection, key.key, key.defaultText);
     }
     cmbView->setCurrentIndex(3);
+}
+
+void frmMERVOK::WriteBoxKeys(SettingsStore& ini) const {
+    const BoxKey boxes[] = {
+        {"SubDir", &frmMERVOK::chkSubDir},           {"SearchLHA", &frmMERVOK::chkLHA},
+        {"SearchZIP", &frmMERVOK::chkZIP},           {"SearchCAB", &frmMERVOK::chkCAB},
+        {"SearchEXE", &frmMERVOK::chkEXE},           {"DispFileName", &frmMERVOK::chkNoFileName},
+        {"CheckArchive", &frmMERVOK::chkNoArcCheck}, {"ClickMode", &frmMERVOK::chkClick},
+        {"AutoColumn", &frmMERVOK::chkAutoColumn},   {"SfxIcon", &frmMERVOK::chkSFXIcon},
+        {"ListColor", &frmMERVOK::chkListColor},
+    };
+    for (const BoxKey& box : boxes) {
+        ini.WriteString(kSection, box.key, BoxValue(this->*box.box));
+    }
 }
 
 void frmMERVOK::SaveSettings() {
@@ -314,17 +320,7 @@ void frmMERVOK::SaveSettings() {
     }
     ini.WriteString(kSection, "SearchDir",
                     TrimBlanks(QFile::encodeName(txtSearchDir->text()).toStdString()));
-    const BoxKey boxes[] = {
-        {"SubDir", &frmMERVOK::chkSubDir},           {"SearchLHA", &frmMERVOK::chkLHA},
-        {"SearchZIP", &frmMERVOK::chkZIP},           {"SearchCAB", &frmMERVOK::chkCAB},
-        {"SearchEXE", &frmMERVOK::chkEXE},           {"DispFileName", &frmMERVOK::chkNoFileName},
-        {"CheckArchive", &frmMERVOK::chkNoArcCheck}, {"ClickMode", &frmMERVOK::chkClick},
-        {"AutoColumn", &frmMERVOK::chkAutoColumn},   {"SfxIcon", &frmMERVOK::chkSFXIcon},
-        {"ListColor", &frmMERVOK::chkListColor},
-    };
-    for (const BoxKey& box : boxes) {
-        ini.WriteString(kSection, box.key, BoxValue(this->*box.box));
-    }
+    WriteBoxKeys(ini);
     ini.WriteString(kSection, "View", Decimal(cmbView->currentIndex()));
     for (const ColorKey& key : kColorKeys) {
         ini.WriteString(kSection, key.key, ColorToHex(static_cast<int>(mColors.*key.colour)));
