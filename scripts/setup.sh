@@ -11,7 +11,7 @@ cd "$top"
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libarchive-dev
+  libarchive-dev zlib1g-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic
   xdg-utils

@@ -1,6 +1,7 @@
 # One fuzzer per archiver library, each with the libraries' sources compiled
 # in (instrumented) and fed through the same entry points as the exports.
 find_package(LibArchive REQUIRED)
+find_package(ZLIB REQUIRED)
 foreach(format lha zip cab)
   set(name ${format}_archiver_fuzzer)
   mervok_add_fuzzer(${name} ${CMAKE_CURRENT_SOURCE_DIR}/archiver_fuzzer.cpp)
@@ -11,5 +12,5 @@ foreach(format lha zip cab)
     MERVOK_FUZZ_FORMAT_${upper}
     MERVOK_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
     MERVOK_VERSION_MINOR=${PROJECT_VERSION_MINOR})
-  target_link_libraries(${name} PRIVATE LibArchive::LibArchive)
+  target_link_libraries(${name} PRIVATE LibArchive::LibArchive ZLIB::ZLIB)
 endforeach()

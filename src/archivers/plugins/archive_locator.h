@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "file_reader.h"
+#include "zip_directory.h"
 
 namespace mervok::plugin {
 
@@ -43,15 +45,29 @@ struct CabHeader {
 // fields, version 1.3, the cabinet and its file table within the file.
 std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset);
 
-// End of the last section's raw data of a PE executable: where a
-// self-extractor's appended archive starts. Nothing for other files.
+// End of a PE executable's image: the last section's raw data or the COFF
+// symbol and string tables an unstripped linker output carries behind it.
+// That is where a self-extractor's appended archive starts. Nothing for other
+// files.
 std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file);
 
-// Where the LHA or CAB archive in the file starts: at 0 for a plain archive;
-// for an executable at its overlay or, failing that, at the first validated
-// signature within the first kScanLimit bytes.
-std::optional<std::uint64_t> LocateArchive(const FileReader& file, Format format);
+// The file's own archive, the outermost one: what starts at the beginning of
+// a plain file, or behind an executable's stub the first archive start found
+// from the end of its image on (a bounded, validated scan; failing that, one
+// inside the image, e.g. in a resource). Archives stored inside another never
+// count, so at most one format is named for a file.
+struct LocatedArchive {
+    Format format = Format::Lha;
+    std::uint64_t offset = 0;           // where the archive starts
+    std::unique_ptr<ZipDirectory> zip;  // ZIP: its central directory
+};
 
+// Nothing when no archive of the three formats is the file's own, also when
+// the file is an archive of another kind (RAR, 7z, gzip, ...) that may store
+// one of ours.
+std::optional<LocatedArchive> LocateArchive(const FileReader& file);
+
+// How far behind a stub's end, and how far into a stub, the scan looks.
 inline constexpr std::uint64_t kScanLimit = 8u << 20;
 
 }  // namespace mervok::plugin

@@ -283,17 +283,17 @@ std::unique_ptr<ArchiveSession> ArchiveSession::Open(const char* path, Format fo
     if (!file) {
         return nullptr;
     }
-    std::unique_ptr<ArchiveSession> session(new ArchiveSession(format, std::move(file)));
-    if (format == Format::Zip) {
-        session->mZip = ZipDirectory::Open(*session->mFile);
-        return session->mZip ? std::move(session) : nullptr;
-    }
-    auto base = LocateArchive(*session->mFile, format);
-    if (!base) {
+    auto located = LocateArchive(*file);
+    if (!located || located->format != format) {
         return nullptr;
     }
-    session->mBase = *base;
-    session->mLhaNext = *base;
+    std::unique_ptr<ArchiveSession> session(new ArchiveSession(format, std::move(file)));
+    if (format == Format::Zip) {
+        session->mZip = std::move(located->zip);
+        return session->mZip ? std::move(session) : nullptr;
+    }
+    session->mBase = located->offset;
+    session->mLhaNext = located->offset;
     if (format == Format::Lha) {
         return session;
     }
@@ -402,9 +402,7 @@ int ArchiveSession::Search(INDIVIDUALINFO* info) {
     if (mZip) {
         ZipEntry entry;
         while (mZip->Next(entry)) {
-            bool folder =
-                !entry.name.empty() && (entry.name.back() == '/' || entry.name.back() == '\\');
-            if (!folder && mWildcards->Matches(entry.name)) {
+            if (!entry.IsFolder() && mWildcards->Matches(entry.name)) {
                 FillFromZip(entry, info);
                 return 0;
             }
@@ -496,8 +494,8 @@ void ArchiveSession::FillFromZip(const ZipEntry& entry, INDIVIDUALINFO* info) co
         return;
     }
     *info = INDIVIDUALINFO{};
-    info->dwOriginalSize = entry.originalSize;
-    info->dwCompressedSize = entry.compressedSize;
+    info->dwOriginalSize = Clamp32(entry.originalSize);
+    info->dwCompressedSize = Clamp32(entry.compressedSize);
     info->dwCRC = entry.crc;
     info->uOSType = ZipOsType(entry.versionMadeBy);
     info->wRatio = Ratio(entry.compressedSize, entry.originalSize);

@@ -106,6 +106,7 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
         {&mLha, "lha/lh5.lzh", "-lh5-", Crc16(readme)},
         {&mLha, "lha/lh0.lzh", "-lh0-", Crc16(readme)},
         {&mZip, "zip/plain.zip", "deflate", Crc32(readme)},
+        {&mZip, "zip/zip64_extra.zip", "deflate", Crc32(readme)},  // sizes in the extra field
         {&mCab, "cab/stored.cab", "None", 0},
     };
     for (const Case& c : cases) {
@@ -140,6 +141,14 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
     EXPECT_STREQ(info.szMode, "MSZIP");
     EXPECT_EQ(info.dwOriginalSize, readme.size());
     mCab.CloseArchive(cab);
+    // Sizes beyond 32 bits (6 GiB packed into 5 GiB) are capped; the ratio is the real one.
+    HARC huge = mZip.OpenArchive(nullptr, Fixture("zip/zip64_huge.zip").c_str(), 0x800000);
+    ASSERT_NE(huge, nullptr);
+    ASSERT_EQ(mZip.FindFirst(huge, "*.txt", &info), 0);
+    EXPECT_EQ(info.dwOriginalSize, 0xFFFFFFFFu);
+    EXPECT_EQ(info.dwCompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(info.wRatio, 833);
+    mZip.CloseArchive(huge);
 }
 
 TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
