@@ -2,7 +2,9 @@
 // the entry record, FindFirst / FindNext, wildcard rules, odd arguments and
 // handles used from two threads.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -247,12 +249,18 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     TempFolder temp;
     const std::string fifo = (temp.Path() / "pipe.lzh").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = (temp.Path() / "zero.zip").string();
+    ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
     const std::string folder = temp.Path().string();
     const std::string missing = (temp.Path() / "missing.zip").string();
+    // Opening the FIFO would release a writer waiting on it: it must not
+    // even be opened.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
     for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
         SCOPED_TRACE(library->Prefix());
-        // A FIFO nobody writes to must not block the look-up.
-        for (const std::string& path : {fifo, folder, missing, std::string()}) {
+        for (const std::string& path : {fifo, device, folder, missing, std::string()}) {
             EXPECT_EQ(library->CheckArchive(path.c_str(), 0), 0) << path;
             EXPECT_EQ(library->OpenArchive(nullptr, path.c_str(), 0x800000), nullptr) << path;
         }
@@ -263,6 +271,9 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
         EXPECT_NE(library->FindNext(nullptr, &info), 0);
         EXPECT_EQ(library->CloseArchive(nullptr), 0);
     }
+    char event[sizeof(inotify_event) + 256];
+    EXPECT_LT(read(watch, event, sizeof event), 0) << "the FIFO was opened";
+    close(watch);
 }
 
 TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
