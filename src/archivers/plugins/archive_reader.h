@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "archive_locator.h"
-
 namespace mervok::plugin {
+
+enum class Format { Lha, Zip, Cab };
 
 // One entry of an archive as its header describes it.
 struct ArchiveEntry {

@@ -24,15 +24,6 @@ std::string Fixture(const std::string& relative) {
     return (ArchiveFixtures() / relative).string();
 }
 
-// The read-me text the fixture script stores, to check sizes and checksums.
-std::string ReadmeText() {
-    std::string text;
-    for (int i = 1; i <= 40; ++i) {
-        text += "Line " + std::to_string(i) + " of the read-me text.\n";
-    }
-    return text;
-}
-
 std::uint32_t Crc32(const std::string& data) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (unsigned char c : data) {

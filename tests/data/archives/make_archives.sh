@@ -75,6 +75,8 @@ done
     zip -qX "$here/zip/utf8_noflag.zip" PROG.EXE 説明書.TXT
     7z a -tzip -mcu=on -bso0 -bsp0 "$here/zip/utf8_flag.zip" PROG.EXE 説明書.TXT
     zip -qX -fz "$here/zip/zip64.zip" PROG.EXE README.TXT
+    # Traditional encryption; its random header makes the file differ on each run.
+    zip -qX -P secret "$here/zip/encrypted.zip" README.TXT
     echo "An archive comment that moves the end record away from the end." |
         zip -qX -z "$here/zip/comment.zip" PROG.EXE README.TXT >/dev/null
 )
@@ -152,6 +154,7 @@ find "$inner" -exec touch -d "$stamp" {} +
 python3 "$here/make_patched.py" "$here"
 (
     cd zip
+    touch -d "$stamp" plain.zip
     7z a -t7z -m0=Copy -bso0 -bsp0 "$here/foreign/7z_holding_zip.7z" plain.zip
     tar --format=ustar --mtime="$stamp" --owner=0 --group=0 -cf "$here/foreign/tar_holding_zip.tar" plain.zip
 )
@@ -218,6 +221,7 @@ head -c 3 lha/lh5.lzh >corrupt/tiny.bin
     row zip/cp437.zip - zip 1 "$docs" 0 "CP437 name"
     row zip/zip64.zip - zip 1 "$docs" 0 "ZIP64 end records"
     row zip/comment.zip - zip 1 "$docs" 0 "archive comment after the end record"
+    row zip/encrypted.zip - zip 1 "$docs" 0 "an encrypted read-me is listed"
     row cab/stored.cab - cab 1 "$docs" 0 "uncompressed folder"
     row cab/mszip.cab - cab 1 "$docs" 0 "MSZIP, doc\\guide.txt"
     row cab/nodoc.cab - cab 1 "$docs" -1 "no document"
