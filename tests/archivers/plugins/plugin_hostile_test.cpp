@@ -230,26 +230,6 @@ TEST_F(HostileInputTest, HugeEntryCountsStayBounded) {
     EXPECT_EQ(o.listed, 100001u);
 }
 
-TEST_F(HostileInputTest, ArchiveAfterPaddingBehindTheStubIsFound) {
-    // Some extractors pad their executable before the archive: the overlay
-    // then holds no archive and the signature scan has to find it.
-    const Bytes stub = ReadFileBytes(ArchiveFixtures() / "stub/stub_100k.exe");
-    const std::pair<const char*, int> archives[] = {
-        {"lha/lh5.lzh", kLha}, {"cab/mszip.cab", kCab}, {"zip/plain.zip", kZip}};
-    for (const auto& [file, owner] : archives) {
-        SCOPED_TRACE(file);
-        Bytes sfx = stub;
-        for (int i = 0; i < 4099; ++i) {
-            sfx.push_back(static_cast<std::uint8_t>(i * 7 + 3));
-        }
-        const Bytes archive = ReadFileBytes(ArchiveFixtures() / file);
-        sfx.insert(sfx.end(), archive.begin(), archive.end());
-        Outcome o = ProbeAll(sfx, owner);
-        EXPECT_TRUE(o.opened);
-        EXPECT_TRUE(o.found);
-    }
-}
-
 // Bytes this process has read from files so far.
 std::uint64_t BytesReadSoFar() {
     std::ifstream io("/proc/self/io");
