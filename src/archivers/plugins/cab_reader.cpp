@@ -156,23 +156,25 @@ class CabTable {
     std::uint64_t mOffset = 0;
 };
 
-// The data of the entry the handle read last.
+// The data of the entry the handle read last. After a failed read the
+// handle must not be used again: libarchive may crash on the next header of
+// a damaged cabinet. `broken` tells the reader so.
 class CabData final : public EntryData {
   public:
-    explicit CabData(struct archive* handle) : mHandle(handle) {}
+    CabData(struct archive* handle, bool& broken) : mHandle(handle), mBroken(broken) {}
 
     std::ptrdiff_t Read(void* out, std::size_t count) override {
-        if (mFailed) {
+        if (mBroken) {
             return -1;
         }
         const la_ssize_t got = archive_read_data(mHandle, out, count);
-        mFailed = got < 0;
-        return mFailed ? -1 : static_cast<std::ptrdiff_t>(got);
+        mBroken = got < 0;
+        return mBroken ? -1 : static_cast<std::ptrdiff_t>(got);
     }
 
   private:
     struct archive* mHandle;
-    bool mFailed = false;
+    bool& mBroken;
 };
 
 class CabReader final : public ArchiveReader {
@@ -183,6 +185,7 @@ class CabReader final : public ArchiveReader {
     // Reading the first header proves that libarchive takes the cabinet.
     bool Start() {
         mExhausted = false;
+        mBroken = false;
         mIndex = -1;
         mPending = false;
         mHandle = OpenLibarchive(mStream, archive_read_support_format_cab);
@@ -212,6 +215,9 @@ class CabReader final : public ArchiveReader {
             mCurrent = static_cast<long>(mCursor++);
             return Describe(mCurrent, mFolders[mCurrent]);
         }
+        if (mBroken) {
+            SkipTo(mIndex);  // on failure the handle is gone and the listing ends
+        }
         if (!mPending && !ReadHeader()) {
             mNamesComplete = mReachedEnd;
             mCursor = mNames.size();
@@ -232,22 +238,29 @@ class CabReader final : public ArchiveReader {
         if (mCurrent < 0 || mEntry.isFolder) {
             return nullptr;
         }
-        // Listed from the names already known: read up to the entry again.
-        if (mIndex != mCurrent || !mHandle) {
-            if (!Start()) {
-                return nullptr;
-            }
-            while (mIndex < mCurrent) {
-                if (!ReadHeader()) {
-                    return nullptr;
-                }
-            }
-            mPending = false;
+        // Listed from the names already known, or the handle is broken: read
+        // up to the entry again.
+        if ((mIndex != mCurrent || !mHandle || mBroken) && !SkipTo(mCurrent)) {
+            return nullptr;
         }
-        return std::make_unique<CabData>(mHandle.get());
+        return std::make_unique<CabData>(mHandle.get(), mBroken);
     }
 
   private:
+    // A fresh handle that has read the header at index, and no data.
+    bool SkipTo(long index) {
+        if (!Start()) {
+            return false;
+        }
+        while (mIndex < index) {
+            if (!ReadHeader()) {
+                return false;
+            }
+        }
+        mPending = false;
+        return true;
+    }
+
     bool ReadHeader() {
         mPending = false;
         if (!mHandle || mExhausted || mIndex + 1 >= kMaxEntries) {
@@ -307,6 +320,7 @@ class CabReader final : public ArchiveReader {
     long mIndex = -1;       // index of the header the handle read last
     bool mPending = false;  // that header read but not yet listed
     bool mExhausted = false;
+    bool mBroken = false;             // a data read failed on the handle
     bool mReachedEnd = false;         // the handle met the end, not damage
     std::vector<std::string> mNames;  // in stored order, as far as read; "" for folders
     std::vector<bool> mFolders;

@@ -15,7 +15,8 @@ using plugin::Format;
 using Bytes = std::vector<std::uint8_t>;
 
 // The entry's data read in small pieces to the end; nothing when the entry
-// is missing or its data cannot be read to the end.
+// is missing or its data cannot be read to the end. The listing goes on
+// afterwards, and the next entry's data is read too, whatever happened.
 std::optional<std::string> EntryData(const std::string& path, const std::string& name,
                                      std::optional<Format>& kind) {
     auto reader = plugin::OpenAnyArchiveReader(path.c_str());
@@ -34,13 +35,17 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
     }
     std::string text;
     char piece[1000];
-    for (std::ptrdiff_t got; (got = data->Read(piece, sizeof piece)) != 0;) {
-        if (got < 0) {
-            return std::nullopt;
-        }
+    std::ptrdiff_t got;
+    while ((got = data->Read(piece, sizeof piece)) > 0) {
         text.append(piece, static_cast<std::size_t>(got));
     }
-    return text;
+    if (reader->Next() != nullptr) {
+        if (auto next = reader->OpenData()) {
+            while (next->Read(piece, sizeof piece) > 0) {
+            }
+        }
+    }
+    return got < 0 ? std::nullopt : std::optional<std::string>(text);
 }
 
 std::string FixtureText(const std::string& relative) {
@@ -120,6 +125,7 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Damaged(temp, "lha/lh5.lzh", 60), "README.TXT", Format::Lha, std::nullopt},
         {Damaged(temp, "zip/plain.zip", 60), "README.TXT", Format::Zip, std::nullopt},
         {Damaged(temp, "cab/mszip.cab", -20), "doc/guide.txt", Format::Cab, std::nullopt},
+        {fixture("corrupt/cab_missing_block.cab"), "README.TXT", Format::Cab, std::nullopt},
         {fixture("zip/zip64_huge.zip"), "README.TXT", Format::Zip, std::nullopt},
         {fixture("foreign/rar4_holding_zip.rar"), "README.TXT", std::nullopt, std::nullopt},
     };

@@ -174,6 +174,9 @@ head -c $(($(stat -c %s zip/plain.zip) - 10)) zip/plain.zip >corrupt/zip_cut_end
 head -c 200 cab/mszip.cab >corrupt/cab_cut.cab
 cp cab/mszip.cab corrupt/cab_bad_version.cab
 printf '\x07' | dd of=corrupt/cab_bad_version.cab bs=1 seek=25 conv=notrunc status=none
+# One data block fewer than the folder claims: reading the first file fails.
+cp nested/cab_holding_zip.cab corrupt/cab_missing_block.cab
+printf '\x02' | dd of=corrupt/cab_missing_block.cab bs=1 seek=40 conv=notrunc status=none
 head -c 3 lha/lh5.lzh >corrupt/tiny.bin
 : >corrupt/empty.bin
 
@@ -280,6 +283,7 @@ head -c 3 lha/lh5.lzh >corrupt/tiny.bin
     row corrupt/zip_cut_end.zip - none - - - "end record cut off"
     row corrupt/cab_cut.cab - none - - - "cabinet shorter than its header says"
     row corrupt/cab_bad_version.cab - none - - - "unknown cabinet version"
+    row corrupt/cab_missing_block.cab - cab 1 "$docs" 0 "a data block fewer than the folder claims"
     row corrupt/tiny.bin - none - - - "three bytes"
     row corrupt/empty.bin - none - - - "empty file"
 } >manifest.tsv
