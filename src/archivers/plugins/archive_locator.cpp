@@ -48,15 +48,14 @@ bool Matches(const std::uint8_t* bytes, std::size_t size, std::string_view magic
 bool ForeignSignature(const std::uint8_t* b, std::size_t size) {
     using namespace std::string_view_literals;
     static constexpr std::string_view kMagics[] = {
-        "Rar!\x1a\x07"sv,        // RAR 4 and 5
-        "7z\xbc\xaf\x27\x1c"sv,  // 7-Zip
-        "\x1f\x8b\x08"sv,        // gzip
-        "\xfd"
-        "7zXZ\0"sv,            // xz
-        "\x28\xb5\x2f\xfd"sv,  // Zstandard
-        "LZIP"sv,              // lzip
-        "\x1f\x9d"sv,          // compress
-        "!<arch>\n"sv,         // ar
+        "Rar!\x1a\x07"sv,              // RAR 4 and 5
+        "7z\xbc\xaf\x27\x1c"sv,        // 7-Zip
+        "\x1f\x8b\x08"sv,              // gzip
+        "\xfd\x37\x7a\x58\x5a\x00"sv,  // xz
+        "\x28\xb5\x2f\xfd"sv,          // Zstandard
+        "LZIP"sv,                      // lzip
+        "\x1f\x9d"sv,                  // compress
+        "!<arch>\n"sv,                 // ar
         "070701"sv,
         "070702"sv,
         "070707"sv,  // cpio
