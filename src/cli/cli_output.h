@@ -8,9 +8,6 @@
 
 namespace mervok {
 
-// Hits in the order the tool prints them: by file name (bytes), then by path.
-void SortForOutput(std::vector<FoundArchive>& hits);
-
 // One line per hit with the list's five texts — file name, folder, size,
 // format, time — in columns aligned by their width on a terminal.
 std::string FormatTable(const std::vector<FoundArchive>& hits);

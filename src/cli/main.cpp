@@ -20,6 +20,7 @@
 #include "app/version_text.h"
 #include "archivers/archiver_library.h"
 #include "cli/cli_output.h"
+#include "results/collation.h"
 #include "search/search_engine.h"
 #include "search/search_options.h"
 #include "search/search_run.h"
@@ -280,7 +281,7 @@ int Run(int argc, char** argv) {
     if (result.walkAborted) {
         return kExitInterrupted;
     }
-    SortForOutput(result.archives);
+    SortByFileName(result.archives);
     const std::string text = line.json ? FormatJson(result.archives) : FormatTable(result.archives);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

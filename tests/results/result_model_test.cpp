@@ -1,4 +1,5 @@
 #include "results/result_model.h"
+#include "results/collation.h"
 #include "results/icon_cache.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,32 @@ TEST(ResultModelTest, SortOrdersOfEveryColumnKeepEqualKeysInHitOrder) {
     // "/" < "/arc/a" < "/arc/b"; rows of one folder keep their order.
     EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFolderColumn, Qt::AscendingOrder)),
               (Names{"delta.exe", "gamma.cab", "alpha.ZIP", "beta.lzh", "Alpha.zip"}));
+}
+
+TEST(ResultModelTest, WindowAndCommandLineShareOneNameOrder) {
+    // Each name with its place in the order; equal keys keep the hits' order.
+    const std::pair<const char*, int> names[] = {
+        {"B.zip", 1},        {"\x88\x9f.lzh", 6},  // Shift-JIS 亜 (U+4E9C)
+        {"a.zip", 0},        {"\xb1.lzh", 7},      // Shift-JIS half-width ｱ (U+FF71)
+        {"\xc3\x89.zip", 2}, {"\x88\xea.lzh", 5},  // UTF-8 É; Shift-JIS 一 (U+4E00)
+        {"\xff.zip", 4},     {"\xc3\xa9.zip", 3},  // neither: ÿ; UTF-8 é
+    };
+    std::vector<FoundArchive> hits;
+    std::vector<std::string> expected(std::size(names));
+    for (const auto& [name, place] : names) {
+        hits.push_back(Hit("/arc/", name, 1, "ZIP", ""));
+        expected[static_cast<std::size_t>(place)] = name;
+    }
+    ResultModel model;
+    model.SetRows(hits, RowStyle{});
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFileColumn, Qt::AscendingOrder)),
+              expected);
+    SortByFileName(hits);
+    std::vector<std::string> printed;
+    for (const auto& hit : hits) {
+        printed.push_back(hit.fileName);
+    }
+    EXPECT_EQ(printed, expected);
 }
 
 TEST(ResultModelTest, ProxySortMovesTheSelectedRowWithIt) {
