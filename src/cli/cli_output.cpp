@@ -23,6 +23,24 @@ bool IsWide(char32_t c) {
            (c >= 0x20000 && c <= 0x3FFFD);
 }
 
+// Characters a terminal acts on instead of showing: C0 and C1 controls, and
+// the line separators and direction overrides that move text where it does
+// not stand.
+bool ActsOnTerminal(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendHexBytes(std::string& out, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (const char b : bytes) {
+        const auto byte = static_cast<unsigned char>(b);
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    }
+}
+
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
     out += text;
     const std::size_t used = DisplayWidth(text);
@@ -46,6 +64,33 @@ std::size_t DisplayWidth(std::string_view text) {
         text.remove_prefix(decoded->length);
     }
     return width;
+}
+
+std::string TableText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto decoded = DecodeUtf8(text);
+        const std::size_t length = decoded ? decoded->length : 1;
+        const std::string_view character = text.substr(0, length);
+        text.remove_prefix(length);
+        if (!decoded) {
+            AppendHexBytes(out, character);
+        } else if (decoded->codePoint == '\\') {
+            out += "\\\\";
+        } else if (decoded->codePoint == '\n') {
+            out += "\\n";
+        } else if (decoded->codePoint == '\r') {
+            out += "\\r";
+        } else if (decoded->codePoint == '\t') {
+            out += "\\t";
+        } else if (ActsOnTerminal(decoded->codePoint)) {
+            AppendHexBytes(out, character);
+        } else {
+            out += character;
+        }
+    }
+    return out;
 }
 
 std::string JsonString(std::string_view text) {
@@ -90,7 +135,8 @@ std::string FormatTable(const std::vector<FoundArchive>& hits) {
     rows.reserve(hits.size());
     std::array<std::size_t, 5> widths{};
     for (const auto& hit : hits) {
-        Row row{{hit.fileName, FolderText(hit.folder), SizeText(hit.size), hit.kind, hit.modified}};
+        Row row{{TableText(hit.fileName), TableText(FolderText(hit.folder)), SizeText(hit.size),
+                 hit.kind, hit.modified}};
         for (std::size_t i = 0; i < row.cells.size(); ++i) {
             widths[i] = std::max(widths[i], DisplayWidth(row.cells[i]));
         }

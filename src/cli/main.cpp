@@ -51,6 +51,9 @@ constexpr std::string_view kUsage =
     "                       UTF-8 appear as \\udcXX escapes\n"
     "  --version            print the version\n"
     "\n"
+    "In the table, control characters, bytes that are not UTF-8 and backslashes\n"
+    "in names are written as escapes (\\n, \\x1b, \\\\); --json keeps every byte.\n"
+    "\n"
     "Exit status: 0 hits found, 1 none, 2 usage or folder error,\n"
     "130 interrupted (the hits found before Ctrl-C during the check are printed).\n";
 

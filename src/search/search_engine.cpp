@@ -1,5 +1,7 @@
 #include "search/search_engine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -144,12 +146,12 @@ SearchResult SearchEngine::Run() {
 
 void SearchEngine::WalkFolder(const std::string& folder, const std::string& filePattern,
                               bool includeSubfolders) {
-    std::vector<FolderId> descent;
-    Walk(folder, filePattern, includeSubfolders, descent);
+    std::set<FolderId> visited;
+    Walk(folder, filePattern, includeSubfolders, visited);
 }
 
 void SearchEngine::Walk(const std::string& folder, const std::string& filePattern,
-                        bool includeSubfolders, std::vector<FolderId>& descent) {
+                        bool includeSubfolders, std::set<FolderId>& visited) {
     if (AbortRequested()) {
         return;
     }
@@ -161,18 +163,14 @@ void SearchEngine::Walk(const std::string& folder, const std::string& filePatter
         if (!listing.Open(folder, "*")) {
             return;
         }
+        // Taken from the folder as opened, so that what is listed is what
+        // was recorded. A link back up would never end, and links across
+        // would walk a folder once per path to it: 2^n times for n levels
+        // that each link the next folder twice.
         FolderId id{};
-        if (!listing.FolderIdentity(id.device, id.inode)) {
+        if (!listing.FolderIdentity(id.first, id.second) || !visited.insert(id).second) {
             return;
         }
-        // A link back to a folder on the way down would never end.
-        const bool onPath = std::any_of(descent.begin(), descent.end(), [&](const FolderId& f) {
-            return f.device == id.device && f.inode == id.inode;
-        });
-        if (onPath) {
-            return;
-        }
-        descent.push_back(id);
         while (listing.Next()) {
             if (AbortRequested()) {
                 break;
@@ -193,9 +191,8 @@ void SearchEngine::Walk(const std::string& folder, const std::string& filePatter
         if (AbortRequested()) {
             break;
         }
-        Walk(folder + name + kSeparator, filePattern, includeSubfolders, descent);
+        Walk(folder + name + kSeparator, filePattern, includeSubfolders, visited);
     }
-    descent.pop_back();
 }
 
 void SearchEngine::ClassifyFiles(const std::string& folder, const std::string& filePattern) {
@@ -307,6 +304,13 @@ std::string SearchEngine::CheckSfx(const std::string& path) const {
 
 std::string SearchEngine::CheckOne(const FoundArchive& candidate) const {
     const std::string path = candidate.Path();
+    // Only a regular file (a link followed, as the walk follows it) goes to a
+    // library: opening a FIFO would release a writer waiting at it or hold
+    // the check until one comes, and a device may never end.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {};
+    }
     const LibraryVersions& versions = mStartup.libraries;
     // A library that is absent finds nothing: its calls would fail anyway.
     if (candidate.kind == "LHA?") {

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "archivers/archiver_api.h"
@@ -99,7 +101,9 @@ class SearchEngine {
 
     // The steps of Run, for callers that drive them one by one.
     // Visits folder (ending with the separator) and, when asked, its
-    // sub-folders depth first, pre-order, appending candidates.
+    // sub-folders depth first, pre-order, appending candidates. Each real
+    // folder (device and inode) is visited once per call, under the first
+    // path that reaches it, so links back up or across end there.
     void WalkFolder(const std::string& folder, const std::string& filePattern,
                     bool includeSubfolders);
     // Appends the files of one folder whose extension names a chosen, usable
@@ -116,14 +120,11 @@ class SearchEngine {
     bool CheckAborted() const { return mCheckAborted; }
 
   private:
-    struct FolderId {
-        std::uint64_t device;
-        std::uint64_t inode;
-    };
+    using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
 
     bool AbortRequested() const;
     void Walk(const std::string& folder, const std::string& filePattern, bool includeSubfolders,
-              std::vector<FolderId>& descent);
+              std::set<FolderId>& visited);
     // The candidate label for name, or nullptr when its extension names no
     // chosen, usable format.
     const char* LabelFor(std::string_view name) const;

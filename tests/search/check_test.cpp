@@ -21,12 +21,13 @@ const std::string kFind = "FindFirst " + kList;
 
 class CheckTest : public ::testing::Test {
   protected:
-    // A candidate in /arc/ that the given fake knows, holding entries.
+    // A candidate file that the given fake knows, holding entries.
     void Add(const std::string& name, const std::string& kind, FakeArchiver* library = nullptr,
              std::vector<std::string> entries = {"a.txt"}, bool opens = true) {
-        candidates.push_back({"/arc/", name, 1, kind, ""});
+        candidates.push_back({top.Path(), name, 1, kind, ""});
+        top.File(name);
         if (library) {
-            library->archives["/arc/" + name] = {true, opens, std::move(entries)};
+            library->archives[top.Path() + name] = {true, opens, std::move(entries)};
         }
     }
     // Checks the candidates; the kinds afterwards.
@@ -58,6 +59,7 @@ class CheckTest : public ::testing::Test {
         return calls;
     }
 
+    TempTree top;
     CallLog log;
     FakeArchiver lha{"LHA", log}, zip{"ZIP", log}, cab{"CAB", log};
     LibraryVersions versions{100, 100, 100};
@@ -76,7 +78,7 @@ TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever
     EXPECT_THAT(Check(), ElementsAre("LHA"));
     EXPECT_THAT(log.calls, ElementsAre("LHA.GetRunning", "LHA.GetRunning", "LHA.GetRunning",
                                        "LHA.GetCursorMode", "ZIP.GetRunning", "ZIP.GetCursorMode",
-                                       "ZIP.SetCursorMode 0", "LHA.OpenArchive /arc/a.lzh 8388608",
+                                       "ZIP.SetCursorMode 0", "LHA.OpenArchive a.lzh 8388608",
                                        "LHA." + kFind, "LHA.CloseArchive"));
     EXPECT_EQ(lha.lastWindow, &window);
 }
@@ -90,12 +92,12 @@ TEST_F(CheckTest, LhaAndZipGetTheWholeListInOneCallAndAFailedOpenClosesZero) {
     EXPECT_THAT(Check(), ElementsAre("LHA", "", "", "ZIP", ""));
     EXPECT_THAT(
         LookUps(),
-        ElementsAre("LHA.OpenArchive /arc/good.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
-                    "LHA.OpenArchive /arc/prog.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
-                    "LHA.OpenArchive /arc/broken.lzh 8388608", "LHA.CloseArchive 0",
-                    "ZIP.OpenArchive /arc/readme.zip 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
-                    "ZIP.OpenArchive /arc/unknown.zip 8388608", "ZIP.CloseArchive 0"));
-    EXPECT_THAT(RelativePaths(hits, "/arc/"), ElementsAre("good.lzh", "readme.zip"));
+        ElementsAre("LHA.OpenArchive good.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
+                    "LHA.OpenArchive prog.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
+                    "LHA.OpenArchive broken.lzh 8388608", "LHA.CloseArchive 0",
+                    "ZIP.OpenArchive readme.zip 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
+                    "ZIP.OpenArchive unknown.zip 8388608", "ZIP.CloseArchive 0"));
+    EXPECT_THAT(RelativePaths(hits, top.Path()), ElementsAre("good.lzh", "readme.zip"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u));
     EXPECT_EQ(lha.openHandles + zip.openHandles, 0);
@@ -105,42 +107,42 @@ TEST_F(CheckTest, CabGetsOneWildcardPerCallUntilOneMatches) {
     Add("manual.cab", "CAB?", &cab, {"manual.htm"});
     Add("tools.cab", "CAB?", &cab, {"tool.dll"});
     EXPECT_THAT(Check(), ElementsAre("CAB", ""));
-    EXPECT_THAT(LookUps(),
-                ElementsAre("CAB.OpenArchive /arc/manual.cab 8388608", "CAB.FindFirst *.TXT",
-                            "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
-                            "CAB.CloseArchive", "CAB.OpenArchive /arc/tools.cab 8388608",
-                            "CAB.FindFirst *.TXT", "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC",
-                            "CAB.FindFirst *.HTM", "CAB.FindFirst *.HTML", "CAB.FindFirst *.CHM",
-                            "CAB.CloseArchive"));
+    EXPECT_THAT(
+        LookUps(),
+        ElementsAre("CAB.OpenArchive manual.cab 8388608", "CAB.FindFirst *.TXT",
+                    "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
+                    "CAB.CloseArchive", "CAB.OpenArchive tools.cab 8388608", "CAB.FindFirst *.TXT",
+                    "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
+                    "CAB.FindFirst *.HTML", "CAB.FindFirst *.CHM", "CAB.CloseArchive"));
 }
 
 TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpensThem) {
     // Recognised and opened by LHA without a document: that is the answer.
     Add("setup.exe", "SFX?", &lha, {"PROG.EXE"});
-    zip.archives["/arc/setup.exe"] = {true, true, {"readme.txt"}};
+    zip.archives[top.Path() + "setup.exe"] = {true, true, {"readme.txt"}};
     Add("zipsfx.exe", "SFX?", &zip);
     // Recognised by LHA, which cannot open it: on to the next one.
     Add("cabsfx.exe", "SFX?", &lha, {}, false);
-    cab.archives["/arc/cabsfx.exe"] = {true, true, {"help.hlp"}};
+    cab.archives[top.Path() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
     Add("lhasfx.exe", "SFX?", &lha, {"read.me", "INFO.DOC"});
     EXPECT_THAT(Check(), ElementsAre("", "ZIP-SFX", "CAB-SFX", "LHA-SFX"));
     EXPECT_THAT(
         LookUps(),
-        ElementsAre("LHA.CheckArchive /arc/setup.exe 0", "LHA.OpenArchive /arc/setup.exe 8388608",
-                    "LHA." + kFind, "LHA.CloseArchive", "LHA.CheckArchive /arc/zipsfx.exe 0",
-                    "ZIP.CheckArchive /arc/zipsfx.exe 0", "ZIP.OpenArchive /arc/zipsfx.exe 8388608",
-                    "ZIP." + kFind, "ZIP.CloseArchive", "LHA.CheckArchive /arc/cabsfx.exe 0",
-                    "LHA.OpenArchive /arc/cabsfx.exe 8388608", "LHA.CloseArchive 0",
-                    "ZIP.CheckArchive /arc/cabsfx.exe 0", "CAB.CheckArchive /arc/cabsfx.exe 0",
-                    "CAB.OpenArchive /arc/cabsfx.exe 8388608", "CAB.FindFirst *.TXT",
-                    "CAB.FindFirst *.HLP", "CAB.CloseArchive", "LHA.CheckArchive /arc/lhasfx.exe 0",
-                    "LHA.OpenArchive /arc/lhasfx.exe 8388608", "LHA." + kFind, "LHA.CloseArchive"));
+        ElementsAre("LHA.CheckArchive setup.exe 0", "LHA.OpenArchive setup.exe 8388608",
+                    "LHA." + kFind, "LHA.CloseArchive", "LHA.CheckArchive zipsfx.exe 0",
+                    "ZIP.CheckArchive zipsfx.exe 0", "ZIP.OpenArchive zipsfx.exe 8388608",
+                    "ZIP." + kFind, "ZIP.CloseArchive", "LHA.CheckArchive cabsfx.exe 0",
+                    "LHA.OpenArchive cabsfx.exe 8388608", "LHA.CloseArchive 0",
+                    "ZIP.CheckArchive cabsfx.exe 0", "CAB.CheckArchive cabsfx.exe 0",
+                    "CAB.OpenArchive cabsfx.exe 8388608", "CAB.FindFirst *.TXT",
+                    "CAB.FindFirst *.HLP", "CAB.CloseArchive", "LHA.CheckArchive lhasfx.exe 0",
+                    "LHA.OpenArchive lhasfx.exe 8388608", "LHA." + kFind, "LHA.CloseArchive"));
 }
 
 TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalled) {
     Add("sfx.exe", "SFX?", &cab, {"help.hlp"});
     Add("plain.cab", "CAB?", &cab);
-    zip.archives["/arc/sfx.exe"] = {false, true, {}};
+    zip.archives[top.Path() + "sfx.exe"] = {false, true, {}};
     const std::tuple<LibraryVersions, std::vector<std::string>, const char*> cases[] = {
         {{100, 100, 89}, {"", "CAB"}, "CAB.CheckArchive"},
         {{100, 100, 90}, {"CAB-SFX", "CAB"}, "-"},
@@ -163,12 +165,13 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
     std::atomic<bool> firstWaited{false};
     lha.onFindFirst = [&](const std::string& path) {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (path == "/arc/0.lzh" && !secondDone && std::chrono::steady_clock::now() < limit) {
+        while (path.ends_with("/0.lzh") && !secondDone &&
+               std::chrono::steady_clock::now() < limit) {
             std::this_thread::yield();
         }
-        if (path == "/arc/0.lzh") {
+        if (path.ends_with("/0.lzh")) {
             firstWaited = secondDone.load();
-        } else if (path == "/arc/1.lzh") {
+        } else if (path.ends_with("/1.lzh")) {
             secondDone = true;
         }
     };
@@ -177,7 +180,7 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
     }
     Check(2);
     EXPECT_TRUE(firstWaited);
-    EXPECT_THAT(RelativePaths(hits, "/arc/"),
+    EXPECT_THAT(RelativePaths(hits, top.Path()),
                 ElementsAre("0.lzh", "1.lzh", "3.lzh", "4.lzh", "6.lzh", "7.lzh"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u));
@@ -185,7 +188,6 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
 }
 
 TEST_F(CheckTest, AnAbortInTheCheckListsTheHitsFoundSoFar) {
-    TempTree top;
     for (const char* name : {"1.lzh", "2.lzh", "3.lzh"}) {
         lha.archives[top.File(name)] = {true, true, {"x.txt"}};
     }

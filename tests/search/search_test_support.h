@@ -113,11 +113,11 @@ class FakeArchiver : public ArchiverApi {
         return cursorMode = mode, 0;
     }
     int CheckArchive(const std::string& path, int mode) override {
-        Log("CheckArchive " + path + " " + std::to_string(mode));
+        Log("CheckArchive " + Name(path) + " " + std::to_string(mode));
         return archives.count(path) && archives.at(path).recognised;
     }
     ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
-        Log("OpenArchive " + path + " " + std::to_string(mode));
+        Log("OpenArchive " + Name(path) + " " + std::to_string(mode));
         lastWindow = window;
         const auto found = archives.find(path);
         if (found == archives.end() || !found->second.opens) {
@@ -150,6 +150,8 @@ class FakeArchiver : public ArchiverApi {
     }
 
   private:
+    // Calls are logged with the file's name: the folders are temporary.
+    static std::string Name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
     void Log(const std::string& call) {
         std::lock_guard lock(mLog.mutex);
         mLog.calls.push_back(mName + "." + call);

@@ -135,15 +135,23 @@ TEST_F(WalkTest, SizesBeyondThirtyTwoBitsAreKeptWhole) {
                                                           {"larger.zip", 5368709127LL}}));
 }
 
-TEST_F(WalkTest, LinksToFoldersAreFollowedButALoopEnds) {
+TEST_F(WalkTest, LinksAreFollowedAndEachFolderIsWalkedOnceUnderTheFirstPathToIt) {
     top.Files({"a/x.zip", "b/y.zip"});
-    // Back to a folder on the way down: never entered. To a sibling: walked.
+    // Back to a folder on the way down: never entered. To a sibling: b is
+    // walked once, as a/tob when a is listed first, else as itself.
     const std::pair<const char*, const char*> links[] = {
         {"../a", "a/again"}, {".", "a/self"},         {"..", "b/up"},
         {"../b", "a/tob"},   {"b/y.zip", "link.zip"}, {"nowhere.zip", "dangling.zip"}};
     for (const auto& [target, link] : links) {
         ASSERT_EQ(symlink(target, (top.Path() + link).c_str()), 0);
     }
+    std::vector<std::string> listed;
+    DirectoryListing listing;
+    ASSERT_TRUE(listing.Open(top.Path(), "?"));
+    while (listing.Next()) {
+        listed.emplace_back(listing.Name());
+    }
+    const bool aFirst = listed.front() == "a";
     std::map<std::string, std::int64_t> found;
     for (const auto& archive : Search(Options()).archives) {
         found[archive.Path().substr(top.Path().size())] = archive.size;
@@ -152,8 +160,7 @@ TEST_F(WalkTest, LinksToFoldersAreFollowedButALoopEnds) {
     EXPECT_EQ(found, (std::map<std::string, std::int64_t>{{"link.zip", 1},
                                                           {"dangling.zip", 11},
                                                           {"a/x.zip", 1},
-                                                          {"a/tob/y.zip", 1},
-                                                          {"b/y.zip", 1}}));
+                                                          {aFirst ? "a/tob/y.zip" : "b/y.zip", 1}}));
 }
 
 TEST_F(WalkTest, VanishedOrUnreadableFoldersArePassedOverQuietly) {
