@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/file_version.h"
 #include "app/product_info.h"
 #include "app/program_folder.h"
 #include "app/version_text.h"
@@ -24,7 +23,7 @@
 #include "search/search_engine.h"
 #include "search/search_options.h"
 #include "search/search_run.h"
-#include "viewer/viewer_settings.h"
+#include "startup/startup.h"
 
 namespace mervok {
 namespace {
@@ -235,13 +234,10 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
 
-    // The same start-up values as the window, from the tool's own folder.
+    // The same start-up as the window's, from the tool's own folder.
     const std::string programFolder = ProgramFolder();
     ArchiverLibraries libraries(programFolder);
-    StartupValues startup;
-    startup.libraries = QueryLibraryVersions(libraries.Set());
-    startup.viewerVersion = GetViewerVersion(programFolder);
-    startup.viewerIniFile = ViewerIniPath(programFolder);
+    const Startup startup = AssembleStartup(programFolder, libraries.Set());
 
     SearchOptions options;
     // Rows carry full paths, also when the folder was given relative to here.
@@ -261,24 +257,20 @@ int Run(int argc, char** argv) {
     options.searchExe = line.exe;
     options.skipArchiveCheck = line.noCheck;
     options.hideFileNames = true;
-    if (!AnyChosenFormatUsable(options, startup.libraries)) {
+    if (!AnyChosenFormatUsable(options, startup.values.libraries)) {
         std::cerr << "mervok-search: none of the chosen formats can be searched: their archiver "
                      "libraries (libunlha32.so, libunzip32.so, libcab32.so) are missing from "
                   << programFolder << '\n';
         return kExitUsage;
     }
 
-    DocTypeSource docTypes;
-    if (line.docTypes) {
-        docTypes.fixed = *line.docTypes;
-    } else {
-        const std::string iniFile = startup.viewerIniFile;
-        docTypes.read = [iniFile] { return ReadViewerDocTypes(SettingsStore(iniFile)); };
-    }
+    DocTypeSource docTypes = startup.docTypes;
+    docTypes.fixed = line.docTypes;
 
     InstallInterruptHandler();
     ProgressReporter progress(isatty(STDERR_FILENO) != 0);
-    SearchEngine engine(options, startup, libraries.Set(), docTypes, gAbortRequested, progress);
+    SearchEngine engine(options, startup.values, libraries.Set(), docTypes, gAbortRequested,
+                        progress);
     SearchResult result = engine.Run();
 
     if (result.walkAborted) {

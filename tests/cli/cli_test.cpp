@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "app/product_info.h"
-#include "app/settings_files.h"
 #include "app/version_text.h"
+#include "support/files.h"
 
 extern char** environ;
 
@@ -302,12 +302,16 @@ TEST_F(CliTest, FormatsAndDocumentTypesNarrowOrWidenTheSearch) {
 // True once the process has taken a pending SIGINT: its handler is
 // installed to reset itself, so SIGINT leaves the caught set.
 bool InterruptTaken(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigCgt:", 0) == 0) {
-            const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
-            return (caught & (1ULL << (SIGINT - 1))) == 0;
+    try {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("SigCgt:", 0) == 0) {
+                const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+                return (caught & (1ULL << (SIGINT - 1))) == 0;
+            }
         }
+    } catch (const std::ios_base::failure&) {
+        // The process ended while its status was read.
     }
     return true;  // gone
 }

@@ -16,7 +16,8 @@
 #include <set>
 
 #include "cli/cli_output.h"
-#include "search/search_test_support.h"
+#include "support/fakes.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {
@@ -38,26 +39,26 @@ SearchResult Search(const std::string& folder, ArchiverSet libraries, SearchObse
 
 // Levels L0 .. Ln side by side, each a real folder holding one archive and
 // two links to the next level: 2^n paths lead to the last one.
-void MakeLinkLattice(const TempTree& top, int levels) {
+void MakeLinkLattice(const TempFolder& top, int levels) {
     for (int level = 0; level <= levels; ++level) {
         const std::string folder = "L" + std::to_string(level);
-        top.File(folder + "/doc" + std::to_string(level) + ".zip");
+        top.Write(folder + "/doc" + std::to_string(level) + ".zip");
         if (level < levels) {
             const std::string next = "../L" + std::to_string(level + 1);
-            ASSERT_EQ(symlink(next.c_str(), (top.Path() + folder + "/a").c_str()), 0);
-            ASSERT_EQ(symlink(next.c_str(), (top.Path() + folder + "/b").c_str()), 0);
+            ASSERT_EQ(symlink(next.c_str(), (top.Folder() + folder + "/a").c_str()), 0);
+            ASSERT_EQ(symlink(next.c_str(), (top.Folder() + folder + "/b").c_str()), 0);
         }
     }
 }
 
 TEST(HostileInputTest, ALatticeOfFolderLinksIsWalkedOncePerFolder) {
     constexpr int kLevels = 14;
-    TempTree top;
+    TempFolder top;
     MakeLinkLattice(top, kLevels);
     CallLog log;
     FakeArchiver zip("ZIP", log);
     RecordingObserver observer;
-    const auto result = Search(top.Path(), {nullptr, &zip, nullptr}, observer, false);
+    const auto result = Search(top.Folder(), {nullptr, &zip, nullptr}, observer, false);
     std::multiset<std::string> names;
     for (const auto& archive : result.archives) {
         names.insert(archive.fileName);
@@ -82,13 +83,13 @@ bool WaitingInOpen(pid_t pid) {
 }
 
 TEST(HostileInputTest, FifosDevicesAndFoldersNamedLikeArchivesNeverReachALibrary) {
-    TempTree top;
-    top.File("real.lzh");
+    TempFolder top;
+    top.Write("real.lzh");
     top.Folder("folder.cab");
-    ASSERT_EQ(mkfifo((top.Path() + "f.lzh").c_str(), 0600), 0);
-    ASSERT_EQ(symlink("/dev/zero", (top.Path() + "z.zip").c_str()), 0);
+    ASSERT_EQ(mkfifo((top.Folder() + "f.lzh").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (top.Folder() + "z.zip").c_str()), 0);
     // A writer that waits in open() until someone opens the FIFO to read.
-    const std::string fifo = top.Path() + "f.lzh";
+    const std::string fifo = top.Folder() + "f.lzh";
     const pid_t writer = fork();
     if (writer == 0) {
         _exit(open(fifo.c_str(), O_WRONLY) >= 0 ? 0 : 1);
@@ -99,18 +100,18 @@ TEST(HostileInputTest, FifosDevicesAndFoldersNamedLikeArchivesNeverReachALibrary
     CallLog log;
     FakeArchiver lha("LHA", log), zip("ZIP", log), cab("CAB", log);
     // Each would be found, were it asked about.
-    lha.archives[top.Path() + "real.lzh"] = {true, true, {"a.txt"}};
-    lha.archives[top.Path() + "f.lzh"] = {true, true, {"a.txt"}};
-    zip.archives[top.Path() + "z.zip"] = {true, true, {"a.txt"}};
-    cab.archives[top.Path() + "folder.cab"] = {true, true, {"a.txt"}};
+    lha.archives[top.Folder() + "real.lzh"] = {true, true, {"a.txt"}};
+    lha.archives[top.Folder() + "f.lzh"] = {true, true, {"a.txt"}};
+    zip.archives[top.Folder() + "z.zip"] = {true, true, {"a.txt"}};
+    cab.archives[top.Folder() + "folder.cab"] = {true, true, {"a.txt"}};
     RecordingObserver observer;
-    const auto result = Search(top.Path(), {&lha, &zip, &cab}, observer, true);
+    const auto result = Search(top.Folder(), {&lha, &zip, &cab}, observer, true);
 
     int status = 0;
     EXPECT_EQ(waitpid(writer, &status, WNOHANG), 0) << "the FIFO was opened";
     kill(writer, SIGKILL);
     waitpid(writer, &status, 0);
-    EXPECT_THAT(RelativePaths(result.archives, top.Path()), ::testing::ElementsAre("real.lzh"));
+    EXPECT_THAT(RelativePaths(result.archives, top.Folder()), ::testing::ElementsAre("real.lzh"));
     EXPECT_THAT(log.calls, ::testing::Contains("LHA.OpenArchive real.lzh 8388608"));
     for (const auto& call : log.calls) {
         EXPECT_THAT(call, ::testing::Not(::testing::AnyOf(::testing::HasSubstr("f.lzh"),

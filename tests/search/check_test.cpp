@@ -7,7 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "search/search_test_support.h"
+#include "support/fakes.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {
@@ -24,10 +25,10 @@ class CheckTest : public ::testing::Test {
     // A candidate file that the given fake knows, holding entries.
     void Add(const std::string& name, const std::string& kind, FakeArchiver* library = nullptr,
              std::vector<std::string> entries = {"a.txt"}, bool opens = true) {
-        candidates.push_back({top.Path(), name, 1, kind, ""});
-        top.File(name);
+        candidates.push_back({top.Folder(), name, 1, kind, ""});
+        top.Write(name);
         if (library) {
-            library->archives[top.Path() + name] = {true, opens, std::move(entries)};
+            library->archives[top.Folder() + name] = {true, opens, std::move(entries)};
         }
     }
     // Checks the candidates; the kinds afterwards.
@@ -59,7 +60,7 @@ class CheckTest : public ::testing::Test {
         return calls;
     }
 
-    TempTree top;
+    TempFolder top;
     CallLog log;
     FakeArchiver lha{"LHA", log}, zip{"ZIP", log}, cab{"CAB", log};
     LibraryVersions versions{100, 100, 100};
@@ -97,7 +98,7 @@ TEST_F(CheckTest, LhaAndZipGetTheWholeListInOneCallAndAFailedOpenClosesZero) {
                     "LHA.OpenArchive broken.lzh 8388608", "LHA.CloseArchive 0",
                     "ZIP.OpenArchive readme.zip 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
                     "ZIP.OpenArchive unknown.zip 8388608", "ZIP.CloseArchive 0"));
-    EXPECT_THAT(RelativePaths(hits, top.Path()), ElementsAre("good.lzh", "readme.zip"));
+    EXPECT_THAT(RelativePaths(hits, top.Folder()), ElementsAre("good.lzh", "readme.zip"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u));
     EXPECT_EQ(lha.openHandles + zip.openHandles, 0);
@@ -119,11 +120,11 @@ TEST_F(CheckTest, CabGetsOneWildcardPerCallUntilOneMatches) {
 TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpensThem) {
     // Recognised and opened by LHA without a document: that is the answer.
     Add("setup.exe", "SFX?", &lha, {"PROG.EXE"});
-    zip.archives[top.Path() + "setup.exe"] = {true, true, {"readme.txt"}};
+    zip.archives[top.Folder() + "setup.exe"] = {true, true, {"readme.txt"}};
     Add("zipsfx.exe", "SFX?", &zip);
     // Recognised by LHA, which cannot open it: on to the next one.
     Add("cabsfx.exe", "SFX?", &lha, {}, false);
-    cab.archives[top.Path() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
+    cab.archives[top.Folder() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
     Add("lhasfx.exe", "SFX?", &lha, {"read.me", "INFO.DOC"});
     EXPECT_THAT(Check(), ElementsAre("", "ZIP-SFX", "CAB-SFX", "LHA-SFX"));
     EXPECT_THAT(
@@ -142,7 +143,7 @@ TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpens
 TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalled) {
     Add("sfx.exe", "SFX?", &cab, {"help.hlp"});
     Add("plain.cab", "CAB?", &cab);
-    zip.archives[top.Path() + "sfx.exe"] = {false, true, {}};
+    zip.archives[top.Folder() + "sfx.exe"] = {false, true, {}};
     const std::tuple<LibraryVersions, std::vector<std::string>, const char*> cases[] = {
         {{100, 100, 89}, {"", "CAB"}, "CAB.CheckArchive"},
         {{100, 100, 90}, {"CAB-SFX", "CAB"}, "-"},
@@ -180,7 +181,7 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
     }
     Check(2);
     EXPECT_TRUE(firstWaited);
-    EXPECT_THAT(RelativePaths(hits, top.Path()),
+    EXPECT_THAT(RelativePaths(hits, top.Folder()),
                 ElementsAre("0.lzh", "1.lzh", "3.lzh", "4.lzh", "6.lzh", "7.lzh"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u));
@@ -189,13 +190,13 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
 
 TEST_F(CheckTest, AnAbortInTheCheckListsTheHitsFoundSoFar) {
     for (const char* name : {"1.lzh", "2.lzh", "3.lzh"}) {
-        lha.archives[top.File(name)] = {true, true, {"x.txt"}};
+        lha.archives[top.Write(name)] = {true, true, {"x.txt"}};
     }
-    TempTree none;
-    none.File("readme.txt");
-    const auto run = [&](const TempTree& folder) {
+    TempFolder none;
+    none.Write("readme.txt");
+    const auto run = [&](const TempFolder& folder) {
         SearchOptions options;
-        options.searchFolder = folder.Path();
+        options.searchFolder = folder.Folder();
         options.searchLha = true;
         StartupValues startup;
         startup.libraries = versions;
