@@ -15,6 +15,14 @@ std::string TrimAtNull(std::string_view text) {
     return TrimBlanks(text.substr(0, text.find('\0')));
 }
 
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = AsciiLower(c);
+    }
+    return lower;
+}
+
 std::optional<Utf8Char> DecodeUtf8(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;

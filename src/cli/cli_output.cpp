@@ -136,7 +136,7 @@ std::string FormatTable(const std::vector<FoundArchive>& hits) {
     std::array<std::size_t, 5> widths{};
     for (const auto& hit : hits) {
         Row row{{TableText(hit.fileName), TableText(FolderText(hit.folder)), SizeText(hit.size),
-                 hit.kind, hit.modified}};
+                 std::string(KindLabel(hit)), hit.modified}};
         for (std::size_t i = 0; i < row.cells.size(); ++i) {
             widths[i] = std::max(widths[i], DisplayWidth(row.cells[i]));
         }
@@ -166,7 +166,7 @@ std::string FormatJson(const std::vector<FoundArchive>& hits) {
         out += "\"fileName\": " + JsonString(hit.fileName);
         out += ", \"folder\": " + JsonString(FolderText(hit.folder));
         out += ", \"size\": " + std::to_string(hit.size);
-        out += ", \"kind\": " + JsonString(hit.kind);
+        out += ", \"kind\": " + JsonString(KindLabel(hit));
         out += ", \"modified\": " + JsonString(hit.modified);
         out += ", \"path\": " + JsonString(hit.Path());
         out += "}";

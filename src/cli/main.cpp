@@ -16,6 +16,7 @@
 
 #include "app/product_info.h"
 #include "app/program_folder.h"
+#include "app/text_util.h"
 #include "app/version_text.h"
 #include "archivers/archiver_library.h"
 #include "cli/cli_output.h"
@@ -72,10 +73,7 @@ std::string ParseFormats(std::string_view list, CommandLine& line) {
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t comma = std::min(list.find(',', start), list.size());
-        std::string word(list.substr(start, comma - start));
-        for (auto& c : word) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        const std::string word = AsciiLower(list.substr(start, comma - start));
         if (word == "lzh" || word == "lha") {
             line.lha = true;
         } else if (word == "zip") {
@@ -273,14 +271,14 @@ int Run(int argc, char** argv) {
                         progress);
     SearchResult result = engine.Run();
 
-    if (result.walkAborted) {
+    if (result.outcome == SearchOutcome::WalkAborted) {
         return kExitInterrupted;
     }
     SortByFileName(result.archives);
     const std::string text = line.json ? FormatJson(result.archives) : FormatTable(result.archives);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    if (result.checkAborted) {
+    if (result.outcome == SearchOutcome::CheckAborted) {
         return kExitInterrupted;
     }
     return result.archives.empty() ? kExitNoHits : kExitHits;

@@ -126,7 +126,7 @@ void ResultModel::SetRows(std::vector<FoundArchive> hits, const RowStyle& style)
         }
         row.nameKey = CollationKey(hit.fileName);
         if (style.colourByKind) {
-            row.colour = RowColor(hit.kind, style.colours);
+            row.colour = RowColor(hit.kind, hit.provisional, style.colours);
         }
         row.icon = mIcons.Assign(hit.folder, hit.fileName, style.noSfxIcons);
         row.hit = std::move(hit);
@@ -146,7 +146,7 @@ QString ResultModel::Text(int row, int column) const {
         case kSizeColumn:
             return QString::fromLatin1(SizeText(r.hit.size));
         case kKindColumn:
-            return QString::fromUtf8(r.hit.kind);
+            return QString::fromLatin1(KindLabel(r.hit));
         case kModifiedColumn:
             return QString::fromUtf8(r.hit.modified);
         default:
@@ -189,9 +189,10 @@ std::vector<int> ResultModel::SortedRows(int column, Qt::SortOrder order) const 
         std::vector<TextKey<char>> keys;
         keys.reserve(mRows.size());
         for (int row = 0; row < count; ++row) {
-            const std::string& text =
-                column == kKindColumn ? mRows[row].hit.kind : mRows[row].hit.modified;
-            keys.push_back(MakeTextKey(std::string_view(text), row));
+            const std::string_view text = column == kKindColumn
+                                              ? KindLabel(mRows[row].hit)
+                                              : std::string_view(mRows[row].hit.modified);
+            keys.push_back(MakeTextKey(text, row));
         }
         SortKeys(keys, order, TextKeyLess<char>);
         for (const auto& key : keys) {

@@ -40,7 +40,7 @@ class ResultModel : public QAbstractTableModel {
         kFileColumn,      // "ﾌｧｲﾙ": fileName
         kFolderColumn,    // "ﾌｫﾙﾀﾞ": FolderText
         kSizeColumn,      // "ｻｲｽﾞ": SizeText, right-aligned
-        kKindColumn,      // "書庫形式": kind
+        kKindColumn,      // "書庫形式": KindLabel
         kModifiedColumn,  // "更新日時": modified
         kColumnCount
     };

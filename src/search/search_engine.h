@@ -63,17 +63,30 @@ class SearchObserver {
     virtual void OnFinished(const SearchResult& result) = 0;
 };
 
+// How a run ended.
+enum class SearchOutcome : std::uint8_t {
+    // The walk's candidates, provisional: the check was skipped or had
+    // nothing to check.
+    Listed,
+    // The document check ran to its end: the hits.
+    Checked,
+    // Aborted during the check: the hits found up to then.
+    CheckAborted,
+    // Aborted during the walk: nothing is to be shown.
+    WalkAborted,
+};
+
 // What a run leaves for the list.
 struct SearchResult {
-    // The hits in candidate order, or every candidate (with its provisional
-    // label) when the check was skipped. Empty after an abort in the walk.
+    // The hits in candidate order, or every candidate when nothing was
+    // checked. Empty after an abort in the walk.
     std::vector<FoundArchive> archives;
-    // Aborted during the walk: nothing is to be shown.
-    bool walkAborted = false;
-    // Aborted during the check: archives holds the hits found up to then.
-    bool checkAborted = false;
-    // The document check ran (it does not when skipped or without candidates).
-    bool checked = false;
+    SearchOutcome outcome = SearchOutcome::Listed;
+
+    // The document check ran, to its end or to an abort.
+    bool CheckRan() const {
+        return outcome == SearchOutcome::Checked || outcome == SearchOutcome::CheckAborted;
+    }
 };
 
 // One search: the walk over the folder collects candidates by name, the
@@ -125,16 +138,16 @@ class SearchEngine {
     bool AbortRequested() const;
     void Walk(const std::string& folder, const std::string& filePattern, bool includeSubfolders,
               std::set<FolderId>& visited);
-    // The candidate label for name, or nullptr when its extension names no
+    // The provisional kind of name, or None when its extension names no
     // chosen, usable format.
-    const char* LabelFor(std::string_view name) const;
-    void AddCandidate(const std::string& folder, DirectoryListing& listing, const char* label);
+    ArchiveKind CandidateKind(std::string_view name) const;
+    void AddCandidate(const std::string& folder, DirectoryListing& listing, ArchiveKind kind);
     void PrepareLibraries();
-    std::string CheckOne(const FoundArchive& candidate) const;
-    std::string CheckSfx(const std::string& path) const;
+    ArchiveKind CheckOne(const FoundArchive& candidate) const;
+    ArchiveKind CheckSfx(const std::string& path) const;
     void CheckSerial();
     void CheckParallel(int threads);
-    void TakeResult(std::size_t index, std::string kind);
+    void TakeResult(std::size_t index, ArchiveKind kind);
 
     SearchOptions mOptions;
     StartupValues mStartup;

@@ -167,8 +167,8 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
     // An abort in the walk, or one that came after the walk of a run
     // without the check: the abort click has already restored the window.
     const bool aborted = mAbortRequested;
-    const bool checkRan = result.checked || result.checkAborted;
-    if (result.walkAborted || (aborted && !checkRan)) {
+    const bool checkRan = result.CheckRan();
+    if (result.outcome == SearchOutcome::WalkAborted || (aborted && !checkRan)) {
         emit SearchFinished();
         return;
     }

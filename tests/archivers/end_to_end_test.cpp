@@ -51,10 +51,10 @@ TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
     EXPECT_GT(versions.unzip, 0);
     EXPECT_GE(versions.cab, kCabSfxVersion);  // self-extracting cabinets need it
     const std::string lzh = kFixtures + "lha/lh5.lzh";
-    EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, lzh, ""), kLookupEmptyArgument);
-    EXPECT_EQ(FindInCabArchive(libraries.Cab(), nullptr, "", kList), kLookupEmptyArgument);
+    EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, lzh, ""), LookupResult::EmptyArgument);
+    EXPECT_EQ(FindInCabArchive(libraries.Cab(), nullptr, "", kList), LookupResult::EmptyArgument);
     EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, kFixtures + "zip/plain.zip", kList),
-              kLookupCannotOpen);
+              LookupResult::CannotOpen);
     // Not a library, no file, or the right file under another prefix: every
     // call fails the way the API's own failure looks.
     ArchiverLibrary notALibrary(top.Write("libunlha32.so", "not a shared library"), "Unlha");
@@ -65,7 +65,7 @@ TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
         EXPECT_EQ(GetUnlhaVersion(*library), 0);
         EXPECT_EQ(library->GetRunning(), 0);
         EXPECT_EQ(library->CheckArchive(lzh, 0), 0);
-        EXPECT_EQ(FindInLhaArchive(*library, nullptr, lzh, kList), kLookupCannotOpen);
+        EXPECT_EQ(FindInLhaArchive(*library, nullptr, lzh, kList), LookupResult::CannotOpen);
     }
 }
 
@@ -113,10 +113,10 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
         const auto result = Search(threads);
         std::map<std::string, std::string> hits;
         for (const auto& hit : result.archives) {
-            hits[hit.Path().substr(top.Folder().size())] = hit.kind;
+            hits[hit.Path().substr(top.Folder().size())] = KindLabel(hit);
         }
         EXPECT_EQ(hits, expected) << threads << " threads";
-        EXPECT_TRUE(result.checked && !result.checkAborted);
+        EXPECT_EQ(result.outcome, SearchOutcome::Checked);
     }
 }
 
@@ -131,7 +131,7 @@ TEST_F(RealLibrariesTest, NamesThatAreNotUtf8ReachTheHitByteForByte) {
     EXPECT_EQ(found[0].Path(), top.Folder() + "plain\xff.zip");
     EXPECT_EQ(found[1].folder, folder);
     EXPECT_EQ(found[1].fileName, name);
-    EXPECT_EQ(found[1].kind, "LHA");
+    EXPECT_EQ(KindLabel(found[1]), "LHA");
 }
 
 }  // namespace

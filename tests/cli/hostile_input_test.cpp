@@ -142,7 +142,7 @@ TEST(HostileInputTest, NamesCannotDriveTheTerminalInTheTableAndStayExactInJson) 
     for (const auto& c : cases) {
         EXPECT_EQ(TableText(c.name), c.table);
         EXPECT_EQ(JsonString(c.name), c.json);
-        hits.push_back({"/data/\x1b[31m/", c.name, 1, "ZIP", "2000/01/01 00:00:00"});
+        hits.push_back({"/data/\x1b[31m/", c.name, 1, ArchiveKind::Zip, "2000/01/01 00:00:00"});
     }
     // One line per hit, and no byte but its line break that a terminal acts on.
     const std::string table = FormatTable(hits);

@@ -16,21 +16,21 @@
 namespace mervok {
 namespace {
 
-FoundArchive Hit(std::string folder, std::string name, std::int64_t size, std::string kind,
-                 std::string modified) {
-    return FoundArchive{std::move(folder), std::move(name), size, std::move(kind),
-                        std::move(modified)};
+FoundArchive Hit(std::string folder, std::string name, std::int64_t size, ArchiveKind kind,
+                 std::string modified, bool provisional = false) {
+    return FoundArchive{std::move(folder),   std::move(name), size, kind,
+                        std::move(modified), provisional};
 }
 
 // Hits in walk order: two folders, mixed case, two equal names, sizes on both
 // sides of 1,000,000,000 and a 3 GiB one.
 std::vector<FoundArchive> SampleHits() {
     return {
-        Hit("/arc/b/", "beta.lzh", 1234, "LHA", "2003/05/01 10:00:00"),
-        Hit("/arc/b/", "Alpha.zip", 3LL << 30, "ZIP", "1999/12/31 23:59:59"),
-        Hit("/arc/a/", "gamma.cab", 1'000'000'000, "CAB", "2010/01/01 00:00:00"),
-        Hit("/arc/a/", "alpha.ZIP", 999'999'999, "ZIP?", "2003/05/01 09:59:59"),
-        Hit("/", "delta.exe", 0, "LHA-SFX", "2020/02/29 12:00:00"),
+        Hit("/arc/b/", "beta.lzh", 1234, ArchiveKind::Lha, "2003/05/01 10:00:00"),
+        Hit("/arc/b/", "Alpha.zip", 3LL << 30, ArchiveKind::Zip, "1999/12/31 23:59:59"),
+        Hit("/arc/a/", "gamma.cab", 1'000'000'000, ArchiveKind::Cab, "2010/01/01 00:00:00"),
+        Hit("/arc/a/", "alpha.ZIP", 999'999'999, ArchiveKind::Zip, "2003/05/01 09:59:59", true),
+        Hit("/", "delta.exe", 0, ArchiveKind::LhaSfx, "2020/02/29 12:00:00"),
     };
 }
 
@@ -151,7 +151,7 @@ TEST(ResultModelTest, WindowAndCommandLineShareOneNameOrder) {
     std::vector<FoundArchive> hits;
     std::vector<std::string> expected(std::size(names));
     for (const auto& [name, place] : names) {
-        hits.push_back(Hit("/arc/", name, 1, "ZIP", ""));
+        hits.push_back(Hit("/arc/", name, 1, ArchiveKind::Zip, ""));
         expected[static_cast<std::size_t>(place)] = name;
     }
     ResultModel model;
@@ -218,7 +218,8 @@ TEST(ResultModelTest, NamesInShiftJisAreShownReadablyAndKeptAsBytes) {
     EXPECT_TRUE(replaced.contains(QChar::ReplacementCharacter));
 
     ResultModel model;
-    model.SetRows({Hit("/x/\x93\xfa/", shiftJis, 1, "LHA", "2000/01/01 00:00:00")}, RowStyle{});
+    model.SetRows({Hit("/x/\x93\xfa/", shiftJis, 1, ArchiveKind::Lha, "2000/01/01 00:00:00")},
+                  RowStyle{});
     EXPECT_EQ(model.Text(0, ResultModel::kFileColumn), QString::fromUtf8("テスト.lzh"));
     EXPECT_EQ(model.Text(0, ResultModel::kFolderColumn), QString::fromUtf8("/x/日"));
     EXPECT_EQ(model.Hit(0).Path(), "/x/\x93\xfa/" + shiftJis);
@@ -284,9 +285,11 @@ TEST(ResultModelTest, RowsOfOneTypeShareTheCachedIcon) {
     ResultModel model;
     RowStyle style;
     style.noSfxIcons = true;
-    model.SetRows({Hit("/a/", "x.lzh", 1, "LHA", ""), Hit("/b/", "y.lzh", 1, "LHA", ""),
-                   Hit("/a/", "s.exe", 1, "LHA-SFX", ""), Hit("/b/", "t.exe", 1, "ZIP-SFX", "")},
-                  style);
+    model.SetRows(
+        {Hit("/a/", "x.lzh", 1, ArchiveKind::Lha, ""), Hit("/b/", "y.lzh", 1, ArchiveKind::Lha, ""),
+         Hit("/a/", "s.exe", 1, ArchiveKind::LhaSfx, ""),
+         Hit("/b/", "t.exe", 1, ArchiveKind::ZipSfx, "")},
+        style);
     EXPECT_EQ(model.Icons().Count(), 2);
     EXPECT_EQ(model.IconIndex(0), model.IconIndex(1));
     EXPECT_EQ(model.IconIndex(2), model.IconIndex(3));

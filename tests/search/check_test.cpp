@@ -16,6 +16,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace mervok::testing;
+using enum ArchiveKind;
 
 const std::string kList = "*.TXT *.HLP *.DOC *.HTM *.HTML *.CHM";
 const std::string kFind = "FindFirst " + kList;
@@ -23,9 +24,9 @@ const std::string kFind = "FindFirst " + kList;
 class CheckTest : public ::testing::Test {
   protected:
     // A candidate file that the given fake knows, holding entries.
-    void Add(const std::string& name, const std::string& kind, FakeArchiver* library = nullptr,
+    void Add(const std::string& name, ArchiveKind kind, FakeArchiver* library = nullptr,
              std::vector<std::string> entries = {"a.txt"}, bool opens = true) {
-        candidates.push_back({top.Folder(), name, 1, kind, ""});
+        candidates.push_back({top.Folder(), name, 1, kind, "", true});
         top.Write(name);
         if (library) {
             library->archives[top.Folder() + name] = {true, opens, std::move(entries)};
@@ -45,7 +46,7 @@ class CheckTest : public ::testing::Test {
         hits = engine.Hits();
         std::vector<std::string> kinds;
         for (const auto& candidate : engine.Candidates()) {
-            kinds.push_back(candidate.kind);
+            kinds.emplace_back(KindLabel(candidate));
         }
         return kinds;
     }
@@ -75,7 +76,7 @@ TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever
     versions.cab = 0;
     lha.busyPolls = -1;
     zip.cursorMode = 1;
-    Add("a.lzh", "LHA?", &lha);
+    Add("a.lzh", Lha, &lha);
     EXPECT_THAT(Check(), ElementsAre("LHA"));
     EXPECT_THAT(log.calls, ElementsAre("LHA.GetRunning", "LHA.GetRunning", "LHA.GetRunning",
                                        "LHA.GetCursorMode", "ZIP.GetRunning", "ZIP.GetCursorMode",
@@ -85,11 +86,11 @@ TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever
 }
 
 TEST_F(CheckTest, LhaAndZipGetTheWholeListInOneCallAndAFailedOpenClosesZero) {
-    Add("good.lzh", "LHA?", &lha, {"PROG.EXE", "doc/Manual.Htm"});
-    Add("prog.lzh", "LHA?", &lha, {"PROG.EXE"});
-    Add("broken.lzh", "LHA?", &lha, {}, false);
-    Add("readme.zip", "ZIP?", &zip);
-    Add("unknown.zip", "ZIP?");
+    Add("good.lzh", Lha, &lha, {"PROG.EXE", "doc/Manual.Htm"});
+    Add("prog.lzh", Lha, &lha, {"PROG.EXE"});
+    Add("broken.lzh", Lha, &lha, {}, false);
+    Add("readme.zip", Zip, &zip);
+    Add("unknown.zip", Zip);
     EXPECT_THAT(Check(), ElementsAre("LHA", "", "", "ZIP", ""));
     EXPECT_THAT(
         LookUps(),
@@ -105,8 +106,8 @@ TEST_F(CheckTest, LhaAndZipGetTheWholeListInOneCallAndAFailedOpenClosesZero) {
 }
 
 TEST_F(CheckTest, CabGetsOneWildcardPerCallUntilOneMatches) {
-    Add("manual.cab", "CAB?", &cab, {"manual.htm"});
-    Add("tools.cab", "CAB?", &cab, {"tool.dll"});
+    Add("manual.cab", Cab, &cab, {"manual.htm"});
+    Add("tools.cab", Cab, &cab, {"tool.dll"});
     EXPECT_THAT(Check(), ElementsAre("CAB", ""));
     EXPECT_THAT(
         LookUps(),
@@ -119,13 +120,13 @@ TEST_F(CheckTest, CabGetsOneWildcardPerCallUntilOneMatches) {
 
 TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpensThem) {
     // Recognised and opened by LHA without a document: that is the answer.
-    Add("setup.exe", "SFX?", &lha, {"PROG.EXE"});
+    Add("setup.exe", Sfx, &lha, {"PROG.EXE"});
     zip.archives[top.Folder() + "setup.exe"] = {true, true, {"readme.txt"}};
-    Add("zipsfx.exe", "SFX?", &zip);
+    Add("zipsfx.exe", Sfx, &zip);
     // Recognised by LHA, which cannot open it: on to the next one.
-    Add("cabsfx.exe", "SFX?", &lha, {}, false);
+    Add("cabsfx.exe", Sfx, &lha, {}, false);
     cab.archives[top.Folder() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
-    Add("lhasfx.exe", "SFX?", &lha, {"read.me", "INFO.DOC"});
+    Add("lhasfx.exe", Sfx, &lha, {"read.me", "INFO.DOC"});
     EXPECT_THAT(Check(), ElementsAre("", "ZIP-SFX", "CAB-SFX", "LHA-SFX"));
     EXPECT_THAT(
         LookUps(),
@@ -141,8 +142,8 @@ TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpens
 }
 
 TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalled) {
-    Add("sfx.exe", "SFX?", &cab, {"help.hlp"});
-    Add("plain.cab", "CAB?", &cab);
+    Add("sfx.exe", Sfx, &cab, {"help.hlp"});
+    Add("plain.cab", Cab, &cab);
     zip.archives[top.Folder() + "sfx.exe"] = {false, true, {}};
     const std::tuple<LibraryVersions, std::vector<std::string>, const char*> cases[] = {
         {{100, 100, 89}, {"", "CAB"}, "CAB.CheckArchive"},
@@ -177,7 +178,7 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
         }
     };
     for (int i = 0; i < 8; ++i) {
-        Add(std::to_string(i) + ".lzh", "LHA?", &lha, {i % 3 == 2 ? "a.bin" : "a.txt"});
+        Add(std::to_string(i) + ".lzh", Lha, &lha, {i % 3 == 2 ? "a.bin" : "a.txt"});
     }
     Check(2);
     EXPECT_TRUE(firstWaited);
@@ -206,14 +207,14 @@ TEST_F(CheckTest, AnAbortInTheCheckListsTheHitsFoundSoFar) {
     };
     observer.onHit = [&](std::size_t) { abort = true; };
     const auto result = run(top);
-    EXPECT_TRUE(result.checked && result.checkAborted && !result.walkAborted);
+    EXPECT_EQ(result.outcome, SearchOutcome::CheckAborted);
     EXPECT_EQ(result.archives.size(), 1u);
     EXPECT_EQ(observer.finishes, 1);
     EXPECT_EQ(std::count(log.calls.begin(), log.calls.end(), "LHA.CloseArchive"), 1);
     // Without candidates there is no check at all.
     log.calls.clear();
     abort = false;
-    EXPECT_FALSE(run(none).checked);
+    EXPECT_EQ(run(none).outcome, SearchOutcome::Listed);
     EXPECT_THAT(log.calls, IsEmpty());
 }
 
@@ -221,7 +222,7 @@ TEST_F(CheckTest, AbortWithTwoThreadsStopsCloseToWhereTheCountsStood) {
     // The workers may not run far ahead of the hits handed on: an abort at
     // the tenth hit of a thousand lists about ten, not nearly all of them.
     for (int i = 0; i < 1000; ++i) {
-        Add(std::to_string(i) + ".lzh", "LHA?", &lha);
+        Add(std::to_string(i) + ".lzh", Lha, &lha);
     }
     observer.onHit = [&](std::size_t count) { abort = abort || count == 10; };
     Check(2);

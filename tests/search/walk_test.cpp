@@ -58,7 +58,7 @@ TEST_F(WalkTest, DepthFirstPreOrderWithEachFoldersOwnFilesFirst) {
                     ElementsAre("top.lzh", "s1/in-s1.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh"),
                     ElementsAre("top.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh", "s1/in-s1.lzh")));
     EXPECT_EQ(result.archives.back().folder.back(), '/');
-    EXPECT_FALSE(result.walkAborted || result.checked);
+    EXPECT_EQ(result.outcome, SearchOutcome::Listed);
     EXPECT_THAT(log.calls, IsEmpty());  // nothing is opened without the check
     EXPECT_THAT(Found(Options(false)), ElementsAre("top.lzh"));
 }
@@ -72,7 +72,7 @@ TEST_F(WalkTest, CandidatesGoByExtensionAndDotFoldersAreNeverEntered) {
     std::map<std::string, std::string> found;
     for (const auto& archive : Search(options).archives) {
         found[archive.Path().substr(top.Folder().size())] =
-            archive.kind + " " + std::to_string(archive.size);
+            std::string(KindLabel(archive)) + " " + std::to_string(archive.size);
     }
     // A folder has no size in the listing; a recycle bin needs a drive letter.
     EXPECT_EQ(found, (std::map<std::string, std::string>{{"README.LZH", "LHA? 1"},
@@ -189,13 +189,13 @@ TEST_F(WalkTest, AbortStopsTheWalkAndLeavesNothingToShow) {
     top.Write({"a1.zip", "a2.zip", "sub/b.zip"});
     observer.onCandidate = [&](std::string_view) { abort = true; };
     auto result = Search(Options());
-    EXPECT_TRUE(result.walkAborted);
+    EXPECT_EQ(result.outcome, SearchOutcome::WalkAborted);
     EXPECT_THAT(result.archives, IsEmpty());
     EXPECT_EQ(observer.paths.size(), 1u);
     EXPECT_EQ(observer.finishes, 1);
     // An abort before the run enters no folder.
     result = Search(Options());
-    EXPECT_TRUE(result.walkAborted);
+    EXPECT_EQ(result.outcome, SearchOutcome::WalkAborted);
     EXPECT_EQ(observer.paths.size(), 1u);
 }
 
