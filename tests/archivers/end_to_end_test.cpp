@@ -120,19 +120,5 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
     }
 }
 
-TEST_F(RealLibrariesTest, NamesThatAreNotUtf8ReachTheHitByteForByte) {
-    // Shift-JIS folder and file names, and a Shift-JIS name inside.
-    const std::string folder = top.Folder("\x8f\x91\x8c\xc9");
-    const std::string name = "\x83\x65\x83\x58\x83\x67.lzh";
-    std::filesystem::copy_file(kFixtures + "lha/sjis_level2.lzh", folder + name);
-    top.Write("plain\xff.zip", ReadBytes(kFixtures + "zip/plain.zip"));
-    const auto found = Search().archives;
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].Path(), top.Folder() + "plain\xff.zip");
-    EXPECT_EQ(found[1].folder, folder);
-    EXPECT_EQ(found[1].fileName, name);
-    EXPECT_EQ(KindLabel(found[1]), "LHA");
-}
-
 }  // namespace
 }  // namespace mervok

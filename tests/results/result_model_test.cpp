@@ -198,8 +198,6 @@ TEST(ResultModelTest, TextColoursByKindOnlyInColourMode) {
     };
     EXPECT_EQ(colourOf(0, ResultModel::kFileColumn), QColor(255, 0, 0));         // LHA
     EXPECT_EQ(colourOf(0, ResultModel::kModifiedColumn), QColor(255, 0, 0));     // every column
-    EXPECT_EQ(colourOf(1, ResultModel::kSizeColumn), QColor(0, 255, 0));         // ZIP
-    EXPECT_EQ(colourOf(2, ResultModel::kKindColumn), QColor(0, 0, 255));         // CAB
     EXPECT_EQ(colourOf(4, ResultModel::kFileColumn), QColor(0x20, 0x40, 0x80));  // LHA-SFX
     EXPECT_EQ(colourOf(3, ResultModel::kFileColumn), QColor(0, 0, 0));           // "ZIP?": black
 

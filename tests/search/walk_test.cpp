@@ -126,17 +126,6 @@ TEST_F(WalkTest, CandidatesCarrySizeAndLocalTimeAndAreReportedOneByOne) {
     EXPECT_THAT(observer.candidateCounts, ElementsAre(1u, 2u));
 }
 
-TEST_F(WalkTest, SizesBeyondThirtyTwoBitsAreKeptWhole) {
-    ASSERT_EQ(truncate(top.Write("big.zip", "").c_str(), 3221225472LL), 0);
-    ASSERT_EQ(truncate(top.Write("larger.zip", "").c_str(), 5368709127LL), 0);
-    std::map<std::string, std::int64_t> sizes;
-    for (const auto& archive : Search(Options()).archives) {
-        sizes[archive.fileName] = archive.size;
-    }
-    EXPECT_EQ(sizes, (std::map<std::string, std::int64_t>{{"big.zip", 3221225472LL},
-                                                          {"larger.zip", 5368709127LL}}));
-}
-
 TEST_F(WalkTest, LinksAreFollowedAndEachFolderIsWalkedOnceUnderTheFirstPathToIt) {
     top.Write({"a/x.zip", "b/y.zip"});
     // Back to a folder on the way down: never entered. To a sibling: b is
