@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/program_folder.h"
-#include "settings_files.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {
