@@ -19,6 +19,12 @@ char32_t Lower(char32_t c) {
     if (c < 0x80) {
         return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
     }
+    // Kana, CJK ideographs, Hangul and half-width kana have no case: most
+    // characters of Japanese names skip the look-up.
+    if ((c >= 0x3000 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+        (c >= 0xFF61 && c <= 0xFF9F)) {
+        return c;
+    }
     static const locale_t kUnicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
     return kUnicode != nullptr ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), kUnicode))
                                : c;
@@ -37,6 +43,12 @@ void AppendUtf16(std::u16string& key, char32_t c) {
 
 bool DecodeUtf8Key(std::string_view bytes, std::u16string& key) {
     while (!bytes.empty()) {
+        const char c = bytes.front();
+        if (static_cast<unsigned char>(c) < 0x80) {
+            key += static_cast<char16_t>(AsciiLower(c));
+            bytes.remove_prefix(1);
+            continue;
+        }
         const auto decoded = DecodeUtf8(bytes);
         if (!decoded) {
             return false;
@@ -63,10 +75,11 @@ bool DecodeShiftJisKey(std::string_view bytes, std::u16string& key) {
         return false;
     }
     iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
-    std::string in(bytes);
-    std::string out(in.size() * 4, '\0');
-    char* inPointer = in.data();
-    std::size_t inLeft = in.size();
+    // iconv takes its input as char*; it does not write to it.
+    char* inPointer = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    thread_local std::string out;
+    out.resize(bytes.size() * 4);
     char* outPointer = out.data();
     std::size_t outLeft = out.size();
     if (iconv(converter.cd, &inPointer, &inLeft, &outPointer, &outLeft) ==
