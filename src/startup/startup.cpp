@@ -1,6 +1,7 @@
 #include "startup/startup.h"
 
 #include "app/file_version.h"
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "viewer/viewer_settings.h"
 
@@ -11,7 +12,8 @@ Startup AssembleStartup(std::string_view programFolder, const ArchiverSet& libra
     StartupValues& values = startup.values;
     values.libraries = QueryLibraryVersions(libraries);
     values.viewerVersion = GetViewerVersion(programFolder);
-    values.viewerIniFile = ViewerIniPath(programFolder);
+    startup.settingsFolder = PrepareSettingsFolder(programFolder).folder;
+    values.viewerIniFile = ViewerIniPath(startup.settingsFolder);
     values.viewerPrevInstance =
         static_cast<std::int16_t>(ReadViewerPrevInstance(SettingsStore(values.viewerIniFile)));
     startup.usable = GetUsableFormats(values.libraries);

@@ -12,6 +12,8 @@ namespace mervok {
 // What the window and mervok-search learn once at start, from the program
 // folder and the libraries beside it, and hand to every search.
 struct Startup {
+    // Where Mervok.ini and the viewer's Quorvix.ini live (app/settings_folder).
+    std::string settingsFolder;
     // The libraries' versions, the viewer's version, its settings file and
     // its "PrevInstance" setting.
     StartupValues values;
@@ -22,8 +24,9 @@ struct Startup {
 };
 
 // Asks each library present for its version (loading it) and reads what the
-// program needs of the viewer beside it; a missing viewer or settings file
-// gives version 0 and the defaults.
+// program needs of the viewer beside it and of the viewer's settings in the
+// settings folder (made ready here); a missing viewer or settings file gives
+// version 0 and the defaults.
 Startup AssembleStartup(std::string_view programFolder, const ArchiverSet& libraries);
 
 // The document types of a check, from the viewer's settings file.
