@@ -357,16 +357,23 @@ void frmMERVOK::moveEvent(QMoveEvent* event) {
 void frmMERVOK::ApplyPendingOuterSize() {
     // The stored size is the outer one; the frame's size is known only once
     // the window system has framed the window.
-    if (!mPendingOuterSize || !isVisible() || windowState() != Qt::WindowNoState) {
+    if ((!mPendingOuterSize && !mFirstRunBounds) || !isVisible() ||
+        windowState() != Qt::WindowNoState) {
         return;
     }
     const QSize frameExtra = frameGeometry().size() - size();
     if (frameExtra.isEmpty()) {
         return;
     }
-    const QSize client = (*mPendingOuterSize - frameExtra).expandedTo(QSize(1, 1));
-    mPendingOuterSize.reset();
-    resize(client);
+    if (mPendingOuterSize) {
+        const QSize client = (*mPendingOuterSize - frameExtra).expandedTo(QSize(1, 1));
+        mPendingOuterSize.reset();
+        resize(client);
+    }
+    if (mFirstRunBounds) {
+        mFirstRunBounds = false;
+        SaveSettings();
+    }
 }
 
 void frmMERVOK::changeEvent(QEvent* event) {

@@ -29,7 +29,7 @@ class QStatusBar;
 
 namespace mervok {
 
-class SettingsStore;
+struct MervokSettings;
 
 class ArchiverLibraries;
 class ControlHelp;
@@ -119,13 +119,14 @@ class frmMERVOK : public QWidget {
     void ApplyLayout(const FormLayout& layout);
     void PlaceProgressBar();
 
-    // Settings (Mervok.ini).
+    // Settings (Mervok.ini): the window copies them to and from its controls.
     void LoadSettings();
-    void WriteDefaultSettings();
     void SaveSettings();
-    // The eleven check-box keys, in file order, from the boxes' values.
-    void WriteBoxKeys(SettingsStore& ini) const;
-    void ApplyWindowBounds(int left, int top, int width, int height);
+    MervokSettings ReadSettings() const;
+    // visit(&MervokSettings::field, box) for each check box, in file order.
+    template <typename Visit>
+    void ForEachBox(Visit visit) const;
+    void ApplyWindowBounds(const MervokSettings& settings);
     void ApplyPendingOuterSize();
     void ProbeLibraries();
 
@@ -153,14 +154,20 @@ class frmMERVOK : public QWidget {
     // Outer size asked for by the settings, applied again once the window
     // system has told us the frame's size.
     std::optional<QSize> mPendingOuterSize;
+    // The first run wrote the bounds before the frame was known: they are
+    // written again once it is.
+    bool mFirstRunBounds = false;
 
     // The search run.
     std::atomic<bool> mAbortRequested{false};
     std::unique_ptr<SearchWorker> mWorker;
     std::uint64_t mRunNumber = 0;
+    // From a run's start until it ends or is aborted (its worker may still
+    // be unwinding then): btnSearch aborts while it is set and starts
+    // otherwise.
+    bool mSearchActive = false;
     // Progress is shown at a steady rate from what the worker last reported.
     QTimer mProgressTimer;
-    bool mShowingProgress = false;
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
 

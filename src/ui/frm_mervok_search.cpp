@@ -40,11 +40,10 @@ bool frmMERVOK::SearchRunning() const {
 }
 
 void frmMERVOK::btnSearch_Click() {
-    const QString caption = btnSearch->text();
-    if (caption == kCaptionSearch) {
-        StartSearch();
-    } else if (caption == kCaptionAbort) {
+    if (mSearchActive) {
         AbortSearch();
+    } else {
+        StartSearch();
     }
 }
 
@@ -59,10 +58,6 @@ SearchOptions frmMERVOK::ReadSearchOptions() const {
     options.searchExe = chkEXE->isChecked();
     options.hideFileNames = chkNoFileName->isChecked();
     options.skipArchiveCheck = chkNoArcCheck->isChecked();
-    options.singleClickOpens = chkClick->isChecked();
-    options.autoColumnWidth = chkAutoColumn->isChecked();
-    options.colourByKind = chkListColor->isChecked();
-    options.noSfxIcons = chkSFXIcon->isChecked();
     options.filePattern = FilePattern(options, mStartup.libraries);
     return options;
 }
@@ -101,7 +96,7 @@ void frmMERVOK::StartSearch() {
     DocTypeSource docTypes;
     docTypes.read = ViewerDocTypeReader(mStartup.viewerIniFile);
     const std::uint64_t run = ++mRunNumber;
-    mShowingProgress = true;
+    mSearchActive = true;
     mWorker = std::make_unique<SearchWorker>(
         std::move(options), mStartup, mLibraries, std::move(docTypes), mAbortRequested,
         reinterpret_cast<void*>(winId()), this,
@@ -113,7 +108,7 @@ void frmMERVOK::StartSearch() {
 void frmMERVOK::AbortSearch() {
     mAbortRequested = true;
     // The window looks idle at once; the worker stops at its next test.
-    mShowingProgress = false;
+    mSearchActive = false;
     mProgressTimer.stop();
     unsetCursor();
     btnSearch->setText(kCaptionSearch);
@@ -125,7 +120,7 @@ void frmMERVOK::AbortSearch() {
 }
 
 void frmMERVOK::ShowSearchProgress() {
-    if (!mShowingProgress || mWorker == nullptr) {
+    if (!mSearchActive || mWorker == nullptr) {
         return;
     }
     const std::optional<SearchProgress> progress = mWorker->TakeProgress();
@@ -162,7 +157,7 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
     }
     ShowSearchProgress();
     mProgressTimer.stop();
-    mShowingProgress = false;
+    mSearchActive = false;
     StopWorker();
 
     // An abort in the walk, or one that came after the walk of a run

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "app/text_util.h"
 #include "settings_files.h"
 
 namespace mervok {
@@ -99,22 +98,6 @@ TEST_F(SettingsStoreTest, SectionReadFillsTheBufferFrontWithWholeEntriesOnly) {
     EXPECT_EQ(one, "\0"s);
     std::string none;
     EXPECT_EQ(store.ReadSection("QvCtrler", none), 0u);
-}
-
-TEST_F(SettingsStoreTest, LegacySectionMovesIntoTheNewOneAndNothingElseChanges) {
-    SettingsStore store =
-        Ini("; settings\r\n[QvCtrler]\r\nSubDir=1\r\nView=0\r\n\r\n[Mervok]\r\n; kept comment\r\n"
-            "Left=100\r\nSearchDir=" +
-            kShiftJis + "\r\n\r\n[Unknown]\r\nKeep=this\r\n");
-    // As start-up does it: read into 200 blanks, take over, drop the old section.
-    std::string buffer(200, ' ');
-    store.ReadSection("QvCtrler", buffer);
-    ASSERT_FALSE(TrimAtNull(buffer).empty());
-    EXPECT_TRUE(store.WriteSection("Mervok", TrimBlanks(buffer)));
-    EXPECT_TRUE(store.WriteSection("QvCtrler", std::nullopt));
-    EXPECT_EQ(Bytes(),
-              "; settings\r\n\r\n[Mervok]\r\n; kept comment\r\nSubDir=1\r\nView=0\r\n\r\n"
-              "[Unknown]\r\nKeep=this\r\n");
 }
 
 TEST_F(SettingsStoreTest, WritesChangeOnlyTheirLines) {
