@@ -65,6 +65,10 @@ class frmMERVOK : public QWidget {
     void Form_Resize();
     void Form_Activate();
     void Form_Unload();
+    // The session manager asks to save (a checkpoint, or a logout that may
+    // still be cancelled): the settings are saved and the window stays as it
+    // is; only the real close unloads it.
+    void Session_CommitData();
     void btnExit_Click();
     void btnSearch_Click();
     void cmbView_Click();
@@ -110,6 +114,7 @@ class frmMERVOK : public QWidget {
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CreateControls();
@@ -117,6 +122,8 @@ class frmMERVOK : public QWidget {
     void ConnectHandlers();
     FormLayout ReadLayout() const;
     void ApplyLayout(const FormLayout& layout);
+    void PlaceStatusBar();
+    // Over status panel 1, wherever the panel is.
     void PlaceProgressBar();
 
     // Settings (Mervok.ini): the window copies them to and from its controls.

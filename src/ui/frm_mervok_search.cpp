@@ -16,6 +16,7 @@
 #include "search/search_engine.h"
 #include "search/search_run.h"
 #include "ui/centered_msg_box.h"
+#include "ui/folder_browser.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
@@ -69,7 +70,7 @@ void frmMERVOK::StartSearch() {
         QString title = QString::fromUtf8(kProductName);
         CenteredMsgBox(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())),
                        kMbOk | kMbIconExclamation, title);
-        txtSearchDir->setFocus();
+        FocusSearchFolder(txtSearchDir);
         return;
     }
     SearchOptions options = ReadSearchOptions();

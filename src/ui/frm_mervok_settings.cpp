@@ -146,6 +146,9 @@ void frmMERVOK::ShowLoaded() {
     } else {
         show();
     }
+    // Some window systems know the frame as soon as the window is shown,
+    // others tell it later (a move or resize then follows).
+    ApplyPendingOuterSize();
 }
 
 template <typename Visit>
@@ -228,6 +231,12 @@ MervokSettings frmMERVOK::ReadSettings() const {
 void frmMERVOK::SaveSettings() {
     SettingsStore ini(mIniFile);
     mervok::SaveSettings(ini, ReadSettings());
+}
+
+void frmMERVOK::Session_CommitData() {
+    if (mLoaded && !mUnloaded) {
+        SaveSettings();
+    }
 }
 
 void frmMERVOK::Form_Unload() {

@@ -26,17 +26,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ControlHelpTest : public ::testing::Test {
+class ControlHelpTest : public test::WindowTest {
   protected:
     void SetUp() override {
-        test::WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
+        test::WindowTest::SetUp();
         fs::copy_file(fs::path(MERVOK_DIST_DIR) / "mervok.hlp",
                       HelpFilePath(mProgram.Folder(), ProgramFileName()));
-        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(), test::RealLibraries().Set());
-        ASSERT_TRUE(mWindow->Form_Load());
-        mWindow->ShowLoaded();
-        QApplication::setActiveWindow(mWindow.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+        Open();
         mHelp = mWindow->Help();
         ASSERT_NE(mHelp, nullptr);
         mHelp->mShowTopic = [this](int topic, QWidget* control) {
@@ -50,11 +46,12 @@ class ControlHelpTest : public ::testing::Test {
         }
         QWhatsThis::hideText();
         QToolTip::hideText();
+        test::WindowTest::TearDown();
     }
 
     template <typename T = QWidget>
     T* Find(const char* name) {
-        return test::Find<T>(*mWindow, name);
+        return Control<T>(name);
     }
 
     // The topic a right click at point (the control's centre by default)
@@ -83,8 +80,6 @@ class ControlHelpTest : public ::testing::Test {
         return {};
     }
 
-    test::TempDir mProgram;
-    std::unique_ptr<frmMERVOK> mWindow;
     ControlHelp* mHelp = nullptr;
     std::vector<std::pair<int, QWidget*>> mShown;
 };
@@ -169,16 +164,25 @@ TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
     EXPECT_EQ(QApplication::focusWidget(), subDir);
     ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
 
-    // In What's-This mode a click on the search button explains it instead
-    // of searching.
+    // In What's-This mode a click on the search button, sent through the
+    // window as real input, explains it: nothing else happens, and the
+    // keyboard focus stays where it was.
     QSignalSpy clicked(search, &QPushButton::clicked);
-    QTest::mouseClick(search, Qt::LeftButton);
+    const QPoint point = search->mapTo(mWindow.get(), search->rect().center());
+    QTest::mouseClick(mWindow->windowHandle(), Qt::LeftButton, {}, point);
     EXPECT_EQ(clicked.count(), 0);
-    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_EQ(QApplication::focusWidget(), subDir);
     EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
     QWidget* popup = QApplication::activePopupWidget();
     ASSERT_NE(popup, nullptr);
     EXPECT_STREQ(popup->metaObject()->className(), "QWhatsThat");
+    // Escape closes the topic; Space then works on the box, not the search.
+    QTest::keyClick(popup, Qt::Key_Escape);
+    const bool ticked = subDir->isChecked();
+    MessageBox::QueueAnswer(kIdOk);  // a search would complain about the empty folder box
+    QTest::keyClick(mWindow->windowHandle(), Qt::Key_Space);
+    EXPECT_NE(subDir->isChecked(), ticked);
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
 }
 
 TEST_F(ControlHelpTest, FocusRecordFollowsTheTable) {
