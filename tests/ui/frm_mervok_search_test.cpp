@@ -163,19 +163,6 @@ TEST_F(SearchRunTest, FolderProblemsAreToldAndTheFolderTextIsSelectedAgain) {
     EXPECT_TRUE(finished.isEmpty());
 }
 
-TEST_F(SearchRunTest, NoUsableFormatChosenMeansTheClickDoesNothing) {
-    MakeMixedFolder();
-    test::VersionOnlyLibrary oldCab(89);
-    OpenOnData(ArchiverSet{nullptr, nullptr, &oldCab});
-    // Only EXE is ticked, and an old CAB library cannot tell self-extractors.
-    Control<QCheckBox>("chkCAB")->setChecked(false);
-    SearchButton()->click();
-    EXPECT_EQ(SearchButton()->text(), kSearchCaption);
-    EXPECT_FALSE(mWindow->SearchRunning());
-    EXPECT_EQ(Panel("Panel2"), QStringLiteral("抽出件数"));
-    EXPECT_TRUE(MessageBox::TakeShown().empty());
-}
-
 TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothing) {
     MakeMixedFolder();
     OpenOnData();

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/settings_store.h"
 #include "gui_test_support.h"
 #include "ui/control_help.h"
 #include "ui/frm_mervok.h"
@@ -27,34 +28,16 @@ namespace {
 
 using test::ReadFile;
 using test::WriteFile;
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-// The key=value lines of section "Mervok", in file order.
-Entries Settings(const std::filesystem::path& file) {
-    Entries entries;
-    std::istringstream lines(ReadFile(file));
-    bool inside = false;
-    for (std::string line; std::getline(lines, line);) {
-        line.erase(line.find_last_not_of('\r') + 1);
-        if (line.starts_with('[')) {
-            inside = line == "[Mervok]";
-        } else if (const auto equals = line.find('='); inside && equals != std::string::npos) {
-            entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
-        }
-    }
-    return entries;
-}
-
-std::optional<std::string> Value(const Entries& entries, const std::string& key) {
-    const auto found = std::ranges::find(entries, key, &Entries::value_type::first);
-    return found == entries.end() ? std::nullopt : std::optional(found->second);
+// What the settings file holds under a key of section "Mervok".
+std::string Stored(const std::filesystem::path& file, const char* key) {
+    return SettingsStore(file.string()).GetString("Mervok", key, "<none>");
 }
 
 using StartupTest = test::WindowTest;
 
 TEST_F(StartupTest, FirstStartShowsTheDefaultsTakesKeysInTheFolderBoxAndSavesTheOuterSize) {
     frmMERVOK& window = Open();
-    EXPECT_EQ(Settings(IniPath()).size(), 24u);
+    EXPECT_EQ(Stored(IniPath(), "ColorCABSFX"), "FF66CC") << "the first run wrote the defaults";
     EXPECT_EQ(PixelsToTwips(window.width()), 8145);
     EXPECT_EQ(PixelsToTwips(window.height()), 6315);
     EXPECT_EQ(Control<QComboBox>("cmbView")->currentText(), QStringLiteral("詳細"));
@@ -67,10 +50,9 @@ TEST_F(StartupTest, FirstStartShowsTheDefaultsTakesKeysInTheFolderBoxAndSavesThe
     // the file holds, as after every later close.
     const QRect frame = window.frameGeometry();
     ASSERT_GT(frame.width(), window.width()) << "the test platform draws frames";
-    const Entries written = Settings(IniPath());
-    EXPECT_EQ(Value(written, "Width"), std::to_string(PixelsToTwips(frame.width())));
-    EXPECT_EQ(Value(written, "Height"), std::to_string(PixelsToTwips(frame.height())));
-    EXPECT_EQ(Value(written, "Left"), std::to_string(PixelsToTwips(frame.x())));
+    EXPECT_EQ(Stored(IniPath(), "Width"), std::to_string(PixelsToTwips(frame.width())));
+    EXPECT_EQ(Stored(IniPath(), "Height"), std::to_string(PixelsToTwips(frame.height())));
+    EXPECT_EQ(Stored(IniPath(), "Left"), std::to_string(PixelsToTwips(frame.x())));
 
     // Typing right after the start goes into the folder box; Tab then walks
     // the design's order, the list last.
@@ -86,6 +68,16 @@ TEST_F(StartupTest, FirstStartShowsTheDefaultsTakesKeysInTheFolderBoxAndSavesThe
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
     }
+    // Tab into the folder box selects its whole text; a click into it places
+    // the caret.
+    auto* box = Control<QLineEdit>("txtSearchDir");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    EXPECT_EQ(box->selectedText(), QStringLiteral("/srv"));
+    Control("btnExit")->setFocus();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_FALSE(box->hasSelectedText());
     // The two labels hand their access keys to the control they name.
     EXPECT_EQ(Control<QLabel>("Label1")->buddy(), Control("txtSearchDir"));
     EXPECT_EQ(Control<QLabel>("Label2")->buddy(), Control("cmbView"));
@@ -160,8 +152,8 @@ TEST_F(StartupTest, SettingsReachTheControlsAndTheControlsAsTheyStandAreSaved) {
     // changes afterwards is saved by the real close.
     ASSERT_NE(window.Help(), nullptr);
     window.Session_CommitData();
-    EXPECT_EQ(Value(Settings(IniPath()), "ClickMode"), "0");
-    EXPECT_EQ(Value(Settings(IniPath()), "View"), "1");
+    EXPECT_EQ(Stored(IniPath(), "ClickMode"), "0");
+    EXPECT_EQ(Stored(IniPath(), "View"), "1");
     EXPECT_NE(window.Help(), nullptr) << "the hints stay";
     EXPECT_TRUE(window.isVisible());
     for (const auto& box : boxes) {
@@ -170,13 +162,12 @@ TEST_F(StartupTest, SettingsReachTheControlsAndTheControlsAsTheyStandAreSaved) {
     Control<QComboBox>("cmbView")->setCurrentIndex(2);
     Control<QLineEdit>("txtSearchDir")->setText(QStringLiteral("  /data/書庫  "));
     window.close();
-    const Entries saved = Settings(IniPath());
     for (const auto& box : boxes) {
-        EXPECT_EQ(Value(saved, box.key), box.ticked ? "0" : "1") << box.key;
+        EXPECT_EQ(Stored(IniPath(), box.key), box.ticked ? "0" : "1") << box.key;
     }
-    EXPECT_EQ(Value(saved, "SearchDir"), "/data/書庫");
-    EXPECT_EQ(Value(saved, "View"), "2");
-    EXPECT_EQ(Value(saved, "ColorZIP"), "0000FF");
+    EXPECT_EQ(Stored(IniPath(), "SearchDir"), "/data/書庫");
+    EXPECT_EQ(Stored(IniPath(), "View"), "2");
+    EXPECT_EQ(Stored(IniPath(), "ColorZIP"), "0000FF");
 }
 
 TEST_F(StartupTest, BoundsStayOnTheScreenAndMaximisedOrMinimisedWindowsKeepThem) {
@@ -191,18 +182,16 @@ TEST_F(StartupTest, BoundsStayOnTheScreenAndMaximisedOrMinimisedWindowsKeepThem)
     Open();
     mWindow->showMaximized();
     mWindow->close();
-    Entries saved = Settings(IniPath());
-    EXPECT_EQ(Value(saved, "Window"), "2");
-    EXPECT_EQ(Value(saved, "Left"), "1500");
-    EXPECT_EQ(Value(saved, "Height"), "6000");
+    EXPECT_EQ(Stored(IniPath(), "Window"), "2");
+    EXPECT_EQ(Stored(IniPath(), "Left"), "1500");
+    EXPECT_EQ(Stored(IniPath(), "Height"), "6000");
     // The next start shows it maximised; minimising it saves 1 ...
     Open();
     EXPECT_TRUE(mWindow->isMaximized());
     mWindow->showMinimized();
     mWindow->close();
-    saved = Settings(IniPath());
-    EXPECT_EQ(Value(saved, "Window"), "1");
-    EXPECT_EQ(Value(saved, "Top"), "1500");
+    EXPECT_EQ(Stored(IniPath(), "Window"), "1");
+    EXPECT_EQ(Stored(IniPath(), "Top"), "1500");
     // ... and a start after that shows it normal, where it was.
     Open();
     EXPECT_EQ(mWindow->windowState(), Qt::WindowNoState);
@@ -211,10 +200,9 @@ TEST_F(StartupTest, BoundsStayOnTheScreenAndMaximisedOrMinimisedWindowsKeepThem)
     mWindow->move(TwipsToPixels(3000), TwipsToPixels(2250));
     Control<QPushButton>("btnExit")->click();
     EXPECT_FALSE(mWindow->isVisible());
-    saved = Settings(IniPath());
-    EXPECT_EQ(Value(saved, "Window"), "0");
-    EXPECT_EQ(Value(saved, "Left"), "3000");
-    EXPECT_EQ(Value(saved, "Top"), "2250");
+    EXPECT_EQ(Stored(IniPath(), "Window"), "0");
+    EXPECT_EQ(Stored(IniPath(), "Left"), "3000");
+    EXPECT_EQ(Stored(IniPath(), "Top"), "2250");
 }
 
 TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
@@ -231,6 +219,13 @@ TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
     mWindow->EnableSearchControls(true);
     EXPECT_FALSE(Control("chkZIP")->isEnabled());
     EXPECT_TRUE(Control("chkCAB")->isEnabled());
+    // With only EXE ticked no chosen format is usable: a click does nothing.
+    Control<QCheckBox>("chkCAB")->setChecked(false);
+    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path().string()));
+    Control<QPushButton>("btnSearch")->click();
+    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_EQ(Control<QLabel>("Panel2")->text(), QStringLiteral("抽出件数"));
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
     test::VersionOnlyLibrary newCab(90);
     Open(ArchiverSet{nullptr, nullptr, &newCab}, false);
     EXPECT_TRUE(Control("chkEXE")->isEnabled());
