@@ -119,30 +119,21 @@ TEST_F(ControlHelpTest, RightClickShowsEachControlsTopic) {
 }
 
 TEST_F(ControlHelpTest, FiveTwoLineHints) {
-    struct Expected {
-        clsToolTip* tip;
-        const char* box;
-        const char* text;
-    };
-    const Expected expected[] = {
-        {mHelp->mTipEXE, "chkEXE", "CAB32.DLL v0.90 以上であれば\r\nCAB形式自己解凍書庫も判別可能"},
-        {mHelp->mTipNoArcCheck, "chkNoArcCheck",
-         "かなり高速になりますが、書庫でないEXEや\r\nﾄﾞｷｭﾒﾝﾄのない書庫が抽出されます"},
-        {mHelp->mTipClick, "chkClick",
-         "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\r\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します"},
-        {mHelp->mTipAutoColumn, "chkAutoColumn",
-         "列の幅を文字列の長さに\r\n合わせて自動的に調節します"},
-        {mHelp->mTipSFXIcon, "chkSFXIcon", "ﾘｿｰｽ不足の問題がある\r\n場合はﾁｪｯｸしてください"},
-    };
-    for (const Expected& hint : expected) {
-        ASSERT_NE(hint.tip, nullptr) << hint.box;
-        QWidget* box = Find(hint.box);
-        EXPECT_EQ(hint.tip->phWnd()->parentWidget(), box) << hint.box;
-        EXPECT_EQ(hint.tip->pToolCount(), 1);
-        EXPECT_EQ(hint.tip->pToolText(1), QString::fromUtf8(hint.text));
-        EXPECT_EQ(hint.tip->pMaxWidth(), 300);
-        EXPECT_EQ(hint.tip->pToolWidth(1), box->width()) << "covers the whole check box";
+    const clsToolTip* tips[] = {mHelp->mTipEXE, mHelp->mTipNoArcCheck, mHelp->mTipClick,
+                                mHelp->mTipAutoColumn, mHelp->mTipSFXIcon};
+    ASSERT_EQ(TwoLineHints().size(), std::size(tips));
+    for (std::size_t i = 0; i < std::size(tips); ++i) {
+        const TwoLineHint& hint = TwoLineHints()[i];
+        ASSERT_NE(tips[i], nullptr) << hint.checkBox;
+        QWidget* box = Find(hint.checkBox);
+        EXPECT_EQ(tips[i]->phWnd()->parentWidget(), box) << hint.checkBox;
+        EXPECT_EQ(tips[i]->pToolCount(), 1);
+        EXPECT_EQ(tips[i]->pToolText(1), TwoLineHintText(hint));
+        EXPECT_EQ(tips[i]->pMaxWidth(), 300);
+        EXPECT_EQ(tips[i]->pToolWidth(1), box->width()) << "covers the whole check box";
     }
+    EXPECT_EQ(mHelp->mTipClick->pToolText(1),
+              "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\r\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
 }
 
 TEST_F(ControlHelpTest, WhatsThisTextsComeFromTheHelpFile) {
