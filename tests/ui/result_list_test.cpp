@@ -153,13 +153,16 @@ TEST_F(ResultListTest, BackgroundIsWhiteInColourModeAndThePalettesOtherwise) {
     QApplication::processEvents();
 }
 
-TEST_F(ResultListTest, ViewModesShareOneListViewAndOneSelection) {
+TEST_F(ResultListTest, ViewModesShareOneListViewOneSelectionAndTheWindowsIconSizes) {
+    mList->SetIconSizes(48, 24);
     mList->Fill(SampleHits(), RowStyle{});
     EXPECT_EQ(mIcons->selectionModel(), mDetails->selectionModel());
+    EXPECT_EQ(mList->Model()->Icons().Small(mList->Model()->IconIndex(0)).size(), QSize(24, 24));
 
     mList->SetView(ResultList::kDetails);
     EXPECT_EQ(mList->CurrentView(), mDetails);
     EXPECT_EQ(mList->currentWidget(), mDetails);
+    EXPECT_EQ(mDetails->iconSize(), QSize(24, 24));
     mDetails->selectionModel()->setCurrentIndex(
         mDetails->model()->index(3, 0),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -167,7 +170,7 @@ TEST_F(ResultListTest, ViewModesShareOneListViewAndOneSelection) {
     mList->SetView(ResultList::kLargeIcons);
     EXPECT_EQ(mList->currentWidget(), mIcons);
     EXPECT_EQ(mIcons->viewMode(), QListView::IconMode);
-    EXPECT_EQ(mIcons->iconSize(), QSize(mList->LargeIconSize(), mList->LargeIconSize()));
+    EXPECT_EQ(mIcons->iconSize(), QSize(48, 48));
     EXPECT_TRUE(mIcons->selectionModel()->isSelected(mIcons->model()->index(3, 0)));
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
 
@@ -260,18 +263,6 @@ TEST_F(ResultListTest, HoverSelectsTheRowUnderTheRestingPointerInBothViews) {
         rested();
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
     }
-}
-
-TEST_F(ResultListTest, IconSizesFromTheWindowReachIconsAndViews) {
-    mList->SetIconSizes(48, 24);
-    mList->Fill(SampleHits(), RowStyle{});
-    const IconCache& icons = mList->Model()->Icons();
-    EXPECT_EQ(icons.Large(mList->Model()->IconIndex(0)).size(), QSize(48, 48));
-    EXPECT_EQ(icons.Small(mList->Model()->IconIndex(0)).size(), QSize(24, 24));
-    mList->SetView(ResultList::kLargeIcons);
-    EXPECT_EQ(mIcons->iconSize(), QSize(48, 48));
-    mList->SetView(ResultList::kDetails);
-    EXPECT_EQ(mDetails->iconSize(), QSize(24, 24));
 }
 
 }  // namespace
