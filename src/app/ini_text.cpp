@@ -45,10 +45,28 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// A Shift-JIS lead byte: the byte after it is the second half of the same
+// character, even where it looks like an ASCII letter.
+bool IsLeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return AsciiLower(x) == AsciiLower(y);
-           });
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (IsLeadByte(a[i])) {
+            if (a[i] != b[i] || (i + 1 < a.size() && a[i + 1] != b[i + 1])) {
+                return false;
+            }
+            ++i;
+        } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool HasLineBreak(std::string_view text) {

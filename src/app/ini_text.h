@@ -16,9 +16,10 @@
 // "[name]" opens a section (the last ']' closes the name), a line starting
 // with ';' is a comment, "key=value" is an entry (the first '=' splits) and
 // any other text is a key without a value. Names compare without regard to
-// ASCII case; other bytes compare exactly, so Shift-JIS or UTF-8 text passes
-// through untouched. Only the first section of a name counts, and in it only
-// the first line of a key.
+// the case of single-byte ASCII letters; other bytes compare exactly, the two
+// bytes of a Shift-JIS character included (its second byte may look like an
+// ASCII letter), so Shift-JIS or UTF-8 text passes through untouched. Only the first section of a
+// name counts, and in it only the first line of a key.
 //
 // Edits never touch comments, blank lines or lines of other keys and
 // sections; added lines use the text's first line break.

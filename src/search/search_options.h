@@ -23,11 +23,6 @@ struct SearchOptions {
     bool hideFileNames = false;
     // List every candidate with its provisional label instead of opening them.
     bool skipArchiveCheck = false;
-    // The next three are the window's; the engine does not read them.
-    bool singleClickOpens = false;
-    bool autoColumnWidth = false;
-    bool colourByKind = false;
-    bool noSfxIcons = false;
     // The single wildcard the walk lists with; see FilePattern. When it is
     // empty, the engine derives it from the fields above.
     std::string filePattern;

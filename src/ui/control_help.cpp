@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <QWhatsThis>
 #include <QWidget>
+#include <QWindow>
 #include <array>
 #include <utility>
 
@@ -222,8 +223,34 @@ void ControlHelp::ShowControlHelp(Qt::MouseButton button, QWidget* control) {
     }
 }
 
+void ControlHelp::ExplainAt(QPoint point) {
+    QWidget* target = mWindow->childAt(point);
+    if (target == nullptr) {
+        target = mWindow;
+    }
+    // Goes up to the nearest widget with a text, which shows it.
+    QHelpEvent help(QEvent::WhatsThis, target->mapFrom(mWindow, point),
+                    mWindow->mapToGlobal(point));
+    QCoreApplication::sendEvent(target, &help);
+    if (QWhatsThis::inWhatsThisMode()) {
+        QWhatsThis::leaveWhatsThisMode();
+    }
+}
+
 bool ControlHelp::eventFilter(QObject* watched, QEvent* event) {
     QEvent::Type type = event->type();
+    // In What's-This mode a press is taken here, where it reaches the
+    // window, before Qt hands it on and moves the keyboard focus to the
+    // control pressed: the click only explains that control.
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) && mWindow &&
+        watched == mWindow->windowHandle() && QWhatsThis::inWhatsThisMode()) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::RightButton) {
+            ExplainAt(mouse->position().toPoint());
+            return true;
+        }
+        return false;
+    }
     if (type != QEvent::MouseButtonRelease && type != QEvent::ToolTip) {
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -91,6 +92,9 @@ class ControlHelp : public QObject {
     QWidget* TableControlOf(QWidget* widget) const;
     void RecordFocus(QWidget* now);
     void CreateHints();
+    // What's-This mode: shows the text of the control at point (window
+    // coordinates) and leaves the mode.
+    void ExplainAt(QPoint point);
 
     QPointer<QWidget> mWindow;
     HelpFile mHelpFile;

@@ -91,6 +91,14 @@ void BrowseForSearchFolder(QLineEdit* txtSearchDir, QWidget* owner) {
     }
 }
 
+void FocusSearchFolder(QLineEdit* txtSearchDir) {
+    txtSearchDir->setFocus(Qt::OtherFocusReason);
+    // A box whose window is inactive gets its focus-in only at the
+    // activation, which must not select (a click into the inactive window
+    // activates it too); the selection made now survives that focus-in.
+    txtSearchDir->selectAll();
+}
+
 void SelectAllOnKeyboardFocus(QLineEdit* txtSearchDir) {
     if (txtSearchDir) {
         txtSearchDir->installEventFilter(new KeyboardSelectAll(txtSearchDir));

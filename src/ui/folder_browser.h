@@ -36,4 +36,9 @@ void BrowseForSearchFolder(QLineEdit* txtSearchDir, QWidget* owner);
 // caret as usual. The filter belongs to the box.
 void SelectAllOnKeyboardFocus(QLineEdit* txtSearchDir);
 
+// The program's own focus move into the box: its whole text is selected,
+// also when the window gets the focus back only later (after a message box)
+// or the box has it already.
+void FocusSearchFolder(QLineEdit* txtSearchDir);
+
 }  // namespace mervok

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/product_info.h"
@@ -158,6 +159,8 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
 
     CreateControls();
     SetTabOrder();
+    // Tab index 0 has the focus when the window first comes up.
+    txtSearchDir->setFocus();
     ConnectHandlers();
     resize(TwipsToPixels(kDesignClientWidth), TwipsToPixels(kDesignClientHeight));
     // Where the window stands until the settings say otherwise: the middle
@@ -245,6 +248,8 @@ void frmMERVOK::CreateControls() {
     // Created last so that it lies above the status bar it covers.
     ProgressBar1 = Make<QProgressBar>(this, "ProgressBar1", 0, 6330, 3345, 180);
     ProgressBar1->setTextVisible(false);
+    // Panel 1 changes its width as the panels' texts change during a search.
+    mPanel1->installEventFilter(this);
 }
 
 void frmMERVOK::SetTabOrder() {
@@ -325,22 +330,37 @@ void frmMERVOK::Form_Resize() {
     FormLayout layout = ReadLayout();
     LayOutForm(layout, clientWidth, clientHeight, PixelsToTwips(StatusBar1->height()));
     ApplyLayout(layout);
+    PlaceStatusBar();
+}
+
+void frmMERVOK::PlaceStatusBar() {
+    // Docked to the bottom edge. The panels keep their minimum widths side by
+    // side: a narrow window clips the bar rather than squeezing them.
+    int barWidth = width();
+    if (QLayout* panels = StatusBar1->layout()) {
+        barWidth = std::max(barWidth, panels->minimumSize().width());
+    }
+    StatusBar1->setGeometry(0, height() - StatusBar1->height(), barWidth, StatusBar1->height());
+    if (QLayout* panels = StatusBar1->layout()) {
+        panels->activate();
+    }
     PlaceProgressBar();
 }
 
 void frmMERVOK::PlaceProgressBar() {
-    // The status bar is docked to the bottom edge; lay out its panels now so
-    // that the progress bar can follow panel 1.
-    StatusBar1->setGeometry(0, height() - StatusBar1->height(), width(), StatusBar1->height());
-    if (QLayout* panels = StatusBar1->layout()) {
-        panels->activate();
-    }
     const int clientHeight = PixelsToTwips(height());
     const QPoint panelOrigin = mPanel1->mapTo(this, QPoint(0, 0));
     const TwipRect placed =
         ProgressBarOverPanel(ReadTwips(ProgressBar1), PixelsToTwips(panelOrigin.x()),
                              PixelsToTwips(mPanel1->width()), clientHeight);
     WriteTwips(ProgressBar1, placed);
+}
+
+bool frmMERVOK::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mPanel1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        PlaceProgressBar();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMERVOK::resizeEvent(QResizeEvent* event) {
@@ -357,16 +377,23 @@ void frmMERVOK::moveEvent(QMoveEvent* event) {
 void frmMERVOK::ApplyPendingOuterSize() {
     // The stored size is the outer one; the frame's size is known only once
     // the window system has framed the window.
-    if (!mPendingOuterSize || !isVisible() || windowState() != Qt::WindowNoState) {
+    if ((!mPendingOuterSize && !mFirstRunBounds) || !isVisible() ||
+        windowState() != Qt::WindowNoState) {
         return;
     }
     const QSize frameExtra = frameGeometry().size() - size();
     if (frameExtra.isEmpty()) {
         return;
     }
-    const QSize client = (*mPendingOuterSize - frameExtra).expandedTo(QSize(1, 1));
-    mPendingOuterSize.reset();
-    resize(client);
+    if (mPendingOuterSize) {
+        const QSize client = (*mPendingOuterSize - frameExtra).expandedTo(QSize(1, 1));
+        mPendingOuterSize.reset();
+        resize(client);
+    }
+    if (mFirstRunBounds) {
+        mFirstRunBounds = false;
+        SaveSettings();
+    }
 }
 
 void frmMERVOK::changeEvent(QEvent* event) {

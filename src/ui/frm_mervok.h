@@ -29,7 +29,7 @@ class QStatusBar;
 
 namespace mervok {
 
-class SettingsStore;
+struct MervokSettings;
 
 class ArchiverLibraries;
 class ControlHelp;
@@ -65,6 +65,10 @@ class frmMERVOK : public QWidget {
     void Form_Resize();
     void Form_Activate();
     void Form_Unload();
+    // The session manager asks to save (a checkpoint, or a logout that may
+    // still be cancelled): the settings are saved and the window stays as it
+    // is; only the real close unloads it.
+    void Session_CommitData();
     void btnExit_Click();
     void btnSearch_Click();
     void cmbView_Click();
@@ -110,6 +114,7 @@ class frmMERVOK : public QWidget {
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CreateControls();
@@ -117,15 +122,18 @@ class frmMERVOK : public QWidget {
     void ConnectHandlers();
     FormLayout ReadLayout() const;
     void ApplyLayout(const FormLayout& layout);
+    void PlaceStatusBar();
+    // Over status panel 1, wherever the panel is.
     void PlaceProgressBar();
 
-    // Settings (Mervok.ini).
+    // Settings (Mervok.ini): the window copies them to and from its controls.
     void LoadSettings();
-    void WriteDefaultSettings();
     void SaveSettings();
-    // The eleven check-box keys, in file order, from the boxes' values.
-    void WriteBoxKeys(SettingsStore& ini) const;
-    void ApplyWindowBounds(int left, int top, int width, int height);
+    MervokSettings ReadSettings() const;
+    // visit(&MervokSettings::field, box) for each check box, in file order.
+    template <typename Visit>
+    void ForEachBox(Visit visit) const;
+    void ApplyWindowBounds(const MervokSettings& settings);
     void ApplyPendingOuterSize();
     void ProbeLibraries();
 
@@ -153,14 +161,20 @@ class frmMERVOK : public QWidget {
     // Outer size asked for by the settings, applied again once the window
     // system has told us the frame's size.
     std::optional<QSize> mPendingOuterSize;
+    // The first run wrote the bounds before the frame was known: they are
+    // written again once it is.
+    bool mFirstRunBounds = false;
 
     // The search run.
     std::atomic<bool> mAbortRequested{false};
     std::unique_ptr<SearchWorker> mWorker;
     std::uint64_t mRunNumber = 0;
+    // From a run's start until it ends or is aborted (its worker may still
+    // be unwinding then): btnSearch aborts while it is set and starts
+    // otherwise.
+    bool mSearchActive = false;
     // Progress is shown at a steady rate from what the worker last reported.
     QTimer mProgressTimer;
-    bool mShowingProgress = false;
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
 

@@ -17,6 +17,7 @@
 #include "search/search_run.h"
 #include "startup/startup.h"
 #include "ui/centered_msg_box.h"
+#include "ui/folder_browser.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
@@ -40,11 +41,10 @@ bool frmMERVOK::SearchRunning() const {
 }
 
 void frmMERVOK::btnSearch_Click() {
-    const QString caption = btnSearch->text();
-    if (caption == kCaptionSearch) {
-        StartSearch();
-    } else if (caption == kCaptionAbort) {
+    if (mSearchActive) {
         AbortSearch();
+    } else {
+        StartSearch();
     }
 }
 
@@ -59,10 +59,6 @@ SearchOptions frmMERVOK::ReadSearchOptions() const {
     options.searchExe = chkEXE->isChecked();
     options.hideFileNames = chkNoFileName->isChecked();
     options.skipArchiveCheck = chkNoArcCheck->isChecked();
-    options.singleClickOpens = chkClick->isChecked();
-    options.autoColumnWidth = chkAutoColumn->isChecked();
-    options.colourByKind = chkListColor->isChecked();
-    options.noSfxIcons = chkSFXIcon->isChecked();
     options.filePattern = FilePattern(options, mStartup.libraries);
     return options;
 }
@@ -74,7 +70,7 @@ void frmMERVOK::StartSearch() {
         QString title = QString::fromUtf8(kProductName);
         CenteredMsgBox(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())),
                        kMbOk | kMbIconExclamation, title);
-        txtSearchDir->setFocus();
+        FocusSearchFolder(txtSearchDir);
         return;
     }
     SearchOptions options = ReadSearchOptions();
@@ -100,7 +96,7 @@ void frmMERVOK::StartSearch() {
 
     DocTypeSource docTypes = ViewerDocTypes(mStartup.viewerIniFile);
     const std::uint64_t run = ++mRunNumber;
-    mShowingProgress = true;
+    mSearchActive = true;
     mWorker = std::make_unique<SearchWorker>(
         std::move(options), mStartup, mLibraries, std::move(docTypes), mAbortRequested,
         reinterpret_cast<void*>(winId()), this,
@@ -112,7 +108,7 @@ void frmMERVOK::StartSearch() {
 void frmMERVOK::AbortSearch() {
     mAbortRequested = true;
     // The window looks idle at once; the worker stops at its next test.
-    mShowingProgress = false;
+    mSearchActive = false;
     mProgressTimer.stop();
     unsetCursor();
     btnSearch->setText(kCaptionSearch);
@@ -124,7 +120,7 @@ void frmMERVOK::AbortSearch() {
 }
 
 void frmMERVOK::ShowSearchProgress() {
-    if (!mShowingProgress || mWorker == nullptr) {
+    if (!mSearchActive || mWorker == nullptr) {
         return;
     }
     const std::optional<SearchProgress> progress = mWorker->TakeProgress();
@@ -161,7 +157,7 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
     }
     ShowSearchProgress();
     mProgressTimer.stop();
-    mShowingProgress = false;
+    mSearchActive = false;
     StopWorker();
 
     // An abort in the walk, or one that came after the walk of a run

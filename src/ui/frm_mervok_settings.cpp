@@ -10,14 +10,12 @@
 #include <QScreen>
 #include <QStyle>
 
-#include <array>
 #include <string>
-#include <string_view>
 
-#include "app/color_codec.h"
 #include "app/file_exists.h"
 #include "app/file_version.h"
 #include "app/help_file.h"
+#include "app/mervok_settings.h"
 #include "app/product_info.h"
 #include "app/program_folder.h"
 #include "app/settings_store.h"
@@ -36,40 +34,6 @@ namespace mervok {
 
 namespace {
 
-constexpr std::string_view kSection = "Mervok";
-constexpr std::string_view kLegacySection = "QvCtrler";
-constexpr std::string_view kIniName = "Mervok.ini";
-
-// The check boxes stored as 0 / 1, in the order the file holds them.
-struct BoxKey {
-    std::string_view key;
-    QCheckBox* frmMERVOK::*box;
-};
-
-// A colour key, its default text and the colour it sets.
-struct ColorKey {
-    std::string_view key;
-    std::string_view defaultText;
-    RgbColor KindColors::*colour;
-};
-
-constexpr std::array<ColorKey, 6> kColorKeys = {{
-    {"ColorLHA", "0000FF", &KindColors::lha},
-    {"ColorZIP", "006600", &KindColors::zip},
-    {"ColorCAB", "FF0099", &KindColors::cab},
-    {"ColorLHASFX", "0099FF", &KindColors::lhaSfx},
-    {"ColorZIPSFX", "00CC00", &KindColors::zipSfx},
-    {"ColorCABSFX", "FF66CC", &KindColors::cabSfx},
-}};
-
-std::string Decimal(int value) {
-    return std::to_string(value);
-}
-
-std::string BoxValue(const QCheckBox* box) {
-    return box->isChecked() ? "1" : "0";
-}
-
 QString MissingViewerIniText() {
     return QString::fromUtf8(kViewerIniName.data(), static_cast<qsizetype>(kViewerIniName.size())) +
            QStringLiteral(" が見つかりません。") + QStringLiteral("\r\n\r\n") +
@@ -80,6 +44,14 @@ QString MissingViewerIniText() {
 TwipRect TwipsOf(const QRect& pixels) {
     return {PixelsToTwips(pixels.x()), PixelsToTwips(pixels.y()), PixelsToTwips(pixels.width()),
             PixelsToTwips(pixels.height())};
+}
+
+MervokSettings WithBounds(MervokSettings settings, const TwipRect& bounds) {
+    settings.left = bounds.left;
+    settings.top = bounds.top;
+    settings.width = bounds.width;
+    settings.height = bounds.height;
+    return settings;
 }
 
 }  // namespace
@@ -111,7 +83,7 @@ bool frmMERVOK::Form_Load() {
     imgSFX32->hide();
     imgSFX16->hide();
 
-    mIniFile = PathInFolder(mProgramFolder, kIniName);
+    mIniFile = PathInFolder(mProgramFolder, kSettingsFileName);
     LoadSettings();
 
     lsvArchive->SetHoverSelection(chkClick->isChecked());
@@ -158,96 +130,63 @@ void frmMERVOK::ShowLoaded() {
     } else {
         show();
     }
+    // Some window systems know the frame as soon as the window is shown,
+    // others tell it later (a move or resize then follows).
+    ApplyPendingOuterSize();
+}
+
+template <typename Visit>
+void frmMERVOK::ForEachBox(Visit visit) const {
+    visit(&MervokSettings::subDir, chkSubDir);
+    visit(&MervokSettings::searchLha, chkLHA);
+    visit(&MervokSettings::searchZip, chkZIP);
+    visit(&MervokSettings::searchCab, chkCAB);
+    visit(&MervokSettings::searchExe, chkEXE);
+    visit(&MervokSettings::dispFileName, chkNoFileName);
+    visit(&MervokSettings::checkArchive, chkNoArcCheck);
+    visit(&MervokSettings::clickMode, chkClick);
+    visit(&MervokSettings::autoColumn, chkAutoColumn);
+    visit(&MervokSettings::sfxIcon, chkSFXIcon);
+    visit(&MervokSettings::listColor, chkListColor);
 }
 
 void frmMERVOK::LoadSettings() {
-    std::string iniPath = mIniFile;
-    if (!FileExists(iniPath)) {
-        WriteDefaultSettings();
-        return;
-    }
     SettingsStore ini(mIniFile);
-
-    // An older version kept everything in another section: take it over whole.
-    std::string legacy(200, ' ');
-    ini.ReadSection(kLegacySection, legacy);
-    if (!TrimAtNull(legacy).empty()) {
-        ini.WriteSection(kSection, TrimBlanks(legacy));
-        ini.WriteSection(kLegacySection, std::nullopt);
+    bool firstRun = false;
+    const MervokSettings settings =
+        mervok::LoadSettings(ini, WithBounds({}, TwipsOf(frameGeometry())), &firstRun);
+    // A first run leaves the window where it was made; its outer size is
+    // written again once the window system has framed it.
+    mFirstRunBounds = firstRun;
+    if (!firstRun) {
+        mShowMaximized = settings.window == 2;
+        ApplyWindowBounds(settings);
     }
+    txtSearchDir->setText(QFile::decodeName(QByteArray::fromStdString(settings.searchDir)));
+    // In the file's order: the handlers of chkClick, chkAutoColumn and
+    // cmbView run as their values change.
+    ForEachBox(
+        [&](bool MervokSettings::*value, QCheckBox* box) { box->setChecked(settings.*value); });
+    cmbView->setCurrentIndex(settings.view);
+    mColors = {settings.colorLha,    settings.colorZip,    settings.colorCab,
+               settings.colorLhaSfx, settings.colorZipSfx, settings.colorCabSfx};
+}
 
-    mShowMaximized = ini.GetInt(kSection, "Window", 0) == 2;
+void frmMERVOK::ApplyWindowBounds(const MervokSettings& settings) {
     const TwipRect current = TwipsOf(frameGeometry());
-    TwipRect stored;
-    stored.left = ini.GetInt(kSection, "Left", current.left);
-    stored.top = ini.GetInt(kSection, "Top", current.top);
-    stored.width = ini.GetInt(kSection, "Width", current.width);
-    stored.height = ini.GetInt(kSection, "Height", current.height);
     QSize screen;
     if (const QScreen* primary = QGuiApplication::primaryScreen()) {
         screen = primary->geometry().size();
     }
-    const TwipRect bounds = WindowBoundsFromSettings(stored, current, PixelsToTwips(screen.width()),
-                                                     PixelsToTwips(screen.height()));
-    ApplyWindowBounds(bounds.left, bounds.top, bounds.width, bounds.height);
-
-    const std::string searchDir = TrimBlanks(TrimAtNull(ini.GetString(kSection, "SearchDir", "")));
-    txtSearchDir->setText(QFile::decodeName(QByteArray::fromStdString(searchDir)));
-
-    // 1 ticks these boxes, anything else clears them ...
-    const auto tickOnOne = [&](std::string_view key, QCheckBox* box, int missing) {
-        box->setChecked(ini.GetInt(kSection, key, missing) == 1);
-    };
-    // ... and 0 clears these, anything else ticks them.
-    const auto clearOnZero = [&](std::string_view key, QCheckBox* box, int missing) {
-        box->setChecked(ini.GetInt(kSection, key, missing) != 0);
-    };
-    tickOnOne("SubDir", chkSubDir, 0);
-    clearOnZero("SearchLHA", chkLHA, 1);
-    clearOnZero("SearchZIP", chkZIP, 1);
-    clearOnZero("SearchCAB", chkCAB, 1);
-    clearOnZero("SearchEXE", chkEXE, 1);
-    tickOnOne("DispFileName", chkNoFileName, 0);
-    tickOnOne("CheckArchive", chkNoArcCheck, 0);
-
-    // "CheckClick" is the older name of "ClickMode"; 9 stands for missing.
-    int clickMode = ini.GetInt(kSection, "CheckClick", 9);
-    if (clickMode == 9) {
-        clickMode = ini.GetInt(kSection, "ClickMode", 0);
-    } else {
-        ini.WriteString(kSection, "CheckClick", std::nullopt);
-        ini.WriteString(kSection, "ClickMode", Decimal(clickMode));
-    }
-    chkClick->setChecked(clickMode == 1);
-
-    tickOnOne("AutoColumn", chkAutoColumn, 0);
-    clearOnZero("SfxIcon", chkSFXIcon, 1);
-    clearOnZero("ListColor", chkListColor, 1);
-
-    int view = ini.GetInt(kSection, "View", 3);
-    if (view < 0 || view > 3) {
-        view = 3;
-    }
-    cmbView->setCurrentIndex(view);
-
-    for (const ColorKey& key : kColorKeys) {
-        const std::string text =
-            TrimBlanks(TrimAtNull(ini.GetString(kSection, key.key, key.defaultText)));
-        int colour = HexToColor(text);
-        if (colour == -1) {
-            colour = HexToColor(key.defaultText);
-        }
-        mColors.*key.colour = static_cast<RgbColor>(colour);
-    }
-}
-
-void frmMERVOK::ApplyWindowBounds(int left, int top, int width, int height) {
+    const TwipRect bounds = WindowBoundsFromSettings(
+        {settings.left, settings.top, settings.width, settings.height}, current,
+        PixelsToTwips(screen.width()), PixelsToTwips(screen.height()));
     // The settings hold the outer bounds; Qt sizes the client area. Before
     // the window is first shown the frame is not known yet: the outer size
     // is applied again once it is.
     const QSize frameExtra = frameGeometry().size() - size();
-    const QSize outer(TwipsToPixels(width), TwipsToPixels(height));
-    move(TwipsToPixels(left), TwipsToPixels(top));
+    const QSize outer(TwipsToPixels(bounds.width), TwipsToPixels(bounds.height));
+    move(TwipsToPixels(bounds.left), TwipsToPixels(bounds.top));
     resize((outer - frameExtra).expandedTo(QSize(1, 1)));
     if (!isVisible()) {
         mPendingOuterSize = outer;
@@ -256,57 +195,31 @@ void frmMERVOK::ApplyWindowBounds(int left, int top, int width, int height) {
     Form_Resize();
 }
 
-void frmMERVOK::WriteDefaultSettings() {
-    SettingsStore ini(mIniFile);
-    const TwipRect current = TwipsOf(frameGeometry());
-    ini.WriteString(kSection, "Window", "0");
-    ini.WriteString(kSection, "Left", Decimal(current.left));
-    ini.WriteString(kSection, "Top", Decimal(current.top));
-    ini.WriteString(kSection, "Width", Decimal(current.width));
-    ini.WriteString(kSection, "Height", Decimal(current.height));
-    ini.WriteString(kSection, "SearchDir", "");
-    // The boxes still hold their initial values, which are the first-run
-    // defaults.
-    WriteBoxKeys(ini);
-    ini.WriteString(kSection, "View", "3");
-    for (const ColorKey& key : kColorKeys) {
-        mColors.*key.colour = static_cast<RgbColor>(HexToColor(key.defaultText));
-        ini.WriteString(kSection, key.key, key.defaultText);
-    }
-    cmbView->setCurrentIndex(3);
-}
-
-void frmMERVOK::WriteBoxKeys(SettingsStore& ini) const {
-    const BoxKey boxes[] = {
-        {"SubDir", &frmMERVOK::chkSubDir},           {"SearchLHA", &frmMERVOK::chkLHA},
-        {"SearchZIP", &frmMERVOK::chkZIP},           {"SearchCAB", &frmMERVOK::chkCAB},
-        {"SearchEXE", &frmMERVOK::chkEXE},           {"DispFileName", &frmMERVOK::chkNoFileName},
-        {"CheckArchive", &frmMERVOK::chkNoArcCheck}, {"ClickMode", &frmMERVOK::chkClick},
-        {"AutoColumn", &frmMERVOK::chkAutoColumn},   {"SfxIcon", &frmMERVOK::chkSFXIcon},
-        {"ListColor", &frmMERVOK::chkListColor},
-    };
-    for (const BoxKey& box : boxes) {
-        ini.WriteString(kSection, box.key, BoxValue(this->*box.box));
-    }
+MervokSettings frmMERVOK::ReadSettings() const {
+    MervokSettings settings = WithBounds({}, TwipsOf(frameGeometry()));
+    settings.window = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
+    settings.searchDir = QFile::encodeName(txtSearchDir->text()).toStdString();
+    ForEachBox([&](bool MervokSettings::*value, const QCheckBox* box) {
+        settings.*value = box->isChecked();
+    });
+    settings.view = cmbView->currentIndex();
+    settings.colorLha = mColors.lha;
+    settings.colorZip = mColors.zip;
+    settings.colorCab = mColors.cab;
+    settings.colorLhaSfx = mColors.lhaSfx;
+    settings.colorZipSfx = mColors.zipSfx;
+    settings.colorCabSfx = mColors.cabSfx;
+    return settings;
 }
 
 void frmMERVOK::SaveSettings() {
     SettingsStore ini(mIniFile);
-    const int state = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
-    ini.WriteString(kSection, "Window", Decimal(state));
-    if (state == 0) {
-        const TwipRect bounds = TwipsOf(frameGeometry());
-        ini.WriteString(kSection, "Left", Decimal(bounds.left));
-        ini.WriteString(kSection, "Top", Decimal(bounds.top));
-        ini.WriteString(kSection, "Width", Decimal(bounds.width));
-        ini.WriteString(kSection, "Height", Decimal(bounds.height));
-    }
-    ini.WriteString(kSection, "SearchDir",
-                    TrimBlanks(QFile::encodeName(txtSearchDir->text()).toStdString()));
-    WriteBoxKeys(ini);
-    ini.WriteString(kSection, "View", Decimal(cmbView->currentIndex()));
-    for (const ColorKey& key : kColorKeys) {
-        ini.WriteString(kSection, key.key, ColorToHex(static_cast<int>(mColors.*key.colour)));
+    mervok::SaveSettings(ini, ReadSettings());
+}
+
+void frmMERVOK::Session_CommitData() {
+    if (mLoaded && !mUnloaded) {
+        SaveSettings();
     }
 }
 

@@ -46,9 +46,10 @@ int main(int argc, char* argv[]) {
     if (!window.Form_Load()) {
         return 0;
     }
-    // Logging off saves the settings like any other way of closing.
+    // A checkpoint, or a logout that may yet be cancelled, saves the
+    // settings; the window unloads only when the application really quits.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window] { window.Form_Unload(); });
+                     [&window] { window.Session_CommitData(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.Form_Unload(); });
     CloseOnTerminate(window);

@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -125,8 +126,11 @@ ResultList::ResultList(QWidget* parent) : QStackedWidget(parent) {
         view->setTextElideMode(Qt::ElideRight);
         view->installEventFilter(this);
         view->viewport()->installEventFilter(this);
-        connect(view, &QAbstractItemView::entered, this, &ResultList::OnEntered);
     }
+    mHoverTimer = new QTimer(this);
+    mHoverTimer->setObjectName(QStringLiteral("hoverTimer"));
+    mHoverTimer->setSingleShot(true);
+    connect(mHoverTimer, &QTimer::timeout, this, &ResultList::SelectRowAtRest);
 
     QHeaderView* header = mDetailsView->header();
     header->setStretchLastSection(false);
@@ -362,6 +366,7 @@ void ResultList::FitColumnWidths() {
 
 void ResultList::SetHoverSelection(bool on) {
     mHoverSelection = on;
+    mHoverTimer->stop();
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(mIconView),
                                     static_cast<QAbstractItemView*>(mDetailsView)}) {
         view->setMouseTracking(on);
@@ -369,8 +374,12 @@ void ResultList::SetHoverSelection(bool on) {
     }
 }
 
-void ResultList::OnEntered(const QModelIndex& index) {
-    if (mHoverSelection && index.isValid()) {
+void ResultList::SelectRowAtRest() {
+    if (!mHoverSelection || !mHoverView) {
+        return;
+    }
+    const QModelIndex index = mHoverView->indexAt(mHoverPoint);
+    if (index.isValid()) {
         SelectionModel()->setCurrentIndex(
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
@@ -401,6 +410,15 @@ bool ResultList::eventFilter(QObject* watched, QEvent* event) {
                                     static_cast<QAbstractItemView*>(mDetailsView)}) {
         if (watched == view->viewport()) {
             const QEvent::Type type = event->type();
+            if (type == QEvent::MouseMove && mHoverSelection) {
+                // Every move starts the rest anew.
+                mHoverView = view;
+                mHoverPoint = static_cast<QMouseEvent*>(event)->position().toPoint();
+                mHoverTimer->start(
+                    style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, this));
+            } else if (type == QEvent::Leave) {
+                mHoverTimer->stop();
+            }
             if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
                 type == QEvent::MouseButtonDblClick) {
                 const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -3,6 +3,7 @@
 #include "results/result_model.h"
 #include "search/found_archive.h"
 
+#include <QPointer>
 #include <QStackedWidget>
 
 #include <optional>
@@ -14,6 +15,7 @@ class QItemSelectionModel;
 class QLabel;
 class QListView;
 class QModelIndex;
+class QTimer;
 class QTreeView;
 
 namespace mervok {
@@ -86,7 +88,9 @@ class ResultList : public QStackedWidget {
     // rows.
     void FitColumnWidths();
 
-    // chkClick: the row under the mouse pointer becomes the selected row.
+    // chkClick: the row under the resting mouse pointer becomes the selected
+    // row. It rests once it has not moved for the platform's tool-tip delay
+    // (the one rest time Qt's styles give; a passing pointer selects nothing).
     void SetHoverSelection(bool on);
     bool HoverSelection() const { return mHoverSelection; }
 
@@ -129,7 +133,7 @@ class ResultList : public QStackedWidget {
     void ApplyBackground(bool colourByKind);
     void MeasureNames();
     void SelectFirstRow();
-    void OnEntered(const QModelIndex& index);
+    void SelectRowAtRest();
 
     ResultModel* mModel = nullptr;
     ResultSortProxy* mProxy = nullptr;
@@ -138,6 +142,10 @@ class ResultList : public QStackedWidget {
     ResultDetailsView* mDetailsView = nullptr;
     QLabel* mSfx16 = nullptr;
     QLabel* mSfx32 = nullptr;
+    QTimer* mHoverTimer = nullptr;
+    // Where the pointer rests, in the view that has it.
+    QPointer<QAbstractItemView> mHoverView;
+    QPoint mHoverPoint;
 
     int mView = kLargeIcons;
     bool mAutoColumnWidth = false;

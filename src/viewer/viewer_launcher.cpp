@@ -1,5 +1,7 @@
 #include "viewer/viewer_launcher.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -9,6 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -40,24 +45,100 @@ std::vector<std::string> ViewerArguments(std::string_view programFolder,
     return arguments;
 }
 
-struct ViewerLauncher::Child {
-    explicit Child(pid_t id) : pid(id) {}
+namespace {
 
-    const pid_t pid;
+// True while a live process other than leader belongs to leader's process
+// group (zombies do not count: they have ended).
+bool GroupHasOtherMembers(pid_t leader) {
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (const dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        const long id = std::strtol(entry->d_name, &end, 10);
+        if (id <= 0 || *end != '\0' || id == leader) {
+            continue;
+        }
+        // "pid (name) state ppid pgrp ...": the name may hold anything, so
+        // the fields are read after its last ')'.
+        char stat[512];
+        const int fd =
+            open(("/proc/" + std::string(entry->d_name) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;  // ended meanwhile
+        }
+        const ssize_t got = read(fd, stat, sizeof stat - 1);
+        close(fd);
+        if (got <= 0) {
+            continue;
+        }
+        stat[got] = '\0';
+        const char* nameEnd = std::strrchr(stat, ')');
+        char state = 0;
+        long parent = 0;
+        long group = 0;
+        if (nameEnd != nullptr &&
+            std::sscanf(nameEnd + 1, " %c %ld %ld", &state, &parent, &group) == 3 &&
+            group == leader && state != 'Z' && state != 'X') {
+            found = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+}  // namespace
+
+struct ViewerLauncher::Child {
+    Child(pid_t id, bool keepGroup) : pid(id), keepsGroup(keepGroup) {}
+
+    const pid_t pid;  // also the id of its process group: the viewer leads its own session
     mutable std::mutex mutex;
     std::condition_variable ended;
-    bool reaped = false;   // guarded by mutex; once true the id is no longer ours
-    bool watched = false;  // a watcher thread reaps it
+    // Guarded by mutex.
+    bool keepsGroup;           // its group may still be asked to close
+    bool leaderEnded = false;  // the viewer itself has ended
+    bool reaped = false;       // once true the id is no longer ours
+    bool watched = false;      // a watcher thread waits for its end
 
-    // Without a watcher (the thread could not be started) the child is reaped
-    // whenever we look at it. Call with mutex held.
-    void ReapIfEndedLocked() {
-        if (!watched && !reaped) {
-            int status = 0;
-            pid_t result = waitpid(pid, &status, WNOHANG);
-            if (result == pid || (result < 0 && errno == ECHILD)) {
-                reaped = true;
-            }
+    // The leader has ended and is not yet reaped. While it stays unreaped its
+    // id, and so its group's id, cannot be given to another process; it is
+    // kept so while a group that may still be closed has members left (a
+    // viewer that hands the archive to a program of its own and ends).
+    void LeaderEndedLocked() {
+        leaderEnded = true;
+        if (!keepsGroup || !GroupHasOtherMembers(pid)) {
+            ReapLocked();
+        }
+    }
+    void ReapLocked() {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        reaped = true;
+        ended.notify_all();
+    }
+    // Looks whether the viewer has ended (when no watcher does), and reaps a
+    // kept leader whose group has ended too.
+    void PollLocked() {
+        if (reaped) {
+            return;
+        }
+        if (leaderEnded) {
+            LeaderEndedLocked();
+            return;
+        }
+        if (watched) {
+            return;
+        }
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            reaped = errno == ECHILD;  // somebody else has reaped it
+        } else if (info.si_pid == pid) {
+            LeaderEndedLocked();
         }
     }
 };
@@ -111,18 +192,20 @@ pid_t Spawn(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-// Waits for the child's end but leaves it unreaped, so that its id stays ours
-// until we hold the lock; then reaps it.
+// Waits for the viewer's end but leaves it unreaped, so that its id stays
+// ours until we hold the lock.
 void ViewerLauncher::Watch(const std::shared_ptr<Child>& child) {
     siginfo_t info{};
-    while (waitid(P_PID, static_cast<id_t>(child->pid), &info, WEXITED | WNOWAIT) < 0 &&
+    int result = 0;
+    while ((result = waitid(P_PID, static_cast<id_t>(child->pid), &info, WEXITED | WNOWAIT)) < 0 &&
            errno == EINTR) {
     }
     std::lock_guard lock(child->mutex);
-    int status = 0;
-    while (waitpid(child->pid, &status, 0) < 0 && errno == EINTR) {
+    if (result == 0) {
+        child->LeaderEndedLocked();
+    } else {
+        child->reaped = true;  // somebody else has reaped it
     }
-    child->reaped = true;
     child->ended.notify_all();
 }
 
@@ -134,10 +217,12 @@ ViewerLauncher::ViewerLauncher(std::string programFolder, int prevInstance,
 
 ViewerLauncher::~ViewerLauncher() {
     // Watched viewers are reaped by their threads, which keep their records
-    // alive; the others are reaped here if they have ended.
+    // alive; the others, and leaders kept for their groups, are reaped here
+    // if they have ended. Viewers still running stay running.
     for (const auto& child : mChildren) {
         std::lock_guard lock(child->mutex);
-        child->ReapIfEndedLocked();
+        child->keepsGroup = false;
+        child->PollLocked();
     }
 }
 
@@ -145,12 +230,13 @@ void ViewerLauncher::OpenArchive(const std::string& archivePath) {
     if (archivePath.empty()) {
         return;
     }
-    if (mPrevInstance != 1) {
+    const bool closesEarlier = mPrevInstance != 1;
+    if (closesEarlier) {
         SettingsStore viewerIni(ViewerIniPath(mProgramFolder));
         WriteDroppedArcFile(viewerIni);
         CloseLastViewer();
     }
-    mLastViewerTaskId = LaunchViewer(ViewerArguments(mProgramFolder, archivePath));
+    mLastViewerTaskId = Launch(ViewerArguments(mProgramFolder, archivePath), closesEarlier);
 }
 
 void ViewerLauncher::OpenOptions() {
@@ -158,10 +244,14 @@ void ViewerLauncher::OpenOptions() {
 }
 
 pid_t ViewerLauncher::LaunchViewer(const std::vector<std::string>& arguments) {
+    return Launch(arguments, false);
+}
+
+pid_t ViewerLauncher::Launch(const std::vector<std::string>& arguments, bool keepGroup) {
     // Forget viewers that have ended so that the list stays short.
     std::erase_if(mChildren, [](const std::shared_ptr<Child>& child) {
         std::lock_guard lock(child->mutex);
-        child->ReapIfEndedLocked();
+        child->PollLocked();
         return child->reaped;
     });
 
@@ -172,13 +262,13 @@ pid_t ViewerLauncher::LaunchViewer(const std::vector<std::string>& arguments) {
         }
         return 0;
     }
-    auto child = std::make_shared<Child>(pid);
+    auto child = std::make_shared<Child>(pid, keepGroup);
     try {
         std::thread([child] { Watch(child); }).detach();
         std::lock_guard lock(child->mutex);
         child->watched = true;
     } catch (const std::system_error&) {
-        // No thread: the child is reaped whenever it is looked at.
+        // No thread: the child is looked at whenever it is asked about.
     }
     mChildren.push_back(std::move(child));
     return pid;
@@ -199,11 +289,19 @@ bool ViewerLauncher::CloseLastViewer() {
         return false;
     }
     std::lock_guard lock(child->mutex);
-    child->ReapIfEndedLocked();
+    child->PollLocked();
     if (child->reaped) {
         return false;
     }
-    return kill(child->pid, SIGTERM) == 0;
+    // The whole group: a viewer may have started programs of its own, and
+    // may even have ended and left them to show the archive. The unreaped
+    // leader keeps the group's id ours until the signal is sent.
+    child->keepsGroup = false;
+    const bool sent = kill(-child->pid, SIGTERM) == 0;
+    if (child->leaderEnded) {
+        child->ReapLocked();
+    }
+    return sent;
 }
 
 bool ViewerLauncher::IsRunning(pid_t pid) const {
@@ -212,8 +310,8 @@ bool ViewerLauncher::IsRunning(pid_t pid) const {
         return false;
     }
     std::lock_guard lock(child->mutex);
-    child->ReapIfEndedLocked();
-    return !child->reaped;
+    child->PollLocked();
+    return !child->reaped && !child->leaderEnded;
 }
 
 bool ViewerLauncher::WaitForEnd(pid_t pid, std::chrono::milliseconds limit) const {
@@ -222,11 +320,14 @@ bool ViewerLauncher::WaitForEnd(pid_t pid, std::chrono::milliseconds limit) cons
         return true;
     }
     std::unique_lock lock(child->mutex);
+    const auto over = [&] {
+        child->PollLocked();
+        return child->reaped || child->leaderEnded;
+    };
     if (!child->watched) {
-        child->ReapIfEndedLocked();
-        return child->reaped;
+        return over();
     }
-    return child->ended.wait_for(lock, limit, [&] { return child->reaped; });
+    return child->ended.wait_for(lock, limit, over);
 }
 
 }  // namespace mervok

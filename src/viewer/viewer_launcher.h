@@ -28,13 +28,17 @@ std::vector<std::string> ViewerArguments(std::string_view programFolder,
 // before, and starts it alone for its options.
 //
 // A viewer is started with posix_spawn (argument vector, own session, default
-// signal handling) and addressed by its process id; "close" is SIGTERM. Every
-// started viewer gets a small watcher thread that waits for its end without
-// reaping it (waitid with WNOWAIT) and then reaps it under the viewer's lock.
-// So no viewer ever lingers as a zombie, and a close request, sent under the
-// same lock only while the viewer is not yet reaped, can never reach another
-// process that has been given the same id since. Viewers still running when
-// the program ends are left running.
+// signal handling) and addressed by its process id, which is also the id of
+// its process group; "close" is SIGTERM to that whole group, so that programs
+// the viewer started go too, even when the viewer itself has already ended
+// and left them to show the archive. Every started viewer gets a small
+// watcher thread that waits for its end without reaping it (waitid with
+// WNOWAIT) and then reaps it under the viewer's lock; a viewer that may still
+// be closed is reaped only once its group has no other live member. So no
+// viewer lingers as a zombie longer than its group, and a close request,
+// sent under the same lock only while the viewer is not yet reaped, can never
+// reach another process or group that has been given the same id since.
+// Viewers still running when the program ends are left running.
 class ViewerLauncher {
   public:
     // Shows the launch failure text (stop icon, the product name as title).
@@ -68,19 +72,23 @@ class ViewerLauncher {
     // failed.
     pid_t LastViewerTaskId() const { return mLastViewerTaskId; }
 
-    // Asks the viewer OpenArchive started last to close. False when there is
-    // none or it has already ended; nothing is signalled then.
+    // Asks the viewer OpenArchive started last, and every process of its
+    // group, to close. False when there is none or the group has already
+    // ended; nothing is signalled then.
     bool CloseLastViewer();
 
-    // True while a viewer this object started is still running (not reaped).
+    // True while a viewer this object started is still running.
     bool IsRunning(pid_t pid) const;
 
-    // Waits until the viewer has ended and been reaped, at most for limit.
-    // True when it has ended (or was never started by this object).
+    // Waits until the viewer has ended, at most for limit. True when it has
+    // ended (or was never started by this object).
     bool WaitForEnd(pid_t pid, std::chrono::milliseconds limit) const;
 
   private:
     struct Child;
+
+    // keepGroup: the viewer's group may be closed later (see the class).
+    pid_t Launch(const std::vector<std::string>& arguments, bool keepGroup);
 
     static void Watch(const std::shared_ptr<Child>& child);
     std::shared_ptr<Child> Find(pid_t pid) const;

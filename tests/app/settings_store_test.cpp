@@ -21,6 +21,10 @@ using testing::WriteBytes;
 
 // "テスト" in Shift-JIS: the trail byte 0x65 is an 'e' to whatever reads ASCII.
 const std::string kShiftJis = "\x83\x65\x83\x58\x83\x67";
+// Names that differ only in the case of what would be ASCII letters: "ア" and
+// "ヂ", "ソフト" and "ソサエ".
+const std::string kKeyA = "\x83\x41", kKeyDi = "\x83\x61";
+const std::string kSoft = "\x83\x5c\x83\x74\x83\x67", kSosae = "\x83\x5c\x83\x54\x83\x47";
 
 class SettingsStoreTest : public ::testing::Test {
   protected:
@@ -45,7 +49,8 @@ TEST_F(SettingsStoreTest, ValuesReadAsTheClassicFunctionsReadThem) {
             "  Top  =  +12abc  \nWidth=abc\nHeight=\nView=\"2\"\nBig=4294967297\nHex=0x1F\n"
             "SearchDir =   /data/old files   \nQuoted=\"  spaced  \"\nSingle='a'\nLone=\"\n"
             "Long=" +
-            longValue + "\nName=" + kShiftJis + "\nBare\n[Other]\nZ=3\n[MERVOK]\nLater=4\n");
+            longValue + "\nName=" + kShiftJis + "\nBare\n" + kKeyA + "=5\n[Other]\nZ=3\n[" + kSoft +
+            "]\nK=6\n[MERVOK]\nLater=4\n");
     // Big wraps at 32 bits; only the first section of a name counts.
     const std::pair<const char*, int> ints[] = {{" left ", -300}, {"Top", 12}, {"Width", 0},
                                                 {"Height", 0},    {"View", 2}, {"Big", 1},
@@ -54,6 +59,11 @@ TEST_F(SettingsStoreTest, ValuesReadAsTheClassicFunctionsReadThem) {
         EXPECT_EQ(store.GetInt("Mervok", key, 9), value) << key;
     }
     EXPECT_EQ(store.GetInt("other", "z", 9), 3);
+    // Double-byte characters are never case-folded.
+    EXPECT_EQ(store.GetInt("Mervok", kKeyA, 9), 5);
+    EXPECT_EQ(store.GetInt("Mervok", kKeyDi, 9), 9);
+    EXPECT_EQ(store.GetInt(kSoft, "k", 9), 6);
+    EXPECT_EQ(store.GetInt(kSosae, "K", 9), 9);
     EXPECT_EQ(SettingsStore(mFolder.File("none.ini")).GetInt("Mervok", "Left", -7), -7);
     // A line without '=' names no value; the default loses its trailing blanks.
     const std::pair<const char*, std::string> texts[] = {{"SearchDir", "/data/old files"},
@@ -91,22 +101,6 @@ TEST_F(SettingsStoreTest, SectionReadFillsTheBufferFrontWithWholeEntriesOnly) {
     EXPECT_EQ(store.ReadSection("QvCtrler", none), 0u);
 }
 
-TEST_F(SettingsStoreTest, LegacySectionMovesIntoTheNewOneAndNothingElseChanges) {
-    SettingsStore store =
-        Ini("; settings\r\n[QvCtrler]\r\nSubDir=1\r\nView=0\r\n\r\n[Mervok]\r\n; kept comment\r\n"
-            "Left=100\r\nSearchDir=" +
-            kShiftJis + "\r\n\r\n[Unknown]\r\nKeep=this\r\n");
-    // As start-up does it: read into 200 blanks, take over, drop the old section.
-    std::string buffer(200, ' ');
-    store.ReadSection("QvCtrler", buffer);
-    ASSERT_FALSE(TrimAtNull(buffer).empty());
-    EXPECT_TRUE(store.WriteSection("Mervok", TrimBlanks(buffer)));
-    EXPECT_TRUE(store.WriteSection("QvCtrler", std::nullopt));
-    EXPECT_EQ(Bytes(),
-              "; settings\r\n\r\n[Mervok]\r\n; kept comment\r\nSubDir=1\r\nView=0\r\n\r\n"
-              "[Unknown]\r\nKeep=this\r\n");
-}
-
 TEST_F(SettingsStoreTest, WritesChangeOnlyTheirLines) {
     const std::string head = "; Mervok settings\r\n[Other]\r\nName=" + kShiftJis +
                              "\r\n\r\n[Mervok]\r\nLeft = 100\r\n; between\r\nTop=5\r\n";
@@ -117,9 +111,13 @@ TEST_F(SettingsStoreTest, WritesChangeOnlyTheirLines) {
     std::string expected = head + "SearchDir=" + kShiftJis + "\r\n" + tail;
     expected.replace(expected.find("100"), 3, "200");
     EXPECT_EQ(Bytes(), expected);
-    // A new section goes at the end, after a break for the unterminated line.
-    EXPECT_TRUE(store.WriteString("New", "Key", "v"));
-    EXPECT_EQ(Bytes(), expected + "\r\n[New]\r\nKey=v\r\n");
+    // A new section goes at the end, after a break for the unterminated line;
+    // a name that differs only in a Shift-JIS character's second byte is new.
+    EXPECT_TRUE(store.WriteString(kSosae, "Key", "v"));
+    EXPECT_TRUE(store.WriteString(kSosae, kKeyA, "1"));
+    EXPECT_TRUE(store.WriteString(kSoft, kKeyDi, "2"));
+    EXPECT_EQ(Bytes(), expected + "\r\n[" + kSosae + "]\r\nKey=v\r\n" + kKeyA + "=1\r\n[" + kSoft +
+                           "]\r\n" + kKeyDi + "=2\r\n");
 }
 
 TEST_F(SettingsStoreTest, AddedLinesUseTheFilesLineBreakAndKeepItsByteOrderMark) {

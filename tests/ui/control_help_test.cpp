@@ -26,17 +26,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ControlHelpTest : public ::testing::Test {
+class ControlHelpTest : public test::WindowTest {
   protected:
     void SetUp() override {
-        test::WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
+        test::WindowTest::SetUp();
         fs::copy_file(fs::path(MERVOK_DIST_DIR) / "mervok.hlp",
                       HelpFilePath(mProgram.Folder(), ProgramFileName()));
-        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(), test::RealLibraries().Set());
-        ASSERT_TRUE(mWindow->Form_Load());
-        mWindow->ShowLoaded();
-        QApplication::setActiveWindow(mWindow.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+        Open();
         mHelp = mWindow->Help();
         ASSERT_NE(mHelp, nullptr);
         mHelp->mShowTopic = [this](int topic, QWidget* control) {
@@ -50,11 +46,12 @@ class ControlHelpTest : public ::testing::Test {
         }
         QWhatsThis::hideText();
         QToolTip::hideText();
+        test::WindowTest::TearDown();
     }
 
     template <typename T = QWidget>
     T* Find(const char* name) {
-        return test::Find<T>(*mWindow, name);
+        return Control<T>(name);
     }
 
     // The topic a right click at point (the control's centre by default)
@@ -83,8 +80,6 @@ class ControlHelpTest : public ::testing::Test {
         return {};
     }
 
-    test::TempDir mProgram;
-    std::unique_ptr<frmMERVOK> mWindow;
     ControlHelp* mHelp = nullptr;
     std::vector<std::pair<int, QWidget*>> mShown;
 };
@@ -124,30 +119,21 @@ TEST_F(ControlHelpTest, RightClickShowsEachControlsTopic) {
 }
 
 TEST_F(ControlHelpTest, FiveTwoLineHints) {
-    struct Expected {
-        clsToolTip* tip;
-        const char* box;
-        const char* text;
-    };
-    const Expected expected[] = {
-        {mHelp->mTipEXE, "chkEXE", "CAB32.DLL v0.90 以上であれば\r\nCAB形式自己解凍書庫も判別可能"},
-        {mHelp->mTipNoArcCheck, "chkNoArcCheck",
-         "かなり高速になりますが、書庫でないEXEや\r\nﾄﾞｷｭﾒﾝﾄのない書庫が抽出されます"},
-        {mHelp->mTipClick, "chkClick",
-         "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\r\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します"},
-        {mHelp->mTipAutoColumn, "chkAutoColumn",
-         "列の幅を文字列の長さに\r\n合わせて自動的に調節します"},
-        {mHelp->mTipSFXIcon, "chkSFXIcon", "ﾘｿｰｽ不足の問題がある\r\n場合はﾁｪｯｸしてください"},
-    };
-    for (const Expected& hint : expected) {
-        ASSERT_NE(hint.tip, nullptr) << hint.box;
-        QWidget* box = Find(hint.box);
-        EXPECT_EQ(hint.tip->phWnd()->parentWidget(), box) << hint.box;
-        EXPECT_EQ(hint.tip->pToolCount(), 1);
-        EXPECT_EQ(hint.tip->pToolText(1), QString::fromUtf8(hint.text));
-        EXPECT_EQ(hint.tip->pMaxWidth(), 300);
-        EXPECT_EQ(hint.tip->pToolWidth(1), box->width()) << "covers the whole check box";
+    const clsToolTip* tips[] = {mHelp->mTipEXE, mHelp->mTipNoArcCheck, mHelp->mTipClick,
+                                mHelp->mTipAutoColumn, mHelp->mTipSFXIcon};
+    ASSERT_EQ(TwoLineHints().size(), std::size(tips));
+    for (std::size_t i = 0; i < std::size(tips); ++i) {
+        const TwoLineHint& hint = TwoLineHints()[i];
+        ASSERT_NE(tips[i], nullptr) << hint.checkBox;
+        QWidget* box = Find(hint.checkBox);
+        EXPECT_EQ(tips[i]->phWnd()->parentWidget(), box) << hint.checkBox;
+        EXPECT_EQ(tips[i]->pToolCount(), 1);
+        EXPECT_EQ(tips[i]->pToolText(1), TwoLineHintText(hint));
+        EXPECT_EQ(tips[i]->pMaxWidth(), 300);
+        EXPECT_EQ(tips[i]->pToolWidth(1), box->width()) << "covers the whole check box";
     }
+    EXPECT_EQ(mHelp->mTipClick->pToolText(1),
+              "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\r\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
 }
 
 TEST_F(ControlHelpTest, WhatsThisTextsComeFromTheHelpFile) {
@@ -169,16 +155,25 @@ TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
     EXPECT_EQ(QApplication::focusWidget(), subDir);
     ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
 
-    // In What's-This mode a click on the search button explains it instead
-    // of searching.
+    // In What's-This mode a click on the search button, sent through the
+    // window as real input, explains it: nothing else happens, and the
+    // keyboard focus stays where it was.
     QSignalSpy clicked(search, &QPushButton::clicked);
-    QTest::mouseClick(search, Qt::LeftButton);
+    const QPoint point = search->mapTo(mWindow.get(), search->rect().center());
+    QTest::mouseClick(mWindow->windowHandle(), Qt::LeftButton, {}, point);
     EXPECT_EQ(clicked.count(), 0);
-    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_EQ(QApplication::focusWidget(), subDir);
     EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
     QWidget* popup = QApplication::activePopupWidget();
     ASSERT_NE(popup, nullptr);
     EXPECT_STREQ(popup->metaObject()->className(), "QWhatsThat");
+    // Escape closes the topic; Space then works on the box, not the search.
+    QTest::keyClick(popup, Qt::Key_Escape);
+    const bool ticked = subDir->isChecked();
+    MessageBox::QueueAnswer(kIdOk);  // a search would complain about the empty folder box
+    QTest::keyClick(mWindow->windowHandle(), Qt::Key_Space);
+    EXPECT_NE(subDir->isChecked(), ticked);
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
 }
 
 TEST_F(ControlHelpTest, FocusRecordFollowsTheTable) {

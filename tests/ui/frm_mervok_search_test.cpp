@@ -1,9 +1,8 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -21,49 +20,39 @@
 namespace mervok {
 namespace {
 
-using test::Find;
-using test::MakeArchive;
+using test::CopyFixture;
 using test::WriteFile;
 
 const QString kSearchCaption = QStringLiteral("検索(&I)");
 const QString kAbortCaption = QStringLiteral("中止(&P)");
-const QString kDoubleClickHint =
-    QStringLiteral("ファイルをダブルクリックしたら Quorvix で開きます");
 
-class SearchRunTest : public ::testing::Test {
+class SearchRunTest : public test::WindowTest {
   protected:
     void SetUp() override {
-        MessageBox::Reset();
+        test::WindowTest::SetUp();
         // A viewer of version 1.23, which honours its document types.
         WriteFile(mProgram.Path() / "Quorvix.ini",
                   "[Option]\r\nPrevInstance=0\r\nDocType=DOC  HTM\r\n");
         std::filesystem::copy_file(
             std::filesystem::path(MERVOK_TEST_DATA_DIR) / "pe" / "version_1_23_x64.exe",
             mProgram.Path() / "Quorvix.exe");
-        WriteFile(mProgram.Path() / "Mervok.ini", "[Mervok]\r\nSubDir=1\r\n");
+        WriteFile(IniPath(), "[Mervok]\r\nSubDir=1\r\n");
     }
-    void TearDown() override { MessageBox::Reset(); }
 
-    void Open(std::optional<ArchiverSet> libraries = std::nullopt) {
-        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(),
-                                              libraries ? *libraries : test::RealLibraries().Set());
-        ASSERT_TRUE(mWindow->Form_Load());
-        mWindow->ShowLoaded();
+    void OpenOnData(std::optional<ArchiverSet> libraries = std::nullopt) {
+        Open(libraries);
         SetFolder(QString::fromStdString(mData.Path().string()));
     }
+    void SetFolder(const QString& text) { Control<QLineEdit>("txtSearchDir")->setText(text); }
+    QPushButton* SearchButton() { return Control<QPushButton>("btnSearch"); }
+    QString Panel(const char* name) { return Control<QLabel>(name)->text(); }
+    ResultList* List() { return Control<ResultList>("lsvArchive"); }
 
-    void SetFolder(const QString& text) {
-        Find<QLineEdit>(*mWindow, "txtSearchDir")->setText(text);
-    }
-    QCheckBox* Box(const char* name) { return Find<QCheckBox>(*mWindow, name); }
-    QPushButton* SearchButton() { return Find<QPushButton>(*mWindow, "btnSearch"); }
-    QString Panel(const char* name) { return Find<QLabel>(*mWindow, name)->text(); }
-    ResultList* List() { return Find<ResultList>(*mWindow, "lsvArchive"); }
-
-    // Clicks the search button and waits for the run to end.
+    // Clicks the search button, which must start a run, and waits for its end.
     void SearchAndWait() {
         QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
         SearchButton()->click();
+        ASSERT_TRUE(mWindow->SearchRunning() || !finished.isEmpty()) << "no run started";
         ASSERT_TRUE(test::AwaitSignal(finished));
     }
 
@@ -84,30 +73,26 @@ class SearchRunTest : public ::testing::Test {
         EXPECT_EQ(SearchButton()->text(), kSearchCaption);
         EXPECT_TRUE(SearchButton()->isEnabled());
         for (const char* name : {"txtSearchDir", "chkSubDir", "cmbView", "btnExit", "chkLHA"}) {
-            EXPECT_TRUE(Find<QWidget>(*mWindow, name)->isEnabled()) << name;
+            EXPECT_TRUE(Control(name)->isEnabled()) << name;
         }
-        EXPECT_TRUE(Find<QProgressBar>(*mWindow, "ProgressBar1")->isHidden());
+        EXPECT_TRUE(Control("ProgressBar1")->isHidden());
         EXPECT_EQ(mWindow->cursor().shape(), Qt::ArrowCursor);
     }
 
     // The LHA archive holds a document only by the viewer's types.
     void MakeMixedFolder() {
-        MakeArchive(mData.Path() / "beta.zip", {"readme.txt", "prog.exe"});
-        MakeArchive(mData.Path() / "alpha.lzh", {"manual.doc"});
-        MakeArchive(mData.Path() / "nodoc.zip", {"prog.exe"});
-        MakeArchive(mData.Path() / "sub" / "gamma.cab", {"notes.TXT"});
+        CopyFixture("zip/plain.zip", mData.Path() / "beta.zip");
+        CopyFixture("lha/manual_doc.lzh", mData.Path() / "alpha.lzh");
+        CopyFixture("zip/nodoc.zip", mData.Path() / "nodoc.zip");
+        CopyFixture("cab/mszip.cab", mData.Path() / "sub" / "gamma.cab");
         WriteFile(mData.Path() / "fake.zip", "not an archive at all");
         WriteFile(mData.Path() / "plain.txt", "no archive");
     }
-
-    test::TempDir mProgram;
-    test::TempDir mData;
-    std::unique_ptr<frmMERVOK> mWindow;
 };
 
 TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
     MakeMixedFolder();
-    Open();
+    OpenOnData();
     SearchAndWait();
 
     EXPECT_EQ(ShownNames(), (QStringList{"alpha.lzh", "beta.zip", "gamma.cab"}));
@@ -120,7 +105,7 @@ TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
     EXPECT_EQ(Shown(2, ResultModel::kFolderColumn).data().toString(),
               QString::fromStdString((mData.Path() / "sub").string()));
 
-    EXPECT_EQ(Panel("Panel1"), kDoubleClickHint);
+    EXPECT_EQ(Panel("Panel1"), QStringLiteral("ファイルをダブルクリックしたら Quorvix で開きます"));
     EXPECT_EQ(Panel("Panel2"), QStringLiteral("3"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+ sec$")).match(Panel("Panel3")).hasMatch())
         << Panel("Panel3").toStdString();
@@ -128,11 +113,13 @@ TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
     EXPECT_EQ(mWindow->focusWidget(), List()->CurrentView());
     EXPECT_GE(List()->SelectedRow(), 0);
     EXPECT_FALSE(mWindow->SearchRunning());
-}
 
-TEST_F(SearchRunTest, RunThatFindsNothing) {
-    MakeArchive(mData.Path() / "nodoc.zip", {"prog.exe"});
-    Open();
+    // The button's state, not its caption, tells a start from an abort; a
+    // run that finds nothing leaves an empty list.
+    std::filesystem::remove_all(mData.Path() / "sub");
+    std::filesystem::remove(mData.Path() / "alpha.lzh");
+    std::filesystem::remove(mData.Path() / "beta.zip");
+    SearchButton()->setText(kAbortCaption);
     SearchAndWait();
     EXPECT_EQ(List()->RowCount(), 0);
     EXPECT_EQ(Panel("Panel1"), QString());
@@ -141,11 +128,11 @@ TEST_F(SearchRunTest, RunThatFindsNothing) {
     ExpectIdle();
 }
 
-TEST_F(SearchRunTest, FolderProblemsAreToldAndNothingRuns) {
+TEST_F(SearchRunTest, FolderProblemsAreToldAndTheFolderTextIsSelectedAgain) {
     WriteFile(mData.Path() / "file.txt", "x");
-    Open();
+    OpenOnData();
     QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
-    auto* folder = Find<QLineEdit>(*mWindow, "txtSearchDir");
+    auto* folder = Control<QLineEdit>("txtSearchDir");
     const struct {
         QString text;
         QString message;
@@ -157,15 +144,18 @@ TEST_F(SearchRunTest, FolderProblemsAreToldAndNothingRuns) {
     for (const auto& problem : cases) {
         SCOPED_TRACE(problem.text.toStdString());
         SetFolder(problem.text);
-        Find<QPushButton>(*mWindow, "btnExit")->setFocus();
-        MessageBox::QueueAnswer(kIdOk);
+        Control("btnExit")->setFocus();
+        // The real box, closed by a key.
+        test::WhenModalShown([](QWidget& box) { QTest::keyClick(&box, Qt::Key_Return); });
         SearchButton()->click();
         const std::vector<ShownMessage> shown = MessageBox::TakeShown();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].text, problem.message);
         EXPECT_EQ(shown[0].style, kMbOk | kMbIconExclamation);
         EXPECT_EQ(shown[0].title, QStringLiteral("Archive Search for Quorvix"));
-        EXPECT_EQ(mWindow->focusWidget(), folder);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+        EXPECT_EQ(QApplication::focusWidget(), folder);
+        EXPECT_EQ(folder->selectedText(), problem.text) << "ready to be typed over";
         EXPECT_EQ(SearchButton()->text(), kSearchCaption);
         EXPECT_FALSE(mWindow->SearchRunning());
     }
@@ -173,24 +163,10 @@ TEST_F(SearchRunTest, FolderProblemsAreToldAndNothingRuns) {
     EXPECT_TRUE(finished.isEmpty());
 }
 
-TEST_F(SearchRunTest, NoUsableFormatChosenMeansTheClickDoesNothing) {
-    MakeMixedFolder();
-    test::VersionOnlyLibrary oldCab(89);
-    Open(ArchiverSet{nullptr, nullptr, &oldCab});
-    // Only EXE is ticked, and an old CAB library cannot tell self-extractors.
-    Box("chkCAB")->setChecked(false);
-    Find<QLabel>(*mWindow, "Panel2")->setText(QStringLiteral("抽出件数"));
-    SearchButton()->click();
-    EXPECT_EQ(SearchButton()->text(), kSearchCaption);
-    EXPECT_FALSE(mWindow->SearchRunning());
-    EXPECT_EQ(Panel("Panel2"), QStringLiteral("抽出件数"));
-    EXPECT_TRUE(MessageBox::TakeShown().empty());
-}
-
 TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothing) {
     MakeMixedFolder();
-    Open();
-    Box("chkNoFileName")->setChecked(true);
+    OpenOnData();
+    Control<QCheckBox>("chkNoFileName")->setChecked(true);
     test::Gate gate;
     mWindow->SetSearchProbeForTesting([&gate](SearchStep step) {
         if (step == SearchStep::kCandidate) {
@@ -207,9 +183,9 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
          {"txtSearchDir", "chkSubDir", "chkLHA", "chkZIP", "chkCAB", "chkEXE", "chkNoFileName",
           "chkNoArcCheck", "chkClick", "chkAutoColumn", "chkSFXIcon", "chkListColor", "cmbView",
           "btnBrowse", "btnOption", "btnAbout", "btnExit"}) {
-        EXPECT_FALSE(Find<QWidget>(*mWindow, name)->isEnabled()) << name;
+        EXPECT_FALSE(Control(name)->isEnabled()) << name;
     }
-    EXPECT_TRUE(Find<QWidget>(*mWindow, "btnHelp")->isEnabled());
+    EXPECT_TRUE(Control("btnHelp")->isEnabled());
     EXPECT_EQ(Panel("Panel1"), QStringLiteral("ファイル情報取得中..."));
     EXPECT_EQ(Panel("Panel2"), QStringLiteral("0"));
     EXPECT_EQ(Panel("Panel3"), QString());
@@ -238,15 +214,16 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
 TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFar) {
     // alpha.lzh is checked first; sub/held*.zip wait, and the late ones are
     // not yet taken when the abort comes.
-    MakeArchive(mData.Path() / "alpha.lzh", {"read.txt"});
-    MakeArchive(mData.Path() / "sub" / "held1.zip", {"read.txt"});
-    MakeArchive(mData.Path() / "sub" / "held2.zip", {"read.txt"});
+    CopyFixture("lha/lh5.lzh", mData.Path() / "alpha.lzh");
+    for (const char* held : {"held1.zip", "held2.zip"}) {
+        CopyFixture("zip/plain.zip", mData.Path() / "sub" / held);
+    }
     for (const char* late : {"late1.zip", "late2.zip", "late3.zip", "late4.zip"}) {
-        MakeArchive(mData.Path() / "sub" / "deeper" / late, {"read.txt"});
+        CopyFixture("zip/plain.zip", mData.Path() / "sub" / "deeper" / late);
     }
     test::GatedLibrary zip(test::RealLibraries().Zip(), {"held1.zip", "held2.zip"});
-    Open(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
-    Box("chkClick")->setChecked(true);
+    OpenOnData(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
+    Control<QCheckBox>("chkClick")->setChecked(true);
     test::Gate firstHit;
     mWindow->SetSearchProbeForTesting([&firstHit](SearchStep step) {
         if (step == SearchStep::kHit) {
@@ -280,8 +257,8 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFar) {
 TEST_F(SearchRunTest, ClosingDuringARunStopsItAndSavesWithoutAWord) {
     MakeMixedFolder();
     test::GatedLibrary zip(test::RealLibraries().Zip(), {"beta.zip", "nodoc.zip", "fake.zip"});
-    Open(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
-    Box("chkListColor")->setChecked(false);
+    OpenOnData(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
+    Control<QCheckBox>("chkListColor")->setChecked(false);
     QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
     SearchButton()->click();
     zip.Opening().AwaitReached();
@@ -300,7 +277,7 @@ TEST_F(SearchRunTest, ClosingDuringARunStopsItAndSavesWithoutAWord) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(finished.isEmpty());
     EXPECT_TRUE(MessageBox::TakeShown().empty());
-    const std::string saved = test::ReadFile(mProgram.Path() / "Mervok.ini");
+    const std::string saved = test::ReadFile(IniPath());
     EXPECT_NE(saved.find("ListColor=0"), std::string::npos) << saved;
     EXPECT_NE(saved.find("SearchDir=" + mData.Path().string()), std::string::npos) << saved;
 }

@@ -1,13 +1,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 
 #include <algorithm>
 #include <optional>
@@ -18,8 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/settings_store.h"
 #include "gui_test_support.h"
-#include "ui/centered_msg_box.h"
+#include "ui/control_help.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
@@ -28,106 +26,67 @@
 namespace mervok {
 namespace {
 
-using test::Find;
 using test::ReadFile;
 using test::WriteFile;
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-// The key=value lines of one section, in file order.
-Entries SectionEntries(const std::string& text, const std::string& section) {
-    Entries entries;
-    std::istringstream lines(text);
-    bool inside = false;
-    for (std::string line; std::getline(lines, line);) {
-        line.erase(line.find_last_not_of('\r') + 1);
-        if (line.starts_with('[')) {
-            inside = line == "[" + section + "]";
-        } else if (const auto equals = line.find('='); inside && equals != std::string::npos) {
-            entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
-        }
-    }
-    return entries;
+// What the settings file holds under a key of section "Mervok".
+std::string Stored(const std::filesystem::path& file, const char* key) {
+    return SettingsStore(file.string()).GetString("Mervok", key, "<none>");
 }
 
-std::optional<std::string> Value(const Entries& entries, const std::string& key) {
-    const auto found = std::ranges::find(entries, key, &Entries::value_type::first);
-    return found == entries.end() ? std::nullopt : std::optional(found->second);
-}
+using StartupTest = test::WindowTest;
 
-class StartupTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        MessageBox::Reset();
-        WriteFile(mFolder.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
-    }
-    void TearDown() override { MessageBox::Reset(); }
-
-    std::string IniPath() const { return (mFolder.Path() / "Mervok.ini").string(); }
-    void WriteSettings(const std::string& text) { WriteFile(IniPath(), text); }
-    Entries Settings() const { return SectionEntries(ReadFile(IniPath()), "Mervok"); }
-
-    // A window over the program folder, loaded; libraries default to the
-    // real ones.
-    std::unique_ptr<frmMERVOK> Load(std::optional<ArchiverSet> libraries = std::nullopt) {
-        auto window = std::make_unique<frmMERVOK>(
-            mFolder.Folder(), libraries ? *libraries : test::RealLibraries().Set());
-        EXPECT_TRUE(window->Form_Load());
-        return window;
-    }
-
-    bool Ticked(const frmMERVOK& window, const char* name) {
-        return Find<QCheckBox>(window, name)->isChecked();
-    }
-
-    test::TempDir mFolder;
-};
-
-TEST_F(StartupTest, FirstStartWritesEveryKeyInOrderAndShowsTheDefaults) {
-    auto window = Load();
-    const QRect frame = window->frameGeometry();
-    const Entries expected = {
-        {"Window", "0"},
-        {"Left", std::to_string(PixelsToTwips(frame.x()))},
-        {"Top", std::to_string(PixelsToTwips(frame.y()))},
-        {"Width", std::to_string(PixelsToTwips(frame.width()))},
-        {"Height", std::to_string(PixelsToTwips(frame.height()))},
-        {"SearchDir", ""},
-        {"SubDir", "0"},
-        {"SearchLHA", "1"},
-        {"SearchZIP", "1"},
-        {"SearchCAB", "1"},
-        {"SearchEXE", "1"},
-        {"DispFileName", "0"},
-        {"CheckArchive", "0"},
-        {"ClickMode", "0"},
-        {"AutoColumn", "0"},
-        {"SfxIcon", "1"},
-        {"ListColor", "1"},
-        {"View", "3"},
-        {"ColorLHA", "0000FF"},
-        {"ColorZIP", "006600"},
-        {"ColorCAB", "FF0099"},
-        {"ColorLHASFX", "0099FF"},
-        {"ColorZIPSFX", "00CC00"},
-        {"ColorCABSFX", "FF66CC"},
-    };
-    EXPECT_EQ(Settings(), expected);
-    EXPECT_EQ(PixelsToTwips(window->width()), 8145);
-    EXPECT_EQ(PixelsToTwips(window->height()), 6315);
-
-    EXPECT_EQ(Find<QComboBox>(*window, "cmbView")->currentText(), QStringLiteral("詳細"));
-    EXPECT_EQ(Find<ResultList>(*window, "lsvArchive")->View(), 3);
-    EXPECT_EQ(window->Colors().lha, 0xFF0000u);     // blue in the high byte
-    EXPECT_EQ(window->Colors().cab, 0x9900FFu);     // red 255, blue 153
-    EXPECT_EQ(window->Colors().zipSfx, 0x00CC00u);  // green
-    EXPECT_TRUE(Find<QProgressBar>(*window, "ProgressBar1")->isHidden());
+TEST_F(StartupTest, FirstStartShowsTheDefaultsTakesKeysInTheFolderBoxAndSavesTheOuterSize) {
+    frmMERVOK& window = Open();
+    EXPECT_EQ(Stored(IniPath(), "ColorCABSFX"), "FF66CC") << "the first run wrote the defaults";
+    EXPECT_EQ(PixelsToTwips(window.width()), 8145);
+    EXPECT_EQ(PixelsToTwips(window.height()), 6315);
+    EXPECT_EQ(Control<QComboBox>("cmbView")->currentText(), QStringLiteral("詳細"));
+    EXPECT_EQ(Control<ResultList>("lsvArchive")->View(), ResultList::kDetails);
+    EXPECT_EQ(window.Colors().cab, 0x9900FFu);  // red 255, blue 153
+    EXPECT_TRUE(Control("ProgressBar1")->isHidden());
     EXPECT_TRUE(MessageBox::TakeShown().empty());
+
+    // The frame is known once the window is shown: the outer size is what
+    // the file holds, as after every later close.
+    const QRect frame = window.frameGeometry();
+    ASSERT_GT(frame.width(), window.width()) << "the test platform draws frames";
+    EXPECT_EQ(Stored(IniPath(), "Width"), std::to_string(PixelsToTwips(frame.width())));
+    EXPECT_EQ(Stored(IniPath(), "Height"), std::to_string(PixelsToTwips(frame.height())));
+    EXPECT_EQ(Stored(IniPath(), "Left"), std::to_string(PixelsToTwips(frame.x())));
+
+    // Typing right after the start goes into the folder box; Tab then walks
+    // the design's order, the list last.
+    EXPECT_EQ(QApplication::focusWidget(), Control("txtSearchDir"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/srv"));
+    EXPECT_EQ(Control<QLineEdit>("txtSearchDir")->text(), QStringLiteral("/srv"));
+    const char* order[] = {"btnBrowse",     "chkSubDir",     "btnSearch",        "chkLHA",
+                           "chkZIP",        "chkCAB",        "chkEXE",           "cmbView",
+                           "chkNoFileName", "chkNoArcCheck", "chkClick",         "chkAutoColumn",
+                           "chkSFXIcon",    "chkListColor",  "btnOption",        "btnAbout",
+                           "btnHelp",       "btnExit",       "lsvArchiveDetails"};
+    for (const char* name : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+    }
+    // Tab into the folder box selects its whole text; a click into it places
+    // the caret.
+    auto* box = Control<QLineEdit>("txtSearchDir");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    EXPECT_EQ(box->selectedText(), QStringLiteral("/srv"));
+    Control("btnExit")->setFocus();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_FALSE(box->hasSelectedText());
+    // The two labels hand their access keys to the control they name.
+    EXPECT_EQ(Control<QLabel>("Label1")->buddy(), Control("txtSearchDir"));
+    EXPECT_EQ(Control<QLabel>("Label2")->buddy(), Control("cmbView"));
 }
 
 TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
-    std::filesystem::remove(mFolder.Path() / "Quorvix.ini");
+    std::filesystem::remove(mProgram.Path() / "Quorvix.ini");
     MessageBox::QueueAnswer(kIdOk);
-    frmMERVOK window(mFolder.Folder(), test::RealLibraries().Set());
+    frmMERVOK window(mProgram.Folder(), test::RealLibraries().Set());
     EXPECT_FALSE(window.Form_Load());
 
     const std::vector<ShownMessage> shown = MessageBox::TakeShown();
@@ -144,193 +103,132 @@ TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
 }
 
 TEST_F(StartupTest, ViewerValuesAndTheHelpFileBesideTheProgramOnly) {
-    WriteFile(mFolder.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=1\r\n");
-    {
-        auto window = Load();
-        EXPECT_EQ(window->Startup().viewerVersion, 0);  // no Quorvix.exe: no complaint
-        EXPECT_EQ(window->Startup().viewerPrevInstance, 1);
-        // The bare name while the file is missing, never one in the current folder.
-        EXPECT_EQ(window->HelpFile().find('/'), std::string::npos);
-        WriteFile(mFolder.Path() / window->HelpFile(), "help");
+    WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=1\r\n");
+    Open({}, false);
+    EXPECT_EQ(mWindow->Startup().viewerVersion, 0);  // no Quorvix.exe: no complaint
+    EXPECT_EQ(mWindow->Startup().viewerPrevInstance, 1);
+    // The bare name while the file is missing, never one in the current folder.
+    EXPECT_EQ(mWindow->HelpFile().find('/'), std::string::npos);
+    WriteFile(mProgram.Path() / mWindow->HelpFile(), "help");
+    Open({}, false);
+    EXPECT_EQ(mWindow->HelpFile().rfind(mProgram.Folder(), 0), 0u) << mWindow->HelpFile();
+}
+
+TEST_F(StartupTest, SettingsReachTheControlsAndTheControlsAsTheyStandAreSaved) {
+    // Each check box's key, with the value that differs from its first-run
+    // default.
+    const struct {
+        const char* key;
+        const char* box;
+        bool ticked;
+    } boxes[] = {{"SubDir", "chkSubDir", true},           {"SearchLHA", "chkLHA", false},
+                 {"SearchZIP", "chkZIP", false},          {"SearchCAB", "chkCAB", false},
+                 {"SearchEXE", "chkEXE", false},          {"DispFileName", "chkNoFileName", true},
+                 {"CheckArchive", "chkNoArcCheck", true}, {"ClickMode", "chkClick", true},
+                 {"AutoColumn", "chkAutoColumn", true},   {"SfxIcon", "chkSFXIcon", false},
+                 {"ListColor", "chkListColor", false}};
+    std::string text = "[Mervok]\r\nSearchDir=/srv/アーカイブ\r\nView=1\r\nColorZIP=0000ff\r\n";
+    for (const auto& box : boxes) {
+        text += std::string(box.key) + (box.ticked ? "=1\r\n" : "=0\r\n");
     }
-    auto window = Load();
-    EXPECT_EQ(window->HelpFile().rfind(mFolder.Folder(), 0), 0u) << window->HelpFile();
-}
-
-TEST_F(StartupTest, OddValuesFollowTheLoadRules) {
-    WriteSettings(
-        "[Mervok]\r\nLeft=-300\r\nTop=8000\r\nWidth=0\r\nHeight=3000\r\n"
-        "SearchDir=   /data/old archives   \r\n"
-        "SubDir=2\r\nSearchLHA=abc\r\nSearchCAB=2\r\nDispFileName=1\r\nCheckArchive=7\r\n"
-        "SfxIcon=0\r\nListColor=5\r\nView=7\r\n"
-        "ColorLHA=0000ff\r\nColorZIP=12345\r\nColorCAB=GG0099\r\nColorLHASFX=00000\r\n");
-    auto window = Load();
-    EXPECT_EQ(Find<QLineEdit>(*window, "txtSearchDir")->text(),
-              QStringLiteral("/data/old archives"));
-    EXPECT_FALSE(Ticked(*window, "chkSubDir"));
-    EXPECT_FALSE(Ticked(*window, "chkLHA"));
-    EXPECT_TRUE(Ticked(*window, "chkZIP"));  // missing: ticked
-    EXPECT_TRUE(Ticked(*window, "chkCAB"));
-    EXPECT_TRUE(Ticked(*window, "chkNoFileName"));
-    EXPECT_FALSE(Ticked(*window, "chkNoArcCheck"));
-    EXPECT_FALSE(Ticked(*window, "chkSFXIcon"));
-    EXPECT_TRUE(Ticked(*window, "chkListColor"));
-    EXPECT_EQ(Find<QComboBox>(*window, "cmbView")->currentText(), QStringLiteral("詳細"));
-    EXPECT_EQ(window->Colors().lha, 0xFF0000u);
-    EXPECT_EQ(window->Colors().zip, 0x006600u);  // the default dark green
-    EXPECT_EQ(window->Colors().cab, 0x9900FFu);
-    EXPECT_EQ(window->Colors().lhaSfx, 0xFF9900u);
-    // Bounds are kept on the 12000 x 9000 twip screen.
-    EXPECT_EQ(window->frameGeometry().x(), 0);
-    EXPECT_EQ(PixelsToTwips(window->frameGeometry().y()), 5400);
-    EXPECT_EQ(PixelsToTwips(window->frameGeometry().width()), 8145);
-    EXPECT_EQ(Value(Settings(), "Window"), std::nullopt) << "nothing is written at load";
-
-    window->close();
-    const Entries saved = Settings();
-    EXPECT_EQ(Value(saved, "ColorLHA"), "0000FF");
-    EXPECT_EQ(Value(saved, "ColorZIP"), "006600");
-    EXPECT_EQ(Value(saved, "SubDir"), "0");
-    EXPECT_EQ(Value(saved, "SearchCAB"), "1");
-    EXPECT_EQ(Value(saved, "View"), "3");
-}
-
-TEST_F(StartupTest, ViewOneSelectsSmallIconsAndHandlersRunDuringTheLoad) {
-    WriteSettings("[Mervok]\r\nView=1\r\nAutoColumn=1\r\nClickMode=1\r\n");
-    auto window = Load();
-    EXPECT_EQ(Find<QComboBox>(*window, "cmbView")->currentText(), QStringLiteral("小さいｱｲｺﾝ"));
-    auto* list = Find<ResultList>(*window, "lsvArchive");
-    EXPECT_EQ(list->View(), 1);
+    WriteFile(IniPath(), text);
+    frmMERVOK& window = Open();
+    for (const auto& box : boxes) {
+        EXPECT_EQ(Control<QCheckBox>(box.box)->isChecked(), box.ticked) << box.box;
+    }
+    EXPECT_EQ(Control<QLineEdit>("txtSearchDir")->text(), QStringLiteral("/srv/アーカイブ"));
+    EXPECT_EQ(Control<QComboBox>("cmbView")->currentText(), QStringLiteral("小さいｱｲｺﾝ"));
+    EXPECT_EQ(window.Colors().zip, 0xFF0000u);
+    // The handlers ran as the values were applied, and chkClick keeps the
+    // list's hover selection in step afterwards too.
+    auto* list = Control<ResultList>("lsvArchive");
+    EXPECT_EQ(list->View(), ResultList::kSmallIcons);
     EXPECT_TRUE(list->AutoColumnWidth());
     EXPECT_TRUE(list->HoverSelection());
-
-    // chkClick keeps the list's hover selection in step afterwards too.
-    Find<QCheckBox>(*window, "chkClick")->click();
+    Control<QCheckBox>("chkClick")->click();
     EXPECT_FALSE(list->HoverSelection());
+
+    // A session checkpoint saves and leaves the window as it was; what
+    // changes afterwards is saved by the real close.
+    ASSERT_NE(window.Help(), nullptr);
+    window.Session_CommitData();
+    EXPECT_EQ(Stored(IniPath(), "ClickMode"), "0");
+    EXPECT_EQ(Stored(IniPath(), "View"), "1");
+    EXPECT_NE(window.Help(), nullptr) << "the hints stay";
+    EXPECT_TRUE(window.isVisible());
+    for (const auto& box : boxes) {
+        Control<QCheckBox>(box.box)->setChecked(!box.ticked);
+    }
+    Control<QComboBox>("cmbView")->setCurrentIndex(2);
+    Control<QLineEdit>("txtSearchDir")->setText(QStringLiteral("  /data/書庫  "));
+    window.close();
+    for (const auto& box : boxes) {
+        EXPECT_EQ(Stored(IniPath(), box.key), box.ticked ? "0" : "1") << box.key;
+    }
+    EXPECT_EQ(Stored(IniPath(), "SearchDir"), "/data/書庫");
+    EXPECT_EQ(Stored(IniPath(), "View"), "2");
+    EXPECT_EQ(Stored(IniPath(), "ColorZIP"), "0000FF");
 }
 
-TEST_F(StartupTest, LegacyKeysAndSectionAreTakenOver) {
-    WriteSettings("[Mervok]\r\nCheckClick=1\r\n");
-    {
-        auto window = Load();
-        EXPECT_TRUE(Ticked(*window, "chkClick"));
-        EXPECT_EQ(Value(Settings(), "ClickMode"), "1");
-        EXPECT_EQ(Value(Settings(), "CheckClick"), std::nullopt);
-    }
-    // 9 counts as no legacy key: ClickMode decides and CheckClick stays.
-    WriteSettings("[Mervok]\r\nCheckClick=9\r\nClickMode=1\r\n");
-    {
-        auto window = Load();
-        EXPECT_TRUE(Ticked(*window, "chkClick"));
-        EXPECT_EQ(Value(Settings(), "CheckClick"), "9");
-    }
-    // An empty legacy section is left alone.
-    const std::string empty = "[Mervok]\r\nSubDir=1\r\n[QvCtrler]\r\n";
-    WriteSettings(empty);
-    {
-        auto window = Load();
-        EXPECT_EQ(ReadFile(IniPath()), empty);
-    }
-    // One with entries replaces the settings section.
-    WriteSettings(
-        "[Mervok]\r\nSearchLHA=0\r\nView=2\r\nListColor=0\r\n"
-        "[QvCtrler]\r\nSubDir=1\r\nView=0\r\n");
-    auto window = Load();
-    const std::string text = ReadFile(IniPath());
-    EXPECT_EQ(Settings(), (Entries{{"SubDir", "1"}, {"View", "0"}}));
-    EXPECT_EQ(text.find("QvCtrler"), std::string::npos) << text;
-    EXPECT_TRUE(Ticked(*window, "chkSubDir"));
-    EXPECT_EQ(Find<QComboBox>(*window, "cmbView")->currentIndex(), 0);
-    EXPECT_TRUE(Ticked(*window, "chkLHA")) << "every other key takes its missing value";
-}
+TEST_F(StartupTest, BoundsStayOnTheScreenAndMaximisedOrMinimisedWindowsKeepThem) {
+    // On the 12000 x 9000 twip test screen.
+    WriteFile(IniPath(), "[Mervok]\r\nLeft=-300\r\nTop=8000\r\nWidth=0\r\nHeight=3000\r\n");
+    Open();
+    EXPECT_EQ(mWindow->frameGeometry().x(), 0);
+    EXPECT_EQ(PixelsToTwips(mWindow->frameGeometry().y()), 5400);
+    EXPECT_EQ(PixelsToTwips(mWindow->frameGeometry().height()), 3000);
 
-TEST_F(StartupTest, MaximisedAndMinimisedWindowsKeepTheirNormalBounds) {
-    WriteSettings("[Mervok]\r\nWindow=0\r\nLeft=1500\r\nTop=1500\r\nWidth=9000\r\nHeight=6000\r\n");
-    {
-        auto window = Load();
-        window->ShowLoaded();
-        window->showMaximized();
-        window->close();
-    }
-    Entries saved = Settings();
-    EXPECT_EQ(Value(saved, "Window"), "2");
-    EXPECT_EQ(Value(saved, "Left"), "1500");
-    EXPECT_EQ(Value(saved, "Height"), "6000");
-    {
-        // The next start shows it maximised; minimising it saves 1.
-        auto window = Load();
-        window->ShowLoaded();
-        EXPECT_TRUE(window->isMaximized());
-        window->showMinimized();
-        window->close();
-    }
-    saved = Settings();
-    EXPECT_EQ(Value(saved, "Window"), "1");
-    EXPECT_EQ(Value(saved, "Top"), "1500");
-    {
-        // ... and a start after that shows it normal, where it was.
-        auto window = Load();
-        window->ShowLoaded();
-        EXPECT_EQ(window->windowState(), Qt::WindowNoState);
-        EXPECT_EQ(PixelsToTwips(window->frameGeometry().x()), 1500);
-        window->move(TwipsToPixels(3000), TwipsToPixels(2250));
-        Find<QPushButton>(*window, "btnExit")->click();
-        EXPECT_FALSE(window->isVisible());
-    }
-    saved = Settings();
-    EXPECT_EQ(Value(saved, "Window"), "0");
-    EXPECT_EQ(Value(saved, "Left"), "3000");
-    EXPECT_EQ(Value(saved, "Top"), "2250");
-}
-
-TEST_F(StartupTest, ClosingSavesTheControlsAsTheyStand) {
-    WriteSettings("[Mervok]\r\nView=3\r\n");
-    auto window = Load();
-    Find<QLineEdit>(*window, "txtSearchDir")->setText(QStringLiteral("  /srv/アーカイブ  "));
-    Find<QCheckBox>(*window, "chkSubDir")->setChecked(true);
-    Find<QCheckBox>(*window, "chkZIP")->setChecked(false);
-    Find<QCheckBox>(*window, "chkNoArcCheck")->setChecked(true);
-    Find<QCheckBox>(*window, "chkSFXIcon")->setChecked(false);
-    Find<QComboBox>(*window, "cmbView")->setCurrentIndex(2);
-    window->close();
-
-    const Entries saved = Settings();
-    std::vector<std::string> keys;
-    for (const auto& entry : saved) {
-        keys.push_back(entry.first);
-    }
-    EXPECT_EQ(keys, (std::vector<std::string>{
-                        "View",       "Window",      "Left",         "Top",          "Width",
-                        "Height",     "SearchDir",   "SubDir",       "SearchLHA",    "SearchZIP",
-                        "SearchCAB",  "SearchEXE",   "DispFileName", "CheckArchive", "ClickMode",
-                        "AutoColumn", "SfxIcon",     "ListColor",    "ColorLHA",     "ColorZIP",
-                        "ColorCAB",   "ColorLHASFX", "ColorZIPSFX",  "ColorCABSFX"}));
-    EXPECT_EQ(Value(saved, "SearchDir"), "/srv/アーカイブ");
-    EXPECT_EQ(Value(saved, "SubDir"), "1");
-    EXPECT_EQ(Value(saved, "SearchZIP"), "0");
-    EXPECT_EQ(Value(saved, "CheckArchive"), "1");
-    EXPECT_EQ(Value(saved, "View"), "2");
+    WriteFile(IniPath(), "[Mervok]\r\nLeft=1500\r\nTop=1500\r\nWidth=9000\r\nHeight=6000\r\n");
+    Open();
+    mWindow->showMaximized();
+    mWindow->close();
+    EXPECT_EQ(Stored(IniPath(), "Window"), "2");
+    EXPECT_EQ(Stored(IniPath(), "Left"), "1500");
+    EXPECT_EQ(Stored(IniPath(), "Height"), "6000");
+    // The next start shows it maximised; minimising it saves 1 ...
+    Open();
+    EXPECT_TRUE(mWindow->isMaximized());
+    mWindow->showMinimized();
+    mWindow->close();
+    EXPECT_EQ(Stored(IniPath(), "Window"), "1");
+    EXPECT_EQ(Stored(IniPath(), "Top"), "1500");
+    // ... and a start after that shows it normal, where it was.
+    Open();
+    EXPECT_EQ(mWindow->windowState(), Qt::WindowNoState);
+    EXPECT_EQ(PixelsToTwips(mWindow->frameGeometry().x()), 1500);
+    EXPECT_EQ(PixelsToTwips(mWindow->frameGeometry().width()), 9000);
+    mWindow->move(TwipsToPixels(3000), TwipsToPixels(2250));
+    Control<QPushButton>("btnExit")->click();
+    EXPECT_FALSE(mWindow->isVisible());
+    EXPECT_EQ(Stored(IniPath(), "Window"), "0");
+    EXPECT_EQ(Stored(IniPath(), "Left"), "3000");
+    EXPECT_EQ(Stored(IniPath(), "Top"), "2250");
 }
 
 TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
-    WriteSettings("[Mervok]\r\nSearchLHA=0\r\n");
+    WriteFile(IniPath(), "[Mervok]\r\nSearchLHA=0\r\n");
     test::VersionOnlyLibrary oldCab(89);
-    {
-        auto window = Load(ArchiverSet{nullptr, nullptr, &oldCab});
-        EXPECT_FALSE(Find<QCheckBox>(*window, "chkLHA")->isEnabled());
-        EXPECT_FALSE(Find<QCheckBox>(*window, "chkZIP")->isEnabled());
-        EXPECT_TRUE(Find<QCheckBox>(*window, "chkCAB")->isEnabled());
-        EXPECT_FALSE(Find<QCheckBox>(*window, "chkEXE")->isEnabled());
-        EXPECT_EQ(window->Startup().libraries.cab, 89);
-        // A run leaves the boxes of missing libraries disabled.
-        window->EnableSearchControls(false);
-        window->EnableSearchControls(true);
-        EXPECT_FALSE(Find<QCheckBox>(*window, "chkZIP")->isEnabled());
-        EXPECT_TRUE(Find<QCheckBox>(*window, "chkCAB")->isEnabled());
-    }
+    Open(ArchiverSet{nullptr, nullptr, &oldCab}, false);
+    EXPECT_FALSE(Control("chkLHA")->isEnabled());
+    EXPECT_FALSE(Control("chkZIP")->isEnabled());
+    EXPECT_TRUE(Control("chkCAB")->isEnabled());
+    EXPECT_FALSE(Control("chkEXE")->isEnabled());
+    EXPECT_EQ(mWindow->Startup().libraries.cab, 89);
+    // A run leaves the boxes of missing libraries disabled.
+    mWindow->EnableSearchControls(false);
+    mWindow->EnableSearchControls(true);
+    EXPECT_FALSE(Control("chkZIP")->isEnabled());
+    EXPECT_TRUE(Control("chkCAB")->isEnabled());
+    // With only EXE ticked no chosen format is usable: a click does nothing.
+    Control<QCheckBox>("chkCAB")->setChecked(false);
+    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path().string()));
+    Control<QPushButton>("btnSearch")->click();
+    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_EQ(Control<QLabel>("Panel2")->text(), QStringLiteral("抽出件数"));
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
     test::VersionOnlyLibrary newCab(90);
-    auto window = Load(ArchiverSet{nullptr, nullptr, &newCab});
-    EXPECT_TRUE(Find<QCheckBox>(*window, "chkEXE")->isEnabled());
+    Open(ArchiverSet{nullptr, nullptr, &newCab}, false);
+    EXPECT_TRUE(Control("chkEXE")->isEnabled());
 }
 
 }  // namespace

@@ -19,8 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/help_file.h"
-#include "app/program_folder.h"
 #include "gui_test_support.h"
 #include "ui/about_dialog.h"
 #include "ui/centered_msg_box.h"
@@ -84,23 +82,15 @@ std::vector<std::string> CommandLine(pid_t pid) {
 
 const std::string kShiftJisName = "\x83\x65\x83\x58\x83\x67 $(x).lzh";  // "テスト $(x).lzh"
 
-class WindowHandOffTest : public ::testing::Test {
+class WindowHandOffTest : public test::WindowTest {
   protected:
     void SetUp() override {
-        MessageBox::Reset();
+        test::WindowTest::SetUp();
         ASSERT_EQ(mkfifo((mProgram.Path() / "hold").c_str(), 0600), 0);
         WriteFile(
             mProgram.Path() / "Quorvix.exe",
             "#!/bin/sh\nexec 3<> '" + (mProgram.Path() / "hold").string() + "'\nread never <&3\n");
         fs::permissions(mProgram.Path() / "Quorvix.exe", fs::perms::owner_all);
-        // The help file under this program's name, as the window looks for it.
-        fs::copy_file(fs::path(MERVOK_DIST_DIR) / "mervok.hlp",
-                      HelpFilePath(mProgram.Folder(), ProgramFileName()));
-        test::MakeArchive(mData.Path() / "a b.zip", {"readme.txt"});
-        // Made under a plain name: the archiver would re-encode the name.
-        test::MakeArchive(mData.Path() / "sjis.lzh", {"doc.txt"});
-        fs::rename(mData.Path() / "sjis.lzh", mData.Path() / kShiftJisName);
-        test::MakeArchive(mData.Path() / "c.cab", {"notes.TXT"});
     }
 
     void TearDown() override {
@@ -110,26 +100,26 @@ class WindowHandOffTest : public ::testing::Test {
                 mWindow->HandOff()->Launcher().WaitForEnd(pid, 30s);
             }
         }
-        mWindow.reset();
-        MessageBox::Reset();
+        test::WindowTest::TearDown();
     }
 
-    // The window over the program folder, after a search over the archives.
-    void Open(int prevInstance = 1) {
+    // The window over the program folder, its list holding three hits.
+    void OpenWithHits(int prevInstance = 1) {
         WriteFile(mProgram.Path() / "Quorvix.ini",
                   "[Option]\r\nPrevInstance=" + std::to_string(prevInstance) + "\r\n");
-        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(), test::RealLibraries().Set());
-        ASSERT_TRUE(mWindow->Form_Load());
-        mWindow->ShowLoaded();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(mWindow.get()));
-        Find<QLineEdit>(*mWindow, "txtSearchDir")
-            ->setText(QString::fromStdString(mData.Path().string()));
-        QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
-        Find<QPushButton>(*mWindow, "btnSearch")->click();
-        ASSERT_TRUE(test::AwaitSignal(finished));
-        mList = Find<ResultList>(*mWindow, "lsvArchive");
-        ASSERT_EQ(mList->RowCount(), 3);
-        Find<QComboBox>(*mWindow, "cmbView")->setCurrentIndex(ResultList::kDetails);
+        Open();
+        std::vector<FoundArchive> hits;
+        for (const std::string& name :
+             {std::string("a b.zip"), kShiftJisName, std::string("c.cab")}) {
+            WriteFile(mData.Path() / name, "x");
+            FoundArchive hit;
+            hit.folder = mData.Folder();
+            hit.fileName = name;
+            hits.push_back(hit);
+        }
+        mList = Control<ResultList>("lsvArchive");
+        mList->Fill(std::move(hits), RowStyle{});
+        Control<QComboBox>("cmbView")->setCurrentIndex(ResultList::kDetails);
         mView = mList->DetailsView();
         QCoreApplication::processEvents();
     }
@@ -164,17 +154,14 @@ class WindowHandOffTest : public ::testing::Test {
     std::multiset<std::string> Selected() const {
         return {mList->SelectedPath().value_or("<none>")};
     }
-    QCheckBox* ClickMode() { return Find<QCheckBox>(*mWindow, "chkClick"); }
+    QCheckBox* ClickMode() { return Control<QCheckBox>("chkClick"); }
 
-    test::TempDir mProgram;
-    test::TempDir mData;
-    std::unique_ptr<frmMERVOK> mWindow;
     ResultList* mList = nullptr;
     QTreeView* mView = nullptr;
 };
 
 TEST_F(WindowHandOffTest, ClickModesAndEnterOpenTheRowsRealFile) {
-    Open();
+    OpenWithHits();
     ClickMode()->setChecked(true);
     EXPECT_TRUE(mList->HoverSelection());
     auto before = Children();
@@ -219,61 +206,47 @@ TEST_F(WindowHandOffTest, ClickModesAndEnterOpenTheRowsRealFile) {
     before = Children();
     QTest::keyClick(mView, Qt::Key_Return);
     EXPECT_TRUE(OpenedSince(before).empty()) << "no selected row, nothing opens";
+
+    // The options button starts the viewer alone, and the next open still
+    // closes the viewer of the last archive.
+    last = mWindow->HandOff()->Launcher().LastViewerTaskId();
+    before = Children();
+    Control<QPushButton>("btnOption")->click();
+    EXPECT_EQ(OpenedSince(before), std::multiset<std::string>{"<no archive>"});
+    EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), last);
     EXPECT_TRUE(MessageBox::TakeShown().empty());
 }
 
-TEST_F(WindowHandOffTest, WithPrevInstanceZeroTheNextOpenClosesThePreviousViewer) {
-    Open(0);
-    DoubleClick(RowCentre(0));
-    pid_t first = mWindow->HandOff()->Launcher().LastViewerTaskId();
-    ASSERT_NE(first, 0);
-    EXPECT_NE(ReadFile(mProgram.Path() / "Quorvix.ini").find("DroppedArcFile=1"),
-              std::string::npos);
-    DoubleClick(RowCentre(1));
-    EXPECT_TRUE(mWindow->HandOff()->Launcher().WaitForEnd(first, 30s));
-    EXPECT_TRUE(mWindow->HandOff()->Launcher().IsRunning(
-        mWindow->HandOff()->Launcher().LastViewerTaskId()));
-}
-
-TEST_F(WindowHandOffTest, OptionsButtonStartsTheViewerAlone) {
-    Open();
-    DoubleClick(RowCentre(0));
-    pid_t archiveViewer = mWindow->HandOff()->Launcher().LastViewerTaskId();
-    auto before = Children();
-    Find<QPushButton>(*mWindow, "btnOption")->click();
-    EXPECT_EQ(OpenedSince(before), std::multiset<std::string>{"<no archive>"});
-    EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), archiveViewer);
-}
-
 TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
-    Open();
+    OpenWithHits();
     fs::remove(mProgram.Path() / "Quorvix.exe");
     MessageBox::QueueAnswer(kIdOk);
     MessageBox::QueueAnswer(kIdOk);
     DoubleClick(RowCentre(0));
-    Find<QPushButton>(*mWindow, "btnOption")->click();
+    Control<QPushButton>("btnOption")->click();
     const std::vector<ShownMessage> shown = MessageBox::TakeShown();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[1].text, QStringLiteral("Quorvix 起動エラー !!\r\n\r\nこのプログラムは "
-                                            "Quorvix.exe と同じ場所に置いてください。"));
+    EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Quorvix 起動エラー !!")));
     EXPECT_EQ(shown[1].style, kMbOk | kMbIconStop);
+    EXPECT_EQ(shown[1].title, QStringLiteral("Archive Search for Quorvix"));
     EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), 0);
 }
 
 TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDialog) {
     Open();
+    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path().string()));
     QString start;
     SetFolderDialogFunction([&](QWidget* owner, const QString&, const QString& folder) {
         EXPECT_EQ(owner, mWindow.get());
         start = folder;
         return QStringLiteral("/");
     });
-    Find<QPushButton>(*mWindow, "btnBrowse")->click();
+    Control<QPushButton>("btnBrowse")->click();
     SetFolderDialogFunction({});
     EXPECT_EQ(start, QString::fromStdString(mData.Path().string()));
-    EXPECT_EQ(Find<QLineEdit>(*mWindow, "txtSearchDir")->text(), "/");
+    EXPECT_EQ(Control<QLineEdit>("txtSearchDir")->text(), "/");
 
-    Find<QPushButton>(*mWindow, "btnAbout")->click();
+    Control<QPushButton>("btnAbout")->click();
     auto* dialog = mWindow->findChild<frmAbout*>();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isModal());

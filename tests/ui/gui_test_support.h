@@ -1,12 +1,13 @@
 #pragma once
 
-// The application, real archives, program folders and the fakes the widget
-// tests need.
+// The application, fixture archives, program folders, the main window and
+// the fakes the widget tests need.
 
 #include <QApplication>
 #include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 #include <condition_variable>
@@ -14,8 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <initializer_list>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -24,6 +26,8 @@
 
 #include "archivers/archiver_api.h"
 #include "archivers/archiver_library.h"
+#include "ui/frm_mervok.h"
+#include "ui/message_box.h"
 
 namespace mervok::test {
 
@@ -64,31 +68,12 @@ inline std::string ReadFile(const fs::path& path) {
     return bytes.str();
 }
 
-// Runs a shell command line in folder; fails the test when it fails.
-inline void Run(const fs::path& folder, const std::string& command) {
-    const std::string line = "cd '" + folder.string() + "' && " + command + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(line.c_str()), 0) << line;
-}
-
-// Makes a .zip, .lzh or .cab with the named text entries, by the real tools.
-inline void MakeArchive(const fs::path& archive, std::initializer_list<std::string> entries) {
-    const fs::path work = archive.parent_path() / (".work-" + archive.filename().string());
-    fs::create_directories(work);
-    std::string names;
-    for (const std::string& entry : entries) {
-        WriteFile(work / entry, "some text for " + entry + "\n");
-        names += " '" + entry + "'";
-    }
-    const std::string ext = archive.extension().string();
-    const std::string target = "'" + archive.string() + "'";
-    if (ext == ".zip") {
-        Run(work, "zip -q " + target + names);
-    } else if (ext == ".lzh") {
-        Run(work, "lha a " + target + names);
-    } else {
-        Run(work, "gcab -c " + target + names);
-    }
-    fs::remove_all(work);
+// Copies a fixture archive of tests/data/archives (made by real tools, see
+// make_archives.sh) to target.
+inline void CopyFixture(const char* fixture, const fs::path& target) {
+    fs::create_directories(target.parent_path());
+    fs::copy_file(fs::path(MERVOK_TEST_DATA_DIR) / "archives" / fixture, target,
+                  fs::copy_options::overwrite_existing);
 }
 
 // The three real libraries as the build lays them out.
@@ -177,5 +162,42 @@ class GatedLibrary : public ArchiverApi {
 inline bool AwaitSignal(QSignalSpy& spy) {
     return !spy.isEmpty() || spy.wait(60000);
 }
+
+// The main window over a program folder that holds the viewer's settings
+// file, and a folder to search.
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MessageBox::Reset();
+        WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
+    }
+    void TearDown() override {
+        mWindow.reset();
+        MessageBox::Reset();
+    }
+
+    // Loads the window (over the real libraries unless others are given) and
+    // shows it, active, when asked.
+    frmMERVOK& Open(std::optional<ArchiverSet> libraries = std::nullopt, bool show = true) {
+        mWindow = std::make_unique<frmMERVOK>(mProgram.Folder(),
+                                              libraries ? *libraries : RealLibraries().Set());
+        EXPECT_TRUE(mWindow->Form_Load());
+        if (show) {
+            mWindow->ShowLoaded();
+            QApplication::setActiveWindow(mWindow.get());
+            EXPECT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+        }
+        return *mWindow;
+    }
+    template <typename Widget = QWidget>
+    Widget* Control(const char* name) {
+        return Find<Widget>(*mWindow, name);
+    }
+    fs::path IniPath() const { return mProgram.Path() / "Mervok.ini"; }
+
+    TempDir mProgram;
+    TempDir mData;
+    std::unique_ptr<frmMERVOK> mWindow;
+};
 
 }  // namespace mervok::test

@@ -1,8 +1,10 @@
 #include "viewer/viewer_launcher.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -29,24 +31,37 @@ constexpr std::string_view kViewerIni =
     "\r\n[Window]\r\nLeft=10\r\n";
 
 // The state letter of a process ('Z': ended but never reaped), 0 once it is
-// gone, '!' while a signal is on its way to it.
+// gone, '!' while a signal is on its way to a live one. A process may end
+// while its status is read: the read then fails, and it counts as gone.
 char State(pid_t pid) {
-    std::istringstream status(ReadBytes("/proc/" + std::to_string(pid) + "/status"));
+    const int fd = open(("/proc/" + std::to_string(pid) + "/status").c_str(), O_RDONLY);
+    std::string text(4096, '\0');
+    const ssize_t got = fd < 0 ? -1 : read(fd, text.data(), text.size());
+    if (fd >= 0) {
+        close(fd);
+    }
+    std::istringstream status(text.substr(0, got < 0 ? 0 : static_cast<std::size_t>(got)));
     char state = 0;
+    bool pending = false;
     for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("State:")) {
+        if (line.starts_with("State:") && line.size() > 7) {
             state = line[7];
-        } else if ((line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) &&
-                   line.find_first_not_of('0', 8) != std::string::npos) {
-            return '!';
+        } else if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
+            pending = pending || line.find_first_not_of('0', 8) != std::string::npos;
         }
     }
-    return state;
+    return pending && state != 'Z' && state != 'X' ? '!' : state;
 }
 
 bool Untouched(pid_t pid) {
     const char state = State(pid);
     return state != 0 && state != 'Z' && state != 'X' && state != '!';
+}
+
+// Ended: gone, or a zombie that is not ours to reap.
+bool Ended(pid_t pid) {
+    const char state = State(pid);
+    return state == 0 || state == 'Z' || state == 'X';
 }
 
 template <typename Condition>
@@ -55,6 +70,11 @@ bool WaitUntil(Condition condition) {
         std::this_thread::sleep_for(10ms);
     }
     return condition();
+}
+
+std::vector<pid_t> Ids(const std::string& file) {
+    std::istringstream in(ReadBytes(file));
+    return {std::istream_iterator<pid_t>(in), std::istream_iterator<pid_t>()};
 }
 
 // A program folder with blanks, quotes, a command substitution and a
@@ -69,11 +89,13 @@ class ViewerLauncherTest : public ::testing::Test {
         Viewer("exec sleep 600");
     }
     void TearDown() override {
+        mLauncher.reset();
+        // Whole groups: viewers and whatever they started.
         for (pid_t pid : Started()) {
-            if (mLauncher && mLauncher->IsRunning(pid)) {
-                kill(pid, SIGTERM);
-                mLauncher->WaitForEnd(pid, 30s);
-            }
+            kill(-pid, SIGTERM);
+        }
+        for (pid_t pid : Ids(mTemp.File("children"))) {
+            kill(pid, SIGTERM);
         }
     }
 
@@ -88,10 +110,7 @@ class ViewerLauncherTest : public ::testing::Test {
         return *mLauncher;
     }
     // The ids of the viewers that have started so far.
-    std::vector<pid_t> Started() {
-        std::istringstream in(ReadBytes(mTemp.File("pids")));
-        return {std::istream_iterator<pid_t>(in), std::istream_iterator<pid_t>()};
-    }
+    std::vector<pid_t> Started() { return Ids(mTemp.File("pids")); }
     bool StartedCount(std::size_t count) {
         return WaitUntil([&] { return Started().size() == count; });
     }
@@ -161,15 +180,49 @@ TEST_F(ViewerLauncherTest, PrevInstanceZeroMarksTheDropAndClosesTheLastArchiveVi
     }
     for (pid_t pid : {viewers[0], viewers[1]}) {
         EXPECT_TRUE(launcher.WaitForEnd(pid, 30s));
-        EXPECT_EQ(State(pid), 0);
+        EXPECT_TRUE(WaitUntil([&] { return State(pid) == 0; }));
     }
     EXPECT_TRUE(launcher.CloseLastViewer());
     EXPECT_TRUE(launcher.WaitForEnd(viewers[2], 30s));
-    EXPECT_EQ(State(viewers[2]), 0);
+    EXPECT_TRUE(WaitUntil([&] { return State(viewers[2]) == 0; }));
     EXPECT_FALSE(launcher.CloseLastViewer());
     // The options viewer is neither recorded nor closed.
     EXPECT_EQ(Arguments(options), mViewer + '\0');
     EXPECT_TRUE(Untouched(options));
+}
+
+TEST_F(ViewerLauncherTest, TheNextOpenClosesWhatTheLastViewerStartedEvenAfterItEnded) {
+    // A viewer that shows the archive in a program of its own: one waits for
+    // it, one ends at once and leaves it running (as a desktop opener does).
+    for (const char* tail : {"wait", "exit 0"}) {
+        SCOPED_TRACE(tail);
+        fs::remove(mTemp.File("pids"));
+        fs::remove(mTemp.File("children"));
+        Viewer("sleep 600 &\necho $! >> " + mTemp.File("children") + "\n" + tail);
+        ViewerLauncher& launcher = Launcher(0);
+        launcher.OpenArchive("/arc/first.lzh");
+        const pid_t first = launcher.LastViewerTaskId();
+        ASSERT_TRUE(WaitUntil([&] { return Ids(mTemp.File("children")).size() == 1; }));
+        const pid_t firstChild = Ids(mTemp.File("children"))[0];
+        // The first viewer's id still names its group while the program it
+        // left behind runs.
+        EXPECT_TRUE(WaitUntil([&] { return getpgid(firstChild) == first; }));
+
+        launcher.OpenArchive("/arc/second.lzh");
+        EXPECT_TRUE(WaitUntil([&] { return Ended(firstChild); }));
+        EXPECT_TRUE(WaitUntil([&] { return State(first) == 0; })) << "reaped, not left a zombie";
+        ASSERT_TRUE(WaitUntil([&] { return Ids(mTemp.File("children")).size() == 2; }));
+        const pid_t secondChild = Ids(mTemp.File("children"))[1];
+        EXPECT_TRUE(Untouched(secondChild));
+
+        // A group that ends by itself needs no close, and its viewer is
+        // reaped when next looked at.
+        kill(secondChild, SIGTERM);
+        const pid_t second = launcher.LastViewerTaskId();
+        EXPECT_TRUE(launcher.WaitForEnd(second, 30s));
+        EXPECT_TRUE(WaitUntil([&] { return !launcher.IsRunning(second) && State(second) == 0; }));
+        EXPECT_FALSE(launcher.CloseLastViewer());
+    }
 }
 
 TEST_F(ViewerLauncherTest, PrevInstanceOneLeavesEarlierViewersAndNeverMarks) {
@@ -212,10 +265,10 @@ TEST_F(ViewerLauncherTest, AViewerThatCannotStartIsReportedAndForgotten) {
         "Quorvix 起動エラー !!\r\n\r\nこのプログラムは Quorvix.exe と同じ場所に置いてください。";
     EXPECT_EQ(mErrors, Strings(8, text));
     EXPECT_TRUE(launcher.WaitForEnd(first, 30s));  // closed on the way
-    EXPECT_EQ(State(first), 0);
+    EXPECT_TRUE(WaitUntil([&] { return State(first) == 0; }));
 }
 
-TEST_F(ViewerLauncherTest, TheStandInHandsItsTargetToTheDesktopUnchanged) {
+TEST_F(ViewerLauncherTest, TheStandInHandsArchivesToTheDesktopButNeverAProgram) {
     // The build's stand-in viewer; xdg-open is a script on PATH that records
     // what it is asked to open.
     fs::copy_file(fs::path(MERVOK_DIST_DIR) / "Quorvix.exe", mViewer,
@@ -236,6 +289,17 @@ TEST_F(ViewerLauncherTest, TheStandInHandsItsTargetToTheDesktopUnchanged) {
     const std::string archive = "/arc/a b \"c\" $(x) \x82\xa0.lzh";
     EXPECT_EQ(opened(archive), archive + '\0');
     EXPECT_EQ(opened(std::nullopt), mIni + '\0');
+    // Self-extractors by name, and programs by their first bytes whatever
+    // their name: their folder is opened instead.
+    const std::pair<const char*, std::string_view> programs[] = {{"sfx.EXE", "an archive"},
+                                                                 {"pe.lzh", "MZ\x90\0"},
+                                                                 {"elf.zip",
+                                                                  "\x7f"
+                                                                  "ELF\2"}};
+    for (const auto& [name, bytes] : programs) {
+        WriteBytes(mTemp.File(name), bytes);
+        EXPECT_EQ(opened(mTemp.File(name)), mTemp.Path() + '\0') << name;
+    }
     fs::remove(mIni);
     EXPECT_EQ(opened(std::nullopt), mFolder + '\0');
     setenv("PATH", oldPath.c_str(), 1);
