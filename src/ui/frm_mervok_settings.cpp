@@ -62,14 +62,16 @@ bool frmMERVOK::Form_Load() {
     std::string probe = helpPath;
     mHelpFile = FileExists(probe) ? helpPath : helpPath.substr(mProgramFolder.size());
 
-    mStartup.viewerIniFile = ViewerIniPath(mProgramFolder);
-    if (!ViewerIniExists(mStartup.viewerIniFile)) {
+    // The viewer's settings are looked for in the settings folder, which an
+    // installed program seeds from its own folder: missing there, the
+    // installation is broken.
+    const auto startup = AssembleStartup(mProgramFolder, mLibraries);
+    if (!ViewerIniExists(startup.values.viewerIniFile)) {
         // The window was never shown: the plain box, placed by the system.
         MessageBox::Show(nullptr, MissingViewerIniText(), kMbOk | kMbIconStop,
                          QString::fromUtf8(kProductName));
         return false;
     }
-    const auto startup = AssembleStartup(mProgramFolder, mLibraries);
     mStartup = startup.values;
     mUsable = startup.usable;
 
@@ -83,7 +85,7 @@ bool frmMERVOK::Form_Load() {
     imgSFX32->hide();
     imgSFX16->hide();
 
-    mIniFile = PathInFolder(mProgramFolder, kSettingsFileName);
+    mIniFile = PathInFolder(startup.settingsFolder, kSettingsFileName);
     LoadSettings();
 
     lsvArchive->SetHoverSelection(chkClick->isChecked());
@@ -97,7 +99,7 @@ bool frmMERVOK::Form_Load() {
     ProgressBar1->hide();
 
     mViewerHandOff = new ViewerHandOff(
-        lsvArchive, chkClick, mProgramFolder, mStartup.viewerPrevInstance,
+        lsvArchive, chkClick, mProgramFolder, mStartup.viewerIniFile, mStartup.viewerPrevInstance,
         [](const std::string& text) {
             QString title = QString::fromUtf8(kProductName);
             CenteredMsgBox(QString::fromStdString(text), kMbOk | kMbIconStop, title);

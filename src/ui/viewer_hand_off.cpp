@@ -8,12 +8,14 @@
 namespace mervok {
 
 ViewerHandOff::ViewerHandOff(ResultList* lsvArchive, QAbstractButton* chkClick,
-                             std::string programFolder, int viewerPrevInstance,
-                             ViewerLauncher::ErrorFunction showError, QObject* parent)
+                             std::string programFolder, std::string viewerIniFile,
+                             int viewerPrevInstance, ViewerLauncher::ErrorFunction showError,
+                             QObject* parent)
     : QObject(parent),
       mList(lsvArchive),
       mClickMode(chkClick),
-      mLauncher(std::move(programFolder), viewerPrevInstance, std::move(showError)) {
+      mLauncher(std::move(programFolder), std::move(viewerIniFile), viewerPrevInstance,
+                std::move(showError)) {
     if (lsvArchive) {
         connect(lsvArchive, &ResultList::MouseDown, this, &ViewerHandOff::lsvArchive_MouseDown);
         connect(lsvArchive, &ResultList::Clicked, this, &ViewerHandOff::lsvArchive_Click);

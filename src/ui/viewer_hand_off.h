@@ -22,8 +22,8 @@ class ViewerHandOff : public QObject {
 
   public:
     ViewerHandOff(ResultList* lsvArchive, QAbstractButton* chkClick, std::string programFolder,
-                  int viewerPrevInstance, ViewerLauncher::ErrorFunction showError,
-                  QObject* parent = nullptr);
+                  std::string viewerIniFile, int viewerPrevInstance,
+                  ViewerLauncher::ErrorFunction showError, QObject* parent = nullptr);
 
     // The list's events, as the window would receive them.
     void lsvArchive_MouseDown(Qt::MouseButton button, bool onRow);

@@ -209,9 +209,10 @@ void ViewerLauncher::Watch(const std::shared_ptr<Child>& child) {
     child->ended.notify_all();
 }
 
-ViewerLauncher::ViewerLauncher(std::string programFolder, int prevInstance,
-                               ErrorFunction showLaunchError)
+ViewerLauncher::ViewerLauncher(std::string programFolder, std::string viewerIniFile,
+                               int prevInstance, ErrorFunction showLaunchError)
     : mProgramFolder(std::move(programFolder)),
+      mViewerIniFile(std::move(viewerIniFile)),
       mPrevInstance(prevInstance),
       mShowLaunchError(std::move(showLaunchError)) {}
 
@@ -232,7 +233,7 @@ void ViewerLauncher::OpenArchive(const std::string& archivePath) {
     }
     const bool closesEarlier = mPrevInstance != 1;
     if (closesEarlier) {
-        SettingsStore viewerIni(ViewerIniPath(mProgramFolder));
+        SettingsStore viewerIni(mViewerIniFile);
         WriteDroppedArcFile(viewerIni);
         CloseLastViewer();
     }

@@ -44,10 +44,11 @@ class ViewerLauncher {
     // Shows the launch failure text (stop icon, the product name as title).
     using ErrorFunction = std::function<void(const std::string& text)>;
 
-    // programFolder holds the viewer and its settings file Quorvix.ini.
-    // prevInstance: the viewer's "PrevInstance" setting read at start-up; 1
+    // programFolder holds the viewer; viewerIniFile is its settings file in
+    // the settings folder. prevInstance: the viewer's "PrevInstance" setting read at start-up; 1
     // leaves earlier viewers alone and never writes "DroppedArcFile".
-    ViewerLauncher(std::string programFolder, int prevInstance, ErrorFunction showLaunchError);
+    ViewerLauncher(std::string programFolder, std::string viewerIniFile, int prevInstance,
+                   ErrorFunction showLaunchError);
     ~ViewerLauncher();
     ViewerLauncher(const ViewerLauncher&) = delete;
     ViewerLauncher& operator=(const ViewerLauncher&) = delete;
@@ -94,6 +95,7 @@ class ViewerLauncher {
     std::shared_ptr<Child> Find(pid_t pid) const;
 
     std::string mProgramFolder;
+    std::string mViewerIniFile;
     int mPrevInstance;
     ErrorFunction mShowLaunchError;
     pid_t mLastViewerTaskId = 0;
