@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libarchive-dev zlib1g-dev
   libgtest-dev libgmock-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qt6-translations-l10n
   xdg-utils
 )
 if [ "$mode" = test ]; then

@@ -60,6 +60,9 @@ class frmMERVOK : public QWidget {
     bool Form_Load();
     // Shows the window, maximised when the settings asked for it.
     void ShowLoaded();
+    // A folder named at start replaces the stored one in the folder box;
+    // nothing is searched until the user asks.
+    void SetStartFolder(const QString& folder);
 
     // Handlers, named after the control and event they serve.
     void Form_Resize();

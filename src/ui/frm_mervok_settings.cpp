@@ -126,6 +126,10 @@ void frmMERVOK::ProbeLibraries() {
     }
 }
 
+void frmMERVOK::SetStartFolder(const QString& folder) {
+    txtSearchDir->setText(folder);
+}
+
 void frmMERVOK::ShowLoaded() {
     if (mShowMaximized) {
         showMaximized();

@@ -1,11 +1,22 @@
 #include "ui/folder_browser.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ui/qt_translations.h"
 
 namespace mervok {
 namespace {
@@ -60,6 +71,20 @@ TEST_F(FolderBrowserTest, OpensOnTheBoxFolderOnlyWhenItExistsAndOnlyAChoiceChang
     mAnswer = "/";
     BrowseForSearchFolder(&box, nullptr);
     EXPECT_EQ(box.text(), "/") << "a root keeps its separator";
+}
+
+TEST(QtTranslationsTest, TheFolderBrowserEditMenusAndStandardButtonsReadInJapanese) {
+    std::unique_ptr<QTranslator> translator(InstallQtTranslations(*qApp));
+    ASSERT_NE(translator, nullptr);
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    auto* lookIn = dialog.findChild<QLabel*>("lookInLabel");
+    auto* buttons = dialog.findChild<QDialogButtonBox*>("buttonBox");
+    ASSERT_TRUE(lookIn != nullptr && buttons != nullptr);
+    EXPECT_EQ(lookIn->text(), "アドレス:");
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), "キャンセル");
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "Select All"), "すべてを選択");
 }
 
 }  // namespace
