@@ -8,7 +8,25 @@
 
 namespace mervok::quorvix {
 
+namespace {
+
+class PageDocument : public QTextDocument {
+  public:
+    explicit PageDocument(HtmlView* view) : QTextDocument(view), mView(view) {}
+
+  protected:
+    QVariant loadResource(int type, const QUrl& name) override {
+        return mView->loadResource(type, name);
+    }
+
+  private:
+    HtmlView* mView;
+};
+
+}  // namespace
+
 HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent) {
+    setDocument(new PageDocument(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {

@@ -10,8 +10,10 @@ namespace mervok::quorvix {
 
 // Shows a page from an archive. Images and style sheets come from the same
 // archive, by their path relative to the page; nothing is ever fetched from
-// the network or read from the disk, whatever the page asks for. Links are
-// reported, not followed.
+// the network or read from the disk, whatever the page asks for: the page's
+// document answers every resource itself (QTextDocument would otherwise read
+// a local file the view does not give, "file:///dev/zero" included). Links
+// are reported, not followed.
 class HtmlView : public QTextBrowser {
     Q_OBJECT
   public:
@@ -28,12 +30,13 @@ class HtmlView : public QTextBrowser {
     // it points outside it (a scheme, or more ".." than folders).
     QString ArchivePath(const QUrl& reference) const;
 
+    // Images and style sheets from the archive; nothing else, from nowhere
+    // else.
+    QVariant loadResource(int type, const QUrl& name) override;
+
   signals:
     // A link to another file of the archive ("" path: a link elsewhere).
     void archiveLinkClicked(const QString& archivePath, const QUrl& link);
-
-  protected:
-    QVariant loadResource(int type, const QUrl& name) override;
 
   private:
     QString mPageFolder;

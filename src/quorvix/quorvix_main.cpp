@@ -39,6 +39,16 @@ std::string AbsolutePath(const std::string& path) {
 
 }  // namespace
 
+void ShowHandedOver(InstanceServer& server, frmQuorvix& window) {
+    QObject::connect(&server, &InstanceServer::archiveReceived, &window,
+                     [&window](const QByteArray& path) {
+                         window.OpenArchive(path.toStdString());
+                         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+                         window.raise();
+                         window.activateWindow();
+                     });
+}
+
 int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     const std::optional<std::string> archive =
         argc > 1 ? std::optional(AbsolutePath(argv[1])) : std::nullopt;
@@ -74,14 +84,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     InstanceServer server;
     if (oneViewer) {
         server.Listen(serverName);
-        QObject::connect(&server, &InstanceServer::archiveReceived, &window,
-                         [&window](const QByteArray& path) {
-                             window.OpenArchive(path.toStdString());
-                             window.setWindowState((window.windowState() & ~Qt::WindowMinimized) |
-                                                   Qt::WindowActive);
-                             window.raise();
-                             window.activateWindow();
-                         });
+        ShowHandedOver(server, window);
     }
     window.show();
     if (hooks.windowShown) {
