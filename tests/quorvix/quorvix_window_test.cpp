@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QImage>
@@ -21,6 +22,7 @@
 #include <set>
 
 #include "app/settings_store.h"
+#include "quorvix/frm_option.h"
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/html_view.h"
 #include "quorvix_test_support.h"
@@ -411,6 +413,50 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         // Nothing near the entry's size was ever reserved.
         EXPECT_LT(PeakKiB() - before, 512u << 10);
     }
+}
+
+TEST_F(ViewerWindowTest, OptionsWriteTheirTwoKeysAndNothingElse) {
+    // A value in Shift-JIS, a "PrevInstance" that only 1 turns on.
+    const std::string before =
+        "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=HLP \x82\xA0\r\n"
+        "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n";
+    const auto answer = [&](auto edit, const char* button) {
+        WriteBytes(mIniPath, before);
+        frmOption dialog(mIni);
+        dialog.show();
+        edit(*Find<QLineEdit>(dialog, "txtDocType"), *Find<QCheckBox>(dialog, "chkPrevInstance"));
+        Find<QPushButton>(dialog, button)->click();
+        return ReadBytes(mIniPath);
+    };
+    EXPECT_EQ(answer(
+                  [](QLineEdit&, QCheckBox& prevInstance) {
+                      EXPECT_FALSE(prevInstance.isChecked());
+                      prevInstance.setChecked(true);
+                  },
+                  "btnOK"),
+              "; mine\r\n[Option]\r\nPrevInstance=1\r\nDocType=HLP \x82\xA0\r\n"
+              "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n");
+    EXPECT_EQ(
+        answer([](QLineEdit& docType, QCheckBox&) { docType.setText("  PDF   HTM "); }, "btnOK"),
+        "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=PDF HTM\r\n"
+        "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n");
+    EXPECT_EQ(answer(
+                  [](QLineEdit& docType, QCheckBox& prevInstance) {
+                      docType.setText("PDF");
+                      prevInstance.setChecked(true);
+                  },
+                  "btnCancel"),
+              before);
+
+    // A file that cannot be written keeps the dialog open and says so.
+    SettingsStore nowhere(mTemp.File("missing/Quorvix.ini"));
+    frmOption dialog(nowhere);
+    dialog.show();
+    Find<QCheckBox>(dialog, "chkPrevInstance")->setChecked(true);
+    Find<QPushButton>(dialog, "btnOK")->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(
+        Find<QLabel>(dialog, "lblError")->text().contains(QStringLiteral("書き込めません")));
 }
 
 }  // namespace
