@@ -21,6 +21,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -37,6 +38,10 @@ namespace {
 constexpr std::uint64_t kMaxHandOverBytes = std::uint64_t{2} << 30;
 // One image or style sheet of a page.
 constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
+// How much of a text goes into the view before the first paint, and then per
+// turn of the event loop.
+constexpr qsizetype kFirstFill = 32 * 1024;
+constexpr qsizetype kLaterFill = 256 * 1024;
 constexpr int kMinFontSize = 6;
 constexpr int kMaxFontSize = 96;
 
@@ -93,6 +98,8 @@ void frmQuorvix::CreateControls() {
     txtDocument = new QPlainTextEdit(stkView);
     txtDocument->setObjectName(QStringLiteral("txtDocument"));
     txtDocument->setReadOnly(true);
+    txtDocument->setUndoRedoEnabled(false);
+    txtDocument->viewport()->installEventFilter(this);
     txtDocument->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     htmDocument = new HtmlView(stkView);
     htmDocument->setObjectName(QStringLiteral("htmDocument"));
@@ -344,6 +351,7 @@ void frmQuorvix::lstEntry_CurrentRowChanged(int row) {
 }
 
 void frmQuorvix::ShowItem(std::size_t index) {
+    mPendingText.clear();
     mCurrent = index;
     mCurrentBytes.clear();
     const ArchiveItem& item = mArchive->Items().at(index);
@@ -416,7 +424,7 @@ void frmQuorvix::ShowDecoded() {
                              [this](const QString& path) { return LoadArchiveFile(path); });
         stkView->setCurrentWidget(htmDocument);
     } else {
-        txtDocument->setPlainText(shown);
+        SetText(shown);
         stkView->setCurrentWidget(txtDocument);
     }
     mnuSaveAs->setEnabled(true);
@@ -436,7 +444,50 @@ void frmQuorvix::ShowDecoded() {
     SetStatus(status);
 }
 
+void frmQuorvix::SetText(QString text) {
+    mPendingText = std::move(text);
+    mFilling = false;
+    mPendingFrom = 0;
+    qsizetype first = std::min(kFirstFill, mPendingText.size());
+    // Whole lines, so that the first screen is laid out as it will stay.
+    const qsizetype lineEnd = mPendingText.indexOf(QLatin1Char('\n'), first);
+    if (lineEnd >= 0 && lineEnd - first < kFirstFill) {
+        first = lineEnd + 1;
+    } else if (lineEnd < 0) {
+        first = mPendingText.size();
+    }
+    txtDocument->setPlainText(mPendingText.first(first));
+    mPendingFrom = first;
+    if (mPendingFrom == mPendingText.size()) {
+        mPendingText.clear();
+    }
+}
+
+void frmQuorvix::FillMore() {
+    if (mPendingText.isEmpty()) {
+        return;
+    }
+    const qsizetype count = std::min(kLaterFill, mPendingText.size() - mPendingFrom);
+    QTextCursor end(txtDocument->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(mPendingText.sliced(mPendingFrom, count));
+    mPendingFrom += count;
+    if (mPendingFrom < mPendingText.size()) {
+        QTimer::singleShot(0, this, &frmQuorvix::FillMore);
+    } else {
+        mPendingText.clear();
+        mFilling = false;
+    }
+}
+
+void frmQuorvix::FinishFill() {
+    while (!mPendingText.isEmpty()) {
+        FillMore();
+    }
+}
+
 void frmQuorvix::ShowMessage(const QString& text, bool canSave, bool canOpen) {
+    mPendingText.clear();
     lblMessage->setText(text);
     btnSaveEntry->setVisible(canSave);
     btnOpenWith->setVisible(canSave);
@@ -580,6 +631,7 @@ void frmQuorvix::mnuFind_Click() {
 }
 
 void frmQuorvix::Find(bool backward) {
+    FinishFill();
     const QString wanted = txtFind->text();
     if (wanted.isEmpty()) {
         mnuFind_Click();
@@ -664,6 +716,19 @@ std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
         return std::nullopt;
     }
     return QByteArray::fromStdString(bytes);
+}
+
+bool frmQuorvix::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == txtDocument->viewport() &&
+        !mPendingText.isEmpty() && mPendingFrom > 0 && mPendingFrom < mPendingText.size()) {
+        // Once per text: FillMore goes on by itself from here.
+        const bool first = !mFilling;
+        mFilling = true;
+        if (first) {
+            QTimer::singleShot(0, this, &frmQuorvix::FillMore);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmQuorvix::closeEvent(QCloseEvent* event) {

@@ -65,6 +65,7 @@ class frmQuorvix : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CreateControls();
@@ -74,6 +75,12 @@ class frmQuorvix : public QMainWindow {
     void ShowItem(std::size_t index);
     void ShowDecoded();
     void ShowMessage(const QString& text, bool canSave, bool canOpen);
+    // A long text is shown a screenful first and the rest is filled in once
+    // that has been painted, so that the window paints without waiting for
+    // the whole text's layout.
+    void SetText(QString text);
+    void FillMore();
+    void FinishFill();
     void SetStatus(const QString& text);
     void mnuAllEntries_Toggled(bool checked);
     void mnuEncoding_Triggered(QAction* action);
@@ -104,6 +111,9 @@ class frmQuorvix : public QMainWindow {
     EntryKind mCurrentKind = EntryKind::Text;
     ReadStatus mCurrentStatus = ReadStatus::Complete;
     std::optional<TextEncoding> mEncodingOverride;
+    QString mPendingText;  // of the text shown, not yet in its view
+    qsizetype mPendingFrom = 0;
+    bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;
     QString mLastHandedOver;
     QString mLastSaveFolder;

@@ -138,6 +138,10 @@ TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
         }
         Open(archive);
         EXPECT_EQ(mWindow->windowTitle().toStdString(), fs::path(cell[0]).filename());
+        if (cell.size() > 6 && cell[6].find("encrypted") != std::string::npos) {
+            EXPECT_TRUE(Shown().contains(QStringLiteral("暗号化")));
+            continue;
+        }
         EXPECT_EQ(Page(), QLatin1String("txtDocument"));
         EXPECT_TRUE(Shown().startsWith(QString::fromUtf8(kReadMe.data(), kReadMe.size())))
             << Shown().left(80).toStdString();
