@@ -158,7 +158,8 @@ TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
         QString listed, encoding;
         std::string text;
     } japanese[] = {
-        {"quorvix/sjis_lh7.lzh", QStringLiteral("説明書.TXT"), QStringLiteral("Shift_JIS"), manual},
+        {"quorvix/sjis_lh7.lzh", QStringLiteral("説明書.TXT"), QStringLiteral("Shift_JIS"),
+         "━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━\n　　ファイル整理ツール　Ver 2.10　説明書\n"},
         {"quorvix/eucjp.zip", QStringLiteral("README.TXT"), QStringLiteral("EUC-JP"), manual},
         {"archives/zip/sjis.zip", QStringLiteral("説明書.TXT"), {}, std::string(kReadMe)},
         {"archives/zip/utf8_flag.zip", QStringLiteral("説明書.TXT"), {}, std::string(kReadMe)},
@@ -207,7 +208,7 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
         return QImage::fromData(
             page->loadResource(QTextDocument::ImageResource, QUrl(reference)).toByteArray());
     };
-    EXPECT_EQ(image("img/logo.png").size(), QSize(4, 3));
+    EXPECT_EQ(image("img/logo.png").size(), QSize(120, 32));
     for (const char* outside :
          {"http://example.invalid/remote.png", "file:///etc/hostname", "../../outside.png"}) {
         // Neither the view nor its document fetch it.
@@ -223,7 +224,7 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     emit page->anchorClicked(QUrl("doc/page2.htm"));
     EXPECT_EQ(Find<QListWidget>(*mWindow, "lstEntry")->currentRow(), 1);
     EXPECT_TRUE(Shown().contains(QStringLiteral("二ページ目")));
-    EXPECT_EQ(image("../IMG/LOGO.PNG").size(), QSize(4, 3));
+    EXPECT_EQ(image("../IMG/LOGO.PNG").size(), QSize(120, 32));
 }
 
 TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {

@@ -46,8 +46,46 @@ PY
 
 src=$work/src
 mkdir -p "$src/doc" "$src/img"
-# Long enough for lh7 to compress it (lha stores what does not shrink).
-for i in $(seq 1 40); do cat texts/sjis_crlf.txt; done >"$src/説明書.TXT"
+# A read-me as such archives carry it, in Shift-JIS with CR LF and tabs; long
+# enough for lh7 to compress it (lha stores what does not shrink).
+python3 - "$src/説明書.TXT" <<'PY'
+import sys
+text = """━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━
+　　ファイル整理ツール　Ver 2.10　説明書
+━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━
+
+■ はじめに
+　このソフトウェアは、フォルダの中のファイルを種類ごとに整理する
+　ツールです。書庫の中の文書もそのまま読むことができます。
+
+■ 動作環境
+\tOS\t\tWindows 95 / 98 / NT 4.0
+\tメモリ\t\t16MB 以上
+\tディスク\t2MB 以上の空き
+
+■ インストール
+　1. 書庫を適当なフォルダに展開してください。
+　2. SETUP.EXE を実行すると、スタートメニューに登録されます。
+　3. アンインストールは「アプリケーションの追加と削除」から行います。
+
+■ 使い方
+　整理したいフォルダを指定して［開始］ボタンを押してください。
+　ｶﾀｶﾅの半角文字や、全角英数字（ＡＢＣ１２３）も扱えます。
+
+■ 注意事項
+　・大切なファイルは、あらかじめバックアップを取ってください。
+　・このソフトウェアはフリーソフトです。転載は自由ですが、
+　　書庫の内容を変更しないでください。
+
+■ 履歴
+\t2.10\t書庫の中の文書の表示に対応
+\t2.00\t長いファイル名に対応
+\t1.00\t最初の公開
+
+━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━
+"""
+open(sys.argv[1], "wb").write(text.replace("\n", "\r\n").encode("cp932"))
+PY
 cp texts/eucjp_lf.txt "$src/README.TXT"
 printf 'MZ\x90\x00 a program' >"$src/SETUP.EXE"
 python3 - "$src" <<'PY'
@@ -55,17 +93,21 @@ import struct, sys, zlib
 src = sys.argv[1]
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-# A 4 x 3 red PNG.
-rows = b"".join(b"\x00" + b"\xff\x00\x00" * 4 for _ in range(3))
-png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 4, 3, 8, 2, 0, 0, 0))
+# A 120 x 32 banner: red fading to orange, a darker band across.
+rows = b"".join(
+    b"\x00" + b"".join(bytes((200 if 12 <= y < 20 else 240, 40 + x, 30)) for x in range(120))
+    for y in range(32))
+png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 120, 32, 8, 2, 0, 0, 0))
        + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 open(src + "/img/logo.png", "wb").write(png)
 page = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">'
-        '<title>説明書</title></head><body><h1>ようこそ</h1>'
-        '<p><img src="img/logo.png" alt="logo"></p>'
-        '<p><img src="http://example.invalid/remote.png"> <img src="file:///etc/hostname">'
-        ' <img src="../../outside.png"></p>'
-        '<p><a href="doc/page2.htm">次のページ</a> <a href="http://example.invalid/">外</a></p>'
+        '<title>説明書</title></head><body><p><img src="img/logo.png" alt="logo"></p>'
+        '<h1>ようこそ</h1><p>このページは書庫の中に入っている説明書です。'
+        '画像も同じ書庫から読み込まれます。</p>'
+        '<h2>目次</h2><ul><li><a href="doc/page2.htm">次のページ</a></li>'
+        '<li><a href="http://example.invalid/">外のページ</a> (開きません)</li></ul>'
+        '<p>書庫の外を指す画像は読み込みません: <img src="http://example.invalid/remote.png">'
+        ' <img src="file:///etc/hostname"> <img src="../../outside.png"></p>'
         '</body></html>')
 open(src + "/MANUAL.HTM", "wb").write(page.encode("cp932"))
 page2 = ('<html><head><meta charset="utf-8"></head><body><p>二ページ目</p>'
