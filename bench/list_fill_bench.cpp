@@ -20,6 +20,7 @@
 
 namespace {
 
+using mervok::ArchiveKind;
 using mervok::FoundArchive;
 
 constexpr int kRows = 100000;
@@ -29,7 +30,8 @@ constexpr int kRows = 100000;
 // kinds, sizes up to 4 GiB and mixed times.
 std::vector<FoundArchive> MakeHits() {
     std::mt19937_64 random(20240601);
-    static const char* const kKinds[] = {"LHA", "ZIP", "CAB", "LHA-SFX"};
+    static const ArchiveKind kKinds[] = {ArchiveKind::Lha, ArchiveKind::Zip, ArchiveKind::Cab,
+                                         ArchiveKind::LhaSfx};
     static const char* const kExtensions[] = {".lzh", ".zip", ".cab", ".exe"};
     static const char* const kWords[] = {"議事録", "report",   "設計書", "manual",
                                          "readme", "テキスト", "data",   "\x8e\x91\x97\xbf"};

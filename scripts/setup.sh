@@ -11,7 +11,7 @@ cd "$top"
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libarchive-dev
+  libarchive-dev zlib1g-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic
   xdg-utils
@@ -20,6 +20,8 @@ if [ "$mode" = test ]; then
   # Real archivers make the archives the tests look into; Xvfb and xdotool
   # drive the real window.
   packages+=(jlha-utils gcab zip unzip p7zip-full libarchive-tools xvfb xdotool x11-utils)
+  # The Debian package is built and checked with Debian's own tools.
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 fi
 
 missing=()
@@ -52,6 +54,7 @@ run)
 test)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ctest --test-dir build --output-on-failure -j "$jobs"
+  bash scripts/package_check.sh build
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMERVOK_SANITIZE=ON
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"

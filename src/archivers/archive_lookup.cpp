@@ -7,19 +7,19 @@ namespace mervok {
 
 namespace {
 
-std::int16_t FindWithWholeList(ArchiverApi& api, void* window, const std::string& path,
+LookupResult FindWithWholeList(ArchiverApi& api, void* window, const std::string& path,
                                const std::string& wildcards) {
     if (path.empty() || wildcards.empty()) {
-        return kLookupEmptyArgument;
+        return LookupResult::EmptyArgument;
     }
     ArchiveHandle handle = api.OpenArchive(window, path, kOpenArchiveMode);
     if (handle == nullptr) {
         api.CloseArchive(nullptr);
-        return kLookupCannotOpen;
+        return LookupResult::CannotOpen;
     }
     const int found = api.FindFirst(handle, wildcards);
     api.CloseArchive(handle);
-    return found == 0 ? kLookupFound : kLookupNone;
+    return found == 0 ? LookupResult::Found : LookupResult::NoMatch;
 }
 
 // Splits at every blank; runs of blanks give empty words, which are asked
@@ -49,31 +49,31 @@ std::int16_t VersionOf(ArchiverApi& api, Call call) {
 
 }  // namespace
 
-std::int16_t FindInLhaArchive(ArchiverApi& lha, void* window, const std::string& path,
+LookupResult FindInLhaArchive(ArchiverApi& lha, void* window, const std::string& path,
                               const std::string& wildcards) {
     return FindWithWholeList(lha, window, path, wildcards);
 }
 
-std::int16_t FindInZipArchive(ArchiverApi& zip, void* window, const std::string& path,
+LookupResult FindInZipArchive(ArchiverApi& zip, void* window, const std::string& path,
                               const std::string& wildcards) {
     return FindWithWholeList(zip, window, path, wildcards);
 }
 
-std::int16_t FindInCabArchive(ArchiverApi& cab, void* window, const std::string& path,
+LookupResult FindInCabArchive(ArchiverApi& cab, void* window, const std::string& path,
                               const std::string& wildcards) {
     if (path.empty() || wildcards.empty()) {
-        return kLookupEmptyArgument;
+        return LookupResult::EmptyArgument;
     }
     const auto words = SplitAtBlanks(wildcards);
     ArchiveHandle handle = cab.OpenArchive(window, path, kOpenArchiveMode);
     if (handle == nullptr) {
         cab.CloseArchive(nullptr);
-        return kLookupCannotOpen;
+        return LookupResult::CannotOpen;
     }
-    std::int16_t result = kLookupNone;
+    LookupResult result = LookupResult::NoMatch;
     for (const auto& word : words) {
         if (cab.FindFirst(handle, word) == 0) {
-            result = kLookupFound;
+            result = LookupResult::Found;
             break;
         }
     }

@@ -10,21 +10,23 @@ namespace mervok {
 // The mode every look-up opens an archive with.
 inline constexpr std::uint32_t kOpenArchiveMode = 0x800000;
 
-// Results of one archive look-up.
-inline constexpr std::int16_t kLookupFound = 1;           // opened; a matching entry exists
-inline constexpr std::int16_t kLookupNone = 0;            // opened; no matching entry
-inline constexpr std::int16_t kLookupCannotOpen = -1;     // cannot be opened
-inline constexpr std::int16_t kLookupEmptyArgument = -2;  // path or wildcards empty; no call made
+// The result of one archive look-up.
+enum class LookupResult : std::int8_t {
+    Found = 1,           // opened; a matching entry exists
+    NoMatch = 0,         // opened; no matching entry
+    CannotOpen = -1,     // cannot be opened
+    EmptyArgument = -2,  // path or wildcards empty; no call made
+};
 
 // Opens path and asks once for an entry matching the blank-separated
 // wildcard list. window is passed on to OpenArchive.
-std::int16_t FindInLhaArchive(ArchiverApi& lha, void* window, const std::string& path,
+LookupResult FindInLhaArchive(ArchiverApi& lha, void* window, const std::string& path,
                               const std::string& wildcards);
-std::int16_t FindInZipArchive(ArchiverApi& zip, void* window, const std::string& path,
+LookupResult FindInZipArchive(ArchiverApi& zip, void* window, const std::string& path,
                               const std::string& wildcards);
 // The CAB library takes one wildcard per FindFirst: they are tried in order
 // on the same handle until one matches.
-std::int16_t FindInCabArchive(ArchiverApi& cab, void* window, const std::string& path,
+LookupResult FindInCabArchive(ArchiverApi& cab, void* window, const std::string& path,
                               const std::string& wildcards);
 
 // The library's GetVersion, 0 when it cannot be called.

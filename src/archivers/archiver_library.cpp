@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include "app/program_folder.h"
 #include "archivers/plugins/archiver.h"
 
 namespace mervok {
@@ -22,6 +21,16 @@ struct ArchiverLibrary::Entries {
 };
 
 namespace {
+
+// folder, a separator unless it ends with one, and the library's file name:
+// always a path, so that dlopen never searches the system's folders.
+std::string InFolder(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return path += name;
+}
 
 template <typename Function>
 void BindEntry(void* module, const std::string& prefix, const char* name, Function& entry) {
@@ -116,8 +125,8 @@ int ArchiverLibrary::CloseArchive(ArchiveHandle archive) {
 }
 
 ArchiverLibraries::ArchiverLibraries(std::string_view folder)
-    : mLha(PathInFolder(folder, kUnlhaLibraryName), std::string(kUnlhaPrefix)),
-      mZip(PathInFolder(folder, kUnzipLibraryName), std::string(kUnzipPrefix)),
-      mCab(PathInFolder(folder, kCabLibraryName), std::string(kCabPrefix)) {}
+    : mLha(InFolder(folder, kUnlhaLibraryName), std::string(kUnlhaPrefix)),
+      mZip(InFolder(folder, kUnzipLibraryName), std::string(kUnzipPrefix)),
+      mCab(InFolder(folder, kCabLibraryName), std::string(kCabPrefix)) {}
 
 }  // namespace mervok

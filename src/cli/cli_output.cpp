@@ -5,58 +5,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/text_util.h"
 #include "results/row_text.h"
 
 namespace mervok {
 
 namespace {
-
-// Length of the valid UTF-8 sequence at the front of text and its code point,
-// or nothing when the first byte does not start one.
-struct Utf8Char {
-    std::size_t length;
-    char32_t codePoint;
-};
-
-std::optional<Utf8Char> DecodeUtf8(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) {
-        return Utf8Char{1, lead};
-    }
-    std::size_t length = 0;
-    char32_t codePoint = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        codePoint = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        codePoint = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (text.size() < length) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return std::nullopt;
-        }
-        codePoint = (codePoint << 6) | (byte(i) & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        return std::nullopt;
-    }
-    return Utf8Char{length, codePoint};
-}
 
 bool IsWide(char32_t c) {
     // The East Asian wide and full-width blocks that occur in file names.
@@ -67,6 +21,24 @@ bool IsWide(char32_t c) {
            (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
            (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
            (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+// Characters a terminal acts on instead of showing: C0 and C1 controls, and
+// the line separators and direction overrides that move text where it does
+// not stand.
+bool ActsOnTerminal(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendHexBytes(std::string& out, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (const char b : bytes) {
+        const auto byte = static_cast<unsigned char>(b);
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    }
 }
 
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
@@ -92,6 +64,33 @@ std::size_t DisplayWidth(std::string_view text) {
         text.remove_prefix(decoded->length);
     }
     return width;
+}
+
+std::string TableText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto decoded = DecodeUtf8(text);
+        const std::size_t length = decoded ? decoded->length : 1;
+        const std::string_view character = text.substr(0, length);
+        text.remove_prefix(length);
+        if (!decoded) {
+            AppendHexBytes(out, character);
+        } else if (decoded->codePoint == '\\') {
+            out += "\\\\";
+        } else if (decoded->codePoint == '\n') {
+            out += "\\n";
+        } else if (decoded->codePoint == '\r') {
+            out += "\\r";
+        } else if (decoded->codePoint == '\t') {
+            out += "\\t";
+        } else if (ActsOnTerminal(decoded->codePoint)) {
+            AppendHexBytes(out, character);
+        } else {
+            out += character;
+        }
+    }
+    return out;
 }
 
 std::string JsonString(std::string_view text) {
@@ -128,15 +127,6 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
-void SortForOutput(std::vector<FoundArchive>& hits) {
-    std::stable_sort(hits.begin(), hits.end(), [](const FoundArchive& a, const FoundArchive& b) {
-        if (a.fileName != b.fileName) {
-            return a.fileName < b.fileName;
-        }
-        return a.folder < b.folder;
-    });
-}
-
 std::string FormatTable(const std::vector<FoundArchive>& hits) {
     struct Row {
         std::array<std::string, 5> cells;
@@ -145,7 +135,8 @@ std::string FormatTable(const std::vector<FoundArchive>& hits) {
     rows.reserve(hits.size());
     std::array<std::size_t, 5> widths{};
     for (const auto& hit : hits) {
-        Row row{{hit.fileName, FolderText(hit.folder), SizeText(hit.size), hit.kind, hit.modified}};
+        Row row{{TableText(hit.fileName), TableText(FolderText(hit.folder)), SizeText(hit.size),
+                 std::string(KindLabel(hit)), hit.modified}};
         for (std::size_t i = 0; i < row.cells.size(); ++i) {
             widths[i] = std::max(widths[i], DisplayWidth(row.cells[i]));
         }
@@ -175,7 +166,7 @@ std::string FormatJson(const std::vector<FoundArchive>& hits) {
         out += "\"fileName\": " + JsonString(hit.fileName);
         out += ", \"folder\": " + JsonString(FolderText(hit.folder));
         out += ", \"size\": " + std::to_string(hit.size);
-        out += ", \"kind\": " + JsonString(hit.kind);
+        out += ", \"kind\": " + JsonString(KindLabel(hit));
         out += ", \"modified\": " + JsonString(hit.modified);
         out += ", \"path\": " + JsonString(hit.Path());
         out += "}";

@@ -8,12 +8,16 @@
 
 namespace mervok {
 
-// Hits in the order the tool prints them: by file name (bytes), then by path.
-void SortForOutput(std::vector<FoundArchive>& hits);
-
 // One line per hit with the list's five texts — file name, folder, size,
-// format, time — in columns aligned by their width on a terminal.
+// format, time — in columns aligned by their width on a terminal. Names and
+// folders go through TableText.
 std::string FormatTable(const std::vector<FoundArchive>& hits);
+
+// The text with everything a terminal would act on, and every byte that is
+// not UTF-8, written as C escapes: \n, \r, \t, \x1b (one per byte), and a
+// backslash itself as \\, so that a name can neither move
+// the cursor, retitle the terminal or add a row, nor pass for an escape.
+std::string TableText(std::string_view text);
 
 // One JSON array of {"fileName", "folder", "size", "kind", "modified", "path"}.
 std::string FormatJson(const std::vector<FoundArchive>& hits);

@@ -14,16 +14,17 @@
 #include <string_view>
 #include <vector>
 
-#include "app/file_version.h"
 #include "app/product_info.h"
 #include "app/program_folder.h"
+#include "app/text_util.h"
 #include "app/version_text.h"
 #include "archivers/archiver_library.h"
 #include "cli/cli_output.h"
+#include "results/collation.h"
 #include "search/search_engine.h"
 #include "search/search_options.h"
 #include "search/search_run.h"
-#include "viewer/viewer_settings.h"
+#include "startup/startup.h"
 
 namespace mervok {
 namespace {
@@ -50,6 +51,9 @@ constexpr std::string_view kUsage =
     "                       UTF-8 appear as \\udcXX escapes\n"
     "  --version            print the version\n"
     "\n"
+    "In the table, control characters, bytes that are not UTF-8 and backslashes\n"
+    "in names are written as escapes (\\n, \\x1b, \\\\); --json keeps every byte.\n"
+    "\n"
     "Exit status: 0 hits found, 1 none, 2 usage or folder error,\n"
     "130 interrupted (the hits found before Ctrl-C during the check are printed).\n";
 
@@ -69,10 +73,7 @@ std::string ParseFormats(std::string_view list, CommandLine& line) {
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t comma = std::min(list.find(',', start), list.size());
-        std::string word(list.substr(start, comma - start));
-        for (auto& c : word) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        const std::string word = AsciiLower(list.substr(start, comma - start));
         if (word == "lzh" || word == "lha") {
             line.lha = true;
         } else if (word == "zip") {
@@ -231,13 +232,10 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
 
-    // The same start-up values as the window, from the tool's own folder.
+    // The same start-up as the window's, from the tool's own folder.
     const std::string programFolder = ProgramFolder();
     ArchiverLibraries libraries(programFolder);
-    StartupValues startup;
-    startup.libraries = QueryLibraryVersions(libraries.Set());
-    startup.viewerVersion = GetViewerVersion(programFolder);
-    startup.viewerIniFile = ViewerIniPath(programFolder);
+    const Startup startup = AssembleStartup(programFolder, libraries.Set());
 
     SearchOptions options;
     // Rows carry full paths, also when the folder was given relative to here.
@@ -257,34 +255,30 @@ int Run(int argc, char** argv) {
     options.searchExe = line.exe;
     options.skipArchiveCheck = line.noCheck;
     options.hideFileNames = true;
-    if (!AnyChosenFormatUsable(options, startup.libraries)) {
+    if (!AnyChosenFormatUsable(options, startup.values.libraries)) {
         std::cerr << "mervok-search: none of the chosen formats can be searched: their archiver "
                      "libraries (libunlha32.so, libunzip32.so, libcab32.so) are missing from "
                   << programFolder << '\n';
         return kExitUsage;
     }
 
-    DocTypeSource docTypes;
-    if (line.docTypes) {
-        docTypes.fixed = *line.docTypes;
-    } else {
-        const std::string iniFile = startup.viewerIniFile;
-        docTypes.read = [iniFile] { return ReadViewerDocTypes(SettingsStore(iniFile)); };
-    }
+    DocTypeSource docTypes = startup.docTypes;
+    docTypes.fixed = line.docTypes;
 
     InstallInterruptHandler();
     ProgressReporter progress(isatty(STDERR_FILENO) != 0);
-    SearchEngine engine(options, startup, libraries.Set(), docTypes, gAbortRequested, progress);
+    SearchEngine engine(options, startup.values, libraries.Set(), docTypes, gAbortRequested,
+                        progress);
     SearchResult result = engine.Run();
 
-    if (result.walkAborted) {
+    if (result.outcome == SearchOutcome::WalkAborted) {
         return kExitInterrupted;
     }
-    SortForOutput(result.archives);
+    SortByFileName(result.archives);
     const std::string text = line.json ? FormatJson(result.archives) : FormatTable(result.archives);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    if (result.checkAborted) {
+    if (result.outcome == SearchOutcome::CheckAborted) {
         return kExitInterrupted;
     }
     return result.archives.empty() ? kExitNoHits : kExitHits;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/program_folder.h"
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "quorvix/frm_option.h"
 #include "quorvix/frm_quorvix.h"
@@ -61,7 +62,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     });
 
     const std::string programFolder = ProgramFolder();
-    SettingsStore ini(ViewerIniPath(programFolder));
+    SettingsStore ini(ViewerIniPath(PrepareSettingsFolder(programFolder).folder));
     if (!archive) {
         frmOption dialog(ini);
         dialog.exec();

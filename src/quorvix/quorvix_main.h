@@ -18,8 +18,9 @@ void ShowHandedOver(InstanceServer& server, frmQuorvix& window);
 
 // Quorvix.exe [ARCHIVE]: with an archive, shows it (or hands it to the
 // running viewer when "PrevInstance" is 1); without, opens the options. The
-// settings are Quorvix.ini in the program folder. SIGTERM and SIGINT close
-// the window as the close box does. Returns the exit status.
+// settings are Quorvix.ini in the settings folder (app/settings_folder: beside
+// the program when the user may write there, else per user). SIGTERM and
+// SIGINT close the window as the close box does. Returns the exit status.
 int RunQuorvix(int argc, char** argv, const RunHooks& hooks = {});
 
 }  // namespace mervok::quorvix

@@ -1,5 +1,6 @@
 #include "results/result_model.h"
 
+#include "results/collation.h"
 #include "results/row_text.h"
 
 #include <QByteArrayView>
@@ -119,12 +120,13 @@ void ResultModel::SetRows(std::vector<FoundArchive> hits, const RowStyle& style)
             row.folder = mRows.back().folder;
             row.folderKey = mRows.back().folderKey;
         } else {
-            row.folder = DisplayName(FolderText(hit.folder));
-            row.folderKey = row.folder.toCaseFolded();
+            const std::string folderText = FolderText(hit.folder);
+            row.folder = DisplayName(folderText);
+            row.folderKey = CollationKey(folderText);
         }
-        row.nameKey = row.name.toCaseFolded();
+        row.nameKey = CollationKey(hit.fileName);
         if (style.colourByKind) {
-            row.colour = RowColor(hit.kind, style.colours);
+            row.colour = RowColor(hit.kind, hit.provisional, style.colours);
         }
         row.icon = mIcons.Assign(hit.folder, hit.fileName, style.noSfxIcons);
         row.hit = std::move(hit);
@@ -144,7 +146,7 @@ QString ResultModel::Text(int row, int column) const {
         case kSizeColumn:
             return QString::fromLatin1(SizeText(r.hit.size));
         case kKindColumn:
-            return QString::fromUtf8(r.hit.kind);
+            return QString::fromLatin1(KindLabel(r.hit));
         case kModifiedColumn:
             return QString::fromUtf8(r.hit.modified);
         default:
@@ -173,11 +175,9 @@ std::vector<int> ResultModel::SortedRows(int column, Qt::SortOrder order) const 
         std::vector<TextKey<char16_t>> keys;
         keys.reserve(mRows.size());
         for (int row = 0; row < count; ++row) {
-            const QString& text = column == kFileColumn ? mRows[row].nameKey : mRows[row].folderKey;
-            keys.push_back(
-                MakeTextKey(std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
-                                                static_cast<std::size_t>(text.size())),
-                            row));
+            const std::u16string& text =
+                column == kFileColumn ? mRows[row].nameKey : mRows[row].folderKey;
+            keys.push_back(MakeTextKey(std::u16string_view(text), row));
         }
         SortKeys(keys, order, TextKeyLess<char16_t>);
         for (const auto& key : keys) {
@@ -189,9 +189,10 @@ std::vector<int> ResultModel::SortedRows(int column, Qt::SortOrder order) const 
         std::vector<TextKey<char>> keys;
         keys.reserve(mRows.size());
         for (int row = 0; row < count; ++row) {
-            const std::string& text =
-                column == kKindColumn ? mRows[row].hit.kind : mRows[row].hit.modified;
-            keys.push_back(MakeTextKey(std::string_view(text), row));
+            const std::string_view text = column == kKindColumn
+                                              ? KindLabel(mRows[row].hit)
+                                              : std::string_view(mRows[row].hit.modified);
+            keys.push_back(MakeTextKey(text, row));
         }
         SortKeys(keys, order, TextKeyLess<char>);
         for (const auto& key : keys) {

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,7 +40,7 @@ class ResultModel : public QAbstractTableModel {
         kFileColumn,      // "ﾌｧｲﾙ": fileName
         kFolderColumn,    // "ﾌｫﾙﾀﾞ": FolderText
         kSizeColumn,      // "ｻｲｽﾞ": SizeText, right-aligned
-        kKindColumn,      // "書庫形式": kind
+        kKindColumn,      // "書庫形式": KindLabel
         kModifiedColumn,  // "更新日時": modified
         kColumnCount
     };
@@ -60,8 +61,8 @@ class ResultModel : public QAbstractTableModel {
     QString Text(int row, int column) const;
     // Index into Icons(), or -1.
     int IconIndex(int row) const { return mRows[row].icon; }
-    // The rows in the order of a sort by column: names and folders by text
-    // without regard to letter case, sizes by number, kinds and times by
+    // The rows in the order of a sort by column: names and folders by their
+    // CollationKey (the order mervok-search prints in), sizes by number, kinds and times by
     // their text (the time text is fixed-width, so text order is time order).
     // Rows with equal keys keep the hits' order, in both directions.
     std::vector<int> SortedRows(int column, Qt::SortOrder order) const;
@@ -77,10 +78,10 @@ class ResultModel : public QAbstractTableModel {
 
     struct Row {
         FoundArchive hit;
-        QString name;       // display text of fileName
-        QString folder;     // display text of FolderText(folder)
-        QString nameKey;    // case-folded name and folder for the sort; they
-        QString folderKey;  // share the display text when that has no capitals
+        QString name;            // display text of fileName
+        QString folder;          // display text of FolderText(folder)
+        std::u16string nameKey;  // CollationKey of the name and the folder text
+        std::u16string folderKey;
         std::int64_t colour = kDefaultColour;
         int icon = -1;
     };

@@ -47,24 +47,26 @@ std::string SizeText(std::int64_t size) {
     return text;
 }
 
-RgbColor RowColor(std::string_view kind, const KindColors& colors) {
-    if (kind == "LHA") {
-        return colors.lha;
+RgbColor RowColor(ArchiveKind kind, bool provisional, const KindColors& colors) {
+    if (provisional) {
+        return 0;
     }
-    if (kind == "ZIP") {
-        return colors.zip;
-    }
-    if (kind == "CAB") {
-        return colors.cab;
-    }
-    if (kind == "LHA-SFX") {
-        return colors.lhaSfx;
-    }
-    if (kind == "ZIP-SFX") {
-        return colors.zipSfx;
-    }
-    if (kind == "CAB-SFX") {
-        return colors.cabSfx;
+    switch (kind) {
+        case ArchiveKind::Lha:
+            return colors.lha;
+        case ArchiveKind::Zip:
+            return colors.zip;
+        case ArchiveKind::Cab:
+            return colors.cab;
+        case ArchiveKind::LhaSfx:
+            return colors.lhaSfx;
+        case ArchiveKind::ZipSfx:
+            return colors.zipSfx;
+        case ArchiveKind::CabSfx:
+            return colors.cabSfx;
+        case ArchiveKind::None:
+        case ArchiveKind::Sfx:
+            break;
     }
     return 0;
 }

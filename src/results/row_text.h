@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "search/found_archive.h"
+
 namespace mervok {
 
 // The folder column's text: the folder without its trailing separator,
@@ -27,9 +29,8 @@ struct KindColors {
     RgbColor cabSfx = 0;
 };
 
-// The row colour for an archive kind: the colour of the exact,
-// case-sensitive label "LHA", "ZIP", "CAB", "LHA-SFX", "ZIP-SFX" or
-// "CAB-SFX", black (0) for anything else, such as the provisional "LHA?".
-RgbColor RowColor(std::string_view kind, const KindColors& colors);
+// The row colour of a hit: its kind's colour once the check has said what it
+// is, black (0) while the kind is provisional ("LHA?") or none.
+RgbColor RowColor(ArchiveKind kind, bool provisional, const KindColors& colors);
 
 }  // namespace mervok

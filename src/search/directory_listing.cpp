@@ -7,13 +7,11 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/text_util.h"
+
 namespace mervok {
 
 namespace {
-
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 DIR* AsDir(void* dir) {
     return static_cast<DIR*>(dir);
@@ -36,7 +34,7 @@ bool MatchesWildcard(std::string_view name, std::string_view wildcard) {
             starW = w++;
             starN = n;
         } else if (w < wildcard.size() &&
-                   (wildcard[w] == '?' || FoldCase(wildcard[w]) == FoldCase(name[n]))) {
+                   (wildcard[w] == '?' || AsciiLower(wildcard[w]) == AsciiLower(name[n]))) {
             ++w;
             ++n;
         } else if (starW != std::string_view::npos) {

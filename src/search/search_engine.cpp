@@ -1,5 +1,7 @@
 #include "search/search_engine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -13,15 +15,9 @@ namespace mervok {
 
 namespace {
 
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The last four characters of a name (all of it when shorter), lower-cased.
 std::string Extension(std::string_view name) {
-    std::string ext(name.substr(name.size() > 4 ? name.size() - 4 : 0));
-    std::transform(ext.begin(), ext.end(), ext.begin(), FoldCase);
-    return ext;
+    return AsciiLower(name.substr(name.size() > 4 ? name.size() - 4 : 0));
 }
 
 // Sub-folders of a recycle bin directly under a drive root are not entered.
@@ -33,8 +29,7 @@ bool InRecycleBin(const std::string& folder, std::string_view name) {
     if (path.size() < 12) {
         return false;
     }
-    std::string part = path.substr(1, 11);
-    std::transform(part.begin(), part.end(), part.begin(), FoldCase);
+    const std::string part = AsciiLower(std::string_view(path).substr(1, 11));
     static const std::string kRecycled = std::string(":") + kSeparator + "recycled" + kSeparator;
     static const std::string kRecycler = std::string(":") + kSeparator + "recycler" + kSeparator;
     return part == kRecycled || part == kRecycler;
@@ -124,14 +119,13 @@ SearchResult SearchEngine::Run() {
     if (AbortRequested()) {
         // The window has already been put back; nothing is listed.
         mCandidates.clear();
-        result.walkAborted = true;
+        result.outcome = SearchOutcome::WalkAborted;
         mObserver.OnFinished(result);
         return result;
     }
     if (!mOptions.skipArchiveCheck && !mCandidates.empty()) {
         CheckDocuments();
-        result.checked = true;
-        result.checkAborted = mCheckAborted;
+        result.outcome = mCheckAborted ? SearchOutcome::CheckAborted : SearchOutcome::Checked;
         result.archives = std::move(mHits);
     } else {
         result.archives = std::move(mCandidates);
@@ -144,12 +138,12 @@ SearchResult SearchEngine::Run() {
 
 void SearchEngine::WalkFolder(const std::string& folder, const std::string& filePattern,
                               bool includeSubfolders) {
-    std::vector<FolderId> descent;
-    Walk(folder, filePattern, includeSubfolders, descent);
+    std::set<FolderId> visited;
+    Walk(folder, filePattern, includeSubfolders, visited);
 }
 
 void SearchEngine::Walk(const std::string& folder, const std::string& filePattern,
-                        bool includeSubfolders, std::vector<FolderId>& descent) {
+                        bool includeSubfolders, std::set<FolderId>& visited) {
     if (AbortRequested()) {
         return;
     }
@@ -161,26 +155,22 @@ void SearchEngine::Walk(const std::string& folder, const std::string& filePatter
         if (!listing.Open(folder, "*")) {
             return;
         }
+        // Taken from the folder as opened, so that what is listed is what
+        // was recorded. A link back up would never end, and links across
+        // would walk a folder once per path to it: 2^n times for n levels
+        // that each link the next folder twice.
         FolderId id{};
-        if (!listing.FolderIdentity(id.device, id.inode)) {
+        if (!listing.FolderIdentity(id.first, id.second) || !visited.insert(id).second) {
             return;
         }
-        // A link back to a folder on the way down would never end.
-        const bool onPath = std::any_of(descent.begin(), descent.end(), [&](const FolderId& f) {
-            return f.device == id.device && f.inode == id.inode;
-        });
-        if (onPath) {
-            return;
-        }
-        descent.push_back(id);
         while (listing.Next()) {
             if (AbortRequested()) {
                 break;
             }
             const std::string_view name = listing.Name();
             if (MatchesWildcard(name, filePattern)) {
-                if (const char* label = LabelFor(name)) {
-                    AddCandidate(folder, listing, label);
+                if (const ArchiveKind kind = CandidateKind(name); kind != ArchiveKind::None) {
+                    AddCandidate(folder, listing, kind);
                 }
             }
             if (includeSubfolders && name[0] != '.' && listing.IsFolder() &&
@@ -193,9 +183,8 @@ void SearchEngine::Walk(const std::string& folder, const std::string& filePatter
         if (AbortRequested()) {
             break;
         }
-        Walk(folder + name + kSeparator, filePattern, includeSubfolders, descent);
+        Walk(folder + name + kSeparator, filePattern, includeSubfolders, visited);
     }
-    descent.pop_back();
 }
 
 void SearchEngine::ClassifyFiles(const std::string& folder, const std::string& filePattern) {
@@ -207,31 +196,31 @@ void SearchEngine::ClassifyFiles(const std::string& folder, const std::string& f
         if (AbortRequested()) {
             break;
         }
-        if (const char* label = LabelFor(listing.Name())) {
-            AddCandidate(folder, listing, label);
+        if (const ArchiveKind kind = CandidateKind(listing.Name()); kind != ArchiveKind::None) {
+            AddCandidate(folder, listing, kind);
         }
     }
 }
 
-const char* SearchEngine::LabelFor(std::string_view name) const {
+ArchiveKind SearchEngine::CandidateKind(std::string_view name) const {
     const std::string ext = Extension(name);
     if (ext == ".exe" && mUsable.exe && mOptions.searchExe) {
-        return "SFX?";
+        return ArchiveKind::Sfx;
     }
     if (ext == ".zip" && mUsable.zip && mOptions.searchZip) {
-        return "ZIP?";
+        return ArchiveKind::Zip;
     }
     if (ext == ".lzh" && mUsable.lha && mOptions.searchLha) {
-        return "LHA?";
+        return ArchiveKind::Lha;
     }
     if (ext == ".cab" && mUsable.cab && mOptions.searchCab) {
-        return "CAB?";
+        return ArchiveKind::Cab;
     }
-    return nullptr;
+    return ArchiveKind::None;
 }
 
 void SearchEngine::AddCandidate(const std::string& folder, DirectoryListing& listing,
-                                const char* label) {
+                                ArchiveKind kind) {
     const auto info = listing.Info();
     if (!info) {
         return;  // gone since it was listed
@@ -240,7 +229,8 @@ void SearchEngine::AddCandidate(const std::string& folder, DirectoryListing& lis
     candidate.folder = folder;
     candidate.fileName = std::string(listing.Name());
     candidate.size = info->size;
-    candidate.kind = label;
+    candidate.kind = kind;
+    candidate.provisional = true;
     candidate.modified = LocalTimeText(info->modifiedSeconds);
     mCandidates.push_back(std::move(candidate));
     const FoundArchive& added = mCandidates.back();
@@ -270,66 +260,66 @@ void SearchEngine::PrepareLibraries() {
     }
 }
 
-std::string SearchEngine::CheckSfx(const std::string& path) const {
-    const LibraryVersions& versions = mStartup.libraries;
-    std::int16_t result = kLookupEmptyArgument;
-    if (versions.unlha > 0) {
-        result = mLibraries.lha->CheckArchive(path, 0) != 0
-                     ? FindInLhaArchive(*mLibraries.lha, mWindow, path, mWildcards)
-                     : kLookupCannotOpen;
+ArchiveKind SearchEngine::CheckSfx(const std::string& path) const {
+    // The first library that recognises and opens the file decides alone;
+    // one that cannot leaves it to the next.
+    const struct {
+        ArchiverApi* library;
+        bool usable;
+        LookupResult (*find)(ArchiverApi&, void*, const std::string&, const std::string&);
+        ArchiveKind kind;
+    } cascade[] = {
+        {mLibraries.lha, mStartup.libraries.unlha > 0, FindInLhaArchive, ArchiveKind::LhaSfx},
+        {mLibraries.zip, mStartup.libraries.unzip > 0, FindInZipArchive, ArchiveKind::ZipSfx},
+        {mLibraries.cab, mStartup.libraries.cab >= kCabSfxVersion, FindInCabArchive,
+         ArchiveKind::CabSfx},
+    };
+    for (const auto& step : cascade) {
+        if (!step.usable || step.library->CheckArchive(path, 0) == 0) {
+            continue;
+        }
+        switch (step.find(*step.library, mWindow, path, mWildcards)) {
+            case LookupResult::Found:
+                return step.kind;
+            case LookupResult::NoMatch:
+                return ArchiveKind::None;
+            case LookupResult::CannotOpen:
+            case LookupResult::EmptyArgument:
+                break;
+        }
     }
-    if (result == kLookupNone) {
-        return {};
-    }
-    if (result > 0) {
-        return "LHA-SFX";
-    }
-    result = kLookupEmptyArgument;
-    if (versions.unzip > 0) {
-        result = mLibraries.zip->CheckArchive(path, 0) != 0
-                     ? FindInZipArchive(*mLibraries.zip, mWindow, path, mWildcards)
-                     : kLookupCannotOpen;
-    }
-    if (result == kLookupNone) {
-        return {};
-    }
-    if (result > 0) {
-        return "ZIP-SFX";
-    }
-    result = kLookupEmptyArgument;
-    if (versions.cab >= kCabSfxVersion) {
-        result = mLibraries.cab->CheckArchive(path, 0) != 0
-                     ? FindInCabArchive(*mLibraries.cab, mWindow, path, mWildcards)
-                     : kLookupCannotOpen;
-    }
-    return result > 0 ? "CAB-SFX" : "";
+    return ArchiveKind::None;
 }
 
-std::string SearchEngine::CheckOne(const FoundArchive& candidate) const {
+ArchiveKind SearchEngine::CheckOne(const FoundArchive& candidate) const {
     const std::string path = candidate.Path();
+    // Only a regular file (a link followed, as the walk follows it) goes to a
+    // library: opening a FIFO would release a writer waiting at it or hold
+    // the check until one comes, and a device may never end.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return ArchiveKind::None;
+    }
     const LibraryVersions& versions = mStartup.libraries;
     // A library that is absent finds nothing: its calls would fail anyway.
-    if (candidate.kind == "LHA?") {
-        return versions.unlha > 0 &&
-                       FindInLhaArchive(*mLibraries.lha, mWindow, path, mWildcards) >= 1
-                   ? "LHA"
-                   : "";
+    const auto found = [&](ArchiverApi* library, std::int16_t version, auto find) {
+        return version > 0 && find(*library, mWindow, path, mWildcards) == LookupResult::Found;
+    };
+    switch (candidate.kind) {
+        case ArchiveKind::Lha:
+            return found(mLibraries.lha, versions.unlha, FindInLhaArchive) ? ArchiveKind::Lha
+                                                                           : ArchiveKind::None;
+        case ArchiveKind::Zip:
+            return found(mLibraries.zip, versions.unzip, FindInZipArchive) ? ArchiveKind::Zip
+                                                                           : ArchiveKind::None;
+        case ArchiveKind::Cab:
+            return found(mLibraries.cab, versions.cab, FindInCabArchive) ? ArchiveKind::Cab
+                                                                         : ArchiveKind::None;
+        case ArchiveKind::Sfx:
+            return CheckSfx(path);
+        default:
+            return ArchiveKind::None;
     }
-    if (candidate.kind == "ZIP?") {
-        return versions.unzip > 0 &&
-                       FindInZipArchive(*mLibraries.zip, mWindow, path, mWildcards) >= 1
-                   ? "ZIP"
-                   : "";
-    }
-    if (candidate.kind == "CAB?") {
-        return versions.cab > 0 && FindInCabArchive(*mLibraries.cab, mWindow, path, mWildcards) >= 1
-                   ? "CAB"
-                   : "";
-    }
-    if (candidate.kind == "SFX?") {
-        return CheckSfx(path);
-    }
-    return {};
 }
 
 void SearchEngine::CheckDocuments() {
@@ -345,10 +335,11 @@ void SearchEngine::CheckDocuments() {
     }
 }
 
-void SearchEngine::TakeResult(std::size_t index, std::string kind) {
+void SearchEngine::TakeResult(std::size_t index, ArchiveKind kind) {
     FoundArchive& candidate = mCandidates[index];
-    candidate.kind = std::move(kind);
-    if (!candidate.kind.empty()) {
+    candidate.kind = kind;
+    candidate.provisional = false;
+    if (candidate.kind != ArchiveKind::None) {
         mHits.push_back(candidate);
         mObserver.OnHit(mHits.size());
     }
@@ -375,7 +366,7 @@ void SearchEngine::CheckParallel(int threads) {
     const std::size_t total = mCandidates.size();
     const std::size_t lookAhead = 2 * static_cast<std::size_t>(threads);
     std::vector<State> states(total, State::Waiting);
-    std::vector<std::string> kinds(total);
+    std::vector<ArchiveKind> kinds(total, ArchiveKind::None);
     std::mutex mutex;
     std::condition_variable changed;
     std::size_t next = 0;
@@ -397,15 +388,15 @@ void SearchEngine::CheckParallel(int threads) {
                 index = next++;
                 states[index] = State::Taken;
             }
-            std::string kind;
+            ArchiveKind kind = ArchiveKind::None;
             try {
                 kind = CheckOne(mCandidates[index]);
             } catch (...) {
-                kind.clear();  // a look-up that fails is no hit
+                // a look-up that fails is no hit
             }
             {
                 std::lock_guard lock(mutex);
-                kinds[index] = std::move(kind);
+                kinds[index] = kind;
                 states[index] = State::Done;
             }
             changed.notify_all();
@@ -429,7 +420,7 @@ void SearchEngine::CheckParallel(int threads) {
     };
     try {
         while (true) {
-            std::string kind;
+            ArchiveKind kind;
             std::size_t index;
             {
                 std::unique_lock lock(mutex);
@@ -443,10 +434,10 @@ void SearchEngine::CheckParallel(int threads) {
                 if (states[taken] != State::Done) {
                     break;  // never taken: the abort came first
                 }
-                kind = std::move(kinds[taken]);
+                kind = kinds[taken];
                 index = taken;
             }
-            TakeResult(index, std::move(kind));
+            TakeResult(index, kind);
             {
                 std::lock_guard lock(mutex);
                 ++taken;

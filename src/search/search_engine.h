@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "archivers/archiver_api.h"
@@ -61,17 +63,30 @@ class SearchObserver {
     virtual void OnFinished(const SearchResult& result) = 0;
 };
 
+// How a run ended.
+enum class SearchOutcome : std::uint8_t {
+    // The walk's candidates, provisional: the check was skipped or had
+    // nothing to check.
+    Listed,
+    // The document check ran to its end: the hits.
+    Checked,
+    // Aborted during the check: the hits found up to then.
+    CheckAborted,
+    // Aborted during the walk: nothing is to be shown.
+    WalkAborted,
+};
+
 // What a run leaves for the list.
 struct SearchResult {
-    // The hits in candidate order, or every candidate (with its provisional
-    // label) when the check was skipped. Empty after an abort in the walk.
+    // The hits in candidate order, or every candidate when nothing was
+    // checked. Empty after an abort in the walk.
     std::vector<FoundArchive> archives;
-    // Aborted during the walk: nothing is to be shown.
-    bool walkAborted = false;
-    // Aborted during the check: archives holds the hits found up to then.
-    bool checkAborted = false;
-    // The document check ran (it does not when skipped or without candidates).
-    bool checked = false;
+    SearchOutcome outcome = SearchOutcome::Listed;
+
+    // The document check ran, to its end or to an abort.
+    bool CheckRan() const {
+        return outcome == SearchOutcome::Checked || outcome == SearchOutcome::CheckAborted;
+    }
 };
 
 // One search: the walk over the folder collects candidates by name, the
@@ -99,7 +114,9 @@ class SearchEngine {
 
     // The steps of Run, for callers that drive them one by one.
     // Visits folder (ending with the separator) and, when asked, its
-    // sub-folders depth first, pre-order, appending candidates.
+    // sub-folders depth first, pre-order, appending candidates. Each real
+    // folder (device and inode) is visited once per call, under the first
+    // path that reaches it, so links back up or across end there.
     void WalkFolder(const std::string& folder, const std::string& filePattern,
                     bool includeSubfolders);
     // Appends the files of one folder whose extension names a chosen, usable
@@ -116,24 +133,21 @@ class SearchEngine {
     bool CheckAborted() const { return mCheckAborted; }
 
   private:
-    struct FolderId {
-        std::uint64_t device;
-        std::uint64_t inode;
-    };
+    using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
 
     bool AbortRequested() const;
     void Walk(const std::string& folder, const std::string& filePattern, bool includeSubfolders,
-              std::vector<FolderId>& descent);
-    // The candidate label for name, or nullptr when its extension names no
+              std::set<FolderId>& visited);
+    // The provisional kind of name, or None when its extension names no
     // chosen, usable format.
-    const char* LabelFor(std::string_view name) const;
-    void AddCandidate(const std::string& folder, DirectoryListing& listing, const char* label);
+    ArchiveKind CandidateKind(std::string_view name) const;
+    void AddCandidate(const std::string& folder, DirectoryListing& listing, ArchiveKind kind);
     void PrepareLibraries();
-    std::string CheckOne(const FoundArchive& candidate) const;
-    std::string CheckSfx(const std::string& path) const;
+    ArchiveKind CheckOne(const FoundArchive& candidate) const;
+    ArchiveKind CheckSfx(const std::string& path) const;
     void CheckSerial();
     void CheckParallel(int threads);
-    void TakeResult(std::size_t index, std::string kind);
+    void TakeResult(std::size_t index, ArchiveKind kind);
 
     SearchOptions mOptions;
     StartupValues mStartup;

@@ -1,6 +1,6 @@
 # The window's helpers that stand on their own: hint window, control hints and
 # help, folder browser and version dialog. The main window wires them in.
-target_sources(mervok_gui PRIVATE
+target_sources(mervok_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tool_tip.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tool_tip.h
   ${CMAKE_CURRENT_LIST_DIR}/control_help.cpp

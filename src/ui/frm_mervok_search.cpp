@@ -15,12 +15,12 @@
 #include "results/result_model.h"
 #include "search/search_engine.h"
 #include "search/search_run.h"
+#include "startup/startup.h"
 #include "ui/centered_msg_box.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
 #include "ui/search_worker.h"
-#include "ui/viewer_doc_types.h"
 
 namespace mervok {
 
@@ -98,8 +98,7 @@ void frmMERVOK::StartSearch() {
         SetPanel(1, QStringLiteral("ファイル情報取得中..."));
     }
 
-    DocTypeSource docTypes;
-    docTypes.read = ViewerDocTypeReader(mStartup.viewerIniFile);
+    DocTypeSource docTypes = ViewerDocTypes(mStartup.viewerIniFile);
     const std::uint64_t run = ++mRunNumber;
     mShowingProgress = true;
     mWorker = std::make_unique<SearchWorker>(
@@ -168,8 +167,8 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
     // An abort in the walk, or one that came after the walk of a run
     // without the check: the abort click has already restored the window.
     const bool aborted = mAbortRequested;
-    const bool checkRan = result.checked || result.checkAborted;
-    if (result.walkAborted || (aborted && !checkRan)) {
+    const bool checkRan = result.CheckRan();
+    if (result.outcome == SearchOutcome::WalkAborted || (aborted && !checkRan)) {
         emit SearchFinished();
         return;
     }

@@ -22,14 +22,13 @@
 #include "app/program_folder.h"
 #include "app/settings_store.h"
 #include "app/text_util.h"
-#include "archivers/archive_lookup.h"
+#include "startup/startup.h"
 #include "ui/centered_msg_box.h"
 #include "ui/control_help.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
 #include "ui/twips.h"
-#include "ui/viewer_doc_types.h"
 #include "ui/viewer_hand_off.h"
 #include "viewer/viewer_settings.h"
 
@@ -85,12 +84,6 @@ TwipRect TwipsOf(const QRect& pixels) {
 
 }  // namespace
 
-std::function<std::string()> ViewerDocTypeReader(std::string viewerIniFile) {
-    return [viewerIniFile = std::move(viewerIniFile)] {
-        return ReadViewerDocTypes(SettingsStore(viewerIniFile));
-    };
-}
-
 bool frmMERVOK::Form_Load() {
     // The help file beside the program, or its bare name when it is not there.
     const std::string helpPath = HelpFilePath(mProgramFolder, ProgramFileName());
@@ -104,9 +97,9 @@ bool frmMERVOK::Form_Load() {
                          QString::fromUtf8(kProductName));
         return false;
     }
-    mStartup.viewerPrevInstance =
-        static_cast<std::int16_t>(ReadViewerPrevInstance(SettingsStore(mStartup.viewerIniFile)));
-    mStartup.viewerVersion = GetViewerVersion(mProgramFolder);
+    const auto startup = AssembleStartup(mProgramFolder, mLibraries);
+    mStartup = startup.values;
+    mUsable = startup.usable;
 
     cmbView->blockSignals(true);
     cmbView->addItems({QStringLiteral("大きいｱｲｺﾝ"), QStringLiteral("小さいｱｲｺﾝ"),
@@ -150,22 +143,12 @@ bool frmMERVOK::Form_Load() {
 }
 
 void frmMERVOK::ProbeLibraries() {
-    LibraryVersions& versions = mStartup.libraries;
-    versions.unlha = mLibraries.lha != nullptr ? GetUnlhaVersion(*mLibraries.lha) : 0;
-    if (versions.unlha == 0) {
-        chkLHA->setEnabled(false);
-    }
-    versions.unzip = mLibraries.zip != nullptr ? GetUnzipVersion(*mLibraries.zip) : 0;
-    if (versions.unzip == 0) {
-        chkZIP->setEnabled(false);
-    }
-    versions.cab = mLibraries.cab != nullptr ? GetCabVersion(*mLibraries.cab) : 0;
-    if (versions.cab == 0) {
-        chkCAB->setEnabled(false);
-    }
-    mUsable = GetUsableFormats(versions);
-    if (!mUsable.exe) {
-        chkEXE->setEnabled(false);
+    const std::pair<bool, QCheckBox*> boxes[] = {
+        {mUsable.lha, chkLHA}, {mUsable.zip, chkZIP}, {mUsable.cab, chkCAB}, {mUsable.exe, chkEXE}};
+    for (const auto& [usable, box] : boxes) {
+        if (!usable) {
+            box->setEnabled(false);
+        }
     }
 }
 

@@ -6,8 +6,8 @@
 
 namespace mervok {
 
-std::string ViewerIniPath(std::string_view programFolder) {
-    return PathInFolder(programFolder, kViewerIniName);
+std::string ViewerIniPath(std::string_view settingsFolder) {
+    return PathInFolder(settingsFolder, kViewerIniName);
 }
 
 bool ViewerIniExists(const std::string& viewerIniPath) {

@@ -17,8 +17,8 @@ inline constexpr std::string_view kPrevInstanceKey = "PrevInstance";
 inline constexpr std::string_view kDocTypeKey = "DocType";
 inline constexpr std::string_view kDroppedArcFileKey = "DroppedArcFile";
 
-// Full path of the viewer's settings file in the program folder.
-std::string ViewerIniPath(std::string_view programFolder);
+// Full path of the viewer's settings file in the settings folder.
+std::string ViewerIniPath(std::string_view settingsFolder);
 
 // True when the viewer's settings file can be opened for reading; without it
 // the program does not start.

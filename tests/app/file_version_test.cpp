@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/program_folder.h"
-#include "settings_files.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {

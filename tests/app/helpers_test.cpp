@@ -10,7 +10,7 @@
 #include "app/file_exists.h"
 #include "app/program_folder.h"
 #include "app/text_util.h"
-#include "settings_files.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/text_util.h"
-#include "settings_files.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {

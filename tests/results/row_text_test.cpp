@@ -31,14 +31,28 @@ TEST(RowTextTest, SizeIsGroupedAndPaddedToElevenCharactersNeverCut) {
     }
 }
 
-TEST(RowTextTest, SixExactLabelsHaveColoursEverythingElseIsBlack) {
+TEST(RowTextTest, EachKindsLabelAndColourAndBlackWhileProvisional) {
     const KindColors colors{1, 2, 3, 4, 5, 6};
-    RgbColor expected = 1;
-    for (const char* kind : {"LHA", "ZIP", "CAB", "LHA-SFX", "ZIP-SFX", "CAB-SFX"}) {
-        EXPECT_EQ(RowColor(kind, colors), expected++) << kind;
-    }
-    for (const char* kind : {"LHA?", "ZIP?", "CAB?", "SFX?", "lha", "Zip", "SFX", "", "LHA "}) {
-        EXPECT_EQ(RowColor(kind, colors), 0u) << kind;
+    const struct {
+        ArchiveKind kind;
+        const char* label;
+        const char* provisionalLabel;
+        RgbColor colour;
+    } kinds[] = {
+        {ArchiveKind::Lha, "LHA", "LHA?", 1},
+        {ArchiveKind::Zip, "ZIP", "ZIP?", 2},
+        {ArchiveKind::Cab, "CAB", "CAB?", 3},
+        {ArchiveKind::LhaSfx, "LHA-SFX", "LHA-SFX", 4},
+        {ArchiveKind::ZipSfx, "ZIP-SFX", "ZIP-SFX", 5},
+        {ArchiveKind::CabSfx, "CAB-SFX", "CAB-SFX", 6},
+        {ArchiveKind::Sfx, "SFX?", "SFX?", 0},
+        {ArchiveKind::None, "", "", 0},
+    };
+    for (const auto& k : kinds) {
+        EXPECT_EQ(KindLabel(k.kind, false), k.label);
+        EXPECT_EQ(KindLabel(k.kind, true), k.provisionalLabel);
+        EXPECT_EQ(RowColor(k.kind, false, colors), k.colour) << k.label;
+        EXPECT_EQ(RowColor(k.kind, true, colors), 0u) << k.label;
     }
 }
 

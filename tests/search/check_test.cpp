@@ -7,7 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "search/search_test_support.h"
+#include "support/fakes.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {
@@ -15,18 +16,20 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace mervok::testing;
+using enum ArchiveKind;
 
 const std::string kList = "*.TXT *.HLP *.DOC *.HTM *.HTML *.CHM";
 const std::string kFind = "FindFirst " + kList;
 
 class CheckTest : public ::testing::Test {
   protected:
-    // A candidate in /arc/ that the given fake knows, holding entries.
-    void Add(const std::string& name, const std::string& kind, FakeArchiver* library = nullptr,
+    // A candidate file that the given fake knows, holding entries.
+    void Add(const std::string& name, ArchiveKind kind, FakeArchiver* library = nullptr,
              std::vector<std::string> entries = {"a.txt"}, bool opens = true) {
-        candidates.push_back({"/arc/", name, 1, kind, ""});
+        candidates.push_back({top.Folder(), name, 1, kind, "", true});
+        top.Write(name);
         if (library) {
-            library->archives["/arc/" + name] = {true, opens, std::move(entries)};
+            library->archives[top.Folder() + name] = {true, opens, std::move(entries)};
         }
     }
     // Checks the candidates; the kinds afterwards.
@@ -43,7 +46,7 @@ class CheckTest : public ::testing::Test {
         hits = engine.Hits();
         std::vector<std::string> kinds;
         for (const auto& candidate : engine.Candidates()) {
-            kinds.push_back(candidate.kind);
+            kinds.emplace_back(KindLabel(candidate));
         }
         return kinds;
     }
@@ -58,6 +61,7 @@ class CheckTest : public ::testing::Test {
         return calls;
     }
 
+    TempFolder top;
     CallLog log;
     FakeArchiver lha{"LHA", log}, zip{"ZIP", log}, cab{"CAB", log};
     LibraryVersions versions{100, 100, 100};
@@ -72,75 +76,75 @@ TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever
     versions.cab = 0;
     lha.busyPolls = -1;
     zip.cursorMode = 1;
-    Add("a.lzh", "LHA?", &lha);
+    Add("a.lzh", Lha, &lha);
     EXPECT_THAT(Check(), ElementsAre("LHA"));
     EXPECT_THAT(log.calls, ElementsAre("LHA.GetRunning", "LHA.GetRunning", "LHA.GetRunning",
                                        "LHA.GetCursorMode", "ZIP.GetRunning", "ZIP.GetCursorMode",
-                                       "ZIP.SetCursorMode 0", "LHA.OpenArchive /arc/a.lzh 8388608",
+                                       "ZIP.SetCursorMode 0", "LHA.OpenArchive a.lzh 8388608",
                                        "LHA." + kFind, "LHA.CloseArchive"));
     EXPECT_EQ(lha.lastWindow, &window);
 }
 
 TEST_F(CheckTest, LhaAndZipGetTheWholeListInOneCallAndAFailedOpenClosesZero) {
-    Add("good.lzh", "LHA?", &lha, {"PROG.EXE", "doc/Manual.Htm"});
-    Add("prog.lzh", "LHA?", &lha, {"PROG.EXE"});
-    Add("broken.lzh", "LHA?", &lha, {}, false);
-    Add("readme.zip", "ZIP?", &zip);
-    Add("unknown.zip", "ZIP?");
+    Add("good.lzh", Lha, &lha, {"PROG.EXE", "doc/Manual.Htm"});
+    Add("prog.lzh", Lha, &lha, {"PROG.EXE"});
+    Add("broken.lzh", Lha, &lha, {}, false);
+    Add("readme.zip", Zip, &zip);
+    Add("unknown.zip", Zip);
     EXPECT_THAT(Check(), ElementsAre("LHA", "", "", "ZIP", ""));
     EXPECT_THAT(
         LookUps(),
-        ElementsAre("LHA.OpenArchive /arc/good.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
-                    "LHA.OpenArchive /arc/prog.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
-                    "LHA.OpenArchive /arc/broken.lzh 8388608", "LHA.CloseArchive 0",
-                    "ZIP.OpenArchive /arc/readme.zip 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
-                    "ZIP.OpenArchive /arc/unknown.zip 8388608", "ZIP.CloseArchive 0"));
-    EXPECT_THAT(RelativePaths(hits, "/arc/"), ElementsAre("good.lzh", "readme.zip"));
+        ElementsAre("LHA.OpenArchive good.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
+                    "LHA.OpenArchive prog.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
+                    "LHA.OpenArchive broken.lzh 8388608", "LHA.CloseArchive 0",
+                    "ZIP.OpenArchive readme.zip 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
+                    "ZIP.OpenArchive unknown.zip 8388608", "ZIP.CloseArchive 0"));
+    EXPECT_THAT(RelativePaths(hits, top.Folder()), ElementsAre("good.lzh", "readme.zip"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u));
     EXPECT_EQ(lha.openHandles + zip.openHandles, 0);
 }
 
 TEST_F(CheckTest, CabGetsOneWildcardPerCallUntilOneMatches) {
-    Add("manual.cab", "CAB?", &cab, {"manual.htm"});
-    Add("tools.cab", "CAB?", &cab, {"tool.dll"});
+    Add("manual.cab", Cab, &cab, {"manual.htm"});
+    Add("tools.cab", Cab, &cab, {"tool.dll"});
     EXPECT_THAT(Check(), ElementsAre("CAB", ""));
-    EXPECT_THAT(LookUps(),
-                ElementsAre("CAB.OpenArchive /arc/manual.cab 8388608", "CAB.FindFirst *.TXT",
-                            "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
-                            "CAB.CloseArchive", "CAB.OpenArchive /arc/tools.cab 8388608",
-                            "CAB.FindFirst *.TXT", "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC",
-                            "CAB.FindFirst *.HTM", "CAB.FindFirst *.HTML", "CAB.FindFirst *.CHM",
-                            "CAB.CloseArchive"));
+    EXPECT_THAT(
+        LookUps(),
+        ElementsAre("CAB.OpenArchive manual.cab 8388608", "CAB.FindFirst *.TXT",
+                    "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
+                    "CAB.CloseArchive", "CAB.OpenArchive tools.cab 8388608", "CAB.FindFirst *.TXT",
+                    "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
+                    "CAB.FindFirst *.HTML", "CAB.FindFirst *.CHM", "CAB.CloseArchive"));
 }
 
 TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpensThem) {
     // Recognised and opened by LHA without a document: that is the answer.
-    Add("setup.exe", "SFX?", &lha, {"PROG.EXE"});
-    zip.archives["/arc/setup.exe"] = {true, true, {"readme.txt"}};
-    Add("zipsfx.exe", "SFX?", &zip);
+    Add("setup.exe", Sfx, &lha, {"PROG.EXE"});
+    zip.archives[top.Folder() + "setup.exe"] = {true, true, {"readme.txt"}};
+    Add("zipsfx.exe", Sfx, &zip);
     // Recognised by LHA, which cannot open it: on to the next one.
-    Add("cabsfx.exe", "SFX?", &lha, {}, false);
-    cab.archives["/arc/cabsfx.exe"] = {true, true, {"help.hlp"}};
-    Add("lhasfx.exe", "SFX?", &lha, {"read.me", "INFO.DOC"});
+    Add("cabsfx.exe", Sfx, &lha, {}, false);
+    cab.archives[top.Folder() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
+    Add("lhasfx.exe", Sfx, &lha, {"read.me", "INFO.DOC"});
     EXPECT_THAT(Check(), ElementsAre("", "ZIP-SFX", "CAB-SFX", "LHA-SFX"));
     EXPECT_THAT(
         LookUps(),
-        ElementsAre("LHA.CheckArchive /arc/setup.exe 0", "LHA.OpenArchive /arc/setup.exe 8388608",
-                    "LHA." + kFind, "LHA.CloseArchive", "LHA.CheckArchive /arc/zipsfx.exe 0",
-                    "ZIP.CheckArchive /arc/zipsfx.exe 0", "ZIP.OpenArchive /arc/zipsfx.exe 8388608",
-                    "ZIP." + kFind, "ZIP.CloseArchive", "LHA.CheckArchive /arc/cabsfx.exe 0",
-                    "LHA.OpenArchive /arc/cabsfx.exe 8388608", "LHA.CloseArchive 0",
-                    "ZIP.CheckArchive /arc/cabsfx.exe 0", "CAB.CheckArchive /arc/cabsfx.exe 0",
-                    "CAB.OpenArchive /arc/cabsfx.exe 8388608", "CAB.FindFirst *.TXT",
-                    "CAB.FindFirst *.HLP", "CAB.CloseArchive", "LHA.CheckArchive /arc/lhasfx.exe 0",
-                    "LHA.OpenArchive /arc/lhasfx.exe 8388608", "LHA." + kFind, "LHA.CloseArchive"));
+        ElementsAre("LHA.CheckArchive setup.exe 0", "LHA.OpenArchive setup.exe 8388608",
+                    "LHA." + kFind, "LHA.CloseArchive", "LHA.CheckArchive zipsfx.exe 0",
+                    "ZIP.CheckArchive zipsfx.exe 0", "ZIP.OpenArchive zipsfx.exe 8388608",
+                    "ZIP." + kFind, "ZIP.CloseArchive", "LHA.CheckArchive cabsfx.exe 0",
+                    "LHA.OpenArchive cabsfx.exe 8388608", "LHA.CloseArchive 0",
+                    "ZIP.CheckArchive cabsfx.exe 0", "CAB.CheckArchive cabsfx.exe 0",
+                    "CAB.OpenArchive cabsfx.exe 8388608", "CAB.FindFirst *.TXT",
+                    "CAB.FindFirst *.HLP", "CAB.CloseArchive", "LHA.CheckArchive lhasfx.exe 0",
+                    "LHA.OpenArchive lhasfx.exe 8388608", "LHA." + kFind, "LHA.CloseArchive"));
 }
 
 TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalled) {
-    Add("sfx.exe", "SFX?", &cab, {"help.hlp"});
-    Add("plain.cab", "CAB?", &cab);
-    zip.archives["/arc/sfx.exe"] = {false, true, {}};
+    Add("sfx.exe", Sfx, &cab, {"help.hlp"});
+    Add("plain.cab", Cab, &cab);
+    zip.archives[top.Folder() + "sfx.exe"] = {false, true, {}};
     const std::tuple<LibraryVersions, std::vector<std::string>, const char*> cases[] = {
         {{100, 100, 89}, {"", "CAB"}, "CAB.CheckArchive"},
         {{100, 100, 90}, {"CAB-SFX", "CAB"}, "-"},
@@ -163,67 +167,61 @@ TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
     std::atomic<bool> firstWaited{false};
     lha.onFindFirst = [&](const std::string& path) {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (path == "/arc/0.lzh" && !secondDone && std::chrono::steady_clock::now() < limit) {
+        while (path.ends_with("/0.lzh") && !secondDone &&
+               std::chrono::steady_clock::now() < limit) {
             std::this_thread::yield();
         }
-        if (path == "/arc/0.lzh") {
+        if (path.ends_with("/0.lzh")) {
             firstWaited = secondDone.load();
-        } else if (path == "/arc/1.lzh") {
+        } else if (path.ends_with("/1.lzh")) {
             secondDone = true;
         }
     };
     for (int i = 0; i < 8; ++i) {
-        Add(std::to_string(i) + ".lzh", "LHA?", &lha, {i % 3 == 2 ? "a.bin" : "a.txt"});
+        Add(std::to_string(i) + ".lzh", Lha, &lha, {i % 3 == 2 ? "a.bin" : "a.txt"});
     }
     Check(2);
     EXPECT_TRUE(firstWaited);
-    EXPECT_THAT(RelativePaths(hits, "/arc/"),
+    EXPECT_THAT(RelativePaths(hits, top.Folder()),
                 ElementsAre("0.lzh", "1.lzh", "3.lzh", "4.lzh", "6.lzh", "7.lzh"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u));
     EXPECT_EQ(lha.openHandles, 0);
 }
 
-TEST_F(CheckTest, AnAbortInTheCheckListsTheHitsFoundSoFar) {
-    TempTree top;
-    for (const char* name : {"1.lzh", "2.lzh", "3.lzh"}) {
-        lha.archives[top.File(name)] = {true, true, {"x.txt"}};
+TEST_F(CheckTest, AnAbortInTheCheckListsTheHitsFoundUpToWhereTheCountsStood) {
+    for (int i = 0; i < 1000; ++i) {
+        Add(std::to_string(i) + ".lzh", Lha, &lha);
     }
-    TempTree none;
-    none.File("readme.txt");
-    const auto run = [&](const TempTree& folder) {
+    const auto run = [&](const std::string& folder, int threads) {
         SearchOptions options;
-        options.searchFolder = folder.Path();
+        options.searchFolder = folder;
         options.searchLha = true;
         StartupValues startup;
         startup.libraries = versions;
         SearchEngine engine(options, startup, {&lha, &zip, &cab}, {}, abort, observer);
-        engine.SetCheckThreads(1);
+        engine.SetCheckThreads(threads);
         return engine.Run();
     };
-    observer.onHit = [&](std::size_t) { abort = true; };
-    const auto result = run(top);
-    EXPECT_TRUE(result.checked && result.checkAborted && !result.walkAborted);
-    EXPECT_EQ(result.archives.size(), 1u);
-    EXPECT_EQ(observer.finishes, 1);
-    EXPECT_EQ(std::count(log.calls.begin(), log.calls.end(), "LHA.CloseArchive"), 1);
+    // An abort at the tenth hit of a thousand: one thread stops there, two
+    // may not run far ahead of the hits handed on.
+    observer.onHit = [&](std::size_t count) { abort = abort || count == 10; };
+    for (const auto& [threads, most] : {std::pair{1, 10u}, std::pair{2, 14u}}) {
+        abort = false;
+        const auto result = run(top.Folder(), threads);
+        EXPECT_EQ(result.outcome, SearchOutcome::CheckAborted);
+        EXPECT_GE(result.archives.size(), 10u);
+        EXPECT_LE(result.archives.size(), most) << threads;
+    }
+    EXPECT_EQ(observer.finishes, 2);
+    EXPECT_EQ(lha.openHandles, 0);
     // Without candidates there is no check at all.
+    TempFolder none;
+    none.Write("readme.txt");
     log.calls.clear();
     abort = false;
-    EXPECT_FALSE(run(none).checked);
+    EXPECT_EQ(run(none.Folder(), 2).outcome, SearchOutcome::Listed);
     EXPECT_THAT(log.calls, IsEmpty());
-}
-
-TEST_F(CheckTest, AbortWithTwoThreadsStopsCloseToWhereTheCountsStood) {
-    // The workers may not run far ahead of the hits handed on: an abort at
-    // the tenth hit of a thousand lists about ten, not nearly all of them.
-    for (int i = 0; i < 1000; ++i) {
-        Add(std::to_string(i) + ".lzh", "LHA?", &lha);
-    }
-    observer.onHit = [&](std::size_t count) { abort = abort || count == 10; };
-    Check(2);
-    EXPECT_GE(hits.size(), 10u);
-    EXPECT_LE(hits.size(), 10u + 4u);
 }
 
 TEST(DocumentWildcardsTest, TxtThenTheViewersTypesFromVersion100OrAFixedList) {

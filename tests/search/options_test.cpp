@@ -2,7 +2,8 @@
 #include <unistd.h>
 
 #include "search/search_run.h"
-#include "search/search_test_support.h"
+#include "support/fakes.h"
+#include "support/files.h"
 
 namespace mervok {
 namespace {
@@ -45,13 +46,13 @@ TEST(SearchOptionsTest, TheFolderTextIsTrimmedOfBlanksAndChecked) {
     EXPECT_EQ(SearchFolderFromText("/"), "/");
     EXPECT_EQ(SearchFolderFromText("   "), "");
     EXPECT_EQ(SearchFolderFromText("\t/data/"), "\t/data/");  // only blanks go
-    TempTree top;
-    const std::string file = top.File("a.txt");
+    TempFolder top;
+    const std::string file = top.Write("a.txt");
     const std::string folder = top.Folder("sub");
-    ASSERT_EQ(symlink("sub", (top.Path() + "link").c_str()), 0);
-    EXPECT_EQ(FolderExists(top.Path() + "link"), 1);
+    ASSERT_EQ(symlink("sub", (top.Folder() + "link").c_str()), 0);
+    EXPECT_EQ(FolderExists(top.Folder() + "link"), 1);
     EXPECT_EQ(FolderExists(file), 2);
-    EXPECT_EQ(FolderExists(top.Path() + "missing"), 0);
+    EXPECT_EQ(FolderExists(top.Folder() + "missing"), 0);
     EXPECT_EQ(ValidateSearchFolder("   "), "検索フォルダが入力されていません。");
     EXPECT_EQ(ValidateSearchFolder(file), "検索フォルダが見つかりません。");
     EXPECT_EQ(ValidateSearchFolder("  " + folder + " "), "");

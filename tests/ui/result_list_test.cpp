@@ -21,19 +21,18 @@
 namespace mervok {
 namespace {
 
-FoundArchive Hit(std::string folder, std::string name, std::int64_t size, std::string kind,
+FoundArchive Hit(std::string folder, std::string name, std::int64_t size, ArchiveKind kind,
                  std::string modified) {
-    return FoundArchive{std::move(folder), std::move(name), size, std::move(kind),
-                        std::move(modified)};
+    return FoundArchive{std::move(folder), std::move(name), size, kind, std::move(modified)};
 }
 
 std::vector<FoundArchive> SampleHits() {
     return {
-        Hit("/arc/b/", "beta.lzh", 1234, "LHA", "2003/05/01 10:00:00"),
-        Hit("/arc/b/", "Alpha.zip", 3LL << 30, "ZIP", "1999/12/31 23:59:59"),
-        Hit("/arc/a/", "gamma.cab", 1'000'000'000, "CAB", "2010/01/01 00:00:00"),
-        Hit("/arc/a/", "epsilon.lzh", 999'999'999, "LHA", "2003/05/01 09:59:59"),
-        Hit("/", "delta.exe", 0, "LHA-SFX", "2020/02/29 12:00:00"),
+        Hit("/arc/b/", "beta.lzh", 1234, ArchiveKind::Lha, "2003/05/01 10:00:00"),
+        Hit("/arc/b/", "Alpha.zip", 3LL << 30, ArchiveKind::Zip, "1999/12/31 23:59:59"),
+        Hit("/arc/a/", "gamma.cab", 1'000'000'000, ArchiveKind::Cab, "2010/01/01 00:00:00"),
+        Hit("/arc/a/", "epsilon.lzh", 999'999'999, ArchiveKind::Lha, "2003/05/01 09:59:59"),
+        Hit("/", "delta.exe", 0, ArchiveKind::LhaSfx, "2020/02/29 12:00:00"),
     };
 }
 
@@ -223,11 +222,13 @@ TEST_F(ResultListTest, FitFollowsTheRowTextsInDetailsWithAutoWidthOnly) {
     // Unchecking keeps the fitted widths; a fill with auto width off does not fit.
     mList->AutoColumnChanged(false);
     EXPECT_EQ(widths(), fitted);
-    mList->Fill({Hit("/a/", "a-much-longer-file-name-than-before.lzh", 1, "LHA", "")}, style);
+    mList->Fill({Hit("/a/", "a-much-longer-file-name-than-before.lzh", 1, ArchiveKind::Lha, "")},
+                style);
     EXPECT_EQ(widths(), fitted);
     // With auto width on, the fill in details fits.
     style.autoColumnWidth = true;
-    mList->Fill({Hit("/a/", "a-much-longer-file-name-than-before.lzh", 1, "LHA", "")}, style);
+    mList->Fill({Hit("/a/", "a-much-longer-file-name-than-before.lzh", 1, ArchiveKind::Lha, "")},
+                style);
     EXPECT_GT(widths()[0], fitted[0]);
 }
 
@@ -258,8 +259,8 @@ TEST_F(ResultListTest, SelectedPathIsTheExactBytesOfARealFile) {
 
     RowStyle style;
     style.noSfxIcons = true;
-    mList->Fill({Hit(folder, shiftJisName, 1, "LHA", "2000/01/01 00:00:00"),
-                 Hit(folder, "ン.exe", 1, "LHA-SFX", "2000/01/01 00:00:00")},
+    mList->Fill({Hit(folder, shiftJisName, 1, ArchiveKind::Lha, "2000/01/01 00:00:00"),
+                 Hit(folder, "ン.exe", 1, ArchiveKind::LhaSfx, "2000/01/01 00:00:00")},
                 style);
     EXPECT_EQ(mDetails->model()->index(0, 0).data().toString(), QString::fromUtf8("テスト.lzh"));
     const std::optional<std::string> path = mList->SelectedPath();

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "../app/settings_files.h"
+#include "support/files.h"
 namespace mervok {
 namespace {
 

@@ -1,10 +1,14 @@
 #include "archive_locator.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <span>
+#include <string_view>
 #include <vector>
+
+#include <zlib.h>
+
+#include "cab_reader.h"
+#include "lha_reader.h"
 
 namespace mervok::plugin {
 
@@ -12,235 +16,8 @@ namespace {
 
 constexpr std::size_t kScanChunk = 1u << 20;
 constexpr int kMaxScanCandidates = 1024;
-constexpr int kMaxExtendedHeaders = 1024;
-constexpr std::uint64_t kMaxExtendedArea = 1u << 20;
-
-// CRC-16 (polynomial 0xA001, reflected) as LHA headers use it.
-constexpr std::array<std::uint16_t, 256> MakeCrc16Table() {
-    std::array<std::uint16_t, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
-        unsigned crc = i;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-        }
-        table[i] = static_cast<std::uint16_t>(crc);
-    }
-    return table;
-}
-constexpr std::array<std::uint16_t, 256> kCrc16Table = MakeCrc16Table();
-
-std::uint16_t Crc16(const std::uint8_t* data, std::size_t size) {
-    std::uint16_t crc = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc16Table[(crc ^ data[i]) & 0xFF]);
-    }
-    return crc;
-}
-
-// "-lh0-" .. "-lh7-", "-lhd-", "-lzs-", "-lz4-", "-lz5-".
-bool IsLhaMethod(const std::uint8_t* m) {
-    if (m[0] != '-' || m[1] != 'l' || m[4] != '-') {
-        return false;
-    }
-    if (m[2] == 'h') {
-        return (m[3] >= '0' && m[3] <= '7') || m[3] == 'd';
-    }
-    return m[2] == 'z' && (m[3] == 's' || m[3] == '4' || m[3] == '5');
-}
-
-// Names from the extended headers: 0x01 the file name, 0x02 the directory
-// with 0xFF between its parts.
-struct ExtendedNames {
-    std::string file;
-    std::string directory;
-    bool seen = false;
-};
-
-void NoteExtended(ExtendedNames& names, const std::uint8_t* header, std::size_t dataSize) {
-    const char* data = reinterpret_cast<const char*>(header + 1);
-    if (header[0] == 0x01) {
-        names.file.assign(data, dataSize);
-        names.seen = true;
-    } else if (header[0] == 0x02) {
-        names.directory.assign(data, dataSize);
-        for (char& c : names.directory) {
-            if (static_cast<unsigned char>(c) == 0xFF) {
-                c = '/';
-            }
-        }
-        names.seen = true;
-    }
-}
-
-std::string JoinName(const ExtendedNames& names, std::string fallback) {
-    if (!names.seen) {
-        return fallback;
-    }
-    std::string file = names.file.empty() ? fallback : names.file;
-    if (names.directory.empty()) {
-        return file;
-    }
-    std::string joined = names.directory;
-    if (joined.back() != '/') {
-        joined += '/';
-    }
-    return joined + file;
-}
-
-// Walks a chain of extended headers inside an in-memory header. sizeWidth is
-// 2 (levels 1, 2) or 4 (level 3); pos is where the first one starts. Returns
-// where the chain ends, or nothing when a size leaves the header.
-std::optional<std::size_t> WalkChain(const std::uint8_t* header, std::size_t headerSize,
-                                     std::size_t pos, std::uint64_t firstSize, int sizeWidth,
-                                     ExtendedNames* names = nullptr) {
-    std::uint64_t size = firstSize;
-    for (int count = 0; size != 0; ++count) {
-        if (count >= kMaxExtendedHeaders || size < static_cast<std::uint64_t>(1 + sizeWidth) ||
-            size > headerSize - pos) {
-            return std::nullopt;
-        }
-        if (names != nullptr) {
-            NoteExtended(*names, header + pos, static_cast<std::size_t>(size) - 1 - sizeWidth);
-        }
-        const std::uint8_t* sizeField = header + pos + size - sizeWidth;
-        pos += static_cast<std::size_t>(size);
-        size = sizeWidth == 2 ? Le16(sizeField) : Le32(sizeField);
-    }
-    return pos;
-}
-
-void FillCommon(LhaHeader& h, const std::uint8_t* base) {
-    std::memcpy(h.method, base + 2, 5);
-    h.method[5] = '\0';
-    h.originalSize = Le32(base + 11);
-    h.attribute = base[19];
-    h.stamp = Le32(base + 15);
-}
-
-std::optional<LhaHeader> ReadLevel01(const FileReader& file, std::uint64_t offset, int level,
-                                     const std::uint8_t* fixed) {
-    std::size_t baseSize = static_cast<std::size_t>(fixed[0]) + 2;
-    std::size_t nameLength = fixed[21];
-    std::size_t needed = 22 + nameLength + 2 + (level == 1 ? 3 : 0);
-    if (baseSize < needed) {
-        return std::nullopt;
-    }
-    std::uint8_t base[257 + 2];
-    if (!file.ReadExact(offset, base, baseSize)) {
-        return std::nullopt;
-    }
-    std::uint8_t sum = 0;
-    for (std::size_t i = 2; i < baseSize; ++i) {
-        sum = static_cast<std::uint8_t>(sum + base[i]);
-    }
-    if (sum != base[1]) {
-        return std::nullopt;
-    }
-    LhaHeader h;
-    h.level = level;
-    FillCommon(h, base);
-    h.crc = Le16(base + 22 + nameLength);
-    std::string baseName(reinterpret_cast<const char*>(base + 22), nameLength);
-    h.name = baseName;
-    std::uint64_t stored = Le32(base + 7);
-    h.headerSize = baseSize;
-    if (level == 0) {
-        h.osId = baseSize > 24 + nameLength ? base[24 + nameLength] : 'M';
-        h.packedSize = stored;
-    } else {
-        // Level 1 counts its extended headers in the stored size.
-        h.osId = base[24 + nameLength];
-        std::uint64_t extended = 0;
-        std::uint64_t pos = offset + baseSize;
-        std::uint16_t size = Le16(base + baseSize - 2);
-        for (int count = 0; size != 0; ++count) {
-            if (count >= kMaxExtendedHeaders || size < 3 || extended + size > stored) {
-                return std::nullopt;
-            }
-            std::uint8_t next[2];
-            if (!file.ReadExact(pos + size - 2, next, 2)) {
-                return std::nullopt;
-            }
-            extended += size;
-            pos += size;
-            size = Le16(next);
-        }
-        h.headerSize = baseSize + extended;
-        h.packedSize = stored - extended;
-        if (extended > 0 && extended <= kMaxExtendedArea) {
-            std::vector<std::uint8_t> area =
-                file.ReadBlock(offset + baseSize, static_cast<std::size_t>(extended));
-            ExtendedNames names;
-            if (area.size() == extended &&
-                WalkChain(area.data(), area.size(), 0, Le16(base + baseSize - 2), 2, &names)) {
-                h.name = JoinName(names, baseName);
-            }
-        }
-    }
-    h.next = offset + h.headerSize + h.packedSize;
-    return h;
-}
-
-std::optional<LhaHeader> ReadLevel23(const FileReader& file, std::uint64_t offset, int level,
-                                     const std::uint8_t* fixed) {
-    std::uint64_t total = level == 2 ? Le16(fixed) : Le32(fixed + 24);
-    std::size_t chainStart = level == 2 ? 26 : 32;
-    if (level == 3 && (Le16(fixed) != 4 || total > (1u << 20))) {
-        return std::nullopt;
-    }
-    if (total < chainStart || total > file.Size() - offset) {
-        return std::nullopt;
-    }
-    // Headers are small; only an unusual one needs the heap.
-    std::array<std::uint8_t, 2048> local;
-    std::vector<std::uint8_t> large;
-    std::span<std::uint8_t> header;
-    if (total <= local.size()) {
-        header = std::span<std::uint8_t>(local.data(), static_cast<std::size_t>(total));
-    } else {
-        large.resize(static_cast<std::size_t>(total));
-        header = large;
-    }
-    if (!file.ReadExact(offset, header.data(), header.size())) {
-        return std::nullopt;
-    }
-    std::uint64_t firstSize = level == 2 ? Le16(header.data() + 24) : Le32(header.data() + 28);
-    ExtendedNames names;
-    auto end =
-        WalkChain(header.data(), header.size(), chainStart, firstSize, level == 2 ? 2 : 4, &names);
-    // Some writers pad a level-2 header by one byte.
-    if (!end || (*end != total && *end + 1 != total)) {
-        return std::nullopt;
-    }
-    // The common extended header (type 0) holds a CRC-16 of the whole header.
-    std::size_t pos = chainStart;
-    std::uint64_t size = firstSize;
-    int width = level == 2 ? 2 : 4;
-    while (size != 0) {
-        if (header[pos] == 0 && size >= static_cast<std::uint64_t>(3 + width)) {
-            std::uint16_t stored = Le16(header.data() + pos + 1);
-            header[pos + 1] = header[pos + 2] = 0;
-            if (Crc16(header.data(), header.size()) != stored) {
-                return std::nullopt;
-            }
-            break;
-        }
-        const std::uint8_t* sizeField = header.data() + pos + size - width;
-        pos += static_cast<std::size_t>(size);
-        size = width == 2 ? Le16(sizeField) : Le32(sizeField);
-    }
-    LhaHeader h;
-    h.level = level;
-    FillCommon(h, header.data());
-    h.attribute = 0;
-    h.name = JoinName(names, std::string());
-    h.crc = Le16(header.data() + 21);
-    h.osId = header[23];
-    h.headerSize = total;
-    h.packedSize = Le32(header.data() + 7);
-    h.next = offset + total + h.packedSize;
-    return h;
-}
+// What validating the candidates of one scan may read beyond twice the range.
+constexpr std::uint64_t kScanAllowance = 256u << 10;
 
 // A header found by scanning must be followed by the end mark, the end of the
 // file or another header: method names inside an extractor's code rarely are.
@@ -258,112 +35,152 @@ bool LhaChainPlausible(const FileReader& file, const LhaHeader& first) {
     return ReadLhaHeader(file, first.next).has_value();
 }
 
-bool ValidAt(const FileReader& file, std::uint64_t offset, Format format, bool scanned) {
-    if (format == Format::Cab) {
-        return ReadCabHeader(file, offset).has_value();
-    }
-    auto header = ReadLhaHeader(file, offset);
-    return header && (!scanned || LhaChainPlausible(file, *header));
+// What starts at one place of a file. Foreign: an archive of another kind.
+enum class Start { None, Lha, Zip, Cab, Foreign };
+
+bool Matches(const std::uint8_t* bytes, std::size_t size, std::string_view magic,
+             std::size_t at = 0) {
+    return size >= at + magic.size() && std::memcmp(bytes + at, magic.data(), magic.size()) == 0;
 }
 
-// Looks for a validated signature in [from, to).
-std::optional<std::uint64_t> Scan(const FileReader& file, std::uint64_t from, std::uint64_t to,
-                                  Format format) {
-    const std::size_t overlap = 8;
-    std::vector<std::uint8_t> chunk;
-    // Real stubs hold a handful of signature look-alikes; a file crafted with
-    // millions of them must not make the scan read megabytes for each.
+// Signatures of other archive and compression formats, checked where the
+// file or the data behind a stub begins.
+bool ForeignSignature(const std::uint8_t* b, std::size_t size) {
+    using namespace std::string_view_literals;
+    static constexpr std::string_view kMagics[] = {
+        "Rar!\x1a\x07"sv,              // RAR 4 and 5
+        "7z\xbc\xaf\x27\x1c"sv,        // 7-Zip
+        "\x1f\x8b\x08"sv,              // gzip
+        "\xfd\x37\x7a\x58\x5a\x00"sv,  // xz
+        "\x28\xb5\x2f\xfd"sv,          // Zstandard
+        "LZIP"sv,                      // lzip
+        "\x1f\x9d"sv,                  // compress
+        "!<arch>\n"sv,                 // ar
+        "070701"sv,
+        "070702"sv,
+        "070707"sv,  // cpio
+    };
+    for (std::string_view magic : kMagics) {
+        if (Matches(b, size, magic)) {
+            return true;
+        }
+    }
+    // bzip2: "BZh", the block size, then a block or the end of the stream.
+    if (Matches(b, size, "BZh") && size >= 10 && b[3] >= '1' && b[3] <= '9' &&
+        (Matches(b, size, "\x31\x41\x59\x26\x53\x59", 4) ||
+         Matches(b, size, "\x17\x72\x45\x38\x50\x90", 4))) {
+        return true;
+    }
+    // ARJ: the main header's size is at most 2600 bytes.
+    if (size >= 4 && b[0] == 0x60 && b[1] == 0xEA && Le16(b + 2) != 0 && Le16(b + 2) <= 2600) {
+        return true;
+    }
+    return Matches(b, size, "ustar", 257) || Matches(b, size, "**ACE**", 7);
+}
+
+// The few foreign formats whose start can be told from noise by a checksum,
+// for the scan behind a stub: RAR 4, RAR 5 and 7-Zip.
+bool ForeignArchiveAt(const FileReader& file, std::uint64_t offset) {
+    using namespace std::string_view_literals;
+    std::uint8_t h[32];
+    const std::size_t got = file.ReadAt(offset, h, sizeof h);
+    if (Matches(h, got, "Rar!\x1a\x07\x00"sv) && got >= 20) {
+        // The main header (type 0x73) and the low half of its CRC-32.
+        const std::size_t size = Le16(h + 12);
+        return h[9] == 0x73 && size >= 7 && size <= got - 7 &&
+               (crc32(0, h + 9, static_cast<uInt>(size - 2)) & 0xFFFF) == Le16(h + 7);
+    }
+    if (Matches(h, got, "Rar!\x1a\x07\x01\x00"sv) && got >= 15) {
+        // CRC-32, then the main header's size and type (1), both one-byte
+        // numbers in any real archive.
+        const std::size_t size = h[12];
+        return size < 0x80 && h[13] == 1 && size <= got - 13 &&
+               crc32(0, h + 12, static_cast<uInt>(size + 1)) == Le32(h + 8);
+    }
+    return Matches(h, got, "7z\xbc\xaf\x27\x1c") && got == sizeof h &&
+           crc32(0, h + 12, 20) == Le32(h + 8);
+}
+
+// What starts at offset. zipAt is where the file's ZIP begins, as its
+// central directory says.
+Start StartAt(const FileReader& file, std::uint64_t offset, std::optional<std::uint64_t> zipAt,
+              bool scanned) {
+    if (zipAt == offset) {
+        return Start::Zip;
+    }
+    std::uint8_t b[264];
+    const std::size_t got = file.ReadAt(offset, b, sizeof b);
+    if (got >= 7 && b[2] == '-' && IsLhaMethod(b + 2)) {
+        auto header = ReadLhaHeader(file, offset);
+        if (header && (!scanned || LhaChainPlausible(file, *header))) {
+            return Start::Lha;
+        }
+    }
+    if (Matches(b, got, "MSCF") && ReadCabHeader(file, offset)) {
+        return Start::Cab;
+    }
+    if (scanned) {
+        // A local header the directory does not lead to belongs to data
+        // stored in something else, or to a ZIP that cannot be read.
+        return (b[0] == 'R' || b[0] == '7') && ForeignArchiveAt(file, offset) ? Start::Foreign
+                                                                              : Start::None;
+    }
+    if (Matches(b, got, "PK\x03\x04")) {
+        return Start::Zip;
+    }
+    return ForeignSignature(b, got) ? Start::Foreign : Start::None;
+}
+
+struct Found {
+    Start start = Start::None;
+    std::uint64_t offset = 0;
+};
+
+// The first validated archive start in [from, to). Real stubs hold a handful
+// of signature look-alikes; crafted ones may hold thousands, each claiming
+// large headers, so the scan stops after a number of candidates and reads
+// at most a small multiple of the range, whatever the candidates claim.
+Found Scan(const FileReader& file, std::uint64_t from, std::uint64_t to,
+           std::optional<std::uint64_t> zipAt) {
+    constexpr std::size_t kOverlap = 8;
+    FileReader::Budget budget(file, 2 * (to - from) + kScanAllowance);
     int candidates = 0;
     for (std::uint64_t start = from; start < to; start += kScanChunk) {
-        std::size_t want =
+        const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(kScanChunk, to - start));
-        chunk = file.ReadBlock(start, want + overlap);
-        if (chunk.size() < 5) {
+        const std::vector<std::uint8_t> chunk = file.ReadBlock(start, want + kOverlap);
+        if (chunk.empty()) {
             break;
         }
-        const std::size_t limit = std::min(want, chunk.size() - 4);
+        const std::size_t limit = std::min(want, chunk.size());
         for (std::size_t i = 0; i < limit; ++i) {
-            if (format == Format::Cab) {
-                if (chunk[i] != 'M' || std::memcmp(&chunk[i], "MSCF", 4) != 0) {
-                    continue;
-                }
-                if (ValidAt(file, start + i, format, true)) {
-                    return start + i;
-                }
-                if (++candidates >= kMaxScanCandidates) {
-                    return std::nullopt;
-                }
-            } else {
-                // i is where "-l?" sits, two bytes after the header start.
-                if (chunk[i] != '-' || i + 5 > chunk.size() || !IsLhaMethod(&chunk[i]) ||
-                    start + i < 2) {
-                    continue;
-                }
-                if (ValidAt(file, start + i - 2, format, true)) {
-                    return start + i - 2;
-                }
-                if (++candidates >= kMaxScanCandidates) {
-                    return std::nullopt;
-                }
+            const std::uint8_t* b = chunk.data() + i;
+            const std::size_t left = chunk.size() - i;
+            const bool lha = left >= 7 && b[2] == '-' && b[3] == 'l' && IsLhaMethod(b + 2);
+            const bool other = (b[0] == 'M' && Matches(b, left, "MSCF")) ||
+                               (b[0] == 'R' && Matches(b, left, "Rar!")) ||
+                               (b[0] == '7' && Matches(b, left, "7z\xbc\xaf"));
+            if (!lha && !other && zipAt != start + i) {
+                continue;
+            }
+            const Start found = StartAt(file, start + i, zipAt, true);
+            if (found != Start::None) {
+                return {found, start + i};
+            }
+            if (++candidates >= kMaxScanCandidates) {
+                return {};
             }
         }
     }
-    return std::nullopt;
+    return {};
 }
 
-bool OverlayHoldsOtherFormat(const FileReader& file, std::uint64_t overlay, Format format) {
-    std::uint8_t magic[4];
-    if (!file.ReadExact(overlay, magic, sizeof magic)) {
-        return false;
-    }
-    if (std::memcmp(magic, "PK\x03\x04", 4) == 0) {
-        return true;
-    }
-    return format == Format::Lha ? ReadCabHeader(file, overlay).has_value()
-                                 : ReadLhaHeader(file, overlay).has_value();
+bool IsExecutable(const FileReader& file) {
+    std::uint8_t magic[2];
+    return file.ReadExact(0, magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
 }  // namespace
-
-std::optional<LhaHeader> ReadLhaHeader(const FileReader& file, std::uint64_t offset) {
-    std::uint8_t fixed[32];
-    if (!file.ReadExact(offset, fixed, 22) || !IsLhaMethod(fixed + 2)) {
-        return std::nullopt;
-    }
-    int level = fixed[20];
-    if (level == 0 || level == 1) {
-        return ReadLevel01(file, offset, level, fixed);
-    }
-    if (level == 2 || level == 3) {
-        if (!file.ReadExact(offset, fixed, 32)) {
-            return std::nullopt;
-        }
-        return ReadLevel23(file, offset, level, fixed);
-    }
-    return std::nullopt;
-}
-
-std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset) {
-    std::uint8_t h[36];
-    if (!file.ReadExact(offset, h, sizeof h) || std::memcmp(h, "MSCF", 4) != 0) {
-        return std::nullopt;
-    }
-    CabHeader cab;
-    cab.cabinetSize = Le32(h + 8);
-    cab.filesOffset = Le32(h + 16);
-    cab.folderCount = Le16(h + 26);
-    cab.fileCount = Le16(h + 28);
-    cab.flags = Le16(h + 30);
-    bool plausible = Le32(h + 4) == 0 && Le32(h + 12) == 0 && Le32(h + 20) == 0 && h[24] == 3 &&
-                     h[25] == 1 && cab.cabinetSize >= sizeof h &&
-                     cab.cabinetSize <= file.Size() - offset && cab.filesOffset >= sizeof h &&
-                     cab.filesOffset < cab.cabinetSize && cab.folderCount > 0 &&
-                     cab.fileCount > 0 && (cab.flags & ~7u) == 0;
-    if (!plausible) {
-        return std::nullopt;
-    }
-    return cab;
-}
 
 std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file) {
     std::uint8_t dos[64];
@@ -396,38 +213,67 @@ std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file) {
     if (end > file.Size()) {
         return std::nullopt;
     }
+    // The symbol table, then the string table, which begins with its size.
+    const std::uint64_t symbols = Le32(coff + 12);
+    const std::uint64_t strings = symbols + Le32(coff + 16) * std::uint64_t{18};
+    std::uint8_t stringsSize[4];
+    if (symbols >= end && file.ReadExact(strings, stringsSize, 4) &&
+        strings + Le32(stringsSize) <= file.Size()) {
+        end = strings + std::max<std::uint32_t>(4, Le32(stringsSize));
+    }
     return end;
 }
 
-std::optional<std::uint64_t> LocateArchive(const FileReader& file, Format format) {
-    if (ValidAt(file, 0, format, false)) {
-        return 0;
+std::optional<LocatedArchive> LocateArchive(const FileReader& file) {
+    LocatedArchive located;
+    located.zip = ZipDirectory::Open(file);
+    std::optional<std::uint64_t> zipAt;
+    if (located.zip) {
+        zipAt = located.zip->ArchiveOffset();
     }
-    std::uint8_t magic[2];
-    if (!file.ReadExact(0, magic, 2) || magic[0] != 'M' || magic[1] != 'Z') {
-        return std::nullopt;
+    auto result = [&](Found found) -> std::optional<LocatedArchive> {
+        if (found.start == Start::None || found.start == Start::Foreign) {
+            return std::nullopt;
+        }
+        located.format = found.start == Start::Lha   ? Format::Lha
+                         : found.start == Start::Cab ? Format::Cab
+                                                     : Format::Zip;
+        located.offset = found.offset;
+        if (located.format != Format::Zip) {
+            located.zip.reset();
+        }
+        return std::move(located);
+    };
+    if (!IsExecutable(file)) {
+        // A plain file is what it begins with; a ZIP may have anything else
+        // in front of it (a stub of another system, a script).
+        const Start atStart = StartAt(file, 0, zipAt, false);
+        if (atStart == Start::None && zipAt) {
+            return result({Start::Zip, *zipAt});
+        }
+        return result({atStart, 0});
     }
     const std::uint64_t size = file.Size();
-    auto overlay = PeOverlayOffset(file);
+    const auto overlay = PeOverlayOffset(file);
     if (overlay && *overlay < size) {
-        if (ValidAt(file, *overlay, format, false)) {
-            return overlay;
+        if (Start atOverlay = StartAt(file, *overlay, zipAt, false); atOverlay != Start::None) {
+            return result({atOverlay, *overlay});
         }
-        // Some stubs pad or prefix their archive: look a little further on,
-        // unless the overlay plainly is an archive of another format, whose
-        // stored members must not be taken for the archive itself.
-        if (!OverlayHoldsOtherFormat(file, *overlay, format)) {
-            if (auto found = Scan(file, *overlay, std::min(size, *overlay + kScanLimit), format)) {
-                return found;
-            }
+        // Some stubs pad or prefix their archive.
+        if (Found found = Scan(file, *overlay, std::min(size, *overlay + kScanLimit), zipAt);
+            found.start != Start::None) {
+            return result(found);
+        }
+        if (zipAt && *zipAt >= *overlay) {
+            return result({Start::Zip, *zipAt});
         }
     }
-    // The archive may also sit inside a section, e.g. as a resource.
-    std::uint64_t end = std::min(size, kScanLimit);
-    if (overlay) {
-        end = std::min(end, *overlay);
+    // The archive may also sit inside the image, e.g. as a resource.
+    const std::uint64_t end = std::min(overlay.value_or(size), std::min(size, kScanLimit));
+    if (Found found = Scan(file, 0, end, zipAt); found.start != Start::None) {
+        return result(found);
     }
-    return Scan(file, 0, end, format);
+    return zipAt ? result({Start::Zip, *zipAt}) : std::nullopt;
 }
 
 }  // namespace mervok::plugin

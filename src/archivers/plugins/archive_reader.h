@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "archive_locator.h"
-
 namespace mervok::plugin {
+
+enum class Format { Lha, Zip, Cab };
 
 // One entry of an archive as its header describes it.
 struct ArchiveEntry {
-    std::string name;  // path as stored: raw bytes, '/' between parts, cut at the first NUL
+    std::string name;  // path as stored: raw bytes ('/' or '\\' between parts), up to a NUL
     std::uint64_t originalSize = 0;
     std::uint64_t compressedSize = 0;  // 0 when the format does not say (CAB)
     std::uint32_t crc = 0;             // as stored (LHA CRC-16, ZIP CRC-32), else 0

@@ -3,7 +3,11 @@
  *   libunzip32.so (prefix UnZip)  ZIP
  *   libcab32.so   (prefix Cab)    Microsoft cabinet
  * Each library reads its own format only, also behind a self-extracting
- * executable stub. Only entry headers are read; nothing is ever extracted.
+ * executable stub. A file is an archive of the format its outermost archive
+ * has: the one it begins with or, for an executable, the first one behind the
+ * stub. An archive stored inside another, or inside an archive of another kind
+ * (RAR, 7z, gzip, ...), never makes the file count as its format. Only entry
+ * headers are read; nothing is ever extracted.
  *
  * Threads: every handle is independent. Calls on different handles may run
  * on different threads at the same time; the libraries keep no global mutable
@@ -41,15 +45,17 @@ typedef void* HARC; /* an open archive; NULL: the archive cannot be opened */
 #define ARCHIVER_OPEN_MODE_DEFAULT 0x800000u
 
 typedef struct {
-    uint32_t dwOriginalSize;   /* uncompressed size (capped at 0xFFFFFFFF) */
-    uint32_t dwCompressedSize; /* stored size; 0 when the format does not say (CAB) */
+    uint32_t dwOriginalSize;   /* uncompressed size; 0xFFFFFFFF when it needs more bits */
+    uint32_t dwCompressedSize; /* stored size, the same way; 0 when the format does not say (CAB) */
     uint32_t dwCRC;            /* CRC of the data as stored (LHA: CRC-16, ZIP: CRC-32), else 0 */
     uint32_t uFlag;            /* 0 */
     uint32_t uOSType;          /* 0 MS-DOS or Windows, 2 Unix, 4 Macintosh, 5 OS/2, 10 other */
-    uint16_t wRatio;           /* compressed / original in per mille; 0 when unknown */
+    uint16_t wRatio;           /* compressed / original in per mille, from the full sizes;
+                                  0 when unknown */
     uint16_t wDate;            /* DOS date: (year - 1980) << 9 | month << 5 | day */
     uint16_t wTime;            /* DOS time: hour << 11 | minute << 5 | second / 2 */
-    char szFileName[513];      /* path inside the archive, raw bytes, NUL-terminated */
+    char szFileName[513];      /* path inside the archive, raw bytes, NUL-terminated; a
+                                  stored name ends at its first NUL */
     char dummy1[3];
     char szAttribute[8]; /* five letters R H S A D, or '-' where the attribute is off */
     char szMode[8];      /* method: "-lh5-", "deflate", "store", "MSZIP", "LZX", ... */
@@ -61,7 +67,8 @@ typedef struct {
  * GetRunning     non-zero while busy: always 0.
  * GetCursorMode  always 0; SetCursorMode accepts and ignores its mode.
  * CheckArchive   non-zero when path is an archive of this library's format,
- *                plain or behind an executable stub; mode is ignored.
+ *                plain or behind an executable stub; mode is ignored. Only
+ *                regular files are opened: FIFOs and devices are refused.
  * OpenArchive    a handle, or NULL when path is not a readable archive of this
  *                format. window may be NULL.
  * FindFirst      looks for the first entry matching any of the blank-separated
@@ -70,7 +77,8 @@ typedef struct {
  *                compared with the entry's last path component, so "*.TXT"
  *                matches "doc/guide.txt"; one with a separator is compared
  *                with the whole path, both separators counting as one. NULL,
- *                "" and "*.*" match every file. Folder entries never match.
+ *                "" and "*.*" match every file. Folder entries never match,
+ *                also those marked only by their attributes (ZIP).
  *                Fills info (may be NULL). 0: found; -1: no matching entry or
  *                the archive is unreadable from there on.
  * FindNext       the next match after the last one, same wildcards; 0 or -1.

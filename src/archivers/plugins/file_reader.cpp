@@ -13,16 +13,23 @@ std::unique_ptr<FileReader> FileReader::Open(const char* path) {
     if (path == nullptr || *path == '\0') {
         return nullptr;
     }
+    struct stat checked {};
+    if (::stat(path, &checked) != 0 || !S_ISREG(checked.st_mode)) {
+        return nullptr;
+    }
     int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+    // The path may have been replaced since it was checked.
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_size < 0 ||
+        opened.st_dev != checked.st_dev || opened.st_ino != checked.st_ino) {
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<FileReader>(new FileReader(fd, static_cast<std::uint64_t>(st.st_size)));
+    return std::unique_ptr<FileReader>(
+        new FileReader(fd, static_cast<std::uint64_t>(opened.st_size)));
 }
 
 FileReader::~FileReader() {
@@ -59,6 +66,10 @@ std::size_t FileReader::ReadAt(std::uint64_t offset, void* out, std::size_t coun
 }
 
 std::size_t FileReader::ReadDirect(std::uint64_t offset, void* out, std::size_t count) const {
+    if (mBytesRead >= mReadLimit) {
+        return 0;
+    }
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, mReadLimit - mBytesRead));
     auto* dest = static_cast<unsigned char*>(out);
     std::size_t done = 0;
     while (done < count) {
@@ -71,7 +82,19 @@ std::size_t FileReader::ReadDirect(std::uint64_t offset, void* out, std::size_t 
         }
         done += static_cast<std::size_t>(got);
     }
+    mBytesRead += done;
     return done;
+}
+
+FileReader::Budget::Budget(const FileReader& file, std::uint64_t bytes)
+    : mFile(file), mPrevious(file.mReadLimit) {
+    const std::uint64_t limit =
+        bytes > UINT64_MAX - file.mBytesRead ? UINT64_MAX : file.mBytesRead + bytes;
+    file.mReadLimit = std::min(mPrevious, limit);
+}
+
+FileReader::Budget::~Budget() {
+    mFile.mReadLimit = mPrevious;
 }
 
 std::vector<std::uint8_t> FileReader::ReadBlock(std::uint64_t offset, std::size_t count) const {

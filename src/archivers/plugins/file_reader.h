@@ -8,10 +8,11 @@
 
 namespace mervok::plugin {
 
-// A regular file opened for positioned reads. Refusing anything but regular
-// files keeps FIFOs and devices from blocking a look-up. Small reads go
-// through one cached block, so walking many small headers costs few system
-// calls; a FileReader therefore belongs to one handle and one thread.
+// A regular file opened for positioned reads. FIFOs and devices are refused
+// before they are opened: opening a FIFO would release a writer waiting on
+// it, and a device may never end. Small reads go through one cached block, so
+// walking many small headers costs few system calls; a FileReader therefore
+// belongs to one handle and one thread.
 class FileReader {
   public:
     static std::unique_ptr<FileReader> Open(const char* path);
@@ -28,6 +29,23 @@ class FileReader {
     // The bytes [offset, offset + count) or fewer at the end of the file.
     std::vector<std::uint8_t> ReadBlock(std::uint64_t offset, std::size_t count) const;
 
+    // Bytes read from the file so far.
+    std::uint64_t BytesRead() const { return mBytesRead; }
+
+    // While it lives, reads fail once `bytes` more have been read: bounds the
+    // work of a search through untrusted data whatever it looks at.
+    class Budget {
+      public:
+        Budget(const FileReader& file, std::uint64_t bytes);
+        ~Budget();
+        Budget(const Budget&) = delete;
+        Budget& operator=(const Budget&) = delete;
+
+      private:
+        const FileReader& mFile;
+        std::uint64_t mPrevious;
+    };
+
   private:
     FileReader(int fd, std::uint64_t size) : mFd(fd), mSize(size) {}
     std::size_t ReadDirect(std::uint64_t offset, void* out, std::size_t count) const;
@@ -35,6 +53,8 @@ class FileReader {
     std::uint64_t mSize;
     mutable std::vector<std::uint8_t> mCache;
     mutable std::uint64_t mCacheStart = 0;
+    mutable std::uint64_t mBytesRead = 0;
+    mutable std::uint64_t mReadLimit = UINT64_MAX;
 };
 
 inline std::uint16_t Le16(const std::uint8_t* p) {

@@ -23,7 +23,31 @@ bool HasSignature(const FileReader& file, std::uint64_t offset, const char* sign
 struct DirectoryPlace {
     std::uint64_t start = 0;
     std::uint64_t end = 0;
+    std::uint64_t base = 0;
 };
+
+// The ZIP64 extended information (extra field 1): 64-bit values for the
+// 32-bit fields that are saturated, in the order the fields appear.
+void ReadZip64Extra(const std::uint8_t* extra, std::size_t size, ZipEntry& entry) {
+    while (size >= 4) {
+        const std::size_t fieldSize = std::min<std::size_t>(Le16(extra + 2), size - 4);
+        if (Le16(extra) == 1) {
+            const std::uint8_t* data = extra + 4;
+            std::size_t left = fieldSize;
+            for (std::uint64_t* value :
+                 {&entry.originalSize, &entry.compressedSize, &entry.localHeaderOffset}) {
+                if (*value == 0xFFFFFFFFu && left >= 8) {
+                    *value = Le64(data);
+                    data += 8;
+                    left -= 8;
+                }
+            }
+            return;
+        }
+        extra += 4 + fieldSize;
+        size -= 4 + fieldSize;
+    }
+}
 
 // Resolves the directory described by the end record at endPos.
 std::optional<DirectoryPlace> Resolve(const FileReader& file, std::uint64_t endPos,
@@ -64,16 +88,17 @@ std::optional<DirectoryPlace> Resolve(const FileReader& file, std::uint64_t endP
         if (entries != 0 || endPos + 22 + Le16(record + 20) != file.Size()) {
             return std::nullopt;
         }
-        return DirectoryPlace{end, end};
+        return DirectoryPlace{end, end, 0};
     }
     // Where the directory really is: right before its end record. The recorded
     // offset is relative to the archive's start, which a stub has moved unless
     // the offsets were adjusted afterwards.
     if (size <= end && HasSignature(file, end - size, "PK\x01\x02")) {
-        return DirectoryPlace{end - size, end};
+        const std::uint64_t start = end - size;
+        return DirectoryPlace{start, end, start >= offset ? start - offset : 0};
     }
     if (offset < end && size <= end - offset && HasSignature(file, offset, "PK\x01\x02")) {
-        return DirectoryPlace{offset, offset + size};
+        return DirectoryPlace{offset, offset + size, 0};
     }
     return std::nullopt;
 }
@@ -102,10 +127,17 @@ std::unique_ptr<ZipDirectory> ZipDirectory::Open(const FileReader& file) {
             continue;
         }
         if (auto place = Resolve(file, tailStart + i, record)) {
-            auto directory =
-                std::unique_ptr<ZipDirectory>(new ZipDirectory(file, place->start, place->end));
-            // Read the first block now so that a look-up costs no further read.
-            directory->Bytes(place->start, 0);
+            auto directory = std::unique_ptr<ZipDirectory>(
+                new ZipDirectory(file, place->start, place->end, place->base));
+            // The first record names the first local header; reading it now
+            // also reads the first block, so a look-up costs no further read.
+            directory->mArchiveOffset = place->start;
+            ZipEntry first;
+            if (directory->Next(first) && first.localHeaderOffset <= fileSize - place->base &&
+                HasSignature(file, place->base + first.localHeaderOffset, "PK\x03\x04")) {
+                directory->mArchiveOffset = place->base + first.localHeaderOffset;
+            }
+            directory->Rewind();
             return directory;
         }
     }
@@ -144,15 +176,38 @@ bool ZipDirectory::Next(ZipEntry& entry) {
     entry.compressedSize = Le32(r + 20);
     entry.originalSize = Le32(r + 24);
     entry.externalAttributes = Le32(r + 38);
+    entry.localHeaderOffset = Le32(r + 42);
     const std::size_t nameLength = Le16(r + 28);
-    const std::size_t recordLength = kRecordSize + nameLength + Le16(r + 30) + Le16(r + 32);
+    const std::size_t extraLength = Le16(r + 30);
+    const std::size_t recordLength = kRecordSize + nameLength + extraLength + Le16(r + 32);
     r = Bytes(mPos, recordLength);
     if (r == nullptr) {
         return false;
     }
-    entry.name = std::string_view(reinterpret_cast<const char*>(r + kRecordSize), nameLength);
+    const char* name = reinterpret_cast<const char*>(r + kRecordSize);
+    const void* nul = std::memchr(name, 0, nameLength);
+    entry.name = std::string_view(
+        name, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - name) : nameLength);
+    ReadZip64Extra(r + kRecordSize + nameLength, extraLength, entry);
     mPos += recordLength;
     return true;
+}
+
+bool ZipEntry::IsFolder() const {
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+        return true;
+    }
+    switch (versionMadeBy >> 8) {
+        case 0:   // MS-DOS
+        case 6:   // OS/2 HPFS
+        case 10:  // Windows NTFS
+        case 14:  // VFAT
+            return (externalAttributes & 0x10) != 0;
+        case 3:  // Unix: the file type in the high half
+            return ((externalAttributes >> 16) & 0170000) == 0040000;
+        default:
+            return false;
+    }
 }
 
 }  // namespace mervok::plugin

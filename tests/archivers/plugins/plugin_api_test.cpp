@@ -2,7 +2,9 @@
 // the entry record, FindFirst / FindNext, wildcard rules, odd arguments and
 // handles used from two threads.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -20,15 +22,6 @@ using Kind = PluginLibrary::Kind;
 
 std::string Fixture(const std::string& relative) {
     return (ArchiveFixtures() / relative).string();
-}
-
-// The read-me text the fixture script stores, to check sizes and checksums.
-std::string ReadmeText() {
-    std::string text;
-    for (int i = 1; i <= 40; ++i) {
-        text += "Line " + std::to_string(i) + " of the read-me text.\n";
-    }
-    return text;
 }
 
 std::uint32_t Crc32(const std::string& data) {
@@ -106,6 +99,7 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
         {&mLha, "lha/lh5.lzh", "-lh5-", Crc16(readme)},
         {&mLha, "lha/lh0.lzh", "-lh0-", Crc16(readme)},
         {&mZip, "zip/plain.zip", "deflate", Crc32(readme)},
+        {&mZip, "zip/zip64_extra.zip", "deflate", Crc32(readme)},  // sizes in the extra field
         {&mCab, "cab/stored.cab", "None", 0},
     };
     for (const Case& c : cases) {
@@ -140,6 +134,14 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
     EXPECT_STREQ(info.szMode, "MSZIP");
     EXPECT_EQ(info.dwOriginalSize, readme.size());
     mCab.CloseArchive(cab);
+    // Sizes beyond 32 bits (6 GiB packed into 5 GiB) are capped; the ratio is the real one.
+    HARC huge = mZip.OpenArchive(nullptr, Fixture("zip/zip64_huge.zip").c_str(), 0x800000);
+    ASSERT_NE(huge, nullptr);
+    ASSERT_EQ(mZip.FindFirst(huge, "*.txt", &info), 0);
+    EXPECT_EQ(info.dwOriginalSize, 0xFFFFFFFFu);
+    EXPECT_EQ(info.dwCompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(info.wRatio, 833);
+    mZip.CloseArchive(huge);
 }
 
 TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
@@ -238,12 +240,18 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     TempFolder temp;
     const std::string fifo = (temp.Path() / "pipe.lzh").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = (temp.Path() / "zero.zip").string();
+    ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
     const std::string folder = temp.Path().string();
     const std::string missing = (temp.Path() / "missing.zip").string();
+    // Opening the FIFO would release a writer waiting on it: it must not
+    // even be opened.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
     for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
         SCOPED_TRACE(library->Prefix());
-        // A FIFO nobody writes to must not block the look-up.
-        for (const std::string& path : {fifo, folder, missing, std::string()}) {
+        for (const std::string& path : {fifo, device, folder, missing, std::string()}) {
             EXPECT_EQ(library->CheckArchive(path.c_str(), 0), 0) << path;
             EXPECT_EQ(library->OpenArchive(nullptr, path.c_str(), 0x800000), nullptr) << path;
         }
@@ -254,6 +262,9 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
         EXPECT_NE(library->FindNext(nullptr, &info), 0);
         EXPECT_EQ(library->CloseArchive(nullptr), 0);
     }
+    char event[sizeof(inotify_event) + 256];
+    EXPECT_LT(read(watch, event, sizeof event), 0) << "the FIFO was opened";
+    close(watch);
 }
 
 TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {

@@ -82,6 +82,14 @@ std::vector<std::string> ListNames(const PluginLibrary& library, const std::stri
     return names;
 }
 
+std::string ReadmeText() {
+    std::string text;
+    for (int i = 1; i <= 40; ++i) {
+        text += "Line " + std::to_string(i) + " of the read-me text.\n";
+    }
+    return text;
+}
+
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});

@@ -74,6 +74,9 @@ class TempFolder {
 // small variants of a file.
 std::filesystem::path FastTempBase();
 
+// The read-me text the fixture script stores.
+std::string ReadmeText();
+
 inline std::filesystem::path ArchiveFixtures() {
     return std::filesystem::path(MERVOK_TEST_DATA_DIR) / "archives";
 }

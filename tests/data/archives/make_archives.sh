@@ -43,8 +43,8 @@ cp "$src/README.TXT" "$raw/$cp437_name"
 cp "$src/PROG.EXE" "$raw/PROG.EXE"
 find "$raw" -exec touch -d "$stamp" {} +
 
-rm -rf lha zip cab sfx corrupt
-mkdir -p lha zip cab sfx corrupt stub
+rm -rf lha zip cab sfx corrupt nested foreign
+mkdir -p lha zip cab sfx corrupt stub nested foreign
 
 # --- LHA ---------------------------------------------------------------------
 (
@@ -75,6 +75,8 @@ done
     zip -qX "$here/zip/utf8_noflag.zip" PROG.EXE 説明書.TXT
     7z a -tzip -mcu=on -bso0 -bsp0 "$here/zip/utf8_flag.zip" PROG.EXE 説明書.TXT
     zip -qX -fz "$here/zip/zip64.zip" PROG.EXE README.TXT
+    # Traditional encryption; its random header makes the file differ on each run.
+    zip -qX -P secret "$here/zip/encrypted.zip" README.TXT
     echo "An archive comment that moves the end record away from the end." |
         zip -qX -z "$here/zip/comment.zip" PROG.EXE README.TXT >/dev/null
 )
@@ -113,7 +115,12 @@ if command -v x86_64-w64-mingw32-gcc >/dev/null; then
         x86_64-w64-mingw32-gcc -Os -s -nostdlib -nostartfiles -e Start -Wl,--no-insert-timestamp -DPAD_SIZE="${size#*:}" \
             stub/sfx_stub.c -o "stub/stub_${size%%:*}.exe" -lkernel32
     done
+    # Not stripped: the COFF symbol and string tables follow the sections.
+    x86_64-w64-mingw32-gcc -Os -nostdlib -nostartfiles -e Start -Wl,--no-insert-timestamp -DPAD_SIZE=5120 \
+        stub/sfx_stub.c -o stub/stub_8k_unstripped.exe -lkernel32
 fi
+# Some stubs are followed by padding before their archive.
+python3 -c "import sys; sys.stdout.buffer.write(bytes((i * 7 + 3) % 256 for i in range(64)))" >stub/pad64.bin
 cat stub/stub_8k.exe lha/lh5.lzh >sfx/lha_8k.exe
 cat stub/stub_8k.exe zip/plain.zip >sfx/zip_8k.exe
 cat stub/stub_8k.exe cab/mszip.cab >sfx/cab_8k.exe
@@ -122,15 +129,40 @@ for size in 8k 100k; do
     cat "stub/stub_$size.exe" zip/plain.zip >"sfx/zip_${size}_adjusted.exe"
     zip -qA "sfx/zip_${size}_adjusted.exe"
 done
-# Self-extractors whose archive stores an LZH file uncompressed: the LHA
-# library must not take the stored member for the archive.
-(cd lha && zip -qX0 "$work/holding_lzh.zip" lh5.lzh)
-(cd lha && gcab -c "$work/holding_lzh.cab" lh5.lzh)
-cat stub/stub_8k.exe "$work/holding_lzh.zip" >sfx/zip_holding_lzh_8k.exe
-cat stub/stub_8k.exe "$work/holding_lzh.cab" >sfx/cab_holding_lzh_8k.exe
 cat stub/stub_8k.exe lha/nodoc.lzh >sfx/lha_nodoc_8k.exe
 cat stub/stub_8k.exe cab/nodoc.cab >sfx/cab_nodoc_8k.exe
 cat stub/stub_8k.exe zip/nodoc.zip >sfx/zip_nodoc_8k.exe
+
+# --- archives inside archives --------------------------------------------------
+# Each format storing (uncompressed) a read-me and then an archive of each
+# other format without a document: only the outer archive is the file's.
+inner=$work/inner
+mkdir -p "$inner"
+cp lha/nodoc.lzh zip/nodoc.zip cab/nodoc.cab "$src/README.TXT" "$inner/"
+find "$inner" -exec touch -d "$stamp" {} +
+(
+    cd "$inner"
+    lha_q azq "$here/nested/lha_holding_zip.lzh" README.TXT nodoc.zip
+    lha_q azq "$here/nested/lha_holding_cab.lzh" README.TXT nodoc.cab
+    zip -qX -n .lzh:.cab "$here/nested/zip_holding_lha.zip" README.TXT nodoc.lzh
+    zip -qX -n .lzh:.cab "$here/nested/zip_holding_cab.zip" README.TXT nodoc.cab
+    gcab -c "$here/nested/cab_holding_lha.cab" README.TXT nodoc.lzh
+    gcab -c "$here/nested/cab_holding_zip.cab" README.TXT nodoc.zip
+)
+
+# --- ZIPs patched by script, and other archive kinds storing a ZIP ---------------
+python3 "$here/make_patched.py" "$here"
+(
+    cd zip
+    touch -d "$stamp" plain.zip
+    7z a -t7z -m0=Copy -bso0 -bsp0 "$here/foreign/7z_holding_zip.7z" plain.zip
+    tar --format=ustar --mtime="$stamp" --owner=0 --group=0 -cf "$here/foreign/tar_holding_zip.tar" plain.zip
+)
+for rar in rar:foreign/rar4_holding_zip.rar rar5:foreign/rar5_holding_zip.rar; do
+    # The hand-made containers must be sound: 7-Zip tests their member.
+    7z t -t"${rar%%:*}" "${rar#*:}" | grep -q '^Everything is Ok' ||
+        { echo "${rar#*:}: not a sound RAR" >&2; exit 1; }
+done
 
 # --- damaged ------------------------------------------------------------------
 head -c 30 lha/lh5.lzh >corrupt/lha_cut_in_first_header.lzh
@@ -142,6 +174,9 @@ head -c $(($(stat -c %s zip/plain.zip) - 10)) zip/plain.zip >corrupt/zip_cut_end
 head -c 200 cab/mszip.cab >corrupt/cab_cut.cab
 cp cab/mszip.cab corrupt/cab_bad_version.cab
 printf '\x07' | dd of=corrupt/cab_bad_version.cab bs=1 seek=25 conv=notrunc status=none
+# One data block fewer than the folder claims: reading the first file fails.
+cp nested/cab_holding_zip.cab corrupt/cab_missing_block.cab
+printf '\x02' | dd of=corrupt/cab_missing_block.cab bs=1 seek=40 conv=notrunc status=none
 head -c 3 lha/lh5.lzh >corrupt/tiny.bin
 : >corrupt/empty.bin
 
@@ -189,6 +224,7 @@ head -c 3 lha/lh5.lzh >corrupt/tiny.bin
     row zip/cp437.zip - zip 1 "$docs" 0 "CP437 name"
     row zip/zip64.zip - zip 1 "$docs" 0 "ZIP64 end records"
     row zip/comment.zip - zip 1 "$docs" 0 "archive comment after the end record"
+    row zip/encrypted.zip - zip 1 "$docs" 0 "an encrypted read-me is listed"
     row cab/stored.cab - cab 1 "$docs" 0 "uncompressed folder"
     row cab/mszip.cab - cab 1 "$docs" 0 "MSZIP, doc\\guide.txt"
     row cab/nodoc.cab - cab 1 "$docs" -1 "no document"
@@ -209,8 +245,35 @@ head -c 3 lha/lh5.lzh >corrupt/tiny.bin
     row sfx/lha_nodoc_8k.exe - lha 1 "$docs" -1 "LHA self-extractor without a document"
     row sfx/zip_nodoc_8k.exe - zip 1 "$docs" -1 "ZIP self-extractor without a document"
     row sfx/cab_nodoc_8k.exe - cab 1 "$docs" -1 "CAB self-extractor without a document"
-    row sfx/zip_holding_lzh_8k.exe - zip 1 "$docs" -1 "ZIP self-extractor storing an LZH file"
-    row sfx/cab_holding_lzh_8k.exe - cab 1 "$docs" -1 "CAB self-extractor storing an LZH file"
+    row zip/dos_folders.zip - zip 1 "$docs" -1 "folders named like documents, marked by attributes only"
+    row zip/dos_files.zip - zip 1 "$docs" 0 "files with MS-DOS and NTFS attributes"
+    row zip/zip64_extra.zip - zip 1 "$docs" 0 "sizes and offsets in the ZIP64 extra field"
+    row zip/nul_in_name.zip - zip 1 "$docs" -1 "evil.exe\\0.txt is no document"
+    for archive in foreign/rar4_holding_zip.rar foreign/rar5_holding_zip.rar \
+        foreign/7z_holding_zip.7z foreign/tar_holding_zip.tar; do
+        row "$archive" - none - - - "another archive kind storing a ZIP"
+    done
+    row sfx/rar4_holding_zip.exe stub/stub_8k.exe+foreign/rar4_holding_zip.rar none - - - \
+        "a RAR self-extractor storing a ZIP"
+    row sfx/rar5_holding_zip_pad.exe stub/stub_8k.exe+stub/pad64.bin+foreign/rar5_holding_zip.rar \
+        none - - - "a RAR self-extractor storing a ZIP, padded"
+    # The outermost archive decides: plain, behind stripped and unstripped
+    # stubs, with and without padding between stub and archive.
+    for outer in lha zip cab; do
+        for inner in lha zip cab; do
+            [ $outer = $inner ] && continue
+            ext=$outer; [ $outer = lha ] && ext=lzh
+            nested=nested/${outer}_holding_$inner.$ext
+            row $nested - $outer 1 "$docs" 0 "$outer storing a read-me and a $inner archive"
+            for stub in 8k 8k_unstripped; do
+                for pad in "" pad64; do
+                    parts=stub/stub_$stub.exe${pad:++stub/$pad.bin}+$nested
+                    row sfx/${outer}_holding_${inner}_$stub${pad:+_$pad}.exe "$parts" $outer 1 "$docs" 0 \
+                        "the same behind a $stub stub${pad:+ and 64 bytes of padding}"
+                done
+            done
+        done
+    done
     row stub/stub_8k.exe - none - - - "an executable without an archive"
     row stub/stub_100k.exe - none - - - "an executable without an archive"
     row stub/stub_1m.exe - none - - - "an executable without an archive"
@@ -220,6 +283,7 @@ head -c 3 lha/lh5.lzh >corrupt/tiny.bin
     row corrupt/zip_cut_end.zip - none - - - "end record cut off"
     row corrupt/cab_cut.cab - none - - - "cabinet shorter than its header says"
     row corrupt/cab_bad_version.cab - none - - - "unknown cabinet version"
+    row corrupt/cab_missing_block.cab - cab 1 "$docs" 0 "a data block fewer than the folder claims"
     row corrupt/tiny.bin - none - - - "three bytes"
     row corrupt/empty.bin - none - - - "empty file"
 } >manifest.tsv

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mervok {
+
+// Where Mervok.ini and Quorvix.ini live. A program folder the user may write
+// to (a copy unpacked anywhere, the build's dist/) keeps its settings beside
+// the program, as it always has. An installed program's folder is not
+// writable, so its settings go to $XDG_CONFIG_HOME/mervok/ (by default
+// ~/.config/mervok/). The window, mervok-search and the viewer all ask here.
+struct SettingsFolder {
+    std::string folder;    // ends with a separator
+    bool perUser = false;  // false: the program folder itself
+};
+
+// Decides the folder; nothing is created.
+SettingsFolder LocateSettingsFolder(std::string_view programFolder);
+
+// Decides the folder and, for the per-user folder, makes it ready: created
+// (mode 0700) when missing, and Quorvix.ini copied in from the program
+// folder when it is not there yet. When the program folder has no
+// Quorvix.ini, none is made up, so that a missing one still shows a broken
+// installation. Falls back to the program folder when the per-user folder
+// cannot be made.
+SettingsFolder PrepareSettingsFolder(std::string_view programFolder);
+
+}  // namespace mervok

@@ -1,0 +1,341 @@
+#include "cab_reader.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "libarchive_stream.h"
+
+namespace mervok::plugin {
+
+std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset) {
+    std::uint8_t h[36];
+    if (!file.ReadExact(offset, h, sizeof h) || std::memcmp(h, "MSCF", 4) != 0) {
+        return std::nullopt;
+    }
+    CabHeader cab;
+    cab.cabinetSize = Le32(h + 8);
+    cab.filesOffset = Le32(h + 16);
+    cab.folderCount = Le16(h + 26);
+    cab.fileCount = Le16(h + 28);
+    cab.flags = Le16(h + 30);
+    bool plausible = Le32(h + 4) == 0 && Le32(h + 12) == 0 && Le32(h + 20) == 0 && h[24] == 3 &&
+                     h[25] == 1 && cab.cabinetSize >= sizeof h &&
+                     cab.cabinetSize <= file.Size() - offset && cab.filesOffset >= sizeof h &&
+                     cab.filesOffset < cab.cabinetSize && cab.folderCount > 0 &&
+                     cab.fileCount > 0 && (cab.flags & ~7u) == 0;
+    if (!plausible) {
+        return std::nullopt;
+    }
+    return cab;
+}
+
+namespace {
+
+// No real archive comes near this; it bounds a listing whatever the input.
+constexpr long kMaxEntries = 10'000'000;
+
+// One file of a cabinet's file table.
+struct CabFile {
+    std::string name;
+    std::uint32_t size = 0;
+    std::uint16_t date = 0;
+    std::uint16_t time = 0;
+    std::uint16_t attributes = 0;
+    const char* method = "";
+};
+
+// The cabinet's file table, read directly: libarchive does not tell the
+// folder's compression, the MS-DOS date or the attributes, and gives no name
+// it cannot convert to the caller's locale. libarchive lists the files in
+// table order, so a cursor makes a whole listing one pass over the table.
+class CabTable {
+  public:
+    CabTable(const FileReader& file, std::uint64_t base) : mFile(file), mBase(base) {}
+
+    std::optional<CabFile> At(long index) {
+        if (!mReady && !Prepare()) {
+            return std::nullopt;
+        }
+        if (index < 0 || index >= mFileCount) {
+            return std::nullopt;
+        }
+        if (index < mIndex) {
+            mIndex = 0;
+            mOffset = mFirstFile;
+        }
+        for (;; ++mIndex) {
+            std::uint8_t fixed[16];
+            if (mOffset + 16 > mEnd || !mFile.ReadExact(mOffset, fixed, sizeof fixed)) {
+                return std::nullopt;
+            }
+            std::uint8_t name[257];
+            std::size_t got = mFile.ReadAt(mOffset + 16, name, sizeof name);
+            auto* nul = static_cast<std::uint8_t*>(std::memchr(name, 0, got));
+            if (nul == nullptr) {
+                return std::nullopt;
+            }
+            const std::size_t nameLength = static_cast<std::size_t>(nul - name);
+            if (mIndex == index) {
+                CabFile result;
+                result.name.assign(reinterpret_cast<const char*>(name), nameLength);
+                result.size = Le32(fixed);
+                result.date = Le16(fixed + 10);
+                result.time = Le16(fixed + 12);
+                result.attributes = Le16(fixed + 14);
+                unsigned folder = Le16(fixed + 8);
+                // Files continued from or into neighbouring cabinets name no folder index.
+                if (folder == 0xFFFD || folder == 0xFFFF) {
+                    folder = 0;
+                } else if (folder == 0xFFFE) {
+                    folder = static_cast<unsigned>(mMethods.size()) - 1;
+                }
+                result.method = folder < mMethods.size() ? mMethods[folder] : "";
+                return result;
+            }
+            mOffset += 16 + nameLength + 1;
+        }
+    }
+
+  private:
+    bool Prepare() {
+        mReady = true;
+        auto header = ReadCabHeader(mFile, mBase);
+        if (!header) {
+            return false;
+        }
+        // Folder table: after the fixed header, the optional reserve sizes and
+        // reserve area, and the optional names of neighbouring cabinets.
+        std::uint64_t pos = mBase + 36;
+        std::size_t folderReserve = 0;
+        if (header->flags & 4) {
+            std::uint8_t r[4];
+            if (!mFile.ReadExact(pos, r, 4)) {
+                return false;
+            }
+            folderReserve = r[2];
+            pos += 4 + Le16(r);
+        }
+        for (int strings = ((header->flags & 1) ? 2 : 0) + ((header->flags & 2) ? 2 : 0);
+             strings > 0; --strings) {
+            std::uint8_t text[256];
+            std::size_t got = mFile.ReadAt(pos, text, sizeof text);
+            auto* nul = static_cast<std::uint8_t*>(std::memchr(text, 0, got));
+            if (nul == nullptr) {
+                return false;
+            }
+            pos += static_cast<std::uint64_t>(nul - text) + 1;
+        }
+        const std::size_t folderSize = 8 + folderReserve;
+        std::vector<std::uint8_t> folders = mFile.ReadBlock(pos, header->folderCount * folderSize);
+        if (folders.size() != header->folderCount * folderSize) {
+            return false;
+        }
+        static const char* const kMethods[] = {"None", "MSZIP", "Quantum", "LZX"};
+        for (std::size_t i = 0; i < header->folderCount; ++i) {
+            unsigned type = Le16(folders.data() + i * folderSize + 6) & 0x0F;
+            mMethods.push_back(type < 4 ? kMethods[type] : "unknown");
+        }
+        mFileCount = header->fileCount;
+        mFirstFile = mOffset = mBase + header->filesOffset;
+        mEnd = mBase + header->cabinetSize;
+        return true;
+    }
+
+    const FileReader& mFile;
+    std::uint64_t mBase;
+    bool mReady = false;
+    long mFileCount = 0;
+    std::vector<const char*> mMethods;
+    std::uint64_t mFirstFile = 0;
+    std::uint64_t mEnd = 0;
+    long mIndex = 0;
+    std::uint64_t mOffset = 0;
+};
+
+// The data of the entry the handle read last. After a failed read the
+// handle must not be used again: libarchive may crash on the next header of
+// a damaged cabinet. `broken` tells the reader so.
+class CabData final : public EntryData {
+  public:
+    CabData(struct archive* handle, bool& broken) : mHandle(handle), mBroken(broken) {}
+
+    std::ptrdiff_t Read(void* out, std::size_t count) override {
+        if (mBroken) {
+            return -1;
+        }
+        const la_ssize_t got = archive_read_data(mHandle, out, count);
+        mBroken = got < 0;
+        return mBroken ? -1 : static_cast<std::ptrdiff_t>(got);
+    }
+
+  private:
+    struct archive* mHandle;
+    bool& mBroken;
+};
+
+class CabReader final : public ArchiveReader {
+  public:
+    CabReader(std::unique_ptr<FileReader> file, std::uint64_t offset)
+        : mFile(std::move(file)), mTable(*mFile, offset), mStream(*mFile, offset) {}
+
+    // Reading the first header proves that libarchive takes the cabinet.
+    bool Start() {
+        mExhausted = false;
+        mBroken = false;
+        mIndex = -1;
+        mPending = false;
+        mHandle = OpenLibarchive(mStream, archive_read_support_format_cab);
+        return mHandle && ReadHeader();
+    }
+
+    Format Kind() const override { return Format::Cab; }
+
+    void Rewind() override {
+        mCursor = 0;
+        mCurrent = -1;
+        // Right after opening, the first header is read and not yet listed.
+        if (!mNamesComplete && (mIndex != 0 || !mPending)) {
+            Start();
+        }
+    }
+
+    // A cabinet holds at most 65535 files: once listed, their names answer
+    // the next listings (one per wildcard, as CAB look-ups go) without
+    // reading it again.
+    const ArchiveEntry* Next() override {
+        if (mNamesComplete) {
+            if (mCursor >= mNames.size()) {
+                mCurrent = -1;
+                return nullptr;
+            }
+            mCurrent = static_cast<long>(mCursor++);
+            return Describe(mCurrent, mFolders[mCurrent]);
+        }
+        if (mBroken) {
+            SkipTo(mIndex);  // on failure the handle is gone and the listing ends
+        }
+        if (!mPending && !ReadHeader()) {
+            mNamesComplete = mReachedEnd;
+            mCursor = mNames.size();
+            mCurrent = -1;
+            return nullptr;
+        }
+        mPending = false;
+        const bool folder = archive_entry_filetype(mEntryHeader) == AE_IFDIR;
+        if (static_cast<std::size_t>(mIndex) == mNames.size()) {
+            mNames.push_back(folder ? std::string() : CurrentName());
+            mFolders.push_back(folder);
+        }
+        mCurrent = mIndex;
+        return Describe(mCurrent, folder);
+    }
+
+    std::unique_ptr<EntryData> OpenData() override {
+        if (mCurrent < 0 || mEntry.isFolder) {
+            return nullptr;
+        }
+        // Listed from the names already known, or the handle is broken: read
+        // up to the entry again.
+        if ((mIndex != mCurrent || !mHandle || mBroken) && !SkipTo(mCurrent)) {
+            return nullptr;
+        }
+        return std::make_unique<CabData>(mHandle.get(), mBroken);
+    }
+
+  private:
+    // A fresh handle that has read the header at index, and no data.
+    bool SkipTo(long index) {
+        if (!Start()) {
+            return false;
+        }
+        while (mIndex < index) {
+            if (!ReadHeader()) {
+                return false;
+            }
+        }
+        mPending = false;
+        return true;
+    }
+
+    bool ReadHeader() {
+        mPending = false;
+        if (!mHandle || mExhausted || mIndex + 1 >= kMaxEntries) {
+            mExhausted = true;
+            return false;
+        }
+        const int r = archive_read_next_header(mHandle.get(), &mEntryHeader);
+        mReachedEnd = r == ARCHIVE_EOF;
+        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
+            // End of the archive or damage: either way nothing more can be listed.
+            mExhausted = true;
+            return false;
+        }
+        ++mIndex;
+        mPending = true;
+        return true;
+    }
+
+    std::string CurrentName() {
+        if (const char* name = archive_entry_pathname(mEntryHeader)) {
+            return name;
+        }
+        // libarchive could not convert the stored name to the current locale:
+        // use the stored bytes, which is what matching wants anyway.
+        if (auto file = mTable.At(mIndex)) {
+            return file->name;
+        }
+        return std::string();
+    }
+
+    const ArchiveEntry* Describe(long index, bool folder) {
+        mEntry = ArchiveEntry{};
+        mEntry.name = mNames[static_cast<std::size_t>(index)];
+        mEntry.isFolder = folder;
+        if (folder) {
+            return &mEntry;
+        }
+        if (auto file = mTable.At(index)) {
+            mEntry.originalSize = file->size;
+            mEntry.dosDate = file->date;
+            mEntry.dosTime = file->time;
+            mEntry.dosAttributes = static_cast<std::uint8_t>(file->attributes & 0x37);
+            mEntry.method = file->method;
+            // The stored size of one file is unknown inside a compressed folder.
+            if (mEntry.method == "None") {
+                mEntry.compressedSize = file->size;
+            }
+        }
+        return &mEntry;
+    }
+
+    std::unique_ptr<FileReader> mFile;
+    CabTable mTable;
+    LibarchiveStream mStream;
+    LibarchivePtr mHandle;
+    struct archive_entry* mEntryHeader = nullptr;
+    long mIndex = -1;       // index of the header the handle read last
+    bool mPending = false;  // that header read but not yet listed
+    bool mExhausted = false;
+    bool mBroken = false;             // a data read failed on the handle
+    bool mReachedEnd = false;         // the handle met the end, not damage
+    std::vector<std::string> mNames;  // in stored order, as far as read; "" for folders
+    std::vector<bool> mFolders;
+    bool mNamesComplete = false;
+    std::size_t mCursor = 0;
+    long mCurrent = -1;  // index of the entry Next returned last
+    ArchiveEntry mEntry;
+};
+
+}  // namespace
+
+std::unique_ptr<ArchiveReader> OpenCabReader(std::unique_ptr<FileReader> file,
+                                             std::uint64_t offset) {
+    auto reader = std::make_unique<CabReader>(std::move(file), offset);
+    return reader->Start() ? std::move(reader) : nullptr;
+}
+
+}  // namespace mervok::plugin

@@ -1,0 +1,111 @@
+// Where the settings live: beside a writable program, else per user.
+
+#include "app/settings_folder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/files.h"
+
+namespace mervok {
+namespace {
+
+using testing::ReadBytes;
+using testing::RunUnprivileged;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+unsigned Mode(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777u : 0u;
+}
+
+// The checks run as an ordinary user, whom permissions stop; a failed check
+// names itself on stderr, since the child's expectations do not reach here.
+bool Check(bool ok, const char* what) {
+    if (!ok) {
+        fprintf(stderr, "settings folder check failed: %s\n", what);
+    }
+    return ok;
+}
+
+TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsSeededOnce) {
+    TempFolder temp;
+    const std::string top = temp.Path();
+    const std::string ini = "; shipped\r\n[Option]\r\nDocType=HTM DOC\r\n";
+    for (const char* folder : {"/portable", "/installed", "/broken", "/home", "/xdg"}) {
+        ASSERT_EQ(mkdir((top + folder).c_str(), 0755), 0);
+    }
+    WriteBytes(top + "/portable/Quorvix.ini", ini);
+    WriteBytes(top + "/installed/Quorvix.ini", ini);
+    chmod(top.c_str(), 0755);
+    chmod((top + "/installed").c_str(), 0555);
+    chmod((top + "/broken").c_str(), 0555);
+    // The ordinary user owns the portable copy and its own home.
+    for (const char* owned : {"/portable", "/portable/Quorvix.ini", "/home", "/xdg"}) {
+        if (geteuid() == 0) {
+            ASSERT_EQ(chown((top + owned).c_str(), 65534, 65534), 0);
+        }
+    }
+
+    EXPECT_EQ(RunUnprivileged([&] {
+                  setenv("HOME", (top + "/home").c_str(), 1);
+                  unsetenv("XDG_CONFIG_HOME");
+                  const auto portable = PrepareSettingsFolder(top + "/portable");
+                  bool ok = Check(portable.folder == top + "/portable/" && !portable.perUser,
+                                  "a writable program folder keeps its settings");
+                  ok &= Check(!std::filesystem::exists(top + "/home/.config"),
+                              "nothing is made in the home for a portable copy");
+
+                  const auto installed = PrepareSettingsFolder(top + "/installed/");
+                  const std::string mine = top + "/home/.config/mervok/";
+                  ok &= Check(installed.folder == mine && installed.perUser,
+                              "a read-only program folder sends settings to ~/.config/mervok");
+                  ok &= Check(Mode(top + "/home/.config") == 0700 && Mode(mine) == 0700,
+                              "made folders are the user's alone");
+                  ok &= Check(ReadBytes(mine + "Quorvix.ini") == ini,
+                              "the viewer's settings are seeded byte for byte");
+                  WriteBytes(mine + "Quorvix.ini", "[Option]\nPrevInstance=1\n");
+                  PrepareSettingsFolder(top + "/installed");
+                  ok &= Check(ReadBytes(mine + "Quorvix.ini") == "[Option]\nPrevInstance=1\n",
+                              "the user's own copy is never replaced");
+
+                  setenv("XDG_CONFIG_HOME", (top + "/xdg/conf").c_str(), 1);
+                  const auto xdg = PrepareSettingsFolder(top + "/installed");
+                  ok &= Check(
+                      xdg.folder == top + "/xdg/conf/mervok/" && IsFile(xdg.folder + "Quorvix.ini"),
+                      "XDG_CONFIG_HOME is honoured and made when missing");
+                  setenv("XDG_CONFIG_HOME", "relative/conf", 1);
+                  ok &= Check(LocateSettingsFolder(top + "/installed").folder == mine,
+                              "a relative XDG_CONFIG_HOME is ignored");
+
+                  const auto broken = PrepareSettingsFolder(top + "/broken");
+                  ok &= Check(broken.perUser && broken.folder == mine,
+                              "an installation without Quorvix.ini still goes per user");
+                  unlink((mine + "Quorvix.ini").c_str());
+                  PrepareSettingsFolder(top + "/broken");
+                  ok &= Check(!std::filesystem::exists(mine + "Quorvix.ini"),
+                              "and no Quorvix.ini is made up for it");
+
+                  setenv("HOME", (top + "/installed").c_str(), 1);
+                  unsetenv("XDG_CONFIG_HOME");
+                  const auto nowhere = PrepareSettingsFolder(top + "/broken");
+                  ok &= Check(nowhere.folder == top + "/broken/" && !nowhere.perUser,
+                              "without a usable home the program folder is the answer");
+                  return ok;
+              }),
+              1);
+}
+
+}  // namespace
+}  // namespace mervok

@@ -1,0 +1,47 @@
+#pragma once
+
+// Real files in a temporary folder, and running a piece of a test as an
+// ordinary user.
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace mervok::testing {
+
+// A fresh folder, removed with everything in it (permissions a test took
+// away are given back first).
+class TempFolder {
+  public:
+    explicit TempFolder(const std::string& base = "/tmp");
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
+
+    // The folder, without a separator at its end.
+    const std::string& Path() const { return mPath; }
+    // A path inside; nothing is made.
+    std::string File(std::string_view relative) const {
+        return mPath + "/" + std::string(relative);
+    }
+    // Writes content to the file (folders on the way made) and returns its path.
+    std::string Write(std::string_view relative, std::string_view content = "x") const;
+    void Write(std::initializer_list<const char*> relatives) const;
+    // Makes the folder (and those on the way) and returns its path ending with
+    // the separator, as search folders are written; "" is this folder itself.
+    std::string Folder(std::string_view relative = {}) const;
+
+  private:
+    std::string mPath;
+};
+
+void WriteBytes(const std::string& path, std::string_view bytes);
+std::string ReadBytes(const std::string& path);
+
+// body() as an ordinary user: as root (whom permissions do not stop) in a
+// child that has become "nobody", else right here. 1 or 0 for its answer, -1
+// when the child could not give up root.
+int RunUnprivileged(const std::function<bool()>& body);
+
+}  // namespace mervok::testing
