@@ -32,15 +32,9 @@ using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
 using mervok::testing::WriteBytes;
 
-// Never destroyed: ending the program with it alive is what Qt expects of a
-// test program that has no main of its own.
-inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "quorvix_tests";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
+// The one application object of the test program, made before the first test
+// and ended after the last one.
+QApplication& App();
 
 template <typename Widget>
 Widget* Find(const QObject& root, const char* name) {

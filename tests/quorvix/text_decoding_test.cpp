@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/files.h"
 #include "quorvix/document_rule.h"
+#include "support/files.h"
 
 namespace mervok::quorvix {
 namespace {
