@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <iterator>
 
 namespace mervok::quorvix {
 
@@ -18,38 +19,28 @@ unsigned Byte(std::string_view bytes, std::size_t i) {
     return static_cast<unsigned char>(bytes[i]);
 }
 
-std::string_view Bom(TextEncoding encoding) {
-    switch (encoding) {
-        case TextEncoding::Utf8:
-            return "\xEF\xBB\xBF";
-        case TextEncoding::Utf16Le:
-            return "\xFF\xFE";
-        case TextEncoding::Utf16Be:
-            return "\xFE\xFF";
-        default:
-            return {};
-    }
+// What the viewer knows of each encoding, in the order of TextEncoding. iconv's
+// names: the Microsoft variants read the characters Windows adds (circled
+// numbers, the NEC and IBM rows) that the plain tables refuse, and
+// ISO-2022-JP-3 reads half-width kana after ESC ( I too.
+struct EncodingFacts {
+    std::string_view name;
+    const char* iconvName;
+    std::string_view bom;
+};
+constexpr EncodingFacts kFacts[] = {
+    {"UTF-8", "UTF-8", "\xEF\xBB\xBF"},   {"UTF-16LE", "UTF-16LE", "\xFF\xFE"},
+    {"UTF-16BE", "UTF-16BE", "\xFE\xFF"}, {"Shift_JIS", "CP932", {}},
+    {"EUC-JP", "EUC-JP-MS", {}},          {"ISO-2022-JP", "ISO-2022-JP-3", {}},
+};
+static_assert(std::size(kFacts) == std::size(kAllEncodings));
+
+const EncodingFacts& Facts(TextEncoding encoding) {
+    return kFacts[static_cast<std::size_t>(encoding)];
 }
 
-// iconv's name; the Microsoft variants read the characters Windows adds
-// (circled numbers, the NEC and IBM rows) that the plain tables refuse, and
-// ISO-2022-JP-3 reads half-width kana after ESC ( I too.
-const char* IconvName(TextEncoding encoding) {
-    switch (encoding) {
-        case TextEncoding::Utf8:
-            return "UTF-8";
-        case TextEncoding::Utf16Le:
-            return "UTF-16LE";
-        case TextEncoding::Utf16Be:
-            return "UTF-16BE";
-        case TextEncoding::ShiftJis:
-            return "CP932";
-        case TextEncoding::EucJp:
-            return "EUC-JP-MS";
-        case TextEncoding::Iso2022Jp:
-            return "ISO-2022-JP-3";
-    }
-    return "UTF-8";
+std::string_view Bom(TextEncoding encoding) {
+    return Facts(encoding).bom;
 }
 
 // Length of the valid UTF-8 sequence at i, 0 when there is none.
@@ -227,7 +218,7 @@ void NormalizeLineEnds(std::string& text) {
 
 class Converter {
   public:
-    explicit Converter(TextEncoding from) : mHandle(::iconv_open("UTF-8", IconvName(from))) {}
+    explicit Converter(TextEncoding from) : mHandle(::iconv_open("UTF-8", Facts(from).iconvName)) {}
     ~Converter() {
         if (mHandle != reinterpret_cast<iconv_t>(-1)) {
             ::iconv_close(mHandle);
@@ -274,21 +265,7 @@ class Converter {
 }  // namespace
 
 std::string_view EncodingName(TextEncoding encoding) {
-    switch (encoding) {
-        case TextEncoding::Utf8:
-            return "UTF-8";
-        case TextEncoding::Utf16Le:
-            return "UTF-16LE";
-        case TextEncoding::Utf16Be:
-            return "UTF-16BE";
-        case TextEncoding::ShiftJis:
-            return "Shift_JIS";
-        case TextEncoding::EucJp:
-            return "EUC-JP";
-        case TextEncoding::Iso2022Jp:
-            return "ISO-2022-JP";
-    }
-    return {};
+    return Facts(encoding).name;
 }
 
 std::optional<TextEncoding> EncodingFromName(std::string_view name) {
