@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,7 +41,8 @@ constexpr std::uint64_t kMaxHandOverBytes = std::uint64_t{2} << 30;
 constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
 // How much of a text goes into the view before the first paint, and then per
 // turn of the event loop.
-constexpr qsizetype kFirstFill = 32 * 1024;
+constexpr std::size_t kFirstDecode = 64 * 1024;  // bytes
+constexpr qsizetype kFirstFill = 32 * 1024;      // characters
 constexpr qsizetype kLaterFill = 256 * 1024;
 constexpr int kMinFontSize = 6;
 constexpr int kMaxFontSize = 96;
@@ -100,6 +102,7 @@ void frmQuorvix::CreateControls() {
     txtDocument->setReadOnly(true);
     txtDocument->setUndoRedoEnabled(false);
     txtDocument->viewport()->installEventFilter(this);
+    txtDocument->installEventFilter(this);
     txtDocument->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     htmDocument = new HtmlView(stkView);
     htmDocument->setObjectName(QStringLiteral("htmDocument"));
@@ -231,6 +234,7 @@ void frmQuorvix::CreateMenus() {
         if (stkView->currentWidget() == htmDocument) {
             htmDocument->selectAll();
         } else {
+            FinishFill();
             txtDocument->selectAll();
         }
     });
@@ -351,9 +355,9 @@ void frmQuorvix::lstEntry_CurrentRowChanged(int row) {
 }
 
 void frmQuorvix::ShowItem(std::size_t index) {
-    mPendingText.clear();
     mCurrent = index;
     mCurrentBytes.clear();
+    StopFill();
     const ArchiveItem& item = mArchive->Items().at(index);
     // One pass: the first bytes say whether it is text at all; a binary
     // entry is not read further.
@@ -409,37 +413,47 @@ void frmQuorvix::ShowItem(std::size_t index) {
 
 void frmQuorvix::ShowDecoded() {
     const ArchiveItem& item = mArchive->Items().at(*mCurrent);
-    std::optional<TextEncoding> encoding = mEncodingOverride;
-    if (!encoding && mCurrentKind == EntryKind::Html) {
-        encoding = DeclaredHtmlEncoding(mCurrentBytes);
-    }
-    DecodedText text = DecodeText(mCurrentBytes, encoding);
-    const QString shown = FromUtf8(text.utf8);
-    text.utf8 = {};
     if (mCurrentKind == EntryKind::Html) {
+        std::optional<TextEncoding> encoding = mEncodingOverride;
+        if (!encoding) {
+            encoding = DeclaredHtmlEncoding(mCurrentBytes);
+        }
+        const DecodedText page = DecodeText(mCurrentBytes, encoding);
+        mShownEncoding = page.encoding;
+        mInvalidSequences = page.invalidSequences;
+        mUndecodedFrom = mCurrentBytes.size();
         const auto slash = item.displayName.find_last_of("/\\");
         const QString folder =
             slash == std::string::npos ? QString() : FromUtf8(item.displayName.substr(0, slash));
-        htmDocument->SetPage(shown, folder,
+        htmDocument->SetPage(FromUtf8(page.utf8), folder,
                              [this](const QString& path) { return LoadArchiveFile(path); });
         stkView->setCurrentWidget(htmDocument);
     } else {
-        SetText(shown);
+        mShownEncoding = mEncodingOverride.value_or(DetectEncoding(mCurrentBytes));
+        mUndecodedFrom = LineCut(mCurrentBytes, kFirstDecode, mShownEncoding);
+        const DecodedText first =
+            DecodeText(std::string_view(mCurrentBytes).substr(0, mUndecodedFrom), mShownEncoding);
+        mInvalidSequences = first.invalidSequences;
+        SetText(FromUtf8(first.utf8));
         stkView->setCurrentWidget(txtDocument);
     }
     mnuSaveAs->setEnabled(true);
-    lblEncoding->setText(QString::fromLatin1(EncodingName(text.encoding)));
-    QString status = SizeText(item.header.originalSize);
+    lblEncoding->setText(QString::fromLatin1(EncodingName(mShownEncoding)));
+    ShowTextStatus();
+}
+
+void frmQuorvix::ShowTextStatus() {
+    QString status = SizeText(mArchive->Items().at(*mCurrent).header.originalSize);
     if (mCurrentStatus == ReadStatus::Truncated) {
         status += QStringLiteral("　大きいため、先頭の %1 だけを表示しています。")
                       .arg(LimitText(mTextLimit));
     } else if (mCurrentStatus == ReadStatus::Damaged) {
         status += QStringLiteral("　書庫が壊れているため、途中までしか表示していません。");
     }
-    if (text.invalidSequences > 0) {
+    if (mInvalidSequences > 0) {
         status += QStringLiteral("　%1 として読めないバイトが %2 か所あります。")
-                      .arg(QString::fromLatin1(EncodingName(text.encoding)))
-                      .arg(text.invalidSequences);
+                      .arg(QString::fromLatin1(EncodingName(mShownEncoding)))
+                      .arg(mInvalidSequences);
     }
     SetStatus(status);
 }
@@ -447,7 +461,6 @@ void frmQuorvix::ShowDecoded() {
 void frmQuorvix::SetText(QString text) {
     mPendingText = std::move(text);
     mFilling = false;
-    mPendingFrom = 0;
     qsizetype first = std::min(kFirstFill, mPendingText.size());
     // Whole lines, so that the first screen is laid out as it will stay.
     const qsizetype lineEnd = mPendingText.indexOf(QLatin1Char('\n'), first);
@@ -458,36 +471,55 @@ void frmQuorvix::SetText(QString text) {
     }
     txtDocument->setPlainText(mPendingText.first(first));
     mPendingFrom = first;
-    if (mPendingFrom == mPendingText.size()) {
-        mPendingText.clear();
-    }
+}
+
+bool frmQuorvix::FillPending() const {
+    return mPendingFrom < mPendingText.size() || mUndecodedFrom < mCurrentBytes.size();
 }
 
 void frmQuorvix::FillMore() {
-    if (mPendingText.isEmpty()) {
+    if (!FillPending()) {
+        mFilling = false;
         return;
+    }
+    if (mUndecodedFrom < mCurrentBytes.size()) {
+        const DecodedText rest =
+            DecodeText(std::string_view(mCurrentBytes).substr(mUndecodedFrom), mShownEncoding);
+        mUndecodedFrom = mCurrentBytes.size();
+        mPendingText.remove(0, mPendingFrom);
+        mPendingFrom = 0;
+        mPendingText += FromUtf8(rest.utf8);
+        mInvalidSequences += rest.invalidSequences;
+        ShowTextStatus();
     }
     const qsizetype count = std::min(kLaterFill, mPendingText.size() - mPendingFrom);
     QTextCursor end(txtDocument->document());
     end.movePosition(QTextCursor::End);
     end.insertText(mPendingText.sliced(mPendingFrom, count));
     mPendingFrom += count;
-    if (mPendingFrom < mPendingText.size()) {
+    if (FillPending()) {
         QTimer::singleShot(0, this, &frmQuorvix::FillMore);
     } else {
         mPendingText.clear();
+        mPendingFrom = 0;
         mFilling = false;
     }
 }
 
 void frmQuorvix::FinishFill() {
-    while (!mPendingText.isEmpty()) {
+    while (FillPending()) {
         FillMore();
     }
 }
 
-void frmQuorvix::ShowMessage(const QString& text, bool canSave, bool canOpen) {
+void frmQuorvix::StopFill() {
     mPendingText.clear();
+    mPendingFrom = 0;
+    mUndecodedFrom = mCurrentBytes.size();
+}
+
+void frmQuorvix::ShowMessage(const QString& text, bool canSave, bool canOpen) {
+    StopFill();
     lblMessage->setText(text);
     btnSaveEntry->setVisible(canSave);
     btnOpenWith->setVisible(canSave);
@@ -719,14 +751,19 @@ std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
 }
 
 bool frmQuorvix::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && watched == txtDocument->viewport() &&
-        !mPendingText.isEmpty() && mPendingFrom > 0 && mPendingFrom < mPendingText.size()) {
+    if (watched == txtDocument->viewport() && event->type() == QEvent::Paint && FillPending() &&
+        !mFilling) {
         // Once per text: FillMore goes on by itself from here.
-        const bool first = !mFilling;
         mFilling = true;
-        if (first) {
-            QTimer::singleShot(0, this, &frmQuorvix::FillMore);
-        }
+        QTimer::singleShot(0, this, &frmQuorvix::FillMore);
+    }
+    // The view's own select-all (its key and its context menu) takes the
+    // whole text too.
+    if (watched == txtDocument &&
+        (event->type() == QEvent::ContextMenu ||
+         (event->type() == QEvent::ShortcutOverride &&
+          static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll)))) {
+        FinishFill();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -74,13 +74,16 @@ class frmQuorvix : public QMainWindow {
     void lstEntry_CurrentRowChanged(int row);
     void ShowItem(std::size_t index);
     void ShowDecoded();
+    void ShowTextStatus();
     void ShowMessage(const QString& text, bool canSave, bool canOpen);
-    // A long text is shown a screenful first and the rest is filled in once
-    // that has been painted, so that the window paints without waiting for
-    // the whole text's layout.
+    // A long text is decoded and shown a screenful first; the rest is decoded
+    // and filled in once that has been painted, so that the window paints
+    // without waiting for the whole text's decoding and layout.
     void SetText(QString text);
+    bool FillPending() const;
     void FillMore();
     void FinishFill();
+    void StopFill();
     void SetStatus(const QString& text);
     void mnuAllEntries_Toggled(bool checked);
     void mnuEncoding_Triggered(QAction* action);
@@ -113,6 +116,9 @@ class frmQuorvix : public QMainWindow {
     std::optional<TextEncoding> mEncodingOverride;
     QString mPendingText;  // of the text shown, not yet in its view
     qsizetype mPendingFrom = 0;
+    TextEncoding mShownEncoding = TextEncoding::Utf8;
+    std::size_t mUndecodedFrom = 0;  // in mCurrentBytes: not yet decoded
+    std::size_t mInvalidSequences = 0;
     bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;
     QString mLastHandedOver;

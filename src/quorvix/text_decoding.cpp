@@ -264,6 +264,34 @@ class Converter {
 
 }  // namespace
 
+std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding) {
+    const bool wide = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+    const std::size_t unit = wide ? 2 : 1;
+    const auto code = [&](std::size_t i) -> unsigned {
+        if (!wide) {
+            return Byte(bytes, i);
+        }
+        return encoding == TextEncoding::Utf16Be ? Byte(bytes, i) << 8 | Byte(bytes, i + 1)
+                                                 : Byte(bytes, i) | Byte(bytes, i + 1) << 8;
+    };
+    for (std::size_t i = (at + unit - 1) / unit * unit; i + unit <= bytes.size(); i += unit) {
+        const unsigned c = code(i);
+        const bool crAlone = c == '\r' && (i + 2 * unit > bytes.size() || code(i + unit) != '\n');
+        if (c != '\n' && !crAlone) {
+            continue;
+        }
+        if (encoding == TextEncoding::Iso2022Jp) {
+            const std::size_t escape = bytes.rfind('\x1B', i);
+            if (escape != std::string_view::npos && !bytes.substr(escape).starts_with("\x1B(B") &&
+                !bytes.substr(escape).starts_with("\x1B(J")) {
+                continue;
+            }
+        }
+        return i + unit;
+    }
+    return bytes.size();
+}
+
 std::string_view EncodingName(TextEncoding encoding) {
     return Facts(encoding).name;
 }

@@ -28,6 +28,13 @@ inline constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
 // nothing tells them apart, as on the systems these archives come from.
 TextEncoding DetectEncoding(std::string_view bytes);
 
+// Where the bytes may be cut so that the two parts decode apart as the whole
+// decodes: just after the first line end at or past `at` (in ISO-2022-JP only
+// where the escapes have returned to ASCII, as they do at line ends);
+// bytes.size() when there is none. Lets a long text be decoded a screenful
+// first and the rest later.
+std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding);
+
 // The encoding a name such as "Shift_JIS", "x-sjis", "euc-jp" or "utf-16le"
 // stands for (case-blind); nothing for a name the viewer does not read.
 std::optional<TextEncoding> EncodingFromName(std::string_view name);

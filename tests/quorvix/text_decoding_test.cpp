@@ -52,9 +52,17 @@ TEST(TextDecodingTest, EveryEncodingAndLineEndIsFoundAndRead) {
             c.encoding == TextEncoding::EucJp ? TextEncoding::ShiftJis : TextEncoding::EucJp;
         EXPECT_EQ(DecodeText(bytes, other).encoding, other);
         EXPECT_NE(DecodeText(bytes, other).utf8, c.text);
+        // Cut after a line end, the two parts read as the whole.
+        const std::size_t cut = LineCut(bytes, 8, c.encoding);
+        EXPECT_EQ(DecodeText(bytes.substr(0, cut), c.encoding).utf8 +
+                      DecodeText(bytes.substr(cut), c.encoding).utf8,
+                  c.text);
+        EXPECT_LT(cut, c.text.find('\n') == c.text.size() - 1 ? bytes.size() + 1 : bytes.size());
         // These files name themselves after their encoding.
         EXPECT_TRUE(KindOf(c.file, bytes) == EntryKind::Text);
     }
+    // In ISO-2022-JP a line end inside a JIS run is no place to cut.
+    EXPECT_EQ(LineCut("\x1B$B$\\\n$$\x1B(B\nab", 0, TextEncoding::Iso2022Jp), 12u);
     // A byte that no reading knows becomes one replacement and no more.
     const DecodedText broken = DecodeText(Text("broken_sjis.txt"), TextEncoding::ShiftJis);
     EXPECT_EQ(broken.utf8, "説明\xEF\xBF\xBD書");
