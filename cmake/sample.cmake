@@ -9,6 +9,8 @@ set(sample_files
   "lha/lh5.lzh|docs/guide.lzh"
   "lha/nodoc.lzh|docs/program.lzh"
   "lha/sjis_level2.lzh|docs/japanese-manual.lzh"
+  "../quorvix/sjis_lh7.lzh|docs/setsumei.lzh"
+  "../quorvix/html.zip|docs/html-manual.zip"
   "cab/mszip.cab|drivers/driver.cab"
   "cab/nodoc.cab|drivers/firmware.cab"
   "sfx/lha_8k.exe|setup/lha-setup.exe"

@@ -12,7 +12,7 @@ set(allowed_viewer "app;search")
 set(allowed_startup "app;archivers;search;viewer")
 set(allowed_cli "app;archivers;search;results;viewer;startup")
 set(allowed_ui "app;archivers;search;results;viewer;startup")
-set(allowed_quorvix "app;archivers")
+set(allowed_quorvix "app;archivers;search;viewer")
 
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp
      ${SOURCE_DIR}/*.c)

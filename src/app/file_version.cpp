@@ -121,11 +121,29 @@ constexpr std::uint32_t kHighBit = 0x80000000;
 constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kResourceDirectorySize = 16;
 constexpr std::size_t kResourceEntrySize = 8;
-constexpr std::size_t kFixedFileInfoSize = 52;
 // wLength, wValueLength, wType, L"VS_VERSION_INFO\0", padded to 32 bits.
 constexpr std::size_t kFixedFileInfoOffset = 40;
 constexpr std::size_t kVersionBlockMinSize = kFixedFileInfoOffset + kFixedFileInfoSize;
 constexpr std::u16string_view kVersionKey{u"VS_VERSION_INFO", 16};  // with its NUL
+
+// The 52 little-endian bytes of a fixed version block; nothing without its
+// signature.
+std::optional<FixedFileInfo> ParseFixedBlock(const std::byte* f) {
+    FixedFileInfo info;
+    std::uint32_t* fields[] = {&info.signature,     &info.structVersion,    &info.fileVersionMS,
+                               &info.fileVersionLS, &info.productVersionMS, &info.productVersionLS,
+                               &info.fileFlagsMask, &info.fileFlags,        &info.fileOS,
+                               &info.fileType,      &info.fileSubtype,      &info.fileDateMS,
+                               &info.fileDateLS};
+    static_assert(std::size(fields) * 4 == kFixedFileInfoSize);
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        *fields[i] = LoadU32(f + 4 * i);
+    }
+    if (info.signature != kFixedFileInfoSignature) {
+        return std::nullopt;
+    }
+    return info;
+}
 
 // Walks DOS header, PE header, section table and resource tree down to the
 // fixed version block. Every offset is checked against the source before use;
@@ -329,22 +347,7 @@ class VersionReader {
                 return std::nullopt;
             }
         }
-        const std::byte* f = p + kFixedFileInfoOffset;
-        FixedFileInfo info;
-        std::uint32_t* fields[] = {
-            &info.signature,     &info.structVersion,    &info.fileVersionMS,
-            &info.fileVersionLS, &info.productVersionMS, &info.productVersionLS,
-            &info.fileFlagsMask, &info.fileFlags,        &info.fileOS,
-            &info.fileType,      &info.fileSubtype,      &info.fileDateMS,
-            &info.fileDateLS};
-        static_assert(std::size(fields) * 4 == kFixedFileInfoSize);
-        for (std::size_t i = 0; i < std::size(fields); ++i) {
-            *fields[i] = LoadU32(f + 4 * i);
-        }
-        if (info.signature != kFixedFileInfoSignature) {
-            return std::nullopt;
-        }
-        return info;
+        return ParseFixedBlock(p + kFixedFileInfoOffset);
     }
 
     ByteSource& mSource;
@@ -352,6 +355,131 @@ class VersionReader {
     std::uint64_t mSectionTableOffset = 0;
     std::uint32_t mNumberOfSections = 0;
 };
+
+// Walks an ELF image's program headers to its PT_NOTE segments and their
+// notes. Every piece is read through the source's bounds checks; the notes
+// read are capped, so a file claiming a huge note segment costs no more than
+// a small one.
+class ElfNoteReader {
+  public:
+    explicit ElfNoteReader(ByteSource& source) : mSource(source) {}
+
+    std::optional<FixedFileInfo> Read() {
+        std::array<std::byte, 64> header;
+        if (!mSource.ReadAt(0, std::span(header).first(kElfIdentSize))) {
+            return std::nullopt;
+        }
+        const auto elfClass = std::to_integer<unsigned>(header[4]);
+        const auto data = std::to_integer<unsigned>(header[5]);
+        if ((elfClass != kElfClass32 && elfClass != kElfClass64) ||
+            (data != kElfDataLsb && data != kElfDataMsb)) {
+            return std::nullopt;
+        }
+        mWide = elfClass == kElfClass64;
+        mBigEndian = data == kElfDataMsb;
+        if (!mSource.ReadAt(0, std::span(header).first(mWide ? 64 : 52))) {
+            return std::nullopt;
+        }
+        const std::uint64_t phoff =
+            mWide ? Word64(header.data() + 0x20) : Word32(header.data() + 0x1C);
+        const std::uint32_t phentsize = Word16(header.data() + (mWide ? 0x36 : 0x2A));
+        const std::uint32_t phnum = Word16(header.data() + (mWide ? 0x38 : 0x2C));
+        const std::uint32_t needed = mWide ? 56 : 32;
+        if (phentsize < needed) {
+            return std::nullopt;
+        }
+        std::uint64_t budget = kNoteBytesLimit;
+        for (std::uint32_t i = 0; i < phnum && budget > 0; ++i) {
+            std::array<std::byte, 56> entry;
+            if (!mSource.ReadAt(phoff + std::uint64_t{i} * phentsize,
+                                std::span(entry).first(needed))) {
+                return std::nullopt;
+            }
+            if (Word32(entry.data()) != kPtNote) {
+                continue;
+            }
+            const std::uint64_t offset =
+                mWide ? Word64(entry.data() + 8) : Word32(entry.data() + 4);
+            const std::uint64_t size =
+                std::min(budget, mWide ? Word64(entry.data() + 0x20) : Word32(entry.data() + 0x10));
+            const std::uint64_t align =
+                mWide ? Word64(entry.data() + 0x30) : Word32(entry.data() + 0x1C);
+            budget -= size;
+            if (auto info = FindInSegment(offset, size, align == 8 ? 8 : 4)) {
+                return info;
+            }
+        }
+        return std::nullopt;
+    }
+
+  private:
+    static constexpr std::size_t kElfIdentSize = 16;
+    static constexpr unsigned kElfClass32 = 1;
+    static constexpr unsigned kElfClass64 = 2;
+    static constexpr unsigned kElfDataLsb = 1;
+    static constexpr unsigned kElfDataMsb = 2;
+    static constexpr std::uint32_t kPtNote = 4;
+    static constexpr std::uint64_t kNoteBytesLimit = 64 * 1024;
+
+    std::uint32_t Word16(const std::byte* p) const {
+        const std::uint16_t v = LoadU16(p);
+        return mBigEndian ? static_cast<std::uint16_t>(v >> 8 | v << 8) : v;
+    }
+    std::uint32_t Word32(const std::byte* p) const {
+        return mBigEndian ? Word16(p) << 16 | Word16(p + 2) : Word16(p) | Word16(p + 2) << 16;
+    }
+    std::uint64_t Word64(const std::byte* p) const {
+        const std::uint64_t low = Word32(p + (mBigEndian ? 4 : 0));
+        const std::uint64_t high = Word32(p + (mBigEndian ? 0 : 4));
+        return high << 32 | low;
+    }
+
+    static std::uint64_t Align(std::uint64_t value, std::uint64_t align) {
+        return (value + align - 1) / align * align;
+    }
+
+    std::optional<FixedFileInfo> FindInSegment(std::uint64_t offset, std::uint64_t size,
+                                               std::uint64_t align) {
+        std::uint64_t at = 0;
+        while (size >= 12 && at <= size - 12) {
+            std::array<std::byte, 12> note;
+            if (!mSource.ReadAt(offset + at, note)) {
+                return std::nullopt;
+            }
+            const std::uint64_t nameSize = Word32(note.data());
+            const std::uint64_t descSize = Word32(note.data() + 4);
+            const std::uint64_t descAt = Align(at + 12 + nameSize, align);
+            if (nameSize == kElfVersionNoteOwner.size() && descSize == kFixedFileInfoSize &&
+                Word32(note.data() + 8) == kElfVersionNoteType && descAt + descSize <= size) {
+                std::array<std::byte, kElfVersionNoteOwner.size()> name;
+                std::array<std::byte, kFixedFileInfoSize> desc;
+                if (mSource.ReadAt(offset + at + 12, name) &&
+                    std::memcmp(name.data(), kElfVersionNoteOwner.data(), name.size()) == 0 &&
+                    mSource.ReadAt(offset + descAt, desc)) {
+                    return ParseFixedBlock(desc.data());
+                }
+            }
+            at = Align(descAt + descSize, align);
+        }
+        return std::nullopt;
+    }
+
+    ByteSource& mSource;
+    bool mWide = false;
+    bool mBigEndian = false;
+};
+
+// PE or ELF, told by the first bytes.
+std::optional<FixedFileInfo> ReadVersion(ByteSource& source) {
+    std::array<std::byte, 4> magic;
+    if (source.ReadAt(0, magic) && std::memcmp(magic.data(),
+                                               "\x7F"
+                                               "ELF",
+                                               4) == 0) {
+        return ElfNoteReader(source).Read();
+    }
+    return VersionReader(source).Read();
+}
 
 std::string_view TrimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -365,7 +493,7 @@ std::string_view TrimSpaces(std::string_view text) {
 
 std::optional<FixedFileInfo> ReadFixedFileInfo(std::span<const std::byte> image) {
     MemorySource source(image);
-    return VersionReader(source).Read();
+    return ReadVersion(source);
 }
 
 std::optional<FixedFileInfo> GetFileVersion(const std::string& path) {
@@ -380,7 +508,7 @@ std::optional<FixedFileInfo> GetFileVersion(const std::string& path) {
         return std::nullopt;
     }
     FileSource source(file);
-    return VersionReader(source).Read();
+    return ReadVersion(source);
 }
 
 std::int32_t GetViewerVersion(std::string_view programFolder) {

@@ -31,10 +31,22 @@ struct FixedFileInfo {
 
 inline constexpr std::uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
 
-// The fixed version block of a PE executable (32- or 64-bit) held in memory:
-// the first version resource's first language. std::nullopt when the bytes
-// are not a PE image, have no version resource, or any offset or size in the
-// way leads outside the image.
+// ELF executables have no version resource; ours carry the same 52 bytes (the
+// fields in the order above, each little-endian as in a PE file) as the
+// descriptor of an ELF note in a PT_NOTE segment: owner name "Mervok" (namesz
+// 7 with its NUL), type 0x4D56 ("MV"), descsz 52. The note's own header words
+// follow the ELF file's byte order. The build places it in the allocated
+// section ".note.mervok.version", which the linker puts into a PT_NOTE
+// segment, so it survives strip.
+inline constexpr std::string_view kElfVersionNoteOwner{"Mervok", 7};  // with its NUL
+inline constexpr std::uint32_t kElfVersionNoteType = 0x4D56;
+inline constexpr std::size_t kFixedFileInfoSize = 52;
+
+// The fixed version block of an executable held in memory: for a PE image (32-
+// or 64-bit) the first version resource's first language, for an ELF image
+// (32- or 64-bit, either byte order) the version note above. std::nullopt when
+// the bytes are neither, have no version, or any offset or size in the way
+// leads outside the image.
 std::optional<FixedFileInfo> ReadFixedFileInfo(std::span<const std::byte> image);
 
 // The same for a file, read in small pieces (a large file is not loaded).

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/program_folder.h"
 #include "support/files.h"
@@ -193,6 +194,139 @@ TEST(FileVersionTest, HostileTablesGiveNone) {
     std::string manySections = image;
     Put<std::uint16_t>(manySections, l.pe + 6, 0xFFFF);
     EXPECT_EQ(Read(manySections), Read(image));
+}
+
+struct ElfNote {
+    std::string owner;  // with its NUL
+    std::uint32_t type = 0;
+    std::string desc;
+};
+
+// An ELF image as small as the reader allows: the file header, a PT_LOAD and a
+// PT_NOTE program header, and the notes.
+std::string ElfImage(bool wide, bool bigEndian, std::uint64_t align,
+                     const std::vector<ElfNote>& notes) {
+    std::string image;
+    const auto put = [&](std::size_t at, std::uint64_t value, std::size_t size) {
+        if (image.size() < at + size) {
+            image.resize(at + size, '\0');
+        }
+        for (std::size_t i = 0; i < size; ++i) {
+            image[at + (bigEndian ? size - 1 - i : i)] = static_cast<char>(value >> 8 * i);
+        }
+    };
+    const std::size_t word = wide ? 8 : 4;
+    const std::size_t ehsize = wide ? 64 : 52;
+    const std::size_t phentsize = wide ? 56 : 32;
+    image =
+        "\x7F"
+        "ELF";
+    put(4, wide ? 2 : 1, 1);
+    put(5, bigEndian ? 2 : 1, 1);
+    put(wide ? 0x20 : 0x1C, ehsize, word);
+    put(wide ? 0x36 : 0x2A, phentsize, 2);
+    put(wide ? 0x38 : 0x2C, 2, 2);
+    put(ehsize, 1, 4);  // PT_LOAD
+    const std::size_t phdr = ehsize + phentsize;
+    std::size_t at = ehsize + 2 * phentsize;
+    const auto pad = [&] { at = (at + align - 1) / align * align; };
+    pad();
+    const std::size_t blob = at;
+    for (const ElfNote& note : notes) {
+        put(at, note.owner.size(), 4);
+        put(at + 4, note.desc.size(), 4);
+        put(at + 8, note.type, 4);
+        image.replace(at + 12, note.owner.size(), note.owner);
+        at += 12 + note.owner.size();
+        pad();
+        image.resize(at);
+        image += note.desc;
+        at += note.desc.size();
+        if (&note != &notes.back()) {
+            pad();
+            image.resize(at, '\0');
+        }
+    }
+    put(phdr, 4, 4);  // PT_NOTE
+    put(phdr + (wide ? 8 : 4), blob, word);
+    put(phdr + (wide ? 0x20 : 0x10), at - blob, word);
+    put(phdr + (wide ? 0x30 : 0x1C), align, word);
+    return image;
+}
+
+std::string BlockBytes(const FixedFileInfo& info) {
+    std::string bytes(kFixedFileInfoSize, '\0');
+    static_assert(sizeof info == kFixedFileInfoSize);
+    std::memcpy(bytes.data(), &info, sizeof info);
+    return bytes;
+}
+
+TEST(FileVersionTest, ElfVersionNoteInEveryLayoutAndNothingElse) {
+    const FixedFileInfo version{kFixedFileInfoSignature,
+                                0x00010000,
+                                3 << 16 | 14,
+                                15 << 16,
+                                3 << 16 | 14,
+                                15 << 16,
+                                0x3F,
+                                0,
+                                0,
+                                1,
+                                0,
+                                0,
+                                0};
+    const std::string owner(kElfVersionNoteOwner);
+    const ElfNote buildId{std::string("GNU", 4), 3, std::string(20, 'b')};
+    const ElfNote ours{owner, kElfVersionNoteType, BlockBytes(version)};
+    FixedFileInfo unsigned_ = version;
+    unsigned_.signature = 0;
+    const struct {
+        const char* what;
+        bool wide, bigEndian;
+        std::uint64_t align;
+        std::vector<ElfNote> notes;
+        bool found;
+    } cases[] = {
+        {"64-bit", true, false, 4, {buildId, ours}, true},
+        {"32-bit", false, false, 4, {ours}, true},
+        {"64-bit big-endian", true, true, 4, {buildId, ours}, true},
+        {"32-bit big-endian, 8-byte aligned", false, true, 8, {buildId, ours}, true},
+        {"other notes only", true, false, 4, {buildId}, false},
+        {"other owner", true, false, 4, {{"Mervoc", kElfVersionNoteType, ours.desc}}, false},
+        {"other type", true, false, 4, {{owner, 1, ours.desc}}, false},
+        {"short block", true, false, 4, {{owner, kElfVersionNoteType, ours.desc.substr(4)}}, false},
+        {"no signature",
+         true,
+         false,
+         4,
+         {{owner, kElfVersionNoteType, BlockBytes(unsigned_)}},
+         false},
+        {"no notes", true, false, 4, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string image = ElfImage(c.wide, c.bigEndian, c.align, c.notes);
+        const auto expected = c.found ? std::optional(version) : std::nullopt;
+        EXPECT_EQ(Read(image), expected);
+        TempFolder folder;
+        WriteBytes(folder.File("Quorvix.exe"), image);
+        EXPECT_EQ(GetViewerVersion(folder.Path()), c.found ? 314 : 0);
+        if (c.found) {
+            for (std::size_t length = 0; length < image.size(); ++length) {
+                EXPECT_EQ(Read(std::string_view(image).substr(0, length)), std::nullopt) << length;
+            }
+        }
+    }
+    // Sizes that lead nowhere end the walk.
+    std::string image = ElfImage(true, false, 4, {ours});
+    Put<std::uint16_t>(image, 0x38, 0xFFFF);
+    EXPECT_EQ(Read(image), version);  // the note comes before the missing headers
+    image = ElfImage(true, false, 4, {buildId, ours});
+    Put<std::uint32_t>(image, 64 + 2 * 56, 0xFFFFFFF0);  // the first note's name size
+    EXPECT_EQ(Read(image), std::nullopt);
+    image = ElfImage(true, false, 4, {ours});
+    Put<std::uint64_t>(image, 64 + 56 + 0x20, ~std::uint64_t{0});  // the segment's size
+    EXPECT_EQ(Read(image), version);
 }
 
 }  // namespace

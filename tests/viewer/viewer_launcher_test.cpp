@@ -268,41 +268,5 @@ TEST_F(ViewerLauncherTest, AViewerThatCannotStartIsReportedAndForgotten) {
     EXPECT_TRUE(WaitUntil([&] { return State(first) == 0; }));
 }
 
-TEST_F(ViewerLauncherTest, TheStandInHandsArchivesToTheDesktopButNeverAProgram) {
-    // The build's stand-in viewer; xdg-open is a script on PATH that records
-    // what it is asked to open.
-    fs::copy_file(fs::path(MERVOK_DIST_DIR) / "Quorvix.exe", mViewer,
-                  fs::copy_options::overwrite_existing);
-    fs::create_directory(mTemp.File("bin"));
-    WriteBytes(mTemp.File("bin/xdg-open"),
-               "#!/bin/sh\nprintf '%s\\0' \"$@\" > " + mTemp.File("opened") + "\n");
-    fs::permissions(mTemp.File("bin/xdg-open"), fs::perms::owner_all);
-    const std::string oldPath = getenv("PATH");
-    setenv("PATH", (mTemp.File("bin") + ":" + oldPath).c_str(), 1);
-    ViewerLauncher& launcher = Launcher(1);
-    const auto opened = [&](std::optional<std::string_view> archive) {
-        fs::remove(mTemp.File("opened"));
-        const pid_t pid = launcher.LaunchViewer(ViewerArguments(mFolder, archive));
-        EXPECT_TRUE(pid != 0 && launcher.WaitForEnd(pid, 30s));
-        return ReadBytes(mTemp.File("opened"));
-    };
-    const std::string archive = "/arc/a b \"c\" $(x) \x82\xa0.lzh";
-    EXPECT_EQ(opened(archive), archive + '\0');
-    EXPECT_EQ(opened(std::nullopt), mFolder + '\0');  // no settings file beside it
-    // Self-extractors by name, and programs by their first bytes whatever
-    // their name: their folder is opened instead.
-    const std::pair<const char*, std::string_view> programs[] = {{"sfx.EXE", "an archive"},
-                                                                 {"pe.lzh", "MZ\x90\0"},
-                                                                 {"elf.zip",
-                                                                  "\x7f"
-                                                                  "ELF\2"}};
-    for (const auto& [name, bytes] : programs) {
-        WriteBytes(mTemp.File(name), bytes);
-        EXPECT_EQ(opened(mTemp.File(name)), mTemp.Path() + '\0') << name;
-    }
-    setenv("PATH", oldPath.c_str(), 1);
-    EXPECT_TRUE(mErrors.empty());
-}
-
 }  // namespace
 }  // namespace mervok

@@ -238,11 +238,12 @@ class CabReader final : public ArchiveReader {
         if (mCurrent < 0 || mEntry.isFolder) {
             return nullptr;
         }
-        // Listed from the names already known, or the handle is broken: read
-        // up to the entry again.
-        if ((mIndex != mCurrent || !mHandle || mBroken) && !SkipTo(mCurrent)) {
+        // Listed from the names already known, the handle broken, past the
+        // entry or its data handed out before: read up to the entry again.
+        if ((mIndex != mCurrent || !mHandle || mBroken || !mDataUnread) && !SkipTo(mCurrent)) {
             return nullptr;
         }
+        mDataUnread = false;
         return std::make_unique<CabData>(mHandle.get(), mBroken);
     }
 
@@ -263,6 +264,7 @@ class CabReader final : public ArchiveReader {
 
     bool ReadHeader() {
         mPending = false;
+        mDataUnread = false;
         if (!mHandle || mExhausted || mIndex + 1 >= kMaxEntries) {
             mExhausted = true;
             return false;
@@ -276,6 +278,7 @@ class CabReader final : public ArchiveReader {
         }
         ++mIndex;
         mPending = true;
+        mDataUnread = true;
         return true;
     }
 
@@ -317,8 +320,9 @@ class CabReader final : public ArchiveReader {
     LibarchiveStream mStream;
     LibarchivePtr mHandle;
     struct archive_entry* mEntryHeader = nullptr;
-    long mIndex = -1;       // index of the header the handle read last
-    bool mPending = false;  // that header read but not yet listed
+    long mIndex = -1;          // index of the header the handle read last
+    bool mPending = false;     // that header read but not yet listed
+    bool mDataUnread = false;  // the handle stands at that header's data
     bool mExhausted = false;
     bool mBroken = false;             // a data read failed on the handle
     bool mReachedEnd = false;         // the handle met the end, not damage

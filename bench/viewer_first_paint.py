@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Process start to first document painted in the viewer, beside the same
+entry extracted with bsdtar and converted with iconv, and beside the bare
+start-up of an empty Qt window, all in this run (offscreen platform).
+
+Cases: a ZIP of 10,000 entries whose only document is the last one, and a
+1 MiB Shift-JIS text in an lh7 LZH. The target per case is
+viewer <= 2 x (bsdtar | iconv) + empty window.
+
+    bench/viewer_first_paint.py [BUILD_DIR] [RUNS]
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(top, "build"))
+runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+driver = os.path.join(build, "bench", "viewer_first_paint")
+subprocess.run(["cmake", "--build", build, "--target", "viewer_first_paint"], check=True,
+               stdout=subprocess.DEVNULL)
+environment = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+
+LINE = "これは書庫の中の説明書です。表示の速さを測るための文章が続きます。\r\n"
+
+
+def make_inputs(work):
+    """Returns [(label, archive, entry)]."""
+    many = os.path.join(work, "many.zip")
+    with zipfile.ZipFile(many, "w", zipfile.ZIP_DEFLATED) as archive:
+        for i in range(9999):
+            archive.writestr(f"data/part{i:05}.bin", f"{i}\n" * 8)
+        archive.writestr("README.TXT", (LINE * 200).encode("cp932"))
+    text = os.path.join(work, "MANUAL.TXT")
+    with open(text, "wb") as out:
+        line = 0
+        while out.tell() < 1 << 20:
+            out.write(f"{line:06} {LINE}".encode("cp932"))
+            line += 1
+    lzh = os.path.join(work, "manual.lzh")
+    subprocess.run(["lha", "ao7q", lzh, "MANUAL.TXT"], cwd=work, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return [("10,000-entry ZIP, document last", many, "README.TXT"),
+            ("1 MiB Shift-JIS text, lh7 LZH", lzh, "MANUAL.TXT")]
+
+
+def seconds(command, shell=False):
+    start = time.perf_counter()
+    subprocess.run(command, shell=shell, check=True, env=environment,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def median(command, shell=False):
+    seconds(command, shell)  # warm the page cache
+    return statistics.median(seconds(command, shell) for _ in range(runs))
+
+
+def main():
+    for tool in ("bsdtar", "iconv", "lha"):
+        if not shutil.which(tool):
+            sys.exit(f"{tool} is not installed")
+    work = tempfile.mkdtemp(prefix="mervok-viewer-bench-")
+    try:
+        cases = make_inputs(work)
+        empty = median([driver, "--empty"])
+        print(f"empty Qt window: {empty * 1000:7.1f} ms (median of {runs})")
+        for label, archive, entry in cases:
+            reference = median(f"bsdtar -xOf '{archive}' '{entry}' | iconv -f CP932 -t UTF-8",
+                               shell=True)
+            viewer = median([driver, archive])
+            target = 2 * reference + empty
+            print(f"{label}:")
+            print(f"  viewer to first paint  {viewer * 1000:7.1f} ms")
+            print(f"  bsdtar -xOf | iconv    {reference * 1000:7.1f} ms")
+            print(f"  target 2 x ref + empty {target * 1000:7.1f} ms   "
+                  f"viewer / target = {viewer / target:.2f}   "
+                  f"(viewer - empty) / ref = {(viewer - empty) / reference:.2f}")
+    finally:
+        shutil.rmtree(work)
+
+
+main()

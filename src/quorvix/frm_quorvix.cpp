@@ -1,0 +1,781 @@
+#include "quorvix/frm_quorvix.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/settings_store.h"
+#include "quorvix/frm_option.h"
+#include "quorvix/html_view.h"
+#include "viewer/viewer_settings.h"
+
+namespace mervok::quorvix {
+
+namespace {
+
+// A file handed to the desktop is written whole; beyond this it is refused.
+constexpr std::uint64_t kMaxHandOverBytes = std::uint64_t{2} << 30;
+// One image or style sheet of a page.
+constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
+// How much of a text goes into the view before the first paint, and then per
+// turn of the event loop.
+constexpr std::size_t kFirstDecode = 64 * 1024;  // bytes
+constexpr qsizetype kFirstFill = 32 * 1024;      // characters
+constexpr qsizetype kLaterFill = 256 * 1024;
+constexpr int kMinFontSize = 6;
+constexpr int kMaxFontSize = 96;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString SizeText(std::uint64_t bytes) {
+    return QLocale(QLocale::Japanese).toString(static_cast<qulonglong>(bytes)) +
+           QStringLiteral(" バイト");
+}
+
+QString LimitText(std::uint64_t bytes) {
+    return bytes % (1 << 20) == 0 ? QStringLiteral("%1 MiB").arg(bytes >> 20) : SizeText(bytes);
+}
+
+}  // namespace
+
+frmQuorvix::frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* parent)
+    : QMainWindow(parent),
+      mIni(ini),
+      mPrivateFolder(std::move(privateFolder)),
+      mSettings(ReadWindowSettings(ini)),
+      mLastSaveFolder(QDir::homePath()) {
+    setObjectName(QStringLiteral("frmQuorvix"));
+    setWindowTitle(QStringLiteral("Quorvix"));
+    mSavePathPrompt = [](QWidget* owner, const QString& suggested) {
+        return QFileDialog::getSaveFileName(owner, QStringLiteral("名前を付けて保存"), suggested);
+    };
+    CreateControls();
+    CreateMenus();
+    resize(mSettings.width, mSettings.height);
+    splMain->setSizes({mSettings.listWidth, std::max(mSettings.width - mSettings.listWidth, 100)});
+    ApplyFont();
+    ApplyWrap();
+}
+
+frmQuorvix::~frmQuorvix() = default;
+
+void frmQuorvix::CreateControls() {
+    splMain = new QSplitter(Qt::Horizontal, this);
+    splMain->setObjectName(QStringLiteral("splMain"));
+    lstEntry = new QListWidget(splMain);
+    lstEntry->setObjectName(QStringLiteral("lstEntry"));
+    connect(lstEntry, &QListWidget::currentRowChanged, this,
+            &frmQuorvix::lstEntry_CurrentRowChanged);
+
+    auto* right = new QWidget(splMain);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(2);
+    stkView = new QStackedWidget(right);
+    stkView->setObjectName(QStringLiteral("stkView"));
+    txtDocument = new QPlainTextEdit(stkView);
+    txtDocument->setObjectName(QStringLiteral("txtDocument"));
+    txtDocument->setReadOnly(true);
+    txtDocument->setUndoRedoEnabled(false);
+    txtDocument->viewport()->installEventFilter(this);
+    txtDocument->installEventFilter(this);
+    txtDocument->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    htmDocument = new HtmlView(stkView);
+    htmDocument->setObjectName(QStringLiteral("htmDocument"));
+    connect(htmDocument, &HtmlView::archiveLinkClicked, this,
+            [this](const QString& path, const QUrl& link) {
+                const auto index =
+                    path.isEmpty() || !mArchive ? std::nullopt : mArchive->Find(path.toStdString());
+                if (!index) {
+                    SetStatus(QStringLiteral("書庫の外へのリンクは開きません: %1")
+                                  .arg(link.toDisplayString()));
+                    return;
+                }
+                for (int row = 0; row < lstEntry->count(); ++row) {
+                    if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == *index) {
+                        lstEntry->setCurrentRow(row);
+                        return;
+                    }
+                }
+                ShowItem(*index);
+            });
+
+    pnlMessage = new QWidget(stkView);
+    pnlMessage->setObjectName(QStringLiteral("pnlMessage"));
+    auto* messageLayout = new QVBoxLayout(pnlMessage);
+    lblMessage = new QLabel(pnlMessage);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setWordWrap(true);
+    lblMessage->setAlignment(Qt::AlignCenter);
+    lblMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    btnOpenWith = new QPushButton(QStringLiteral("関連付けられたアプリで開く(&P)"), pnlMessage);
+    btnOpenWith->setObjectName(QStringLiteral("btnOpenWith"));
+    connect(btnOpenWith, &QPushButton::clicked, this, &frmQuorvix::btnOpenWith_Click);
+    btnSaveEntry = new QPushButton(QStringLiteral("名前を付けて保存(&A)..."), pnlMessage);
+    btnSaveEntry->setObjectName(QStringLiteral("btnSaveEntry"));
+    connect(btnSaveEntry, &QPushButton::clicked, this, &frmQuorvix::mnuSaveAs_Click);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    buttonRow->addWidget(btnOpenWith);
+    buttonRow->addWidget(btnSaveEntry);
+    buttonRow->addStretch();
+    messageLayout->addStretch();
+    messageLayout->addWidget(lblMessage);
+    messageLayout->addLayout(buttonRow);
+    messageLayout->addStretch();
+    stkView->addWidget(txtDocument);
+    stkView->addWidget(htmDocument);
+    stkView->addWidget(pnlMessage);
+
+    pnlFind = new QWidget(right);
+    pnlFind->setObjectName(QStringLiteral("pnlFind"));
+    auto* findLayout = new QHBoxLayout(pnlFind);
+    findLayout->setContentsMargins(4, 0, 4, 0);
+    auto* lblFind = new QLabel(QStringLiteral("検索する文字列(&N):"), pnlFind);
+    lblFind->setObjectName(QStringLiteral("lblFind"));
+    txtFind = new QLineEdit(pnlFind);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    lblFind->setBuddy(txtFind);
+    chkMatchCase = new QCheckBox(QStringLiteral("大文字と小文字を区別する(&C)"), pnlFind);
+    chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
+    auto* btnFindNext = new QPushButton(QStringLiteral("次を検索(&X)"), pnlFind);
+    btnFindNext->setObjectName(QStringLiteral("btnFindNext"));
+    auto* btnFindPrevious = new QPushButton(QStringLiteral("前を検索(&B)"), pnlFind);
+    btnFindPrevious->setObjectName(QStringLiteral("btnFindPrevious"));
+    auto* btnFindClose = new QPushButton(QStringLiteral("閉じる"), pnlFind);
+    btnFindClose->setObjectName(QStringLiteral("btnFindClose"));
+    connect(txtFind, &QLineEdit::returnPressed, this, [this] { Find(false); });
+    connect(btnFindNext, &QPushButton::clicked, this, [this] { Find(false); });
+    connect(btnFindPrevious, &QPushButton::clicked, this, [this] { Find(true); });
+    connect(btnFindClose, &QPushButton::clicked, this, [this] {
+        pnlFind->hide();
+        stkView->currentWidget()->setFocus();
+    });
+    findLayout->addWidget(lblFind);
+    findLayout->addWidget(txtFind, 1);
+    findLayout->addWidget(chkMatchCase);
+    findLayout->addWidget(btnFindNext);
+    findLayout->addWidget(btnFindPrevious);
+    findLayout->addWidget(btnFindClose);
+    pnlFind->hide();
+
+    rightLayout->addWidget(stkView, 1);
+    rightLayout->addWidget(pnlFind);
+    splMain->addWidget(lstEntry);
+    splMain->addWidget(right);
+    splMain->setStretchFactor(1, 1);
+    setCentralWidget(splMain);
+
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblEncoding = new QLabel(this);
+    lblEncoding->setObjectName(QStringLiteral("lblEncoding"));
+    statusBar()->addWidget(lblStatus, 1);
+    statusBar()->addPermanentWidget(lblEncoding);
+}
+
+void frmQuorvix::CreateMenus() {
+    const auto add = [this](QMenu* menu, const char* name, const QString& text,
+                            const QKeySequence& keys, auto slot) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        if (!keys.isEmpty()) {
+            action->setShortcut(keys);
+        }
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    add(mnuFile, "mnuOpen", QStringLiteral("書庫を開く(&O)..."), QKeySequence::Open,
+        &frmQuorvix::mnuOpen_Click);
+    mnuSaveAs = add(mnuFile, "mnuSaveAs", QStringLiteral("名前を付けて保存(&A)..."),
+                    QKeySequence::Save, &frmQuorvix::mnuSaveAs_Click);
+    mnuFile->addSeparator();
+    add(mnuFile, "mnuOption", QStringLiteral("オプション(&T)..."), {},
+        &frmQuorvix::mnuOption_Click);
+    mnuFile->addSeparator();
+    add(mnuFile, "mnuExit", QStringLiteral("終了(&X)"), QKeySequence::Quit, &QWidget::close);
+
+    QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    add(mnuEdit, "mnuCopy", QStringLiteral("コピー(&C)"), QKeySequence::Copy, [this] {
+        if (stkView->currentWidget() == htmDocument) {
+            htmDocument->copy();
+        } else {
+            txtDocument->copy();
+        }
+    });
+    add(mnuEdit, "mnuSelectAll", QStringLiteral("すべて選択(&A)"), QKeySequence::SelectAll, [this] {
+        if (stkView->currentWidget() == htmDocument) {
+            htmDocument->selectAll();
+        } else {
+            FinishFill();
+            txtDocument->selectAll();
+        }
+    });
+    mnuEdit->addSeparator();
+    add(mnuEdit, "mnuFind", QStringLiteral("検索(&F)..."), QKeySequence::Find,
+        &frmQuorvix::mnuFind_Click);
+    add(mnuEdit, "mnuFindNext", QStringLiteral("次を検索(&N)"), QKeySequence(Qt::Key_F3),
+        [this] { Find(false); });
+    add(mnuEdit, "mnuFindPrevious", QStringLiteral("前を検索(&V)"),
+        QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { Find(true); });
+
+    QMenu* mnuView = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuWrap = add(mnuView, "mnuWrap", QStringLiteral("右端で折り返す(&W)"), {}, [this] {
+        mSettings.wrap = mnuWrap->isChecked();
+        ApplyWrap();
+    });
+    mnuWrap->setCheckable(true);
+    mnuWrap->setChecked(mSettings.wrap);
+    mnuAllEntries = mnuView->addAction(QStringLiteral("すべてのファイルを表示(&E)"));
+    mnuAllEntries->setObjectName(QStringLiteral("mnuAllEntries"));
+    mnuAllEntries->setCheckable(true);
+    mnuAllEntries->setChecked(mSettings.allEntries);
+    connect(mnuAllEntries, &QAction::toggled, this, &frmQuorvix::mnuAllEntries_Toggled);
+    mnuView->addSeparator();
+    add(mnuView, "mnuFontLarger", QStringLiteral("文字を大きく(&L)"), QKeySequence::ZoomIn,
+        [this] { ChangeFontSize(1); });
+    add(mnuView, "mnuFontSmaller", QStringLiteral("文字を小さく(&S)"), QKeySequence::ZoomOut,
+        [this] { ChangeFontSize(-1); });
+    add(mnuView, "mnuFont", QStringLiteral("フォント(&F)..."), {}, &frmQuorvix::mnuFont_Click);
+
+    QMenu* mnuEncoding = menuBar()->addMenu(QStringLiteral("文字コード(&C)"));
+    mnuEncoding->setObjectName(QStringLiteral("mnuEncoding"));
+    grpEncoding = new QActionGroup(this);
+    QAction* automatic = mnuEncoding->addAction(QStringLiteral("自動判別(&A)"));
+    automatic->setObjectName(QStringLiteral("mnuEncodingAuto"));
+    automatic->setCheckable(true);
+    automatic->setChecked(true);
+    grpEncoding->addAction(automatic);
+    mnuEncoding->addSeparator();
+    int key = 1;
+    for (const TextEncoding encoding : kAllEncodings) {
+        const QString name = QString::fromLatin1(EncodingName(encoding));
+        QAction* action = mnuEncoding->addAction(QStringLiteral("&%1 %2").arg(key++).arg(name));
+        action->setObjectName(QStringLiteral("mnuEncoding_") + name);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(encoding));
+        grpEncoding->addAction(action);
+    }
+    connect(grpEncoding, &QActionGroup::triggered, this, &frmQuorvix::mnuEncoding_Triggered);
+}
+
+void frmQuorvix::OpenArchive(const std::string& path) {
+    mArchivePath = path;
+    mArchive.reset();
+    mCurrent.reset();
+    mCurrentBytes.clear();
+    const auto slash = path.find_last_of('/');
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    setWindowTitle(FromUtf8(DisplayName(fileName)));
+
+    OpenError error = OpenError::None;
+    const std::string wildcards = DocumentWildcardsFor(ReadViewerDocTypes(mIni));
+    mArchive = ArchiveContents::Open(path, wildcards, error);
+    lstEntry->clear();
+    if (!mArchive) {
+        const QString where = FromUtf8(DisplayName(path));
+        ShowMessage(error == OpenError::Missing
+                        ? QStringLiteral("書庫が見つかりません。\n\n%1").arg(where)
+                        : QStringLiteral("LHA、ZIP、CAB のどの書庫としても読めません。\n"
+                                         "壊れているか、書庫ではないファイルです。\n\n%1")
+                              .arg(where),
+                    false, false);
+        SetStatus({});
+        return;
+    }
+    FillList();
+}
+
+void frmQuorvix::FillList() {
+    const QSignalBlocker blocker(lstEntry);
+    lstEntry->clear();
+    const auto& items = mArchive->Items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].document || mSettings.allEntries) {
+            auto* row = new QListWidgetItem(FromUtf8(items[i].displayName), lstEntry);
+            row->setData(Qt::UserRole, static_cast<qulonglong>(i));
+        }
+    }
+    int select = 0;
+    for (int row = 0; mCurrent && row < lstEntry->count(); ++row) {
+        if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == *mCurrent) {
+            select = row;
+        }
+    }
+    if (lstEntry->count() > 0) {
+        lstEntry->setCurrentRow(select);
+        ShowItem(lstEntry->item(select)->data(Qt::UserRole).toULongLong());
+    } else {
+        mCurrent.reset();
+        ShowMessage(items.empty() ? QStringLiteral("この書庫にはファイルが入っていません。")
+                                  : QStringLiteral("この書庫には文書がありません。\n"
+                                                   "［表示］の［すべてのファイルを表示］で、"
+                                                   "中のファイルを一覧できます。"),
+                    false, false);
+    }
+    if (mArchive->Incomplete()) {
+        SetStatus(
+            QStringLiteral("書庫の途中までしか一覧できませんでした (壊れているか、"
+                           "ファイルが多すぎます)。"));
+    }
+}
+
+void frmQuorvix::lstEntry_CurrentRowChanged(int row) {
+    if (row >= 0 && row < lstEntry->count()) {
+        ShowItem(lstEntry->item(row)->data(Qt::UserRole).toULongLong());
+    }
+}
+
+void frmQuorvix::ShowItem(std::size_t index) {
+    mCurrent = index;
+    mCurrentBytes.clear();
+    StopFill();
+    const ArchiveItem& item = mArchive->Items().at(index);
+    // One pass: the first bytes say whether it is text at all; a binary
+    // entry is not read further.
+    bool binary = false;
+    mCurrentStatus = mArchive->Read(index, mTextLimit, [&](std::string_view piece) {
+        mCurrentBytes += piece;
+        if (mCurrentBytes.size() >= kSniffBytes &&
+            mCurrentBytes.size() - piece.size() < kSniffBytes) {
+            binary = KindOf(item.displayName, mCurrentBytes) == EntryKind::Binary;
+        }
+        return !binary;
+    });
+    mCurrentKind = KindOf(item.displayName, mCurrentBytes);
+    const QString size = SizeText(item.header.originalSize);
+    switch (mCurrentStatus) {
+        case ReadStatus::Encrypted:
+            ShowMessage(QStringLiteral("このファイルは暗号化されているため表示できません。"), false,
+                        false);
+            SetStatus(size);
+            return;
+        case ReadStatus::Unreadable:
+            ShowMessage(QStringLiteral("このファイルの圧縮方式 (%1) には対応していないため"
+                                       "表示できません。")
+                            .arg(QString::fromStdString(item.header.method)),
+                        false, false);
+            SetStatus(size);
+            return;
+        case ReadStatus::Damaged:
+            if (mCurrentBytes.empty()) {
+                ShowMessage(QStringLiteral("書庫が壊れているため、このファイルを読めません。"),
+                            false, false);
+                SetStatus(size);
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    if (mCurrentKind == EntryKind::Binary) {
+        mCurrentBytes.resize(std::min(mCurrentBytes.size(), kSniffBytes));
+        const bool executable = IsExecutable(item.displayName, mCurrentBytes);
+        ShowMessage(executable
+                        ? QStringLiteral("このファイルは文書ではないため表示できません。\n"
+                                         "実行ファイルのため、アプリで開くこともできません。")
+                        : QStringLiteral("このファイルは文書ではないため表示できません。\n"
+                                         "関連付けられたアプリで開くか、保存してください。"),
+                    true, !executable && !mPrivateFolder.isEmpty());
+        SetStatus(size);
+        return;
+    }
+    ShowDecoded();
+}
+
+void frmQuorvix::ShowDecoded() {
+    const ArchiveItem& item = mArchive->Items().at(*mCurrent);
+    if (mCurrentKind == EntryKind::Html) {
+        std::optional<TextEncoding> encoding = mEncodingOverride;
+        if (!encoding) {
+            encoding = DeclaredHtmlEncoding(mCurrentBytes);
+        }
+        const DecodedText page = DecodeText(mCurrentBytes, encoding);
+        mShownEncoding = page.encoding;
+        mInvalidSequences = page.invalidSequences;
+        mUndecodedFrom = mCurrentBytes.size();
+        const auto slash = item.displayName.find_last_of("/\\");
+        const QString folder =
+            slash == std::string::npos ? QString() : FromUtf8(item.displayName.substr(0, slash));
+        htmDocument->SetPage(FromUtf8(page.utf8), folder,
+                             [this](const QString& path) { return LoadArchiveFile(path); });
+        stkView->setCurrentWidget(htmDocument);
+    } else {
+        mShownEncoding = mEncodingOverride.value_or(DetectEncoding(mCurrentBytes));
+        mUndecodedFrom = LineCut(mCurrentBytes, kFirstDecode, mShownEncoding);
+        const DecodedText first =
+            DecodeText(std::string_view(mCurrentBytes).substr(0, mUndecodedFrom), mShownEncoding);
+        mInvalidSequences = first.invalidSequences;
+        SetText(FromUtf8(first.utf8));
+        stkView->setCurrentWidget(txtDocument);
+    }
+    mnuSaveAs->setEnabled(true);
+    lblEncoding->setText(QString::fromLatin1(EncodingName(mShownEncoding)));
+    ShowTextStatus();
+}
+
+void frmQuorvix::ShowTextStatus() {
+    QString status = SizeText(mArchive->Items().at(*mCurrent).header.originalSize);
+    if (mCurrentStatus == ReadStatus::Truncated) {
+        status += QStringLiteral("　大きいため、先頭の %1 だけを表示しています。")
+                      .arg(LimitText(mTextLimit));
+    } else if (mCurrentStatus == ReadStatus::Damaged) {
+        status += QStringLiteral("　書庫が壊れているため、途中までしか表示していません。");
+    }
+    if (mInvalidSequences > 0) {
+        status += QStringLiteral("　%1 として読めないバイトが %2 か所あります。")
+                      .arg(QString::fromLatin1(EncodingName(mShownEncoding)))
+                      .arg(mInvalidSequences);
+    }
+    SetStatus(status);
+}
+
+void frmQuorvix::SetText(QString text) {
+    mPendingText = std::move(text);
+    mFilling = false;
+    qsizetype first = std::min(kFirstFill, mPendingText.size());
+    // Whole lines, so that the first screen is laid out as it will stay.
+    const qsizetype lineEnd = mPendingText.indexOf(QLatin1Char('\n'), first);
+    if (lineEnd >= 0 && lineEnd - first < kFirstFill) {
+        first = lineEnd + 1;
+    } else if (lineEnd < 0) {
+        first = mPendingText.size();
+    }
+    txtDocument->setPlainText(mPendingText.first(first));
+    mPendingFrom = first;
+}
+
+bool frmQuorvix::FillPending() const {
+    return mPendingFrom < mPendingText.size() || mUndecodedFrom < mCurrentBytes.size();
+}
+
+void frmQuorvix::FillMore() {
+    if (!FillPending()) {
+        mFilling = false;
+        return;
+    }
+    if (mUndecodedFrom < mCurrentBytes.size()) {
+        const DecodedText rest =
+            DecodeText(std::string_view(mCurrentBytes).substr(mUndecodedFrom), mShownEncoding);
+        mUndecodedFrom = mCurrentBytes.size();
+        mPendingText.remove(0, mPendingFrom);
+        mPendingFrom = 0;
+        mPendingText += FromUtf8(rest.utf8);
+        mInvalidSequences += rest.invalidSequences;
+        ShowTextStatus();
+    }
+    const qsizetype count = std::min(kLaterFill, mPendingText.size() - mPendingFrom);
+    QTextCursor end(txtDocument->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(mPendingText.sliced(mPendingFrom, count));
+    mPendingFrom += count;
+    if (FillPending()) {
+        QTimer::singleShot(0, this, &frmQuorvix::FillMore);
+    } else {
+        mPendingText.clear();
+        mPendingFrom = 0;
+        mFilling = false;
+    }
+}
+
+void frmQuorvix::FinishFill() {
+    while (FillPending()) {
+        FillMore();
+    }
+}
+
+void frmQuorvix::StopFill() {
+    mPendingText.clear();
+    mPendingFrom = 0;
+    mUndecodedFrom = mCurrentBytes.size();
+}
+
+void frmQuorvix::ShowMessage(const QString& text, bool canSave, bool canOpen) {
+    StopFill();
+    lblMessage->setText(text);
+    btnSaveEntry->setVisible(canSave);
+    btnOpenWith->setVisible(canSave);
+    btnOpenWith->setEnabled(canOpen);
+    mnuSaveAs->setEnabled(canSave);
+    lblEncoding->clear();
+    stkView->setCurrentWidget(pnlMessage);
+}
+
+void frmQuorvix::SetStatus(const QString& text) {
+    lblStatus->setText(text);
+}
+
+void frmQuorvix::mnuAllEntries_Toggled(bool checked) {
+    mSettings.allEntries = checked;
+    if (mArchive) {
+        FillList();
+    }
+}
+
+void frmQuorvix::mnuEncoding_Triggered(QAction* action) {
+    mEncodingOverride = action->data().isValid()
+                            ? std::optional(static_cast<TextEncoding>(action->data().toInt()))
+                            : std::nullopt;
+    if (mArchive && mCurrent && stkView->currentWidget() != pnlMessage) {
+        ShowDecoded();
+    }
+}
+
+QString frmQuorvix::WriteItem(const QString& file, std::uint64_t limit) {
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return QStringLiteral("書き込めません: %1").arg(out.errorString());
+    }
+    const ReadStatus status = mArchive->Read(*mCurrent, limit, [&](std::string_view piece) {
+        return out.write(piece.data(), static_cast<qint64>(piece.size())) ==
+               static_cast<qint64>(piece.size());
+    });
+    switch (status) {
+        case ReadStatus::Complete:
+            if (out.commit()) {
+                return {};
+            }
+            return QStringLiteral("書き込めません: %1").arg(out.errorString());
+        case ReadStatus::Truncated:
+            out.cancelWriting();
+            return QStringLiteral("%1 を超えるため書き出しません。").arg(LimitText(limit));
+        case ReadStatus::Stopped:
+            out.cancelWriting();
+            return QStringLiteral("書き込めません: %1").arg(out.errorString());
+        case ReadStatus::Encrypted:
+            out.cancelWriting();
+            return QStringLiteral("暗号化されているため書き出せません。");
+        case ReadStatus::Unreadable:
+            out.cancelWriting();
+            return QStringLiteral("圧縮方式に対応していないため書き出せません。");
+        case ReadStatus::Damaged:
+            break;
+    }
+    out.cancelWriting();
+    return QStringLiteral("書庫が壊れているため書き出せません。");
+}
+
+void frmQuorvix::mnuSaveAs_Click() {
+    if (!mArchive || !mCurrent) {
+        return;
+    }
+    const ArchiveItem& item = mArchive->Items().at(*mCurrent);
+    const QString suggested =
+        QDir(mLastSaveFolder).filePath(FromUtf8(ExportFileName(item.displayName)));
+    const QString file = mSavePathPrompt(this, suggested);
+    if (file.isEmpty()) {
+        return;
+    }
+    mLastSaveFolder = QFileInfo(file).absolutePath();
+    const QString error = WriteItem(file, item.header.originalSize);
+    SetStatus(error.isEmpty() ? QStringLiteral("保存しました: %1").arg(file) : error);
+}
+
+void frmQuorvix::btnOpenWith_Click() {
+    if (!mArchive || !mCurrent || mPrivateFolder.isEmpty()) {
+        return;
+    }
+    const ArchiveItem& item = mArchive->Items().at(*mCurrent);
+    // Checked again here, not only by the button's state: handing over must
+    // never start a program.
+    if (IsExecutable(item.displayName, mCurrentBytes)) {
+        SetStatus(QStringLiteral("実行ファイルは開けません。"));
+        return;
+    }
+    // A folder of its own per hand-over keeps the entry's own name, which
+    // tells the desktop what it is, without clashing with an earlier one.
+    const QString folder = QDir(mPrivateFolder).filePath(QString::number(++mExportCount));
+    if (!QDir().mkpath(folder)) {
+        SetStatus(QStringLiteral("一時フォルダを作れません: %1").arg(folder));
+        return;
+    }
+    const QString file = QDir(folder).filePath(FromUtf8(ExportFileName(item.displayName)));
+    const QString error = WriteItem(file, std::min(kMaxHandOverBytes, item.header.originalSize));
+    if (!error.isEmpty()) {
+        SetStatus(error);
+        return;
+    }
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    mLastHandedOver = file;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+        SetStatus(QStringLiteral("このファイルを開くアプリが見つかりません。"));
+        return;
+    }
+    SetStatus(QStringLiteral("アプリで開きました: %1").arg(file));
+}
+
+void frmQuorvix::mnuOpen_Click() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("書庫を開く"),
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(mArchivePath))).absolutePath(),
+        QStringLiteral(
+            "書庫 (*.lzh *.LZH *.zip *.ZIP *.cab *.CAB *.exe *.EXE);;すべてのファイル (*)"));
+    if (!file.isEmpty()) {
+        OpenArchive(QFile::encodeName(file).toStdString());
+    }
+}
+
+void frmQuorvix::mnuOption_Click() {
+    frmOption dialog(mIni, this);
+    if (dialog.exec() == QDialog::Accepted && mArchive) {
+        OpenArchive(mArchivePath);
+    }
+}
+
+void frmQuorvix::mnuFind_Click() {
+    pnlFind->show();
+    const QString selected = stkView->currentWidget() == htmDocument
+                                 ? htmDocument->textCursor().selectedText()
+                                 : txtDocument->textCursor().selectedText();
+    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)) {
+        txtFind->setText(selected);
+    }
+    txtFind->setFocus();
+    txtFind->selectAll();
+}
+
+void frmQuorvix::Find(bool backward) {
+    FinishFill();
+    const QString wanted = txtFind->text();
+    if (wanted.isEmpty()) {
+        mnuFind_Click();
+        return;
+    }
+    QTextDocument::FindFlags flags;
+    if (backward) {
+        flags |= QTextDocument::FindBackward;
+    }
+    if (chkMatchCase->isChecked()) {
+        flags |= QTextDocument::FindCaseSensitively;
+    }
+    const auto findIn = [&](auto* view) {
+        if (view->find(wanted, flags)) {
+            return true;
+        }
+        // Go round once from the other end.
+        QTextCursor cursor = view->textCursor();
+        cursor.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
+        view->setTextCursor(cursor);
+        return view->find(wanted, flags);
+    };
+    QWidget* current = stkView->currentWidget();
+    const bool found = current == htmDocument   ? findIn(htmDocument)
+                       : current == txtDocument ? findIn(txtDocument)
+                                                : false;
+    SetStatus(found ? QString() : QStringLiteral("見つかりません: %1").arg(wanted));
+    if (!found) {
+        QApplication::beep();
+    }
+}
+
+void frmQuorvix::ChangeFontSize(int step) {
+    const int current =
+        mSettings.fontSize > 0 ? mSettings.fontSize : txtDocument->font().pointSize();
+    mSettings.fontSize = std::clamp(current + step, kMinFontSize, kMaxFontSize);
+    ApplyFont();
+}
+
+void frmQuorvix::mnuFont_Click() {
+    bool chosen = false;
+    const QFont font =
+        QFontDialog::getFont(&chosen, txtDocument->font(), this, QStringLiteral("フォント"));
+    if (chosen) {
+        mSettings.fontFamily = font.family().toStdString();
+        mSettings.fontSize = std::clamp(font.pointSize(), kMinFontSize, kMaxFontSize);
+        ApplyFont();
+    }
+}
+
+void frmQuorvix::ApplyFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!mSettings.fontFamily.empty()) {
+        font.setFamily(QString::fromStdString(mSettings.fontFamily));
+    }
+    if (mSettings.fontSize > 0) {
+        font.setPointSize(mSettings.fontSize);
+    }
+    txtDocument->setFont(font);
+    htmDocument->setFont(font);
+    // Tabs every eight characters, as in the editors these texts come from.
+    const qreal tab = 8 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' '));
+    txtDocument->setTabStopDistance(tab);
+    htmDocument->setTabStopDistance(tab);
+}
+
+void frmQuorvix::ApplyWrap() {
+    txtDocument->setLineWrapMode(mSettings.wrap ? QPlainTextEdit::WidgetWidth
+                                                : QPlainTextEdit::NoWrap);
+    htmDocument->setLineWrapMode(mSettings.wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+}
+
+std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
+    const auto index = mArchive ? mArchive->Find(path.toStdString()) : std::nullopt;
+    if (!index) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    const ReadStatus status = mArchive->ReadBytes(*index, kMaxResourceBytes, bytes);
+    // The page's own data is read again on the next call, from the top.
+    if (status != ReadStatus::Complete) {
+        return std::nullopt;
+    }
+    return QByteArray::fromStdString(bytes);
+}
+
+bool frmQuorvix::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == txtDocument->viewport() && event->type() == QEvent::Paint && FillPending() &&
+        !mFilling) {
+        // Once per text: FillMore goes on by itself from here.
+        mFilling = true;
+        QTimer::singleShot(0, this, &frmQuorvix::FillMore);
+    }
+    // The view's own select-all (its key and its context menu) takes the
+    // whole text too.
+    if (watched == txtDocument &&
+        (event->type() == QEvent::ContextMenu ||
+         (event->type() == QEvent::ShortcutOverride &&
+          static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll)))) {
+        FinishFill();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmQuorvix::closeEvent(QCloseEvent* event) {
+    if (!isMaximized() && !isFullScreen()) {
+        mSettings.width = width();
+        mSettings.height = height();
+    }
+    mSettings.listWidth = splMain->sizes().value(0, mSettings.listWidth);
+    WriteWindowSettings(mIni, mSettings);
+    event->accept();
+}
+
+}  // namespace mervok::quorvix

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "quorvix/archive_contents.h"
+#include "quorvix/document_rule.h"
+#include "quorvix/quorvix_settings.h"
+#include "quorvix/text_decoding.h"
+
+namespace mervok {
+class SettingsStore;
+}
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStackedWidget;
+
+namespace mervok::quorvix {
+
+class HtmlView;
+
+// The viewer's window: the archive's documents on the left, the selected one
+// on the right (text, a page, or a message with the desktop's application
+// for what it cannot show). Everything runs on the window's thread; an entry
+// is read at most to a fixed size, so a bomb or a 4 GiB entry costs no more
+// than that.
+class frmQuorvix : public QMainWindow {
+    Q_OBJECT
+  public:
+    // ini: the viewer's Quorvix.ini. privateFolder: a folder only this
+    // process uses (removed when it ends), where entries handed to the
+    // desktop are written; "" when there is none.
+    frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* parent = nullptr);
+    ~frmQuorvix() override;
+
+    // Opens the archive at path (exact bytes) in place of the one shown and
+    // shows its first document.
+    void OpenArchive(const std::string& path);
+
+    // Asks where "Save as" writes; an empty answer cancels. The default is
+    // the file dialog.
+    using SavePathPrompt = std::function<QString(QWidget* parent, const QString& suggested)>;
+    void SetSavePathPrompt(SavePathPrompt prompt) { mSavePathPrompt = std::move(prompt); }
+
+    // The most of one text or page that is read (kMaxTextBytes).
+    void SetTextLimit(std::uint64_t bytes) { mTextLimit = bytes; }
+
+    // The file the last "open with the desktop's application" wrote.
+    const QString& LastHandedOver() const { return mLastHandedOver; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void CreateMenus();
+    void FillList();
+    void lstEntry_CurrentRowChanged(int row);
+    void ShowItem(std::size_t index);
+    void ShowDecoded();
+    void ShowTextStatus();
+    void ShowMessage(const QString& text, bool canSave, bool canOpen);
+    // A long text is decoded and shown a screenful first; the rest is decoded
+    // and filled in once that has been painted, so that the window paints
+    // without waiting for the whole text's decoding and layout.
+    void SetText(QString text);
+    bool FillPending() const;
+    void FillMore();
+    void FinishFill();
+    void StopFill();
+    void SetStatus(const QString& text);
+    void mnuAllEntries_Toggled(bool checked);
+    void mnuEncoding_Triggered(QAction* action);
+    void mnuSaveAs_Click();
+    void mnuOpen_Click();
+    void mnuOption_Click();
+    void btnOpenWith_Click();
+    void mnuFind_Click();
+    void Find(bool backward);
+    void ChangeFontSize(int step);
+    void mnuFont_Click();
+    void ApplyFont();
+    void ApplyWrap();
+    std::optional<QByteArray> LoadArchiveFile(const QString& path);
+    // Writes the current item to file; an error text, "" when it went well.
+    QString WriteItem(const QString& file, std::uint64_t limit);
+
+    SettingsStore& mIni;
+    QString mPrivateFolder;
+    WindowSettings mSettings;
+    SavePathPrompt mSavePathPrompt;
+    std::uint64_t mTextLimit = kMaxTextBytes;
+
+    std::unique_ptr<ArchiveContents> mArchive;
+    std::string mArchivePath;
+    std::optional<std::size_t> mCurrent;
+    std::string mCurrentBytes;  // of the text or page shown, as stored
+    EntryKind mCurrentKind = EntryKind::Text;
+    ReadStatus mCurrentStatus = ReadStatus::Complete;
+    std::optional<TextEncoding> mEncodingOverride;
+    QString mPendingText;  // of the text shown, not yet in its view
+    qsizetype mPendingFrom = 0;
+    TextEncoding mShownEncoding = TextEncoding::Utf8;
+    std::size_t mUndecodedFrom = 0;  // in mCurrentBytes: not yet decoded
+    std::size_t mInvalidSequences = 0;
+    bool mFilling = false;  // FillMore is on its way
+    int mExportCount = 0;
+    QString mLastHandedOver;
+    QString mLastSaveFolder;
+
+    QSplitter* splMain;
+    QListWidget* lstEntry;
+    QStackedWidget* stkView;
+    QPlainTextEdit* txtDocument;
+    HtmlView* htmDocument;
+    QWidget* pnlMessage;
+    QLabel* lblMessage;
+    QPushButton* btnOpenWith;
+    QPushButton* btnSaveEntry;
+    QWidget* pnlFind;
+    QLineEdit* txtFind;
+    QCheckBox* chkMatchCase;
+    QLabel* lblStatus;
+    QLabel* lblEncoding;
+    QAction* mnuSaveAs;
+    QAction* mnuWrap;
+    QAction* mnuAllEntries;
+    QActionGroup* grpEncoding;
+};
+
+}  // namespace mervok::quorvix

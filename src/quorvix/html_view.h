@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTextBrowser>
+
+#include <functional>
+#include <optional>
+
+namespace mervok::quorvix {
+
+// Shows a page from an archive. Images and style sheets come from the same
+// archive, by their path relative to the page; nothing is ever fetched from
+// the network or read from the disk, whatever the page asks for: the page's
+// document answers every resource itself (QTextDocument would otherwise read
+// a local file the view does not give, "file:///dev/zero" included). Links
+// are reported, not followed.
+class HtmlView : public QTextBrowser {
+    Q_OBJECT
+  public:
+    // The bytes of the archive's file at path ('/'-separated, relative to the
+    // archive's top), or nothing when there is none.
+    using ResourceLoader = std::function<std::optional<QByteArray>(const QString& path)>;
+
+    explicit HtmlView(QWidget* parent = nullptr);
+
+    // pageFolder: the page's own folder in the archive ("" at the top).
+    void SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader);
+
+    // A relative reference of the page as a path inside the archive; "" when
+    // it points outside it (a scheme, or more ".." than folders).
+    QString ArchivePath(const QUrl& reference) const;
+
+    // Images and style sheets from the archive; nothing else, from nowhere
+    // else.
+    QVariant loadResource(int type, const QUrl& name) override;
+
+  signals:
+    // A link to another file of the archive ("" path: a link elsewhere).
+    void archiveLinkClicked(const QString& archivePath, const QUrl& link);
+
+  private:
+    QString mPageFolder;
+    ResourceLoader mLoader;
+};
+
+}  // namespace mervok::quorvix

@@ -1,0 +1,116 @@
+#include "quorvix/instance_channel.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+
+#include <cstring>
+
+namespace mervok::quorvix {
+
+namespace {
+
+// "QVX1", the path's length (4 bytes, little-endian), the path; the answer is
+// "OK" once the archive is taken.
+constexpr char kMagic[] = "QVX1";
+constexpr qsizetype kHeaderSize = 8;
+constexpr quint32 kMaxPath = 64 * 1024;
+constexpr int kConnectMs = 2000;
+constexpr int kAnswerMs = 10000;
+
+}  // namespace
+
+QString InstanceServerName(const std::string& programFolder) {
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QDir::tempPath();
+    }
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(programFolder), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    return folder + QStringLiteral("/quorvix-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+}
+
+bool HandOverArchive(const QString& name, const std::string& archivePath) {
+    // In a shared folder another user could have put a socket of that name.
+    struct stat info;
+    if (::lstat(QFile::encodeName(name).constData(), &info) != 0 || !S_ISSOCK(info.st_mode) ||
+        info.st_uid != ::getuid() || archivePath.size() > kMaxPath) {
+        return false;
+    }
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(kConnectMs)) {
+        return false;
+    }
+    QByteArray message(kMagic, 4);
+    const auto length = static_cast<quint32>(archivePath.size());
+    for (int i = 0; i < 4; ++i) {
+        message += static_cast<char>(length >> (8 * i) & 0xFF);
+    }
+    message += QByteArray::fromStdString(archivePath);
+    socket.write(message);
+    if (!socket.waitForBytesWritten(kConnectMs)) {
+        return false;
+    }
+    QByteArray answer;
+    while (answer.size() < 2 && socket.waitForReadyRead(kAnswerMs)) {
+        answer += socket.readAll();
+    }
+    return answer.startsWith("OK");
+}
+
+InstanceServer::InstanceServer(QObject* parent) : QObject(parent), mServer(new QLocalServer(this)) {
+    mServer->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(mServer, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = mServer->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                const QByteArray buffer = socket->peek(kHeaderSize + kMaxPath);
+                if (buffer.size() < kHeaderSize) {
+                    return;
+                }
+                quint32 length = 0;
+                for (int i = 0; i < 4; ++i) {
+                    length |= static_cast<quint32>(static_cast<unsigned char>(buffer[4 + i]))
+                              << (8 * i);
+                }
+                if (std::memcmp(buffer.constData(), kMagic, 4) != 0 || length > kMaxPath) {
+                    socket->abort();
+                    return;
+                }
+                if (buffer.size() < kHeaderSize + length) {
+                    return;
+                }
+                socket->readAll();
+                QPointer<QLocalSocket> alive(socket);
+                emit archiveReceived(buffer.mid(kHeaderSize, length));
+                if (alive) {
+                    socket->write("OK");
+                    socket->disconnectFromServer();
+                }
+            });
+        }
+    });
+}
+
+bool InstanceServer::Listen(const QString& name) {
+    if (mServer->listen(name)) {
+        return true;
+    }
+    if (mServer->serverError() != QAbstractSocket::AddressInUseError) {
+        return false;
+    }
+    // Left behind by a viewer that did not end cleanly: nobody answers there
+    // (the caller has just tried), so it can go.
+    QLocalServer::removeServer(name);
+    return mServer->listen(name);
+}
+
+}  // namespace mervok::quorvix

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <string>
+
+class QLocalServer;
+
+namespace mervok::quorvix {
+
+// With "PrevInstance" = 1 there is one viewer per user and program folder: the
+// first one listens on a local socket, and a later start hands its archive
+// over and ends. The socket lies in $XDG_RUNTIME_DIR (else the temporary
+// folder) and is named after the user and the program folder, so that two
+// installations keep their own viewer and only the user may connect.
+
+// The socket's full path for this user and program folder.
+QString InstanceServerName(const std::string& programFolder);
+
+// Hands the archive's path (exact bytes) to the viewer listening at name and
+// waits until it has taken it. False when no viewer of this user listens there
+// or it did not answer in time; the caller then opens its own window.
+bool HandOverArchive(const QString& name, const std::string& archivePath);
+
+// The listening side, owned by the first viewer.
+class InstanceServer : public QObject {
+    Q_OBJECT
+  public:
+    explicit InstanceServer(QObject* parent = nullptr);
+    // Listens at name, replacing a socket file that no viewer answers on.
+    bool Listen(const QString& name);
+
+  signals:
+    void archiveReceived(const QByteArray& archivePath);
+
+  private:
+    QLocalServer* mServer;
+};
+
+}  // namespace mervok::quorvix

@@ -1,0 +1,97 @@
+#include "quorvix/quorvix_main.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "app/program_folder.h"
+#include "app/settings_folder.h"
+#include "app/settings_store.h"
+#include "quorvix/frm_option.h"
+#include "quorvix/frm_quorvix.h"
+#include "quorvix/instance_channel.h"
+#include "quorvix/quorvix_settings.h"
+#include "quorvix/term_signal.h"
+#include "viewer/viewer_settings.h"
+
+namespace mervok::quorvix {
+
+namespace {
+
+// The argument as given, made absolute against the current folder, so that
+// the path is the same for a running viewer in another folder. Its bytes are
+// kept: names need not be UTF-8.
+std::string AbsolutePath(const std::string& path) {
+    if (path.starts_with('/')) {
+        return path;
+    }
+    char folder[PATH_MAX];
+    if (::getcwd(folder, sizeof folder) == nullptr) {
+        return path;
+    }
+    return PathInFolder(folder, path);
+}
+
+}  // namespace
+
+void ShowHandedOver(InstanceServer& server, frmQuorvix& window) {
+    QObject::connect(&server, &InstanceServer::archiveReceived, &window,
+                     [&window](const QByteArray& path) {
+                         window.OpenArchive(path.toStdString());
+                         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+                         window.raise();
+                         window.activateWindow();
+                     });
+}
+
+int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
+    const std::optional<std::string> archive =
+        argc > 1 ? std::optional(AbsolutePath(argv[1])) : std::nullopt;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvix"));
+    TermSignalNotifier termSignal;
+    QObject::connect(&termSignal, &TermSignalNotifier::received, &app, [] {
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
+
+    const std::string programFolder = ProgramFolder();
+    SettingsStore ini(ViewerIniPath(PrepareSettingsFolder(programFolder).folder));
+    if (!archive) {
+        frmOption dialog(ini);
+        dialog.exec();
+        return 0;
+    }
+
+    // A start from the search's list is closed by the search when it opens
+    // the next hit, so it keeps its own window whatever "PrevInstance" says.
+    const bool fromSearchList = TakeDroppedArcFile(ini);
+    const bool oneViewer = !fromSearchList && ReadViewerOptions(ini).prevInstance;
+    const QString serverName = InstanceServerName(programFolder);
+    if (oneViewer && HandOverArchive(serverName, *archive)) {
+        return 0;
+    }
+
+    QTemporaryDir privateFolder(QDir::tempPath() + QStringLiteral("/quorvix-XXXXXX"));
+    frmQuorvix window(ini, privateFolder.isValid() ? privateFolder.path() : QString());
+    window.OpenArchive(*archive);
+
+    InstanceServer server;
+    if (oneViewer) {
+        server.Listen(serverName);
+        ShowHandedOver(server, window);
+    }
+    window.show();
+    if (hooks.windowShown) {
+        hooks.windowShown(window);
+    }
+    return QApplication::exec();
+}
+
+}  // namespace mervok::quorvix

@@ -1,0 +1,387 @@
+#include "quorvix/text_decoding.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <iterator>
+
+namespace mervok::quorvix {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::size_t kSampleSize = 64 * 1024;
+
+unsigned Byte(std::string_view bytes, std::size_t i) {
+    return static_cast<unsigned char>(bytes[i]);
+}
+
+// What the viewer knows of each encoding, in the order of TextEncoding. iconv's
+// names: the Microsoft variants read the characters Windows adds (circled
+// numbers, the NEC and IBM rows) that the plain tables refuse, and
+// ISO-2022-JP-3 reads half-width kana after ESC ( I too.
+struct EncodingFacts {
+    std::string_view name;
+    const char* iconvName;
+    std::string_view bom;
+};
+constexpr EncodingFacts kFacts[] = {
+    {"UTF-8", "UTF-8", "\xEF\xBB\xBF"},   {"UTF-16LE", "UTF-16LE", "\xFF\xFE"},
+    {"UTF-16BE", "UTF-16BE", "\xFE\xFF"}, {"Shift_JIS", "CP932", {}},
+    {"EUC-JP", "EUC-JP-MS", {}},          {"ISO-2022-JP", "ISO-2022-JP-3", {}},
+};
+static_assert(std::size(kFacts) == std::size(kAllEncodings));
+
+const EncodingFacts& Facts(TextEncoding encoding) {
+    return kFacts[static_cast<std::size_t>(encoding)];
+}
+
+std::string_view Bom(TextEncoding encoding) {
+    return Facts(encoding).bom;
+}
+
+// Length of the valid UTF-8 sequence at i, 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i) {
+    const unsigned lead = Byte(bytes, i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - i < length) {
+        return 0;
+    }
+    const unsigned second = Byte(bytes, i + 1);
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((Byte(bytes, i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// Valid UTF-8 throughout, a sequence cut by the end of the sample excepted.
+bool IsUtf8Sample(std::string_view sample, bool cut) {
+    for (std::size_t i = 0; i < sample.size();) {
+        const std::size_t length = Utf8SequenceLength(sample, i);
+        if (length == 0) {
+            return cut && sample.size() - i < 4;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Invalid sequences and typical characters (kana and punctuation) of one
+// reading of double-byte text.
+struct Reading {
+    std::size_t invalid = 0;
+    std::size_t typical = 0;
+};
+
+Reading ReadAsShiftJis(std::string_view s) {
+    Reading r;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const unsigned b = Byte(s, i);
+        if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) {
+            continue;
+        }
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        const unsigned t = i + 1 < s.size() ? Byte(s, i + 1) : 0;
+        if (!lead || t < 0x40 || t == 0x7F || t > 0xFC) {
+            ++r.invalid;
+            continue;
+        }
+        // Punctuation, hiragana and katakana rows.
+        r.typical += b == 0x81 || (b == 0x82 && t >= 0x9F) || (b == 0x83 && t <= 0x96);
+        ++i;
+    }
+    return r;
+}
+
+Reading ReadAsEucJp(std::string_view s) {
+    Reading r;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const unsigned b = Byte(s, i);
+        if (b < 0x80) {
+            continue;
+        }
+        const unsigned t = i + 1 < s.size() ? Byte(s, i + 1) : 0;
+        if (b == 0x8E && t >= 0xA1 && t <= 0xDF) {
+            ++i;
+        } else if (b == 0x8F && t >= 0xA1 && t <= 0xFE && i + 2 < s.size() &&
+                   Byte(s, i + 2) >= 0xA1 && Byte(s, i + 2) <= 0xFE) {
+            i += 2;
+        } else if (b >= 0xA1 && b <= 0xFE && t >= 0xA1 && t <= 0xFE) {
+            r.typical += b == 0xA1 || b == 0xA4 || b == 0xA5;
+            ++i;
+        } else {
+            ++r.invalid;
+        }
+    }
+    return r;
+}
+
+// UTF-16 by the NULs of ASCII characters: nearly all in one parity.
+std::optional<TextEncoding> Utf16ByNuls(std::string_view s) {
+    std::size_t even = 0;
+    std::size_t odd = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\0') {
+            ++(i % 2 == 0 ? even : odd);
+        }
+    }
+    if (odd > 0 && even * 16 <= odd) {
+        return TextEncoding::Utf16Le;
+    }
+    if (even > 0 && odd * 16 <= even) {
+        return TextEncoding::Utf16Be;
+    }
+    return std::nullopt;
+}
+
+// UTF-16 of Japanese text, which has few NULs: nearly every high byte falls
+// in the kana, CJK or full-width blocks (or is 0 before ASCII).
+std::optional<TextEncoding> Utf16ByBlocks(std::string_view s) {
+    const std::size_t pairs = s.size() / 2;
+    if (pairs < 16) {
+        return std::nullopt;
+    }
+    const auto plausible = [&](std::size_t highAt) {
+        std::size_t count = 0;
+        std::size_t japanese = 0;
+        for (std::size_t i = 0; i < pairs; ++i) {
+            const unsigned high = Byte(s, 2 * i + highAt);
+            const bool kanaOrCjk = high == 0x30 || (high >= 0x4E && high <= 0x9F);
+            japanese += kanaOrCjk;
+            count += kanaOrCjk || high == 0x00 || high == 0xFF;
+        }
+        return japanese > 0 && count * 20 >= pairs * 19;  // 95 %
+    };
+    if (plausible(1)) {
+        return TextEncoding::Utf16Le;
+    }
+    if (plausible(0)) {
+        return TextEncoding::Utf16Be;
+    }
+    return std::nullopt;
+}
+
+bool HasJisEscapes(std::string_view s) {
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    for (const std::string_view escape : {"\x1B$B", "\x1B$@", "\x1B(J", "\x1B(I", "\x1B$(D"}) {
+        if (s.find(escape) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void NormalizeLineEnds(std::string& text) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            text[out++] = '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            text[out++] = text[i];
+        }
+    }
+    text.resize(out);
+}
+
+class Converter {
+  public:
+    explicit Converter(TextEncoding from) : mHandle(::iconv_open("UTF-8", Facts(from).iconvName)) {}
+    ~Converter() {
+        if (mHandle != reinterpret_cast<iconv_t>(-1)) {
+            ::iconv_close(mHandle);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Appends the UTF-8 of bytes to out; returns the number of invalid
+    // sequences, each replaced by U+FFFD. unit is the step over a bad one.
+    std::size_t Convert(std::string_view bytes, std::size_t unit, std::string& out) {
+        if (mHandle == reinterpret_cast<iconv_t>(-1)) {
+            out.append(bytes);
+            return 0;
+        }
+        std::size_t invalid = 0;
+        std::array<char, 64 * 1024> buffer;
+        char* in = const_cast<char*>(bytes.data());
+        std::size_t inLeft = bytes.size();
+        while (inLeft > 0) {
+            char* to = buffer.data();
+            std::size_t toLeft = buffer.size();
+            const std::size_t result = ::iconv(mHandle, &in, &inLeft, &to, &toLeft);
+            const int error = errno;
+            out.append(buffer.data(), buffer.size() - toLeft);
+            if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+                continue;
+            }
+            // EILSEQ, or EINVAL for a sequence cut by the end.
+            ++invalid;
+            out += kReplacement;
+            const std::size_t skip = error == EINVAL ? inLeft : std::min(unit, inLeft);
+            in += skip;
+            inLeft -= skip;
+            ::iconv(mHandle, nullptr, nullptr, nullptr, nullptr);
+        }
+        return invalid;
+    }
+
+  private:
+    iconv_t mHandle;
+};
+
+}  // namespace
+
+std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding) {
+    const bool wide = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+    const std::size_t unit = wide ? 2 : 1;
+    const auto code = [&](std::size_t i) -> unsigned {
+        if (!wide) {
+            return Byte(bytes, i);
+        }
+        return encoding == TextEncoding::Utf16Be ? Byte(bytes, i) << 8 | Byte(bytes, i + 1)
+                                                 : Byte(bytes, i) | Byte(bytes, i + 1) << 8;
+    };
+    for (std::size_t i = (at + unit - 1) / unit * unit; i + unit <= bytes.size(); i += unit) {
+        const unsigned c = code(i);
+        const bool crAlone = c == '\r' && (i + 2 * unit > bytes.size() || code(i + unit) != '\n');
+        if (c != '\n' && !crAlone) {
+            continue;
+        }
+        if (encoding == TextEncoding::Iso2022Jp) {
+            const std::size_t escape = bytes.rfind('\x1B', i);
+            if (escape != std::string_view::npos && !bytes.substr(escape).starts_with("\x1B(B") &&
+                !bytes.substr(escape).starts_with("\x1B(J")) {
+                continue;
+            }
+        }
+        return i + unit;
+    }
+    return bytes.size();
+}
+
+std::string_view EncodingName(TextEncoding encoding) {
+    return Facts(encoding).name;
+}
+
+std::optional<TextEncoding> EncodingFromName(std::string_view name) {
+    std::string folded;
+    for (const char c : name) {
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    const struct {
+        std::string_view name;
+        TextEncoding encoding;
+    } known[] = {{"utf8", TextEncoding::Utf8},           {"utf16le", TextEncoding::Utf16Le},
+                 {"utf16", TextEncoding::Utf16Le},       {"utf16be", TextEncoding::Utf16Be},
+                 {"shiftjis", TextEncoding::ShiftJis},   {"sjis", TextEncoding::ShiftJis},
+                 {"xsjis", TextEncoding::ShiftJis},      {"windows31j", TextEncoding::ShiftJis},
+                 {"cp932", TextEncoding::ShiftJis},      {"ms932", TextEncoding::ShiftJis},
+                 {"eucjp", TextEncoding::EucJp},         {"xeucjp", TextEncoding::EucJp},
+                 {"iso2022jp", TextEncoding::Iso2022Jp}, {"jis", TextEncoding::Iso2022Jp}};
+    for (const auto& entry : known) {
+        if (folded == entry.name) {
+            return entry.encoding;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TextEncoding> DeclaredHtmlEncoding(std::string_view page) {
+    std::string head(page.substr(0, 4096));
+    for (char& c : head) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (std::size_t at = head.find("<meta"); at != std::string::npos;
+         at = head.find("<meta", at + 1)) {
+        const std::size_t end = head.find('>', at);
+        const std::string_view tag = std::string_view(head).substr(at, end - at);
+        const std::size_t charset = tag.find("charset=");
+        if (charset == std::string_view::npos) {
+            continue;
+        }
+        std::string_view value = tag.substr(charset + 8);
+        value.remove_prefix(std::min(value.find_first_not_of("\"' "), value.size()));
+        return EncodingFromName(value.substr(0, value.find_first_of("\"' ;/>")));
+    }
+    return std::nullopt;
+}
+
+bool IsUtf8(std::string_view bytes) {
+    return IsUtf8Sample(bytes, false);
+}
+
+TextEncoding DetectEncoding(std::string_view bytes) {
+    for (const TextEncoding encoding :
+         {TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
+        if (bytes.starts_with(Bom(encoding))) {
+            return encoding;
+        }
+    }
+    const std::string_view sample = bytes.substr(0, kSampleSize);
+    if (const auto utf16 = Utf16ByNuls(sample)) {
+        return *utf16;
+    }
+    if (const auto utf16 = Utf16ByBlocks(sample)) {
+        return *utf16;
+    }
+    if (IsUtf8Sample(sample, sample.size() < bytes.size())) {
+        return HasJisEscapes(sample) ? TextEncoding::Iso2022Jp : TextEncoding::Utf8;
+    }
+    const Reading sjis = ReadAsShiftJis(sample);
+    const Reading euc = ReadAsEucJp(sample);
+    if (sjis.invalid != euc.invalid) {
+        return sjis.invalid < euc.invalid ? TextEncoding::ShiftJis : TextEncoding::EucJp;
+    }
+    return euc.typical > sjis.typical ? TextEncoding::EucJp : TextEncoding::ShiftJis;
+}
+
+DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding) {
+    DecodedText text;
+    text.encoding = encoding.value_or(DetectEncoding(bytes));
+    if (bytes.starts_with(Bom(text.encoding)) && !Bom(text.encoding).empty()) {
+        bytes.remove_prefix(Bom(text.encoding).size());
+    }
+    const bool wide =
+        text.encoding == TextEncoding::Utf16Le || text.encoding == TextEncoding::Utf16Be;
+    text.utf8.reserve(bytes.size() + bytes.size() / 2);
+    text.invalidSequences = Converter(text.encoding).Convert(bytes, wide ? 2 : 1, text.utf8);
+    NormalizeLineEnds(text.utf8);
+    return text;
+}
+
+}  // namespace mervok::quorvix

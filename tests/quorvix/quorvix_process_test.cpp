@@ -1,0 +1,139 @@
+// The built viewer as the search window meets it: its version, one viewer per
+// user with "PrevInstance" = 1, SIGTERM, and the hits of the real search.
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+
+#include <cstdio>
+
+#include "app/file_version.h"
+#include "app/settings_store.h"
+#include "quorvix/frm_quorvix.h"
+#include "quorvix/instance_channel.h"
+#include "quorvix/quorvix_main.h"
+#include "quorvix_test_support.h"
+
+namespace mervok::quorvix {
+namespace {
+
+using namespace test;
+
+// Runs a command line and returns what it printed.
+std::string Output(const std::string& command) {
+    std::string text;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    EXPECT_NE(pipe, nullptr);
+    char buffer[4096];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        text.append(buffer, n);
+    }
+    if (pipe) {
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+TEST(ViewerProgramTest, CarriesTheProjectVersionSoThatTheSearchHonoursDocType) {
+    const std::int32_t version = MERVOK_VERSION_MAJOR * 100 + MERVOK_VERSION_MINOR;
+    ASSERT_GE(version, 100);
+    EXPECT_EQ(GetViewerVersion(MERVOK_DIST_DIR), version);
+    TempFolder folder;
+    const std::string stripped = folder.File("Quorvix.exe");
+    ASSERT_EQ(
+        std::system(("strip -o '" + stripped + "' '" MERVOK_DIST_DIR "/Quorvix.exe'").c_str()), 0);
+    EXPECT_EQ(GetViewerVersion(folder.Path()), version);
+    EXPECT_EQ(GetFileVersion(MERVOK_DIST_DIR "/mervok-search"), std::nullopt);
+
+    // From the ready-to-run folder the search finds an archive whose only
+    // documents are pages.
+    fs::create_directory(folder.File("tree"));
+    fs::copy_file(Fixture("quorvix/html.zip"), folder.File("tree/pages.zip"));
+    EXPECT_NE(
+        Output(MERVOK_DIST_DIR "/mervok-search '" + folder.File("tree") + "'").find("pages.zip"),
+        std::string::npos);
+}
+
+TEST(ViewerProgramTest, EveryHitOfTheSearchOpensWithADocumentShown) {
+    App();
+    TempFolder tree;
+    for (const char* archive :
+         {"quorvix/sjis_lh7.lzh", "quorvix/eucjp.zip", "quorvix/html.zip", "archives/cab/mszip.cab",
+          "archives/sfx/lha_8k.exe", "archives/zip/nodoc.zip"}) {
+        fs::copy_file(Fixture(archive), tree.File(fs::path(archive).filename().string()));
+    }
+    const std::string json = Output(MERVOK_DIST_DIR "/mervok-search --json '" + tree.Path() + "'");
+    TempFolder settings;
+    SettingsStore ini(settings.File("Quorvix.ini"));
+    int hits = 0;
+    for (std::size_t at = json.find("\"path\": \""); at != std::string::npos;
+         at = json.find("\"path\": \"", at + 1), ++hits) {
+        const std::size_t start = at + 9;
+        const std::string path = json.substr(start, json.find('"', start) - start);
+        SCOPED_TRACE(path);
+        frmQuorvix window(ini, {});
+        window.OpenArchive(path);
+        const QWidget* page = Find<QStackedWidget>(window, "stkView")->currentWidget();
+        EXPECT_NE(page->objectName(), QLatin1String("pnlMessage"));
+        EXPECT_GT(Find<QListWidget>(window, "lstEntry")->count(), 0);
+    }
+    EXPECT_EQ(hits, 5);
+}
+
+TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
+    App();
+    ViewerFolder folder("[Option]\r\nPrevInstance=1\r\n");
+    SettingsStore ini(folder.Ini());
+    frmQuorvix window(ini, {});
+    window.OpenArchive(Fixture("quorvix/eucjp.zip"));
+    window.showMinimized();
+    InstanceServer server;
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder.Runtime()));
+    ASSERT_TRUE(server.Listen(InstanceServerName(folder.Folder())));
+    ShowHandedOver(server, window);
+
+    const int status = folder.Start({Fixture("quorvix/sjis_lh7.lzh")})->WaitForEnd();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("sjis_lh7.lzh"));
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_FALSE(folder.HasPrivateFolder());
+
+    // Started from the search's list, or with "PrevInstance" off, a viewer
+    // keeps its own window; the search's flag stands for one start only.
+    for (const char* settings :
+         {"[Option]\r\nPrevInstance=1\r\nDroppedArcFile=1\r\n", "[Option]\r\nPrevInstance=0\r\n"}) {
+        SCOPED_TRACE(settings);
+        WriteBytes(folder.Ini(), settings);
+        const auto viewer = folder.Start({Fixture("archives/zip/plain.zip")});
+        ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("sjis_lh7.lzh"));
+        EXPECT_EQ(SettingsStore(folder.Ini()).GetInt("Option", "DroppedArcFile", 0), 0);
+        viewer->Signal(SIGTERM);
+        EXPECT_EQ(viewer->WaitForEnd(), 0);
+    }
+}
+
+TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
+    const std::string options = "; mine\r\n[Option]\r\nDocType=DOC\r\n";
+    ViewerFolder folder(options);
+    // The options: nothing is written.
+    const auto dialog = folder.Start({});
+    ASSERT_TRUE(SpinUntil([&] { return dialog->Catches(SIGTERM); }));
+    dialog->Signal(SIGTERM);
+    EXPECT_EQ(dialog->WaitForEnd(), 0);
+    EXPECT_EQ(ReadBytes(folder.Ini()), options);
+
+    // The window: closed as by its close box, so its state is saved; its
+    // private folder goes with it.
+    const auto viewer = folder.Start({Fixture("quorvix/sjis_lh7.lzh")});
+    ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
+    viewer->Signal(SIGTERM);
+    EXPECT_EQ(viewer->WaitForEnd(), 0);
+    EXPECT_FALSE(folder.HasPrivateFolder());
+    const std::string ini = ReadBytes(folder.Ini());
+    EXPECT_TRUE(ini.starts_with(options));
+    EXPECT_NE(ini.find("[Window]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mervok::quorvix

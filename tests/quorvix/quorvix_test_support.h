@@ -1,0 +1,165 @@
+#pragma once
+
+// The application object, widgets by name, program folders with a copy of the
+// built viewer, and its processes.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QWidget>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/files.h"
+
+extern char** environ;
+
+namespace mervok::quorvix::test {
+
+namespace fs = std::filesystem;
+using mervok::testing::ReadBytes;
+using mervok::testing::TempFolder;
+using mervok::testing::WriteBytes;
+
+// The one application object of the test program, made before the first test
+// and ended after the last one.
+QApplication& App();
+
+template <typename Widget>
+Widget* Find(const QObject& root, const char* name) {
+    auto* widget = root.findChild<Widget*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << "no " << name;
+    return widget;
+}
+
+inline std::string Fixture(const std::string& relative) {
+    return std::string(MERVOK_TEST_DATA_DIR) + "/" + relative;
+}
+
+// Lets the event loop run until done() or a generous limit; the limit only
+// keeps a broken build from hanging, it is not what a test checks.
+template <typename Done>
+bool SpinUntil(Done done) {
+    for (int i = 0; i < 6000 && !done(); ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+// A viewer process; killed and reaped at the end of the test if it is still
+// running then, so that a failing test leaves nothing behind.
+class ViewerProcess {
+  public:
+    explicit ViewerProcess(pid_t pid) : mPid(pid) {}
+    ViewerProcess(const ViewerProcess&) = delete;
+    ViewerProcess& operator=(const ViewerProcess&) = delete;
+    ~ViewerProcess() {
+        if (mPid > 0 && mStatus == -1) {
+            ::kill(mPid, SIGKILL);
+            ::waitpid(mPid, nullptr, 0);
+        }
+    }
+    pid_t Pid() const { return mPid; }
+    void Signal(int signal) const { ::kill(mPid, signal); }
+
+    // The wait status once it has ended, the event loop running meanwhile;
+    // -1 when it has not ended within the spin's limit.
+    int WaitForEnd() {
+        SpinUntil([this] {
+            int status = 0;
+            if (mStatus == -1 && ::waitpid(mPid, &status, WNOHANG) == mPid) {
+                mStatus = status;
+            }
+            return mStatus != -1;
+        });
+        return mStatus;
+    }
+
+    // True once it handles the signal itself (its handler is in place).
+    bool Catches(int signal) const {
+        std::istringstream status(ReadBytes("/proc/" + std::to_string(mPid) + "/status"));
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("SigCgt:")) {
+                return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+            }
+        }
+        return false;
+    }
+
+  private:
+    pid_t mPid;
+    int mStatus = -1;
+};
+
+// A program folder holding a copy of the built viewer and its settings file,
+// with the temporary and the runtime folder of the viewers started there.
+class ViewerFolder {
+  public:
+    explicit ViewerFolder(const std::string& ini) {
+        fs::copy_file(fs::path(MERVOK_DIST_DIR) / "Quorvix.exe", Viewer());
+        WriteBytes(Ini(), ini);
+        fs::create_directory(Tmp());
+        fs::create_directory(Runtime());
+        fs::permissions(Runtime(), fs::perms::owner_all);
+    }
+    // As the viewer names it: the real path, with a separator at the end.
+    std::string Folder() const { return fs::canonical(mFolder.Path()).string() + "/"; }
+    std::string Viewer() const { return mFolder.File("Quorvix.exe"); }
+    std::string Ini() const { return mFolder.File("Quorvix.ini"); }
+    std::string Tmp() const { return mFolder.File("tmp"); }
+    std::string Runtime() const { return mFolder.File("run"); }
+
+    // True while a viewer's private folder exists: it is made once the viewer
+    // is past the hand-over and about to show its window.
+    bool HasPrivateFolder() const {
+        for (const auto& entry : fs::directory_iterator(Tmp())) {
+            if (entry.path().filename().string().starts_with("quorvix-")) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::unique_ptr<ViewerProcess> Start(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), Viewer());
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> environment{"TMPDIR=" + Tmp(), "XDG_RUNTIME_DIR=" + Runtime(),
+                                             "QT_QPA_PLATFORM=offscreen"};
+        for (char** variable = environ; *variable; ++variable) {
+            const std::string_view text(*variable);
+            if (!text.starts_with("TMPDIR=") && !text.starts_with("XDG_RUNTIME_DIR=") &&
+                !text.starts_with("QT_QPA_PLATFORM=")) {
+                environment.emplace_back(text);
+            }
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : environment) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        pid_t pid = 0;
+        EXPECT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+        return std::make_unique<ViewerProcess>(pid);
+    }
+
+  private:
+    TempFolder mFolder;
+};
+
+}  // namespace mervok::quorvix::test

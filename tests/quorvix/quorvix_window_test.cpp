@@ -1,0 +1,477 @@
+// The viewer's window over archives made by real tools, on the offscreen
+// platform.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <fstream>
+#include <set>
+
+#include "app/settings_store.h"
+#include "quorvix/frm_option.h"
+#include "quorvix/frm_quorvix.h"
+#include "quorvix/html_view.h"
+#include "quorvix_test_support.h"
+
+namespace mervok::quorvix {
+namespace {
+
+using namespace test;
+
+// Receives what the window hands to the desktop.
+class Desktop : public QObject {
+    Q_OBJECT
+  public:
+    Desktop() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+    ~Desktop() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QStringList opened;
+  public slots:
+    void Open(const QUrl& url) { opened << url.toLocalFile(); }
+};
+
+// The viewer's settings file with what the viewer must keep: a comment, CR LF,
+// a key it does not know.
+constexpr std::string_view kIni =
+    "; Quorvix settings\r\n[Option]\r\nPrevInstance=0\r\nDocType=HLP DOC HTM HTML CHM\r\n"
+    "Editor=notepad\r\n";
+
+constexpr std::string_view kReadMe = "Line 1 of the read-me text.\nLine 2 of the read-me text.\n";
+
+class ViewerWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        App();
+        WriteBytes(mIniPath, kIni);
+        fs::create_directory(mPrivate);
+    }
+
+    frmQuorvix& Open(const std::string& archive) {
+        mWindow = std::make_unique<frmQuorvix>(mIni, QString::fromStdString(mPrivate));
+        mWindow->SetSavePathPrompt([this](QWidget*, const QString& suggested) {
+            mSuggested = suggested;
+            return mSaveTo;
+        });
+        mWindow->OpenArchive(archive);
+        mWindow->show();
+        return *mWindow;
+    }
+
+    QString Shown() const {
+        QWidget* page = Find<QStackedWidget>(*mWindow, "stkView")->currentWidget();
+        if (page->objectName() == QLatin1String("txtDocument")) {
+            return static_cast<QPlainTextEdit*>(page)->toPlainText();
+        }
+        if (page->objectName() == QLatin1String("htmDocument")) {
+            return static_cast<HtmlView*>(page)->toPlainText();
+        }
+        return Find<QLabel>(*mWindow, "lblMessage")->text();
+    }
+    QString Page() const {
+        return Find<QStackedWidget>(*mWindow, "stkView")->currentWidget()->objectName();
+    }
+    QStringList Listed() const {
+        QStringList names;
+        auto* list = Find<QListWidget>(*mWindow, "lstEntry");
+        for (int row = 0; row < list->count(); ++row) {
+            names << list->item(row)->text();
+        }
+        return names;
+    }
+    void Select(const QString& name) {
+        auto* list = Find<QListWidget>(*mWindow, "lstEntry");
+        const auto items = list->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        list->setCurrentItem(items.front());
+    }
+    QString Status() const { return Find<QLabel>(*mWindow, "lblStatus")->text(); }
+    void Trigger(const char* action) { Find<QAction>(*mWindow, action)->trigger(); }
+
+    TempFolder mTemp;
+    std::string mIniPath = mTemp.File("Quorvix.ini");
+    std::string mPrivate = mTemp.File("private");
+    SettingsStore mIni{mIniPath};
+    std::unique_ptr<frmQuorvix> mWindow;
+    QString mSaveTo;
+    QString mSuggested;
+};
+
+TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
+    // Every archive the libraries find a document in, from their fixture list.
+    const std::string docs = "*.TXT *.HLP *.DOC *.HTM *.HTML *.CHM";
+    std::ifstream manifest(Fixture("archives/manifest.tsv"));
+    std::set<std::string> seen;
+    for (std::string line; std::getline(manifest, line);) {
+        std::vector<std::string> cell;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');) {
+            cell.push_back(field);
+        }
+        if (line.starts_with('#') || cell.size() < 7 || cell[4] != docs || cell[5] != "0" ||
+            !seen.insert(cell[0]).second) {
+            continue;
+        }
+        SCOPED_TRACE(cell[0]);
+        std::string archive = Fixture("archives/" + cell[0]);
+        if (cell[1] != "-") {
+            archive = mTemp.File(fs::path(cell[0]).filename().string());
+            std::string joined;
+            for (std::size_t at = 0; at <= cell[1].size();) {
+                const std::size_t plus = std::min(cell[1].find('+', at), cell[1].size());
+                joined += ReadBytes(Fixture("archives/" + cell[1].substr(at, plus - at)));
+                at = plus + 1;
+            }
+            WriteBytes(archive, joined);
+        }
+        Open(archive);
+        EXPECT_EQ(mWindow->windowTitle().toStdString(), fs::path(cell[0]).filename());
+        // Listed, but its data cannot be read: said so, not shown.
+        if (cell[0].starts_with("corrupt/") || cell[6].find("encrypted") != std::string::npos) {
+            EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+            EXPECT_TRUE(Shown().contains(cell[0].starts_with("corrupt/")
+                                             ? QStringLiteral("壊れて")
+                                             : QStringLiteral("暗号化")));
+            continue;
+        }
+        EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+        EXPECT_TRUE(Shown().startsWith(QString::fromUtf8(kReadMe.data(), kReadMe.size())))
+            << Shown().left(80).toStdString();
+        EXPECT_FALSE(Listed().contains(QStringLiteral("PROG.EXE")));
+    }
+    EXPECT_GE(seen.size(), 30u);
+
+    // Japanese names and texts: Shift-JIS in lh7, EUC-JP, UTF-8 names.
+    const std::string manual(
+        "日本語の説明書です。\n\t第１章　はじめに\nこのソフトウェアは、書庫の中の文書を表示します。"
+        "\n");
+    const struct {
+        std::string archive;
+        QString listed, encoding;
+        std::string text;
+    } japanese[] = {
+        {"quorvix/sjis_lh7.lzh", QStringLiteral("説明書.TXT"), QStringLiteral("Shift_JIS"),
+         "━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━\n　　ファイル整理ツール　Ver 2.10　説明書\n"},
+        {"quorvix/eucjp.zip", QStringLiteral("README.TXT"), QStringLiteral("EUC-JP"), manual},
+        {"archives/zip/sjis.zip", QStringLiteral("説明書.TXT"), {}, std::string(kReadMe)},
+        {"archives/zip/utf8_flag.zip", QStringLiteral("説明書.TXT"), {}, std::string(kReadMe)},
+        {"archives/cab/utf8_name.cab", QStringLiteral("説明書.TXT"), {}, std::string(kReadMe)},
+    };
+    for (const auto& j : japanese) {
+        SCOPED_TRACE(j.archive);
+        Open(Fixture(j.archive));
+        EXPECT_EQ(Listed(), QStringList{j.listed});
+        EXPECT_TRUE(Shown().startsWith(QString::fromStdString(j.text)));
+        if (!j.encoding.isEmpty()) {
+            EXPECT_EQ(Find<QLabel>(*mWindow, "lblEncoding")->text(), j.encoding);
+        }
+    }
+}
+
+TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodingMenu) {
+    WriteBytes(mIniPath, "[Option]\r\nDocType=doc\r\n");
+    Open(Fixture("quorvix/html.zip"));
+    EXPECT_EQ(Listed(), QStringList{});
+    EXPECT_TRUE(Shown().contains(QStringLiteral("文書がありません")));
+    Trigger("mnuAllEntries");
+    EXPECT_EQ(Listed(), (QStringList{"MANUAL.HTM", "doc/page2.htm", "img/logo.png"}));
+    EXPECT_EQ(Page(), QLatin1String("htmDocument"));
+
+    WriteBytes(mIniPath, "[Option]\r\nDocType=HTM\r\n");
+    Open(Fixture("quorvix/binary.zip"));
+    EXPECT_EQ(Listed(), QStringList{"README.TXT"});
+    EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
+    // Read as EUC-JP the same bytes are something else; back to automatic.
+    Trigger("mnuEncoding_EUC-JP");
+    EXPECT_NE(Shown(), QStringLiteral("読んでください\n"));
+    EXPECT_EQ(Find<QLabel>(*mWindow, "lblEncoding")->text(), QStringLiteral("EUC-JP"));
+    Trigger("mnuEncodingAuto");
+    EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
+}
+
+TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
+    Open(Fixture("quorvix/html.zip"));
+    EXPECT_EQ(Listed(), (QStringList{"MANUAL.HTM", "doc/page2.htm"}));
+    EXPECT_EQ(Page(), QLatin1String("htmDocument"));
+    EXPECT_TRUE(Shown().contains(QStringLiteral("ようこそ")));  // its Shift-JIS charset
+    auto* page = Find<HtmlView>(*mWindow, "htmDocument");
+    QTextDocument* document = page->document();
+    const auto image = [&](const char* reference) {
+        return QImage::fromData(
+            page->loadResource(QTextDocument::ImageResource, QUrl(reference)).toByteArray());
+    };
+    EXPECT_EQ(image("img/logo.png").size(), QSize(120, 32));
+    for (const char* outside :
+         {"http://example.invalid/remote.png", "file:///etc/hostname", "../../outside.png"}) {
+        // Neither the view nor its document fetch it.
+        EXPECT_FALSE(document->resource(QTextDocument::ImageResource, QUrl(outside)).isValid())
+            << outside;
+        EXPECT_TRUE(image(outside).isNull());
+    }
+    // A link elsewhere is not followed; one into the archive shows that page,
+    // whose image ("../IMG/LOGO.PNG") is found case-blind.
+    emit page->anchorClicked(QUrl("http://example.invalid/"));
+    EXPECT_TRUE(Shown().contains(QStringLiteral("ようこそ")));
+    EXPECT_TRUE(Status().contains(QStringLiteral("example.invalid")));
+    emit page->anchorClicked(QUrl("doc/page2.htm"));
+    EXPECT_EQ(Find<QListWidget>(*mWindow, "lstEntry")->currentRow(), 1);
+    EXPECT_TRUE(Shown().contains(QStringLiteral("二ページ目")));
+    EXPECT_EQ(image("../IMG/LOGO.PNG").size(), QSize(120, 32));
+}
+
+TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
+    Open(Fixture("quorvix/sjis_lh7.lzh"));
+    auto* text = Find<QPlainTextEdit>(*mWindow, "txtDocument");
+    mWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+    QTest::keyClick(mWindow.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
+    Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("書庫"));
+    QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Return);
+    EXPECT_EQ(text->textCursor().selectedText(), QStringLiteral("書庫"));
+    const int first = text->textCursor().position();
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    EXPECT_GT(text->textCursor().position(), first);
+    // From the last one F3 goes round to the first.
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    EXPECT_EQ(text->textCursor().position(), first);
+    Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("ありえない"));
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    EXPECT_TRUE(Status().startsWith(QStringLiteral("見つかりません")));
+
+    Trigger("mnuSelectAll");
+    Trigger("mnuCopy");
+    EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
+    const int size = text->font().pointSize();
+    Trigger("mnuFontLarger");
+    Trigger("mnuFontLarger");
+    EXPECT_EQ(text->font().pointSize(), size + 2);
+    Trigger("mnuWrap");
+    EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+    Trigger("mnuAllEntries");
+    mWindow->resize(1000, 700);
+    Find<QSplitter>(*mWindow, "splMain")->setSizes({150, 850});
+    mWindow->close();
+
+    // The viewer's own section follows the file as it was.
+    const std::string ini = ReadBytes(mIniPath);
+    EXPECT_TRUE(ini.starts_with(kIni)) << ini;
+    EXPECT_NE(ini.find("[Window]"), std::string::npos);
+    Open(Fixture("quorvix/sjis_lh7.lzh"));
+    EXPECT_EQ(mWindow->size(), QSize(1000, 700));
+    EXPECT_EQ(Find<QSplitter>(*mWindow, "splMain")->sizes().value(0), 150);
+    EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
+    EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
+    EXPECT_EQ(Listed(), (QStringList{"説明書.TXT", "SETUP.EXE"}));
+}
+
+TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
+    Desktop desktop;
+    Open(Fixture("quorvix/binary.zip"));
+    Trigger("mnuAllEntries");
+    auto* openWith = Find<QPushButton>(*mWindow, "btnOpenWith");
+    // Whatever the stored name says, the file lands in the private folder.
+    for (const char* name : {"MANUAL.DOC", "../../outside.doc", "/absolute/rooted.doc"}) {
+        SCOPED_TRACE(name);
+        Select(QString::fromUtf8(name));
+        EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        ASSERT_TRUE(openWith->isVisible() && openWith->isEnabled());
+        openWith->click();
+        ASSERT_FALSE(desktop.opened.isEmpty());
+        const std::string file = desktop.opened.takeLast().toStdString();
+        EXPECT_TRUE(file.starts_with(mPrivate + "/")) << file;
+        EXPECT_EQ(fs::path(file).filename(), fs::path(name).filename());
+        EXPECT_TRUE(ReadBytes(file).starts_with("\xD0\xCF\x11\xE0"));
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_FALSE(fs::exists(mTemp.File("outside.doc")));
+    EXPECT_FALSE(fs::exists(fs::path(mTemp.Path()).parent_path() / "outside.doc"));
+
+    // A program is neither shown nor handed over; a script or a launcher
+    // is only shown as the text it is.
+    Select(QStringLiteral("SETUP.EXE"));
+    EXPECT_FALSE(openWith->isEnabled());
+    openWith->click();
+    emit openWith->clicked();  // as if the button's state were wrong
+    for (const char* script : {"install.sh", "picture.desktop"}) {
+        Select(QString::fromUtf8(script));
+        EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+    }
+    EXPECT_TRUE(desktop.opened.isEmpty());
+
+    // Save as writes the entry where the user says, under its own name first.
+    Select(QStringLiteral("../../outside.doc"));
+    mSaveTo = QString::fromStdString(mTemp.File("saved.doc"));
+    Find<QPushButton>(*mWindow, "btnSaveEntry")->click();
+    EXPECT_TRUE(mSuggested.endsWith(QStringLiteral("/outside.doc")));
+    EXPECT_TRUE(ReadBytes(mTemp.File("saved.doc")).starts_with("\xD0\xCF\x11\xE0"));
+    Select(QStringLiteral("SETUP.EXE"));
+    mSaveTo = QString::fromStdString(mTemp.File("setup.bin"));
+    Trigger("mnuSaveAs");
+    EXPECT_TRUE(ReadBytes(mTemp.File("setup.bin")).starts_with("MZ"));
+}
+
+// A ZIP64 archive of one stored entry of 4 GiB + 1: a text at its front, the
+// rest a hole in a sparse file. The fields as APPNOTE 4.3.7, 4.3.12 and 4.5.3
+// lay them out; the CRC is never reached.
+void WriteHugeZip(const std::string& path, std::string_view front) {
+    const std::uint64_t size = (std::uint64_t{4} << 30) + 1;
+    const std::string name = "HUGE.TXT";
+    std::string out;
+    const auto u16 = [&](std::uint64_t v) { out += {char(v), char(v >> 8)}; };
+    const auto u32 = [&](std::uint64_t v) { u16(v & 0xFFFF), u16(v >> 16 & 0xFFFF); };
+    const auto u64 = [&](std::uint64_t v) { u32(v & 0xFFFFFFFF), u32(v >> 32); };
+    const auto sizes = [&] { u16(1), u16(16), u64(size), u64(size); };  // the ZIP64 field
+    u32(0x04034B50), u16(45), u16(0), u16(0), u32(0), u32(0);
+    u32(0xFFFFFFFF), u32(0xFFFFFFFF), u16(name.size()), u16(20);
+    out += name;
+    sizes();
+    const std::uint64_t dataAt = out.size();
+    out += front;
+    std::ofstream file(path, std::ios::binary);
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    const std::uint64_t central = dataAt + size;
+    out.clear();
+    u32(0x02014B50), u16(45), u16(45), u16(0), u16(0), u32(0), u32(0);
+    u32(0xFFFFFFFF), u32(0xFFFFFFFF), u16(name.size()), u16(20), u16(0), u16(0), u16(0);
+    u32(0), u32(0);
+    out += name;
+    sizes();
+    const std::uint64_t centralSize = out.size();
+    u32(0x06064B50), u64(44), u16(45), u16(45), u32(0), u32(0), u64(1), u64(1);
+    u64(centralSize), u64(central);
+    u32(0x07064B50), u32(0), u64(central + centralSize), u32(1);
+    u32(0x06054B50), u16(0), u16(0), u16(0xFFFF), u16(0xFFFF), u32(0xFFFFFFFF);
+    u32(0xFFFFFFFF), u16(0);
+    file.seekp(static_cast<std::streamoff>(central));
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+}
+
+// Peak virtual memory of this process, in KiB.
+std::uint64_t PeakKiB() {
+    std::istringstream status(ReadBytes("/proc/self/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmPeak:")) {
+            return std::stoull(line.substr(7));
+        }
+    }
+    return 0;
+}
+
+TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLimit) {
+    const struct {
+        std::string archive;
+        QString message;
+    } broken[] = {
+        {Fixture("archives/corrupt/lha_cut_in_first_header.lzh"), QStringLiteral("読めません")},
+        {Fixture("archives/corrupt/lha_bad_checksum.lzh"), QStringLiteral("読めません")},
+        {Fixture("archives/corrupt/zip_cut_end.zip"), QStringLiteral("読めません")},
+        {Fixture("archives/corrupt/cab_cut.cab"), QStringLiteral("読めません")},
+        {Fixture("archives/corrupt/cab_bad_version.cab"), QStringLiteral("読めません")},
+        {Fixture("archives/corrupt/empty.bin"), QStringLiteral("読めません")},
+        {Fixture("archives/stub/stub_8k.exe"), QStringLiteral("読めません")},
+        {Fixture("archives/corrupt/lha_cut_in_data.lzh"), QStringLiteral("文書がありません")},
+        {mTemp.File("missing.lzh"), QStringLiteral("見つかりません")},
+        {mTemp.Path(), QStringLiteral("見つかりません")},
+        {Fixture("quorvix/encrypted.zip"), QStringLiteral("暗号化")},
+    };
+    for (const auto& b : broken) {
+        SCOPED_TRACE(b.archive);
+        Open(b.archive);
+        EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_TRUE(Shown().contains(b.message)) << Shown().toStdString();
+    }
+
+    // A bomb: 80 MiB of text that deflates to a few hundred KiB; and a
+    // 4 GiB entry. Each shows its first part and says so.
+    const std::string bomb = mTemp.File("bomb.zip");
+    const std::string make = "cd '" + mTemp.Path() +
+                             "' && yes 'これはテキストです。' | head -c 80M | zip -q bomb.zip - && "
+                             "printf '@ -\\n@=BOMB.TXT\\n' | zipnote -w bomb.zip";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    const std::string huge = mTemp.File("huge.zip");
+    std::string front;
+    while (front.size() < (2 << 20)) {
+        front += "これは大きな文書です。\n";
+    }
+    WriteHugeZip(huge, front);
+    for (const std::string& archive : {bomb, huge}) {
+        SCOPED_TRACE(archive);
+        const std::uint64_t before = PeakKiB();
+        mWindow = std::make_unique<frmQuorvix>(mIni, QString::fromStdString(mPrivate));
+        mWindow->SetTextLimit(1 << 20);
+        mWindow->OpenArchive(archive);
+        EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+        EXPECT_TRUE(Status().contains(QStringLiteral("先頭の 1 MiB だけ")))
+            << Status().toStdString();
+        // All of the first MiB, filled in behind the first screen; a
+        // character the limit cut in two is one replacement.
+        Trigger("mnuSelectAll");
+        EXPECT_NEAR(Shown().toUtf8().size(), 1 << 20, 3);
+        // Nothing near the entry's size was ever reserved.
+        EXPECT_LT(PeakKiB() - before, 512u << 10);
+    }
+}
+
+TEST_F(ViewerWindowTest, OptionsWriteTheirTwoKeysAndNothingElse) {
+    // A value in Shift-JIS, a "PrevInstance" that only 1 turns on.
+    const std::string before =
+        "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=HLP \x82\xA0\r\n"
+        "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n";
+    const auto answer = [&](auto edit, const char* button) {
+        WriteBytes(mIniPath, before);
+        frmOption dialog(mIni);
+        dialog.show();
+        edit(*Find<QLineEdit>(dialog, "txtDocType"), *Find<QCheckBox>(dialog, "chkPrevInstance"));
+        Find<QPushButton>(dialog, button)->click();
+        return ReadBytes(mIniPath);
+    };
+    EXPECT_EQ(answer(
+                  [](QLineEdit&, QCheckBox& prevInstance) {
+                      EXPECT_FALSE(prevInstance.isChecked());
+                      prevInstance.setChecked(true);
+                  },
+                  "btnOK"),
+              "; mine\r\n[Option]\r\nPrevInstance=1\r\nDocType=HLP \x82\xA0\r\n"
+              "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n");
+    EXPECT_EQ(
+        answer([](QLineEdit& docType, QCheckBox&) { docType.setText("  PDF   HTM "); }, "btnOK"),
+        "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=PDF HTM\r\n"
+        "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n");
+    EXPECT_EQ(answer(
+                  [](QLineEdit& docType, QCheckBox& prevInstance) {
+                      docType.setText("PDF");
+                      prevInstance.setChecked(true);
+                  },
+                  "btnCancel"),
+              before);
+
+    // A file that cannot be written keeps the dialog open and says so.
+    SettingsStore nowhere(mTemp.File("missing/Quorvix.ini"));
+    frmOption dialog(nowhere);
+    dialog.show();
+    Find<QCheckBox>(dialog, "chkPrevInstance")->setChecked(true);
+    Find<QPushButton>(dialog, "btnOK")->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(
+        Find<QLabel>(dialog, "lblError")->text().contains(QStringLiteral("書き込めません")));
+}
+
+}  // namespace
+}  // namespace mervok::quorvix
+
+#include "quorvix_window_test.moc"

@@ -1,0 +1,150 @@
+#include "quorvix/text_decoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "quorvix/document_rule.h"
+#include "support/files.h"
+
+namespace mervok::quorvix {
+namespace {
+
+using testing::ReadBytes;
+
+std::string Text(const std::string& name) {
+    return ReadBytes(std::string(MERVOK_TEST_DATA_DIR) + "/quorvix/texts/" + name);
+}
+
+constexpr std::string_view kManual =
+    "日本語の説明書です。\n\t第１章　はじめに\nこのソフトウェアは、書庫の中の文書を表示します。\n";
+
+TEST(TextDecodingTest, EveryEncodingAndLineEndIsFoundAndRead) {
+    const struct {
+        const char* file;
+        TextEncoding encoding;
+        std::string_view text;
+    } cases[] = {
+        {"sjis_crlf.txt", TextEncoding::ShiftJis, kManual},
+        {"eucjp_lf.txt", TextEncoding::EucJp, kManual},
+        {"iso2022jp_crlf.txt", TextEncoding::Iso2022Jp, kManual},
+        {"utf8_lf.txt", TextEncoding::Utf8, kManual},
+        {"utf8_bom_cr.txt", TextEncoding::Utf8, kManual},
+        {"utf16le_bom_crlf.txt", TextEncoding::Utf16Le, kManual},
+        {"utf16be_bom_crlf.txt", TextEncoding::Utf16Be, kManual},
+        {"utf16le_crlf.txt", TextEncoding::Utf16Le, kManual},
+        {"utf16be_lf.txt", TextEncoding::Utf16Be, kManual},
+        {"halfwidth_kana_sjis.txt", TextEncoding::ShiftJis, "ｶﾀｶﾅﾉﾃｷｽﾄ\n"},
+        {"hiragana_eucjp.txt", TextEncoding::EucJp, "あいうえお、かきくけこ。\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string bytes = Text(c.file);
+        ASSERT_FALSE(bytes.empty());
+        EXPECT_EQ(DetectEncoding(bytes), c.encoding);
+        const DecodedText text = DecodeText(bytes);
+        EXPECT_EQ(text.encoding, c.encoding);
+        EXPECT_EQ(text.utf8, c.text);
+        EXPECT_EQ(text.invalidSequences, 0u);
+        // The menu's choice wins over what the bytes look like.
+        EXPECT_EQ(DecodeText(bytes, c.encoding).utf8, c.text);
+        const TextEncoding other =
+            c.encoding == TextEncoding::EucJp ? TextEncoding::ShiftJis : TextEncoding::EucJp;
+        EXPECT_EQ(DecodeText(bytes, other).encoding, other);
+        EXPECT_NE(DecodeText(bytes, other).utf8, c.text);
+        // Cut after a line end, the two parts read as the whole.
+        const std::size_t cut = LineCut(bytes, 8, c.encoding);
+        EXPECT_EQ(DecodeText(bytes.substr(0, cut), c.encoding).utf8 +
+                      DecodeText(bytes.substr(cut), c.encoding).utf8,
+                  c.text);
+        EXPECT_LT(cut, c.text.find('\n') == c.text.size() - 1 ? bytes.size() + 1 : bytes.size());
+        // These files name themselves after their encoding.
+        EXPECT_TRUE(KindOf(c.file, bytes) == EntryKind::Text);
+    }
+    // In ISO-2022-JP a line end inside a JIS run is no place to cut.
+    EXPECT_EQ(LineCut("\x1B$B$\\\n$$\x1B(B\nab", 0, TextEncoding::Iso2022Jp), 12u);
+    // A byte that no reading knows becomes one replacement and no more.
+    const DecodedText broken = DecodeText(Text("broken_sjis.txt"), TextEncoding::ShiftJis);
+    EXPECT_EQ(broken.utf8, "説明\xEF\xBF\xBD書");
+    EXPECT_EQ(broken.invalidSequences, 1u);
+    // A UTF-8 sequence cut where the read stopped; an empty text.
+    EXPECT_EQ(DecodeText("ab\xE6\x97", TextEncoding::Utf8).utf8, "ab\xEF\xBF\xBD");
+    EXPECT_EQ(DecodeText("").utf8, "");
+}
+
+TEST(TextDecodingTest, DeclaredCharsets) {
+    const struct {
+        std::string_view page;
+        std::optional<TextEncoding> declared;
+    } pages[] = {
+        {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=x-sjis\">",
+         TextEncoding::ShiftJis},
+        {"<head><meta charset='EUC-JP'>", TextEncoding::EucJp},
+        {"<meta name=x><meta charset=utf-8>", TextEncoding::Utf8},
+        {"<meta charset=\"koi8-r\">", std::nullopt},
+        {"<p>charset=utf-8</p>", std::nullopt},
+    };
+    for (const auto& p : pages) {
+        EXPECT_EQ(DeclaredHtmlEncoding(p.page), p.declared) << p.page;
+    }
+    EXPECT_EQ(EncodingFromName("Windows-31J"), TextEncoding::ShiftJis);
+    EXPECT_EQ(EncodingFromName("ISO-2022-JP"), TextEncoding::Iso2022Jp);
+}
+
+TEST(EntryRuleTest, NamesKindsAndWhatNeverRuns) {
+    // Names as stored: UTF-8 kept, anything else read as Shift-JIS.
+    EXPECT_EQ(DisplayName("doc/\xE8\xAA\xAC\xE6\x98\x8E.txt"), "doc/説明.txt");
+    EXPECT_EQ(DisplayName("\x90\xE0\x96\xBE\x8F\x91.TXT"), "説明書.TXT");
+    EXPECT_EQ(DisplayName("a\nb\x01.txt"), "a?b?.txt");
+    const struct {
+        std::string_view stored, written;
+    } exports[] = {
+        {"doc/説明書.TXT", "説明書.TXT"},
+        {"../../outside.doc", "outside.doc"},
+        {"/absolute/rooted.doc", "rooted.doc"},
+        {"a\\b\\c:d.doc", "cd.doc"},
+        {"doc/..", "entry"},
+        {"doc/", "entry"},
+        {std::string_view("x\0y.txt", 7), "xy.txt"},
+    };
+    for (const auto& e : exports) {
+        EXPECT_EQ(ExportFileName(e.stored), e.written) << e.stored;
+    }
+    const std::string longName = std::string(300, 'a') + "あ.pdf";
+    EXPECT_EQ(ExportFileName(longName), std::string(196, 'a') + ".pdf");
+
+    const std::string utf16 = Text("utf16le_crlf.txt");
+    const struct {
+        std::string_view name, head;
+        EntryKind kind;
+        bool executable;
+    } cases[] = {
+        {"README.TXT", "Plain text\r\n", EntryKind::Text, false},
+        {"OLD.DOC", "\x93\xFA\x96{\x8C\xEA\r\n", EntryKind::Text, false},
+        {"utf16.txt", utf16, EntryKind::Text, false},
+        {"page.HTM", "<html>", EntryKind::Html, false},
+        {"doc/page.html", "<html>", EntryKind::Html, false},
+        {"MANUAL.DOC", std::string_view("\xD0\xCF\x11\xE0\0\0\0\0", 8), EntryKind::Binary, false},
+        {"manual.pdf", "%PDF-1.4\n", EntryKind::Binary, false},
+        {"zeros.txt", std::string_view("\0\0\0\0\0\0\0\0", 8), EntryKind::Binary, false},
+        {"controls.txt", "\x01\x02\x03\x04text", EntryKind::Binary, false},
+        {"SETUP.EXE", "MZ\x90", EntryKind::Binary, true},
+        {"setup.dat", "MZ\x90", EntryKind::Binary, true},
+        {"tool",
+         "\x7F"
+         "ELF\x02\x01",
+         EntryKind::Binary, true},
+        {"install.sh", "#!/bin/sh\necho\n", EntryKind::Text, true},
+        {"run.BAT", "@echo off\r\n", EntryKind::Text, true},
+        {"launch.desktop", "[Desktop Entry]\n", EntryKind::Text, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KindOf(c.name, c.head), c.kind) << c.name;
+        EXPECT_EQ(IsExecutable(c.name, c.head), c.executable) << c.name;
+    }
+    EXPECT_EQ(DocumentWildcardsFor("HLP  DOC"), "*.TXT *.HLP *.DOC");
+    EXPECT_EQ(DocumentWildcardsFor("   "), "*.TXT");
+}
+
+}  // namespace
+}  // namespace mervok::quorvix
