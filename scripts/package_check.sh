@@ -35,7 +35,7 @@ if [ "$(id -u)" = 0 ]; then
 fi
 out=$("${run[@]}")
 echo "$out"
-for expected in readme-and-tool.zip guide.lzh japanese-manual.lzh driver.cab lha-setup.exe; do
+for expected in readme-and-tool.zip guide.lzh japanese-manual.lzh driver.cab lha-setup.exe html-manual.zip; do
   grep -q "$expected" <<<"$out" || { echo "the installed search missed $expected"; exit 1; }
 done
 if grep -q "tool-only.zip\|plain-program.exe" <<<"$out"; then
