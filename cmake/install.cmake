@@ -19,9 +19,6 @@ install(TARGETS ${mervok_programs} RUNTIME DESTINATION ${MERVOK_INSTALL_FOLDER})
 install(TARGETS unlha32 unzip32 cab32 LIBRARY DESTINATION ${MERVOK_INSTALL_FOLDER})
 install(FILES ${MERVOK_DIST_DIR}/Quorvix.ini ${MERVOK_DIST_DIR}/mervok.hlp
         DESTINATION ${MERVOK_INSTALL_FOLDER})
-if(NOT TARGET quorvix)
-  install(PROGRAMS ${MERVOK_DIST_DIR}/Quorvix.exe DESTINATION ${MERVOK_INSTALL_FOLDER})
-endif()
 install(FILES src/archivers/plugins/archiver.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mervok)
 
 foreach(program mervok mervok-search)
