@@ -13,11 +13,12 @@
 #include "app/program_folder.h"
 #include "app/settings_folder.h"
 #include "app/settings_store.h"
+#include "desktop/qt_translations.h"
+#include "desktop/term_signal.h"
 #include "quorvix/frm_option.h"
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/instance_channel.h"
 #include "quorvix/quorvix_settings.h"
-#include "quorvix/term_signal.h"
 #include "viewer/viewer_settings.h"
 
 namespace mervok::quorvix {
@@ -55,6 +56,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
         argc > 1 ? std::optional(AbsolutePath(argv[1])) : std::nullopt;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvix"));
+    InstallQtTranslations(app);
     TermSignalNotifier termSignal;
     QObject::connect(&termSignal, &TermSignalNotifier::received, &app, [] {
         QApplication::closeAllWindows();

@@ -6,7 +6,6 @@ target_sources(mervok_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/control_help.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control_help.h
   ${CMAKE_CURRENT_LIST_DIR}/folder_browser.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/qt_translations.cpp
   ${CMAKE_CURRENT_LIST_DIR}/about_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/about_dialog.h
   ${CMAKE_CURRENT_LIST_DIR}/viewer_hand_off.cpp

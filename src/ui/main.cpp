@@ -1,45 +1,15 @@
 #include <QApplication>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
-#include <sys/socket.h>
-#include <unistd.h>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "app/program_folder.h"
+#include "desktop/qt_translations.h"
+#include "desktop/term_signal.h"
 #include "ui/frm_mervok.h"
-#include "ui/qt_translations.h"
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void OnTerminate(int /*signal*/) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(gSignalPipe[1], &byte, 1);
-}
-
-// A polite request to end (the session ending, or kill) closes the window
-// as its close box would, so that the settings are saved.
-void CloseOnTerminate(mervok::frmMERVOK& window) {
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) {
-        return;
-    }
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = read(gSignalPipe[0], &byte, 1);
-        window.close();
-    });
-    struct sigaction action = {};
-    action.sa_handler = OnTerminate;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
 
 constexpr char kUsage[] = "usage: mervok [FOLDER]\n";
 
@@ -75,7 +45,11 @@ int main(int argc, char* argv[]) {
                      [&window] { window.Session_CommitData(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.Form_Unload(); });
-    CloseOnTerminate(window);
+    // A polite request to end (the session ending, kill) closes the window
+    // as its close box would, so that the settings are saved.
+    mervok::TermSignalNotifier termSignal;
+    QObject::connect(&termSignal, &mervok::TermSignalNotifier::received, &window,
+                     [&window] { window.close(); });
     window.ShowLoaded();
     return app.exec();
 }

@@ -16,7 +16,7 @@
 
 #include <memory>
 
-#include "ui/qt_translations.h"
+#include "desktop/qt_translations.h"
 
 namespace mervok {
 namespace {

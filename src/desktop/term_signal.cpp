@@ -1,4 +1,4 @@
-#include "quorvix/term_signal.h"
+#include "desktop/term_signal.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -8,11 +8,12 @@
 
 #include <cerrno>
 
-namespace mervok::quorvix {
+namespace mervok {
 
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
 void OnSignal(int) {
     const int saved = errno;
@@ -39,16 +40,18 @@ TermSignalNotifier::TermSignalNotifier(QObject* parent) : QObject(parent) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int signal : kSignals) {
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 TermSignalNotifier::~TermSignalNotifier() {
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int signal : kSignals) {
+        ::sigaction(signal, &action, nullptr);
+    }
     delete mNotifier;
     for (int& fd : gSignalPipe) {
         if (fd >= 0) {
@@ -58,4 +61,4 @@ TermSignalNotifier::~TermSignalNotifier() {
     }
 }
 
-}  // namespace mervok::quorvix
+}  // namespace mervok

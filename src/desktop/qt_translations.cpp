@@ -1,4 +1,4 @@
-#include "ui/qt_translations.h"
+#include "desktop/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
