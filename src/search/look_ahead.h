@@ -42,7 +42,11 @@ class LookAhead {
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
 
+    // Queues a candidate; the workers may wait for a few more, or for
+    // Dispatch, before they start on it.
     void Add(std::string path, ArchiveKind kind);
+    // Sets the workers going on every candidate queued.
+    void Dispatch();
     // The facts of the index-th candidate added, waiting for them; nullopt
     // when an abort came before its examination started.
     std::optional<CandidateFacts> Take(std::size_t index);
@@ -56,17 +60,24 @@ class LookAhead {
         CandidateFacts facts;
     };
 
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
     bool MayStart() const;
     CandidateFacts Run(const Job& job) const;
+    // Wakes an idle worker per job not started; returns with lock released.
+    void WakeWorkers(std::unique_lock<std::mutex>& lock);
     void Work();
 
     const int mThreads;
     Examine mExamine;
     const std::atomic<bool>& mAbortRequested;
     std::mutex mMutex;
-    std::condition_variable mChanged;
-    std::deque<Job> mJobs;  // a job stays in place while more are added
-    std::size_t mNext = 0;  // the first job not yet started
+    std::condition_variable mWork;  // idle workers wait here for jobs
+    std::condition_variable mDone;  // Take waits here for mAwaited
+    std::deque<Job> mJobs;          // a job stays in place while more are added
+    std::size_t mNext = 0;          // the first job not yet started
+    std::size_t mIdle = 0;          // workers waiting for a job
+    std::size_t mAwaited = kNone;
     bool mStopping = false;
     std::vector<std::thread> mWorkers;
 };

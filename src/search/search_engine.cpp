@@ -180,6 +180,10 @@ void SearchEngine::WalkFolder(const std::string& folder, const std::string& file
             }
         }
     }
+    if (mExamining) {
+        // The folder's candidates go while the next folder is listed.
+        mExamining->Dispatch();
+    }
     for (const auto& name : subfolders) {
         if (AbortRequested()) {
             break;
