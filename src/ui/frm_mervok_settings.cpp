@@ -11,6 +11,8 @@
 #include <QStyle>
 
 #include <array>
+#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -39,6 +41,9 @@ namespace {
 constexpr std::string_view kSection = "Mervok";
 constexpr std::string_view kLegacySection = "QvCtrler";
 constexpr std::string_view kIniName = "Mervok.ini";
+// How long closing waits for a search to stop. A look-up ends within
+// milliseconds unless its storage stopped answering.
+constexpr std::chrono::milliseconds kCloseWait{2000};
 
 // The check boxes stored as 0 / 1, in the order the file holds them.
 struct BoxKey {
@@ -316,15 +321,23 @@ void frmMERVOK::Form_Unload() {
     }
     mUnloaded = true;
     // A search still running is stopped and waited for; it reports nothing
-    // more.
+    // more. One held by storage that stopped answering is not waited for:
+    // the process ends without it, as soon as the settings are saved.
     mAbortRequested = true;
     mProgressTimer.stop();
-    StopWorker();
+    const bool stopped = StopWorker(kCloseWait);
     // The hints go with the window.
     delete mControlHelp;
     mControlHelp = nullptr;
     if (mLoaded) {
         SaveSettings();
+    }
+    if (!stopped) {
+        if (mEndProcess) {
+            mEndProcess();
+        } else {
+            std::_Exit(0);
+        }
     }
 }
 
