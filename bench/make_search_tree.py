@@ -12,6 +12,7 @@ per line, sorted, so that a benchmark can compare hits.
 import argparse
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -46,12 +47,11 @@ def make_templates(work):
         run(["gcab", "-c", "-n", os.path.join(work, "nodoc.cab"), "PROG.BIN"], src)
         templates += [("cab", True, "doc.cab"), ("cab", False, "nodoc.cab")]
     # Self-extracting files: the committed fixtures hold real PE stubs.
-    for name in sorted(os.listdir(FIXTURES)) if os.path.isdir(FIXTURES) else []:
-        low = name.lower()
-        if low.endswith(".exe") and "sfx" in low and "100k" in low:
-            has_doc = "nodoc" not in low
-            shutil.copy(os.path.join(FIXTURES, name), os.path.join(work, name))
-            templates.append(("exe", has_doc, name))
+    sfx = os.path.join(FIXTURES, "sfx")
+    for name in sorted(os.listdir(sfx)) if os.path.isdir(sfx) else []:
+        if re.fullmatch(r"(lha|zip|cab)(_nodoc)?_8k\.exe", name):
+            shutil.copy(os.path.join(sfx, name), os.path.join(work, name))
+            templates.append(("exe", "nodoc" not in name, name))
     return [(k, d, os.path.join(work, p)) for k, d, p in templates]
 
 
@@ -99,7 +99,11 @@ def main():
         expected = []
         for n in range(args.archives):
             has_doc = (n % 3) != 0
-            kind, _, template = rng.choice(by_doc[has_doc])
+            # Each kind as often as the others, whatever number of templates
+            # it has.
+            kinds = sorted({t[0] for t in by_doc[has_doc]})
+            kind = rng.choice(kinds)
+            template = rng.choice([t for t in by_doc[has_doc] if t[0] == kind])[2]
             folder = rng.choice(visible)
             name = "arc%05d.%s" % (n, kind.upper() if n % 7 == 0 else kind)
             dest = os.path.join(folder, name)

@@ -28,6 +28,10 @@ class ArchiverApi {
     // 0: an entry matching the blank-separated wildcards exists.
     virtual int FindFirst(ArchiveHandle archive, const std::string& wildcards) = 0;
     virtual int CloseArchive(ArchiveHandle archive) = 0;
+    // True when the library promises that calls on different handles may run
+    // on different threads at once. Without that promise a caller keeps to
+    // one look-up at a time through the library.
+    virtual bool IndependentHandles() { return false; }
 };
 
 // The three libraries a search may use. A null pointer counts as absent.

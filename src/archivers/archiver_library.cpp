@@ -18,6 +18,7 @@ struct ArchiverLibrary::Entries {
     void* (*openArchive)(void*, const char*, std::uint32_t) = nullptr;
     int (*findFirst)(void*, const char*, INDIVIDUALINFO*) = nullptr;
     int (*closeArchive)(void*) = nullptr;
+    const int* independentHandles = nullptr;
 };
 
 namespace {
@@ -67,6 +68,8 @@ const ArchiverLibrary::Entries& ArchiverLibrary::Bind() {
             BindEntry(module, mPrefix, "OpenArchive", entries->openArchive);
             BindEntry(module, mPrefix, "FindFirst", entries->findFirst);
             BindEntry(module, mPrefix, "CloseArchive", entries->closeArchive);
+            entries->independentHandles =
+                static_cast<const int*>(dlsym(module, (mPrefix + "IndependentHandles").c_str()));
         }
         mEntries = std::move(entries);
     });
@@ -122,6 +125,11 @@ int ArchiverLibrary::FindFirst(ArchiveHandle archive, const std::string& wildcar
 int ArchiverLibrary::CloseArchive(ArchiveHandle archive) {
     const auto& entries = Bind();
     return entries.closeArchive ? entries.closeArchive(archive) : -1;
+}
+
+bool ArchiverLibrary::IndependentHandles() {
+    const auto& entries = Bind();
+    return entries.independentHandles != nullptr && *entries.independentHandles != 0;
 }
 
 ArchiverLibraries::ArchiverLibraries(std::string_view folder)

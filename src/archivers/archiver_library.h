@@ -44,6 +44,9 @@ class ArchiverLibrary final : public ArchiverApi {
     ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override;
     int FindFirst(ArchiveHandle archive, const std::string& wildcards) override;
     int CloseArchive(ArchiveHandle archive) override;
+    // Read from the library's <Prefix>IndependentHandles; false when it
+    // exports none.
+    bool IndependentHandles() override;
 
   private:
     struct Entries;

@@ -2,14 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "app/program_folder.h"
 #include "app/text_util.h"
-#include "archivers/archive_lookup.h"
 
 namespace mervok {
 
@@ -100,6 +94,8 @@ SearchEngine::SearchEngine(SearchOptions options, StartupValues startup, Archive
     mUsable = GetUsableFormats(mStartup.libraries);
 }
 
+SearchEngine::~SearchEngine() = default;
+
 bool SearchEngine::AbortRequested() const {
     return mAbortRequested.load(std::memory_order_relaxed);
 }
@@ -112,19 +108,29 @@ SearchResult SearchEngine::Run() {
     if (mOptions.filePattern.empty()) {
         mOptions.filePattern = FilePattern(mOptions, mStartup.libraries);
     }
+    // The examinations in flight end with the run, also when the observer
+    // throws.
+    struct Finish {
+        std::unique_ptr<LookAhead>& examining;
+        ~Finish() { examining.reset(); }
+    } finish{mExamining};
+    const bool check = !mOptions.skipArchiveCheck;
+    mLookingUp = check;
     if (!mOptions.filePattern.empty() && !mOptions.searchFolder.empty()) {
+        std::set<FolderId> visited;
         WalkFolder(WithTrailingSeparator(mOptions.searchFolder), mOptions.filePattern,
-                   mOptions.includeSubfolders);
+                   mOptions.includeSubfolders, visited);
     }
-    if (AbortRequested()) {
+    if (AbortRequested() || (!check && !FinishWalk())) {
         // The window has already been put back; nothing is listed.
         mCandidates.clear();
+        mExamining.reset();
         result.outcome = SearchOutcome::WalkAborted;
         mObserver.OnFinished(result);
         return result;
     }
-    if (!mOptions.skipArchiveCheck && !mCandidates.empty()) {
-        CheckDocuments();
+    if (check && !mCandidates.empty()) {
+        CheckExamined();
         result.outcome = mCheckAborted ? SearchOutcome::CheckAborted : SearchOutcome::Checked;
         result.archives = std::move(mHits);
     } else {
@@ -132,18 +138,13 @@ SearchResult SearchEngine::Run() {
     }
     mCandidates.clear();
     mHits.clear();
+    mExamining.reset();
     mObserver.OnFinished(result);
     return result;
 }
 
 void SearchEngine::WalkFolder(const std::string& folder, const std::string& filePattern,
-                              bool includeSubfolders) {
-    std::set<FolderId> visited;
-    Walk(folder, filePattern, includeSubfolders, visited);
-}
-
-void SearchEngine::Walk(const std::string& folder, const std::string& filePattern,
-                        bool includeSubfolders, std::set<FolderId>& visited) {
+                              bool includeSubfolders, std::set<FolderId>& visited) {
     if (AbortRequested()) {
         return;
     }
@@ -170,7 +171,7 @@ void SearchEngine::Walk(const std::string& folder, const std::string& filePatter
             const std::string_view name = listing.Name();
             if (MatchesWildcard(name, filePattern)) {
                 if (const ArchiveKind kind = CandidateKind(name); kind != ArchiveKind::None) {
-                    AddCandidate(folder, listing, kind);
+                    AddCandidate(folder, name, kind);
                 }
             }
             if (includeSubfolders && name[0] != '.' && listing.IsFolder() &&
@@ -179,26 +180,15 @@ void SearchEngine::Walk(const std::string& folder, const std::string& filePatter
             }
         }
     }
+    if (mExamining) {
+        // The folder's candidates go while the next folder is listed.
+        mExamining->Dispatch();
+    }
     for (const auto& name : subfolders) {
         if (AbortRequested()) {
             break;
         }
-        Walk(folder + name + kSeparator, filePattern, includeSubfolders, visited);
-    }
-}
-
-void SearchEngine::ClassifyFiles(const std::string& folder, const std::string& filePattern) {
-    DirectoryListing listing;
-    if (!listing.Open(folder, filePattern)) {
-        return;
-    }
-    while (listing.Next()) {
-        if (AbortRequested()) {
-            break;
-        }
-        if (const ArchiveKind kind = CandidateKind(listing.Name()); kind != ArchiveKind::None) {
-            AddCandidate(folder, listing, kind);
-        }
+        WalkFolder(folder + name + kSeparator, filePattern, includeSubfolders, visited);
     }
 }
 
@@ -219,31 +209,92 @@ ArchiveKind SearchEngine::CandidateKind(std::string_view name) const {
     return ArchiveKind::None;
 }
 
-void SearchEngine::AddCandidate(const std::string& folder, DirectoryListing& listing,
+void SearchEngine::AddCandidate(const std::string& folder, std::string_view name,
                                 ArchiveKind kind) {
-    const auto info = listing.Info();
-    if (!info) {
-        return;  // gone since it was listed
-    }
     FoundArchive candidate;
     candidate.folder = folder;
-    candidate.fileName = std::string(listing.Name());
-    candidate.size = info->size;
+    candidate.fileName = std::string(name);
     candidate.kind = kind;
     candidate.provisional = true;
-    candidate.modified = LocalTimeText(info->modifiedSeconds);
     mCandidates.push_back(std::move(candidate));
     const FoundArchive& added = mCandidates.back();
+    if (!mExamining) {
+        // Only a run that has something to examine readies the libraries.
+        StartExamining(mLookingUp);
+    }
+    mExamining->Add(added.Path(), kind);
     mObserver.OnCandidate(mOptions.hideFileNames ? std::string() : added.Path(),
                           mCandidates.size());
 }
 
-void SearchEngine::PrepareLibraries() {
+void SearchEngine::StartExamining(bool withLookUp) {
+    int threads = mCheckThreads < 2 ? 0 : mCheckThreads;
+    if (withLookUp && !PrepareLibraries() && threads > 0) {
+        // A library that did not promise independent handles gets one call
+        // at a time, in candidate order: from one thread, still ahead.
+        threads = 1;
+    }
+    mExamining = std::make_unique<LookAhead>(
+        threads,
+        [this, withLookUp](const std::string& path, ArchiveKind kind) {
+            return Examine(path, kind, withLookUp);
+        },
+        mAbortRequested);
+}
+
+CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
+                                     bool withLookUp) const {
+    CandidateFacts facts;
+    struct stat info {};
+    // A link is followed; a dangling one is still an entry of its own.
+    const bool followed = ::stat(path.c_str(), &info) == 0;
+    if (!followed && ::lstat(path.c_str(), &info) != 0) {
+        return facts;
+    }
+    facts.exists = true;
+    // The listing reports no size for a folder.
+    facts.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::int64_t>(info.st_size);
+    facts.modifiedSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    // Only a regular file goes to a library: opening a FIFO would release a
+    // writer waiting at it or hold the check until one comes, and a device
+    // may never end.
+    if (withLookUp && followed && S_ISREG(info.st_mode)) {
+        facts.kind = CheckOne(path, kind);
+    }
+    return facts;
+}
+
+void SearchEngine::TakeFacts(FoundArchive& candidate, const CandidateFacts& facts) {
+    candidate.size = facts.size;
+    candidate.modified = LocalTimeText(facts.modifiedSeconds);
+}
+
+bool SearchEngine::FinishWalk() {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < mCandidates.size(); ++i) {
+        const std::optional<CandidateFacts> facts = mExamining->Take(i);
+        if (!facts) {
+            return false;
+        }
+        if (facts->exists) {
+            TakeFacts(mCandidates[i], *facts);
+            if (kept != i) {
+                mCandidates[kept] = std::move(mCandidates[i]);
+            }
+            ++kept;
+        }
+    }
+    mCandidates.resize(kept);
+    return true;
+}
+
+bool SearchEngine::PrepareLibraries() {
     const std::pair<ArchiverApi*, std::int16_t> libraries[] = {
         {mLibraries.lha, mStartup.libraries.unlha},
         {mLibraries.zip, mStartup.libraries.unzip},
         {mLibraries.cab, mStartup.libraries.cab},
     };
+    bool independent = true;
     for (const auto& [library, version] : libraries) {
         if (library == nullptr || version <= 0) {
             continue;
@@ -257,28 +308,41 @@ void SearchEngine::PrepareLibraries() {
         if (library->GetCursorMode() != 0) {
             library->SetCursorMode(0);
         }
+        independent = independent && library->IndependentHandles();
     }
+    mWildcards = DocumentWildcards(mStartup.viewerVersion, mDocTypes);
+    return independent;
+}
+
+LookupResult SearchEngine::LookUp(LibraryIndex index, const std::string& path, bool test) const {
+    static constexpr LookupResult (*kFind[])(ArchiverApi&, void*, const std::string&,
+                                             const std::string&) = {
+        FindInLhaArchive, FindInZipArchive, FindInCabArchive};
+    ArchiverApi* const libraries[] = {mLibraries.lha, mLibraries.zip, mLibraries.cab};
+    ArchiverApi& library = *libraries[index];
+    if (test && library.CheckArchive(path, 0) == 0) {
+        return LookupResult::CannotOpen;
+    }
+    return kFind[index](library, mWindow, path, mWildcards);
 }
 
 ArchiveKind SearchEngine::CheckSfx(const std::string& path) const {
     // The first library that recognises and opens the file decides alone;
     // one that cannot leaves it to the next.
     const struct {
-        ArchiverApi* library;
+        LibraryIndex library;
         bool usable;
-        LookupResult (*find)(ArchiverApi&, void*, const std::string&, const std::string&);
         ArchiveKind kind;
     } cascade[] = {
-        {mLibraries.lha, mStartup.libraries.unlha > 0, FindInLhaArchive, ArchiveKind::LhaSfx},
-        {mLibraries.zip, mStartup.libraries.unzip > 0, FindInZipArchive, ArchiveKind::ZipSfx},
-        {mLibraries.cab, mStartup.libraries.cab >= kCabSfxVersion, FindInCabArchive,
-         ArchiveKind::CabSfx},
+        {kLha, mStartup.libraries.unlha > 0, ArchiveKind::LhaSfx},
+        {kZip, mStartup.libraries.unzip > 0, ArchiveKind::ZipSfx},
+        {kCab, mStartup.libraries.cab >= kCabSfxVersion, ArchiveKind::CabSfx},
     };
     for (const auto& step : cascade) {
-        if (!step.usable || step.library->CheckArchive(path, 0) == 0) {
+        if (!step.usable) {
             continue;
         }
-        switch (step.find(*step.library, mWindow, path, mWildcards)) {
+        switch (LookUp(step.library, path, true)) {
             case LookupResult::Found:
                 return step.kind;
             case LookupResult::NoMatch:
@@ -291,30 +355,19 @@ ArchiveKind SearchEngine::CheckSfx(const std::string& path) const {
     return ArchiveKind::None;
 }
 
-ArchiveKind SearchEngine::CheckOne(const FoundArchive& candidate) const {
-    const std::string path = candidate.Path();
-    // Only a regular file (a link followed, as the walk follows it) goes to a
-    // library: opening a FIFO would release a writer waiting at it or hold
-    // the check until one comes, and a device may never end.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return ArchiveKind::None;
-    }
+ArchiveKind SearchEngine::CheckOne(const std::string& path, ArchiveKind kind) const {
     const LibraryVersions& versions = mStartup.libraries;
     // A library that is absent finds nothing: its calls would fail anyway.
-    const auto found = [&](ArchiverApi* library, std::int16_t version, auto find) {
-        return version > 0 && find(*library, mWindow, path, mWildcards) == LookupResult::Found;
+    const auto found = [&](LibraryIndex library, std::int16_t version) {
+        return version > 0 && LookUp(library, path, false) == LookupResult::Found;
     };
-    switch (candidate.kind) {
+    switch (kind) {
         case ArchiveKind::Lha:
-            return found(mLibraries.lha, versions.unlha, FindInLhaArchive) ? ArchiveKind::Lha
-                                                                           : ArchiveKind::None;
+            return found(kLha, versions.unlha) ? ArchiveKind::Lha : ArchiveKind::None;
         case ArchiveKind::Zip:
-            return found(mLibraries.zip, versions.unzip, FindInZipArchive) ? ArchiveKind::Zip
-                                                                           : ArchiveKind::None;
+            return found(kZip, versions.unzip) ? ArchiveKind::Zip : ArchiveKind::None;
         case ArchiveKind::Cab:
-            return found(mLibraries.cab, versions.cab, FindInCabArchive) ? ArchiveKind::Cab
-                                                                         : ArchiveKind::None;
+            return found(kCab, versions.cab) ? ArchiveKind::Cab : ArchiveKind::None;
         case ArchiveKind::Sfx:
             return CheckSfx(path);
         default:
@@ -323,15 +376,33 @@ ArchiveKind SearchEngine::CheckOne(const FoundArchive& candidate) const {
 }
 
 void SearchEngine::CheckDocuments() {
+    struct Finish {
+        std::unique_ptr<LookAhead>& examining;
+        ~Finish() { examining.reset(); }
+    } finish{mExamining};
+    StartExamining(true);
+    for (const auto& candidate : mCandidates) {
+        mExamining->Add(candidate.Path(), candidate.kind);
+    }
+    CheckExamined();
+}
+
+void SearchEngine::CheckExamined() {
     mCheckAborted = false;
     mHits.clear();
     mObserver.OnCheckStarted(mCandidates.size());
-    PrepareLibraries();
-    mWildcards = DocumentWildcards(mStartup.viewerVersion, mDocTypes);
-    if (mCheckThreads > 1 && mCandidates.size() > 1) {
-        CheckParallel(std::min<int>(mCheckThreads, static_cast<int>(mCandidates.size())));
-    } else {
-        CheckSerial();
+    for (std::size_t i = 0; i < mCandidates.size(); ++i) {
+        // Answers found early wait for their turn, so that an abort leaves
+        // the list where the user saw the counts stand.
+        std::optional<CandidateFacts> facts;
+        if (AbortRequested() || !(facts = mExamining->Take(i))) {
+            mCheckAborted = true;
+            return;
+        }
+        if (facts->exists) {
+            TakeFacts(mCandidates[i], *facts);
+        }
+        TakeResult(i, facts->kind);
     }
 }
 
@@ -344,113 +415,6 @@ void SearchEngine::TakeResult(std::size_t index, ArchiveKind kind) {
         mObserver.OnHit(mHits.size());
     }
     mObserver.OnCandidateChecked(index + 1);
-}
-
-void SearchEngine::CheckSerial() {
-    for (std::size_t i = 0; i < mCandidates.size(); ++i) {
-        if (AbortRequested()) {
-            mCheckAborted = true;
-            return;
-        }
-        TakeResult(i, CheckOne(mCandidates[i]));
-    }
-}
-
-void SearchEngine::CheckParallel(int threads) {
-    // Workers take candidates in order and stop taking new ones on an abort;
-    // every candidate taken is finished. Results are handed on here in
-    // candidate order, so hits and counts come as from one thread. Workers
-    // stay at most a few candidates ahead of what has been handed on, so an
-    // abort leaves the list where the user saw the counts stand.
-    enum class State : unsigned char { Waiting, Taken, Done };
-    const std::size_t total = mCandidates.size();
-    const std::size_t lookAhead = 2 * static_cast<std::size_t>(threads);
-    std::vector<State> states(total, State::Waiting);
-    std::vector<ArchiveKind> kinds(total, ArchiveKind::None);
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t next = 0;
-    std::size_t taken = 0;
-    int running = threads;
-    bool stop = false;  // the observer failed: take nothing more
-
-    auto work = [&] {
-        while (true) {
-            std::size_t index;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return next < taken + lookAhead || stop; });
-                if (next >= total || stop || AbortRequested()) {
-                    --running;
-                    changed.notify_all();
-                    return;
-                }
-                index = next++;
-                states[index] = State::Taken;
-            }
-            ArchiveKind kind = ArchiveKind::None;
-            try {
-                kind = CheckOne(mCandidates[index]);
-            } catch (...) {
-                // a look-up that fails is no hit
-            }
-            {
-                std::lock_guard lock(mutex);
-                kinds[index] = kind;
-                states[index] = State::Done;
-            }
-            changed.notify_all();
-        }
-    };
-
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(threads));
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back(work);
-    }
-    auto joinWorkers = [&] {
-        {
-            std::lock_guard lock(mutex);
-            stop = true;
-        }
-        changed.notify_all();
-        for (auto& worker : workers) {
-            worker.join();
-        }
-    };
-    try {
-        while (true) {
-            ArchiveKind kind;
-            std::size_t index;
-            {
-                std::unique_lock lock(mutex);
-                if (taken >= total) {
-                    break;
-                }
-                changed.wait(lock, [&] {
-                    return states[taken] == State::Done ||
-                           (states[taken] == State::Waiting && running == 0);
-                });
-                if (states[taken] != State::Done) {
-                    break;  // never taken: the abort came first
-                }
-                kind = kinds[taken];
-                index = taken;
-            }
-            TakeResult(index, kind);
-            {
-                std::lock_guard lock(mutex);
-                ++taken;
-            }
-            changed.notify_all();
-        }
-    } catch (...) {
-        joinWorkers();
-        throw;
-    }
-    joinWorkers();
-    std::lock_guard lock(mutex);
-    mCheckAborted = taken < total;
 }
 
 }  // namespace mervok

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -11,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "archivers/archive_lookup.h"
 #include "archivers/archiver_api.h"
 #include "search/directory_listing.h"
 #include "search/found_archive.h"
+#include "search/look_ahead.h"
 #include "search/search_options.h"
 
 namespace mervok {
@@ -45,13 +48,14 @@ LibraryVersions QueryLibraryVersions(const ArchiverSet& libraries);
 struct SearchResult;
 
 // Told what a search does as it goes. Every call comes from the thread that
-// runs the search, also when the check uses helper threads; nothing in the
-// engine waits for the observer beyond its own calls.
+// runs the search, also while helper threads examine candidates; nothing in
+// the engine waits for the observer beyond its own calls.
 class SearchObserver {
   public:
     virtual ~SearchObserver() = default;
     // A candidate was found during the walk. path is its full path, or empty
-    // when hideFileNames is set; count is the number of candidates so far.
+    // when hideFileNames is set; count is the number of candidates so far (a
+    // file gone before it could be examined is counted here, never listed).
     virtual void OnCandidate(std::string_view path, std::size_t count) = 0;
     // The document check starts on total candidates.
     virtual void OnCheckStarted(std::size_t total) = 0;
@@ -91,20 +95,31 @@ struct SearchResult {
 
 // One search: the walk over the folder collects candidates by name, the
 // document check keeps those an archiver library opens and finds a document
-// in. Synchronous; the abort flag is tested where the walk, the
+// in. Synchronous to its caller; the abort flag is tested where the walk, the
 // classification and the check would let the window handle a click. The
 // engine never clears the flag; the caller resets it before a run.
+//
+// The I/O of a candidate (its size and time, and the look-up) runs ahead on a
+// few threads from the moment the walk finds it; the observer's calls, the
+// hits and the counts still come in candidate order, as from one thread.
 class SearchEngine {
   public:
+    // Examinations in flight at once: enough that a share's latency is
+    // hidden, few enough that an abort waits for only a handful.
+    static constexpr int kDefaultCheckThreads = 8;
+
     SearchEngine(SearchOptions options, StartupValues startup, ArchiverSet libraries,
                  DocTypeSource docTypes, std::atomic<bool>& abortRequested,
                  SearchObserver& observer);
+    ~SearchEngine();
 
     // Handed to OpenArchive as the owner window.
     void SetWindow(void* window) { mWindow = window; }
-    // Number of threads the check opens archives on: 1 makes every library
-    // call on the calling thread, in candidate order; 2 (the default) runs two
-    // look-ups at a time, results still taken in candidate order.
+    // Number of threads that examine candidates: 1 makes every file and
+    // library call on the calling thread, in candidate order; more run that
+    // many examinations at a time, ahead of the walk's and the check's order
+    // (one thread only while a library present did not promise independent
+    // handles).
     void SetCheckThreads(int threads) { mCheckThreads = threads < 1 ? 1 : threads; }
     // Most GetRunning calls made per library before the check goes on anyway.
     void SetRunningPollLimit(long polls) { mRunningPollLimit = polls; }
@@ -112,17 +127,8 @@ class SearchEngine {
     // Walk, then check (unless skipped); ends with OnFinished.
     SearchResult Run();
 
-    // The steps of Run, for callers that drive them one by one.
-    // Visits folder (ending with the separator) and, when asked, its
-    // sub-folders depth first, pre-order, appending candidates. Each real
-    // folder (device and inode) is visited once per call, under the first
-    // path that reaches it, so links back up or across end there.
-    void WalkFolder(const std::string& folder, const std::string& filePattern,
-                    bool includeSubfolders);
-    // Appends the files of one folder whose extension names a chosen, usable
-    // format.
-    void ClassifyFiles(const std::string& folder, const std::string& filePattern);
-    // Examines every candidate, relabels it and collects the hits.
+    // Examines every candidate, relabels it and collects the hits: the
+    // check of Run, for callers that bring their own candidates.
     void CheckDocuments();
 
     const SearchOptions& Options() const { return mOptions; }
@@ -134,19 +140,34 @@ class SearchEngine {
 
   private:
     using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
+    enum LibraryIndex : std::uint8_t { kLha, kZip, kCab };
 
     bool AbortRequested() const;
-    void Walk(const std::string& folder, const std::string& filePattern, bool includeSubfolders,
-              std::set<FolderId>& visited);
+    // Visits folder (ending with the separator) and, when asked, its
+    // sub-folders depth first, pre-order, adding candidates. Each real folder
+    // (device and inode) is visited once per run, under the first path that
+    // reaches it, so links back up or across end there.
+    void WalkFolder(const std::string& folder, const std::string& filePattern,
+                    bool includeSubfolders, std::set<FolderId>& visited);
     // The provisional kind of name, or None when its extension names no
     // chosen, usable format.
     ArchiveKind CandidateKind(std::string_view name) const;
-    void AddCandidate(const std::string& folder, DirectoryListing& listing, ArchiveKind kind);
-    void PrepareLibraries();
-    ArchiveKind CheckOne(const FoundArchive& candidate) const;
+    void AddCandidate(const std::string& folder, std::string_view name, ArchiveKind kind);
+    // Starts the examinations of a walk or a check; withLookUp readies the
+    // libraries and the wildcards first.
+    void StartExamining(bool withLookUp);
+    // Readies every library present and builds the wildcard list; true when
+    // each of them promised independent handles.
+    bool PrepareLibraries();
+    CandidateFacts Examine(const std::string& path, ArchiveKind kind, bool withLookUp) const;
+    // Every candidate's size and time, in order; those gone since they were
+    // listed are dropped. False when an abort came first.
+    bool FinishWalk();
+    void CheckExamined();
+    ArchiveKind CheckOne(const std::string& path, ArchiveKind kind) const;
     ArchiveKind CheckSfx(const std::string& path) const;
-    void CheckSerial();
-    void CheckParallel(int threads);
+    LookupResult LookUp(LibraryIndex library, const std::string& path, bool test) const;
+    void TakeFacts(FoundArchive& candidate, const CandidateFacts& facts);
     void TakeResult(std::size_t index, ArchiveKind kind);
 
     SearchOptions mOptions;
@@ -157,9 +178,11 @@ class SearchEngine {
     std::atomic<bool>& mAbortRequested;
     SearchObserver& mObserver;
     void* mWindow = nullptr;
-    int mCheckThreads = 2;
+    int mCheckThreads = kDefaultCheckThreads;
     long mRunningPollLimit = 100000;
 
+    std::unique_ptr<LookAhead> mExamining;
+    bool mLookingUp = false;
     std::vector<FoundArchive> mCandidates;
     std::vector<FoundArchive> mHits;
     std::string mWildcards;

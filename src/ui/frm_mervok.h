@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -106,6 +107,9 @@ class frmMERVOK : public QWidget {
     // reports, before the window hears of it. Lets a test hold the search at
     // a known point.
     void SetSearchProbeForTesting(SearchProbe probe) { mSearchProbe = std::move(probe); }
+    // Test seam: what closing does when a search does not stop in time,
+    // instead of ending the process.
+    void SetProcessEndForTesting(std::function<void()> end) { mEndProcess = std::move(end); }
 
   signals:
     // A run has ended and the window shows its outcome (also after an abort
@@ -146,7 +150,9 @@ class frmMERVOK : public QWidget {
     void AbortSearch();
     void ShowSearchProgress();
     void OnSearchFinished(std::uint64_t run, SearchResult result);
-    void StopWorker();
+    // Waits for the worker, at most limit when one is given; false when it
+    // is still running then.
+    bool StopWorker(std::optional<std::chrono::milliseconds> limit = std::nullopt);
     void SetPanel(int panel, const QString& text);
 
     std::string mProgramFolder;
@@ -180,6 +186,7 @@ class frmMERVOK : public QWidget {
     QTimer mProgressTimer;
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
+    std::function<void()> mEndProcess;
 
     ControlHelp* mControlHelp = nullptr;
     ViewerHandOff* mViewerHandOff = nullptr;

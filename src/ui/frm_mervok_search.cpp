@@ -143,11 +143,15 @@ void frmMERVOK::ShowSearchProgress() {
     SetPanel(2, Count(progress->hits));
 }
 
-void frmMERVOK::StopWorker() {
+bool frmMERVOK::StopWorker(std::optional<std::chrono::milliseconds> limit) {
     if (mWorker != nullptr) {
+        if (limit && !mWorker->JoinFor(*limit)) {
+            return false;
+        }
         mWorker->Join();
         mWorker.reset();
     }
+    return true;
 }
 
 void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include "app/file_exists.h"
@@ -33,6 +35,10 @@
 namespace mervok {
 
 namespace {
+
+// How long closing waits for a search to stop. A look-up ends within
+// milliseconds unless its storage stopped answering.
+constexpr std::chrono::milliseconds kCloseWait{2000};
 
 QString MissingViewerIniText() {
     return QString::fromUtf8(kViewerIniName.data(), static_cast<qsizetype>(kViewerIniName.size())) +
@@ -235,15 +241,23 @@ void frmMERVOK::Form_Unload() {
     }
     mUnloaded = true;
     // A search still running is stopped and waited for; it reports nothing
-    // more.
+    // more. One held by storage that stopped answering is not waited for:
+    // the process ends without it, as soon as the settings are saved.
     mAbortRequested = true;
     mProgressTimer.stop();
-    StopWorker();
+    const bool stopped = StopWorker(kCloseWait);
     // The hints go with the window.
     delete mControlHelp;
     mControlHelp = nullptr;
     if (mLoaded) {
         SaveSettings();
+    }
+    if (!stopped) {
+        if (mEndProcess) {
+            mEndProcess();
+        } else {
+            std::_Exit(0);
+        }
     }
 }
 

@@ -19,6 +19,11 @@ SearchWorker::SearchWorker(SearchOptions options, StartupValues startup, Archive
         QMetaObject::invokeMethod(
             receiver, [onFinished = std::move(onFinished), result] { onFinished(*result); },
             Qt::QueuedConnection);
+        {
+            std::lock_guard lock(mMutex);
+            mEnded = true;
+        }
+        mEnd.notify_all();
     });
 }
 
@@ -30,6 +35,17 @@ void SearchWorker::Join() {
     if (mThread.joinable()) {
         mThread.join();
     }
+}
+
+bool SearchWorker::JoinFor(std::chrono::milliseconds limit) {
+    {
+        std::unique_lock lock(mMutex);
+        if (!mEnd.wait_for(lock, limit, [this] { return mEnded; })) {
+            return false;
+        }
+    }
+    Join();
+    return true;
 }
 
 std::optional<SearchProgress> SearchWorker::TakeProgress() {

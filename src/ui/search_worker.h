@@ -3,6 +3,8 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -48,6 +50,9 @@ class SearchWorker final : public SearchObserver {
     // The latest progress when it changed since the last call.
     std::optional<SearchProgress> TakeProgress();
     void Join();
+    // Joins the thread if it ends within limit; false when it is still
+    // running (a library call stuck on storage that stopped answering).
+    bool JoinFor(std::chrono::milliseconds limit);
 
   private:
     void OnCandidate(std::string_view path, std::size_t count) override;
@@ -64,6 +69,8 @@ class SearchWorker final : public SearchObserver {
     std::mutex mMutex;
     SearchProgress mProgress;
     bool mChanged = false;
+    bool mEnded = false;  // the thread has nothing left to do but end
+    std::condition_variable mEnd;
     std::thread mThread;
 };
 

@@ -50,6 +50,9 @@ TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
     EXPECT_GT(versions.unlha, 0);
     EXPECT_GT(versions.unzip, 0);
     EXPECT_GE(versions.cab, kCabSfxVersion);  // self-extracting cabinets need it
+    for (ArchiverLibrary* ours : {&libraries.Lha(), &libraries.Zip(), &libraries.Cab()}) {
+        EXPECT_TRUE(ours->IndependentHandles()) << ours->Path();
+    }
     const std::string lzh = kFixtures + "lha/lh5.lzh";
     EXPECT_EQ(FindInLhaArchive(libraries.Lha(), nullptr, lzh, ""), LookupResult::EmptyArgument);
     EXPECT_EQ(FindInCabArchive(libraries.Cab(), nullptr, "", kList), LookupResult::EmptyArgument);
@@ -64,6 +67,7 @@ TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
         EXPECT_EQ(library->IsLoaded(), library == &wrongPrefix) << library->Path();
         EXPECT_EQ(GetUnlhaVersion(*library), 0);
         EXPECT_EQ(library->GetRunning(), 0);
+        EXPECT_FALSE(library->IndependentHandles());
         EXPECT_EQ(library->CheckArchive(lzh, 0), 0);
         EXPECT_EQ(FindInLhaArchive(*library, nullptr, lzh, kList), LookupResult::CannotOpen);
     }
@@ -109,7 +113,7 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
     top.Write("misc/fake.zip", "just text, no archive");
     top.Folder("misc/old.zip");
     top.Write("misc/.lzh", "");
-    for (int threads : {1, 2}) {
+    for (int threads : {1, SearchEngine::kDefaultCheckThreads}) {
         const auto result = Search(threads);
         std::map<std::string, std::string> hits;
         for (const auto& hit : result.archives) {

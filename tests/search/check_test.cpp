@@ -4,7 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "support/fakes.h"
@@ -44,11 +49,25 @@ class CheckTest : public ::testing::Test {
         engine.Candidates() = candidates;
         engine.CheckDocuments();
         hits = engine.Hits();
+        aborted = engine.CheckAborted();
         std::vector<std::string> kinds;
         for (const auto& candidate : engine.Candidates()) {
             kinds.emplace_back(KindLabel(candidate));
         }
         return kinds;
+    }
+    // A whole run over the folder (the test's own by default), every format.
+    SearchResult Search(int threads, const std::string& folder = {}) {
+        SearchOptions options;
+        options.searchFolder = folder.empty() ? top.Folder() : folder;
+        options.includeSubfolders = true;
+        options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
+        StartupValues startup;
+        startup.libraries = versions;
+        startup.viewerVersion = 100;
+        SearchEngine engine(options, startup, {&lha, &zip, &cab}, {}, abort, observer);
+        engine.SetCheckThreads(threads);
+        return engine.Run();
     }
     // The calls after the libraries have been readied.
     std::vector<std::string> LookUps() const {
@@ -70,6 +89,7 @@ class CheckTest : public ::testing::Test {
     int window = 0;
     std::vector<FoundArchive> candidates;
     std::vector<FoundArchive> hits;
+    bool aborted = false;
 };
 
 TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever) {
@@ -161,66 +181,146 @@ TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalle
     }
 }
 
-TEST_F(CheckTest, TwoThreadsGiveTheHitsInCandidateOrder) {
-    // The second look-up finishes before the first one answers.
-    std::atomic<bool> secondDone{false};
-    std::atomic<bool> firstWaited{false};
-    lha.onFindFirst = [&](const std::string& path) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (path.ends_with("/0.lzh") && !secondDone &&
-               std::chrono::steady_clock::now() < limit) {
-            std::this_thread::yield();
+// Waits, bounded so that a fault fails the test instead of hanging it, until
+// ready() holds; others make it hold under mutex and call changed.notify_all().
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    template <typename Ready>
+    void Wait(Ready ready) {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, std::chrono::seconds(20), ready);
+    }
+};
+
+TEST_F(CheckTest, LookUpsThatFinishOutOfOrderGiveWhatOneThreadGives) {
+    // Every kind, some without documents, in nested folders; self-extractors
+    // for each library.
+    FakeArchiver* const sfxLibraries[] = {&lha, &zip, &cab};
+    const std::pair<const char*, FakeArchiver*> kinds[] = {
+        {".lzh", &lha}, {".zip", &zip}, {".cab", &cab}, {".exe", nullptr}};
+    for (int i = 0; i < 48; ++i) {
+        const auto& [ext, library] = kinds[i % 4];
+        const std::string name = std::string(i % 3 == 0   ? ""
+                                             : i % 3 == 1 ? "s/"
+                                                          : "s/t/") +
+                                 std::to_string(i) + ext;
+        top.Write(name);
+        FakeArchiver* owner = library ? library : sfxLibraries[i / 4 % 3];
+        owner->archives[top.Folder() + name] = {true, true, {i % 5 ? "a.txt" : "a.bin"}};
+    }
+    const auto summary = [&](const SearchResult& result) {
+        std::vector<std::string> rows;
+        for (const auto& archive : result.archives) {
+            rows.push_back(archive.Path() + " " + std::string(KindLabel(archive)) + " " +
+                           std::to_string(archive.size) + " " + archive.modified);
         }
-        if (path.ends_with("/0.lzh")) {
-            firstWaited = secondDone.load();
-        } else if (path.ends_with("/1.lzh")) {
-            secondDone = true;
+        return rows;
+    };
+    const auto oneThread = Search(1);
+    const auto order = observer.paths;
+    const auto calls = observer.calls;
+    ASSERT_EQ(oneThread.outcome, SearchOutcome::Checked);
+    ASSERT_EQ(oneThread.archives.size(), 38u);
+
+    // Every fourth look-up through LHA or ZIP waits until the next candidate's
+    // look-up has finished.
+    Gate gate;
+    std::map<std::string, std::string> waitsFor;
+    std::set<std::string> finished;
+    std::vector<std::string> finishOrder;
+    for (std::size_t i = 0; i + 1 < order.size(); i += 4) {
+        waitsFor[order[i]] = order[i + 1];
+    }
+    const auto delay = [&](const std::string& path) {
+        if (const auto found = waitsFor.find(path); found != waitsFor.end()) {
+            gate.Wait([&] { return finished.contains(found->second); });
         }
     };
-    for (int i = 0; i < 8; ++i) {
-        Add(std::to_string(i) + ".lzh", Lha, &lha, {i % 3 == 2 ? "a.bin" : "a.txt"});
+    const auto finish = [&](const std::string& path) {
+        {
+            std::lock_guard lock(gate.mutex);
+            finished.insert(path);
+            finishOrder.push_back(path);
+        }
+        gate.changed.notify_all();
+    };
+    lha.onClose = zip.onClose = cab.onClose = finish;
+    const auto runs = [&](int threads) {
+        finished.clear();
+        finishOrder.clear();
+        observer = RecordingObserver();
+        const auto result = Search(threads);
+        EXPECT_EQ(observer.calls, calls) << threads;
+        EXPECT_EQ(summary(result), summary(oneThread)) << threads;
+        EXPECT_EQ(result.outcome, SearchOutcome::Checked);
+    };
+    lha.onFindFirst = zip.onFindFirst = delay;
+    for (const int threads : {2, SearchEngine::kDefaultCheckThreads}) {
+        runs(threads);
+        EXPECT_NE(finishOrder, order) << threads;
     }
-    Check(2);
-    EXPECT_TRUE(firstWaited);
-    EXPECT_THAT(RelativePaths(hits, top.Folder()),
-                ElementsAre("0.lzh", "1.lzh", "3.lzh", "4.lzh", "6.lzh", "7.lzh"));
-    EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u));
-    EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u));
-    EXPECT_EQ(lha.openHandles, 0);
+    // A library without the promise gets one call at a time, in candidate
+    // order, though the first look-up gives others a while to start beside it.
+    cab.independent = false;
+    std::atomic<bool> waited{false};
+    lha.onFindFirst = zip.onFindFirst = cab.onFindFirst = [&](const std::string&) {
+        for (int i = 0;
+             i < 100 && !waited && lha.openHandles + zip.openHandles + cab.openHandles < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        waited = true;
+    };
+    runs(SearchEngine::kDefaultCheckThreads);
+    EXPECT_EQ(finishOrder, order);
+    EXPECT_EQ(lha.openHandles + zip.openHandles + cab.openHandles, 0);
 }
 
-TEST_F(CheckTest, AnAbortInTheCheckListsTheHitsFoundUpToWhereTheCountsStood) {
-    for (int i = 0; i < 1000; ++i) {
+TEST_F(CheckTest, AnAbortStopsAfterTheLookUpsInFlightAndListsWhereTheCountsStood) {
+    for (int i = 0; i < 200; ++i) {
         Add(std::to_string(i) + ".lzh", Lha, &lha);
     }
-    const auto run = [&](const std::string& folder, int threads) {
-        SearchOptions options;
-        options.searchFolder = folder;
-        options.searchLha = true;
-        StartupValues startup;
-        startup.libraries = versions;
-        SearchEngine engine(options, startup, {&lha, &zip, &cab}, {}, abort, observer);
-        engine.SetCheckThreads(threads);
-        return engine.Run();
-    };
-    // An abort at the tenth hit of a thousand: one thread stops there, two
-    // may not run far ahead of the hits handed on.
-    observer.onHit = [&](std::size_t count) { abort = abort || count == 10; };
-    for (const auto& [threads, most] : {std::pair{1, 10u}, std::pair{2, 14u}}) {
+    // The click comes while every thread waits on a slow look-up: those
+    // finish, no other starts, and the list ends where the counts stood.
+    for (const int threads : {1, 2, SearchEngine::kDefaultCheckThreads}) {
+        Gate gate;
+        int waiting = 0;
+        lha.onFindFirst = [&](const std::string&) {
+            {
+                std::lock_guard lock(gate.mutex);
+                abort = ++waiting == threads;
+            }
+            gate.changed.notify_all();
+            gate.Wait([&] { return waiting >= threads; });
+        };
         abort = false;
-        const auto result = run(top.Folder(), threads);
-        EXPECT_EQ(result.outcome, SearchOutcome::CheckAborted);
-        EXPECT_GE(result.archives.size(), 10u);
-        EXPECT_LE(result.archives.size(), most) << threads;
+        log.calls.clear();
+        observer = RecordingObserver();
+        Check(threads);
+        EXPECT_TRUE(aborted);
+        EXPECT_EQ(std::count_if(
+                      log.calls.begin(), log.calls.end(),
+                      [](const std::string& call) { return call.starts_with("LHA.OpenArchive"); }),
+                  threads);
+        EXPECT_EQ(hits.size(), observer.hitCounts.size());
+        EXPECT_EQ(observer.checkedCounts.size(), hits.size());
     }
-    EXPECT_EQ(observer.finishes, 2);
+    lha.onFindFirst = nullptr;
+    // An abort at the tenth hit of two hundred, answers found ahead or not.
+    observer.onHit = [&](std::size_t count) { abort = abort || count == 10; };
+    for (const int threads : {1, SearchEngine::kDefaultCheckThreads}) {
+        abort = false;
+        const auto result = Search(threads);
+        EXPECT_EQ(result.outcome, SearchOutcome::CheckAborted);
+        EXPECT_EQ(result.archives.size(), 10u) << threads;
+    }
     EXPECT_EQ(lha.openHandles, 0);
     // Without candidates there is no check at all.
     TempFolder none;
     none.Write("readme.txt");
     log.calls.clear();
     abort = false;
-    EXPECT_EQ(run(none.Folder(), 2).outcome, SearchOutcome::Listed);
+    EXPECT_EQ(Search(2, none.Folder()).outcome, SearchOutcome::Listed);
     EXPECT_THAT(log.calls, IsEmpty());
 }
 

@@ -44,7 +44,9 @@ ArchiveHandle FakeArchiver::OpenArchive(void* window, const std::string& path, s
     if (found == archives.end() || !found->second.opens) {
         return nullptr;
     }
-    ++openHandles;
+    const int open = ++openHandles;
+    for (int most = mostOpen; open > most && !mostOpen.compare_exchange_weak(most, open);) {
+    }
     return &*found;
 }
 
@@ -67,7 +69,12 @@ int FakeArchiver::FindFirst(ArchiveHandle archive, const std::string& wildcards)
 
 int FakeArchiver::CloseArchive(ArchiveHandle archive) {
     Log(archive ? "CloseArchive" : "CloseArchive 0");
-    openHandles -= archive != nullptr;
+    if (archive) {
+        --openHandles;
+        if (onClose) {
+            onClose(static_cast<std::pair<const std::string, FakeArchive>*>(archive)->first);
+        }
+    }
     return 0;
 }
 
@@ -79,16 +86,33 @@ void FakeArchiver::Log(const std::string& call) {
 void RecordingObserver::OnCandidate(std::string_view path, std::size_t count) {
     paths.emplace_back(path);
     candidateCounts.push_back(count);
+    calls.push_back("candidate " + std::string(path) + " " + std::to_string(count));
     if (onCandidate) {
         onCandidate(path);
     }
 }
 
+void RecordingObserver::OnCheckStarted(std::size_t total) {
+    calls.push_back("check " + std::to_string(total));
+}
+
+void RecordingObserver::OnCandidateChecked(std::size_t checked) {
+    checkedCounts.push_back(checked);
+    calls.push_back("checked " + std::to_string(checked));
+}
+
 void RecordingObserver::OnHit(std::size_t count) {
     hitCounts.push_back(count);
+    calls.push_back("hit " + std::to_string(count));
     if (onHit) {
         onHit(count);
     }
+}
+
+void RecordingObserver::OnFinished(const SearchResult& result) {
+    ++finishes;
+    calls.push_back("finished " + std::to_string(static_cast<int>(result.outcome)) + " " +
+                    std::to_string(result.archives.size()));
 }
 
 std::vector<std::string> RelativePaths(const std::vector<FoundArchive>& archives,

@@ -39,9 +39,12 @@ class FakeArchiver : public ArchiverApi {
     std::map<std::string, FakeArchive> archives;  // by path
     int busyPolls = 0;                            // GetRunning says 1 this often; -1: always
     int cursorMode = 0;
+    bool independent = true;  // promises independent handles
     std::function<void(const std::string& path)> onFindFirst;
+    std::function<void(const std::string& path)> onClose;  // an archive that was open
     std::atomic<void*> lastWindow{nullptr};
     std::atomic<int> openHandles{0};
+    std::atomic<int> mostOpen{0};  // most handles open at one time
 
     std::int16_t GetVersion() override { return version; }
     int GetRunning() override;
@@ -51,6 +54,7 @@ class FakeArchiver : public ArchiverApi {
     ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override;
     int FindFirst(ArchiveHandle archive, const std::string& wildcards) override;
     int CloseArchive(ArchiveHandle archive) override;
+    bool IndependentHandles() override { return independent; }
 
   private:
     void Log(const std::string& call);
@@ -63,15 +67,16 @@ class RecordingObserver : public SearchObserver {
   public:
     std::vector<std::string> paths;
     std::vector<std::size_t> candidateCounts, checkedCounts, hitCounts;
+    std::vector<std::string> calls;  // every call with its arguments, in order
     int finishes = 0;
     std::function<void(std::string_view path)> onCandidate;
     std::function<void(std::size_t count)> onHit;
 
     void OnCandidate(std::string_view path, std::size_t count) override;
-    void OnCheckStarted(std::size_t) override {}
-    void OnCandidateChecked(std::size_t checked) override { checkedCounts.push_back(checked); }
+    void OnCheckStarted(std::size_t total) override;
+    void OnCandidateChecked(std::size_t checked) override;
     void OnHit(std::size_t count) override;
-    void OnFinished(const SearchResult&) override { ++finishes; }
+    void OnFinished(const SearchResult& result) override;
 };
 
 // The archives' paths below top.

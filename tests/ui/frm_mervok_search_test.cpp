@@ -256,30 +256,42 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFar) {
 
 TEST_F(SearchRunTest, ClosingDuringARunStopsItAndSavesWithoutAWord) {
     MakeMixedFolder();
-    test::GatedLibrary zip(test::RealLibraries().Zip(), {"beta.zip", "nodoc.zip", "fake.zip"});
-    OpenOnData(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
-    Control<QCheckBox>("chkListColor")->setChecked(false);
-    QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
-    SearchButton()->click();
-    zip.Opening().AwaitReached();
-    // The call in flight is let go once the close has asked for the stop.
-    std::thread releaser([&] {
-        while (!mWindow->AbortRequested()) {
-            std::this_thread::yield();
-        }
-        zip.Opening().Open();
-    });
-    mWindow->close();
-    releaser.join();
+    // The look-up in flight ends once the close has asked for the stop; or
+    // it never does (storage that stopped answering), and the process ends
+    // without waiting for it once the settings are saved.
+    for (const bool answers : {true, false}) {
+        test::GatedLibrary zip(test::RealLibraries().Zip(), {"beta.zip", "nodoc.zip", "fake.zip"});
+        OpenOnData(ArchiverSet{&test::RealLibraries().Lha(), &zip, &test::RealLibraries().Cab()});
+        bool ended = false;
+        mWindow->SetProcessEndForTesting([&ended] { ended = true; });
+        Control<QCheckBox>("chkListColor")->setChecked(!answers);
+        QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
+        SearchButton()->click();
+        zip.Opening().AwaitReached();
+        std::thread releaser([&] {
+            while (!mWindow->AbortRequested()) {
+                std::this_thread::yield();
+            }
+            if (answers) {
+                zip.Opening().Open();
+            }
+        });
+        mWindow->close();
+        releaser.join();
 
-    EXPECT_FALSE(mWindow->isVisible());
-    EXPECT_FALSE(mWindow->SearchRunning());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(finished.isEmpty());
-    EXPECT_TRUE(MessageBox::TakeShown().empty());
-    const std::string saved = test::ReadFile(IniPath());
-    EXPECT_NE(saved.find("ListColor=0"), std::string::npos) << saved;
-    EXPECT_NE(saved.find("SearchDir=" + mData.Path().string()), std::string::npos) << saved;
+        EXPECT_EQ(ended, !answers);
+        EXPECT_FALSE(mWindow->isVisible());
+        EXPECT_EQ(mWindow->SearchRunning(), !answers);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(finished.isEmpty());
+        EXPECT_TRUE(MessageBox::TakeShown().empty());
+        const std::string saved = test::ReadFile(IniPath());
+        EXPECT_NE(saved.find(answers ? "ListColor=0" : "ListColor=1"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("SearchDir=" + mData.Path().string()), std::string::npos) << saved;
+        // The process lives on here: the held look-up goes before its library.
+        zip.Opening().Open();
+        mWindow.reset();
+    }
 }
 
 }  // namespace

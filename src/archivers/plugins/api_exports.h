@@ -33,8 +33,9 @@ inline int CloseArchive(HARC archive) {
 
 }  // namespace mervok::plugin
 
-// The nine exported calls of one library. Nothing here may throw across the
-// C boundary: an allocation failure ends the call as "not an archive".
+// The nine exported calls of one library, and its promise on threads.
+// Nothing here may throw across the C boundary: an allocation failure ends
+// the call as "not an archive".
 #define MERVOK_DEFINE_ARCHIVER_API(Prefix, format)                              \
     extern "C" {                                                                \
     uint16_t ARCHIVER_CALL Prefix##GetVersion(void) {                           \
@@ -81,4 +82,5 @@ inline int CloseArchive(HARC archive) {
     int ARCHIVER_CALL Prefix##CloseArchive(HARC archive) {                      \
         return mervok::plugin::CloseArchive(archive);                           \
     }                                                                           \
+    const int Prefix##IndependentHandles = 1;                                   \
     }

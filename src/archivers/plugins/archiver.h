@@ -12,7 +12,10 @@
  * Threads: every handle is independent. Calls on different handles may run
  * on different threads at the same time; the libraries keep no global mutable
  * state, so GetRunning and GetCursorMode always report 0. One handle must not
- * be used by two threads at once.
+ * be used by two threads at once. A library makes this promise by exporting
+ * the data symbol <Prefix>IndependentHandles with a non-zero value. A caller
+ * gives a library that does not export it one look-up at a time, from
+ * CheckArchive or OpenArchive to CloseArchive, whatever thread it comes from.
  *
  * Entry names are compared as raw bytes, whatever their encoding (Shift-JIS,
  * CP437, UTF-8), and are returned that way in INDIVIDUALINFO.szFileName.
@@ -83,6 +86,8 @@ typedef struct {
  *                the archive is unreadable from there on.
  * FindNext       the next match after the last one, same wildcards; 0 or -1.
  * CloseArchive   releases the handle; NULL is accepted. Returns 0.
+ *
+ * and one constant, IndependentHandles: 1 (see Threads above).
  */
 #define ARCHIVER_DECLARE_API(Prefix)                                                         \
     ARCHIVER_EXPORT uint16_t ARCHIVER_CALL Prefix##GetVersion(void);                         \
@@ -95,7 +100,8 @@ typedef struct {
     ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##FindFirst(HARC archive, const char* wildcards, \
                                                         INDIVIDUALINFO* info);               \
     ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##FindNext(HARC archive, INDIVIDUALINFO* info);  \
-    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##CloseArchive(HARC archive);
+    ARCHIVER_EXPORT int ARCHIVER_CALL Prefix##CloseArchive(HARC archive);                    \
+    ARCHIVER_EXPORT extern const int Prefix##IndependentHandles;
 
 ARCHIVER_DECLARE_API(Unlha)
 ARCHIVER_DECLARE_API(UnZip)
