@@ -73,12 +73,13 @@ TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {
     }
 }
 
-TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
+TEST_F(RealLibrariesTest, EachLibraryAndASearchOverTheFixturesFindWhatTheManifestSays) {
     // Each line: file, parts ("-", or files to join: "stub/a.exe+lha/b.lzh"),
     // library, can open, wildcards, found (0), what. Self-extractors with
     // large stubs are made from their parts.
     std::map<std::string, std::string> expected;
     std::ifstream manifest(kFixtures + "manifest.tsv");
+    int rows = 0;
     for (std::string line; std::getline(manifest, line);) {
         std::vector<std::string> cell;
         std::istringstream cells(line);
@@ -88,14 +89,32 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
         if (line.starts_with('#') || cell.size() < 6) {
             continue;
         }
-        if (!std::filesystem::exists(top.Folder() + cell[0])) {
-            std::filesystem::create_directories(
-                std::filesystem::path(top.Folder() + cell[0]).parent_path());
-            std::ofstream out(top.Folder() + cell[0], std::ios::binary);
+        ++rows;
+        const std::string path = top.Folder() + cell[0];
+        if (!std::filesystem::exists(path)) {
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+            std::ofstream out(path, std::ios::binary);
             std::istringstream parts(cell[1] == "-" ? cell[0] : cell[1]);
             for (std::string part; std::getline(parts, part, '+');) {
                 out << std::ifstream(kFixtures + part, std::ios::binary).rdbuf();
             }
+        }
+        // Only the owner recognises and opens the file, and finds what it says.
+        SCOPED_TRACE(line);
+        const struct {
+            const char* name;
+            ArchiverApi& library;
+            decltype(&FindInLhaArchive) find;
+        } owners[] = {{"lha", libraries.Lha(), FindInLhaArchive},
+                      {"zip", libraries.Zip(), FindInZipArchive},
+                      {"cab", libraries.Cab(), FindInCabArchive}};
+        for (const auto& owner : owners) {
+            const bool owns = cell[2] == owner.name;
+            EXPECT_EQ(owner.library.CheckArchive(path, 0) != 0, owns) << owner.name;
+            const LookupResult want = !owns || cell[3] != "1" ? LookupResult::CannotOpen
+                                      : cell[5] == "0"        ? LookupResult::Found
+                                                              : LookupResult::NoMatch;
+            EXPECT_EQ(owner.find(owner.library, nullptr, path, cell[4]), want) << owner.name;
         }
         // A hit of a search with the default list of document types.
         bool inList = cell[5] == "0";
@@ -108,6 +127,7 @@ TEST_F(RealLibrariesTest, ASearchOverTheFixturesFindsWhatTheManifestSays) {
             expected[cell[0]] = cell[0].ends_with(".exe") ? kind + "-SFX" : kind;
         }
     }
+    ASSERT_GT(rows, 80);
     ASSERT_GT(expected.size(), 20u);
     // Not archives, whatever their names say.
     top.Write("misc/fake.zip", "just text, no archive");

@@ -1,5 +1,5 @@
-// Folders and names that someone may have crafted: a lattice of folder links,
-// FIFOs and devices named like archives, names that would drive a terminal.
+// Files and names that someone may have crafted: FIFOs and devices named like
+// archives, names that would drive a terminal.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -35,38 +35,6 @@ SearchResult Search(const std::string& folder, ArchiverSet libraries, SearchObse
     startup.libraries = {100, 100, 100};
     std::atomic<bool> abort{false};
     return SearchEngine(options, startup, libraries, {}, abort, observer).Run();
-}
-
-// Levels L0 .. Ln side by side, each a real folder holding one archive and
-// two links to the next level: 2^n paths lead to the last one.
-void MakeLinkLattice(const TempFolder& top, int levels) {
-    for (int level = 0; level <= levels; ++level) {
-        const std::string folder = "L" + std::to_string(level);
-        top.Write(folder + "/doc" + std::to_string(level) + ".zip");
-        if (level < levels) {
-            const std::string next = "../L" + std::to_string(level + 1);
-            ASSERT_EQ(symlink(next.c_str(), (top.Folder() + folder + "/a").c_str()), 0);
-            ASSERT_EQ(symlink(next.c_str(), (top.Folder() + folder + "/b").c_str()), 0);
-        }
-    }
-}
-
-TEST(HostileInputTest, ALatticeOfFolderLinksIsWalkedOncePerFolder) {
-    constexpr int kLevels = 14;
-    TempFolder top;
-    MakeLinkLattice(top, kLevels);
-    CallLog log;
-    FakeArchiver zip("ZIP", log);
-    RecordingObserver observer;
-    const auto result = Search(top.Folder(), {nullptr, &zip, nullptr}, observer, false);
-    std::multiset<std::string> names;
-    for (const auto& archive : result.archives) {
-        names.insert(archive.fileName);
-    }
-    EXPECT_EQ(names.size(), static_cast<std::size_t>(kLevels + 1));
-    for (int level = 0; level <= kLevels; ++level) {
-        EXPECT_EQ(names.count("doc" + std::to_string(level) + ".zip"), 1u) << level;
-    }
 }
 
 // True once pid sits in the open() of a FIFO waiting for a reader.

@@ -85,6 +85,9 @@ TEST(ResultModelTest, ModelAndProxyPassTheModelTesterThroughFillsSortsAndClears)
 
     EXPECT_EQ(proxy.rowCount(), 5);
     EXPECT_TRUE(warnings.Messages().empty()) << warnings.Messages().front();
+    // Header titles come through the proxy also while it has no rows.
+    model.Clear();
+    EXPECT_EQ(proxy.headerData(ResultModel::kSizeColumn, Qt::Horizontal).toString(), "ｻｲｽﾞ");
 }
 
 TEST(ResultModelTest, ColumnTextsTitlesAndAlignment) {
@@ -166,26 +169,6 @@ TEST(ResultModelTest, WindowAndCommandLineShareOneNameOrder) {
     EXPECT_EQ(printed, expected);
 }
 
-TEST(ResultModelTest, ProxySortMovesTheSelectedRowWithIt) {
-    ResultModel model;
-    ResultSortProxy proxy;
-    proxy.setSourceModel(&model);
-    model.SetRows(SampleHits(), RowStyle{});
-    const QPersistentModelIndex beta = proxy.mapFromSource(model.index(0, 0));
-    ASSERT_EQ(beta.row(), 0);  // unsorted: the hits' order
-
-    proxy.sort(ResultModel::kFileColumn, Qt::AscendingOrder);
-    EXPECT_EQ(beta.row(), 2);
-    EXPECT_EQ(proxy.data(beta).toString(), "beta.lzh");
-    proxy.sort(ResultModel::kSizeColumn, Qt::DescendingOrder);
-    EXPECT_EQ(beta.row(), 3);
-    EXPECT_EQ(proxy.mapToSource(beta).row(), 0);
-
-    // Header titles come through the proxy also while it has no rows.
-    model.Clear();
-    EXPECT_EQ(proxy.headerData(ResultModel::kSizeColumn, Qt::Horizontal).toString(), "ｻｲｽﾞ");
-}
-
 TEST(ResultModelTest, TextColoursByKindOnlyInColourMode) {
     RowStyle style;
     style.colourByKind = true;
@@ -261,22 +244,6 @@ TEST(IconCacheTest, OneEntryPerTypeAndExecutablesByTheSfxSetting) {
     EXPECT_EQ(cache.Count(), 0);
     EXPECT_EQ(cache.IndexOf("SFX"), -1);
     EXPECT_EQ(cache.Assign("/a/", "one.lzh", false), 0);
-}
-
-TEST(IconCacheTest, PicturesFollowTheSizesOfTheFill) {
-    IconCache cache;
-    cache.SetSizes(48, 24);
-    const int sfx = cache.Assign("/a/", "self.exe", true);
-    const int lzh = cache.Assign("/a/", "a.lzh", true);
-    for (int entry : {sfx, lzh}) {
-        EXPECT_EQ(cache.Large(entry).size(), QSize(48, 48));
-        EXPECT_EQ(cache.Small(entry).size(), QSize(24, 24));
-        const QIcon& icon = cache.Icon(entry);
-        EXPECT_TRUE(icon.availableSizes().contains(QSize(48, 48)));
-        EXPECT_TRUE(icon.availableSizes().contains(QSize(24, 24)));
-    }
-    EXPECT_EQ(IconCache::SfxPicture16().size(), QSize(16, 16));
-    EXPECT_EQ(IconCache::SfxPicture32().size(), QSize(32, 32));
 }
 
 TEST(ResultModelTest, RowsOfOneTypeShareTheCachedIcon) {

@@ -23,12 +23,6 @@ TEST(VersionTextTest, MinorWithTwoDigitsRevisionOnlyAboveZero) {
     EXPECT_EQ(VersionText(0, 9, 10), "0.09.10");
 }
 
-TEST(VersionTextTest, ProgramVersionIsTheBuildsVersion) {
-    // The same numbers the build gives every target.
-    EXPECT_EQ(ProgramVersionText(),
-              VersionText(MERVOK_VERSION_MAJOR, MERVOK_VERSION_MINOR, MERVOK_VERSION_PATCH));
-}
-
 QString LabelText(QWidget* dialog, const char* name) {
     auto* label = dialog->findChild<QLabel*>(name);
     return label ? label->text() : QStringLiteral("<missing>");

@@ -26,8 +26,7 @@
 namespace mervok {
 namespace {
 
-using test::ReadFile;
-using test::WriteFile;
+using testing::ReadBytes;
 // What the settings file holds under a key of section "Mervok".
 std::string Stored(const std::filesystem::path& file, const char* key) {
     return SettingsStore(file.string()).GetString("Mervok", key, "<none>");
@@ -84,7 +83,7 @@ TEST_F(StartupTest, FirstStartShowsTheDefaultsTakesKeysInTheFolderBoxAndSavesThe
 }
 
 TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
-    std::filesystem::remove(mProgram.Path() / "Quorvix.ini");
+    std::filesystem::remove(mProgram.File("Quorvix.ini"));
     MessageBox::QueueAnswer(kIdOk);
     frmMERVOK window(mProgram.Folder(), test::RealLibraries().Set());
     EXPECT_FALSE(window.Form_Load());
@@ -103,13 +102,13 @@ TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
 }
 
 TEST_F(StartupTest, ViewerValuesAndTheHelpFileBesideTheProgramOnly) {
-    WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=1\r\n");
+    mProgram.Write("Quorvix.ini", "[Option]\r\nPrevInstance=1\r\n");
     Open({}, false);
     EXPECT_EQ(mWindow->Startup().viewerVersion, 0);  // no Quorvix.exe: no complaint
     EXPECT_EQ(mWindow->Startup().viewerPrevInstance, 1);
     // The bare name while the file is missing, never one in the current folder.
     EXPECT_EQ(mWindow->HelpFile().find('/'), std::string::npos);
-    WriteFile(mProgram.Path() / mWindow->HelpFile(), "help");
+    mProgram.Write(mWindow->HelpFile(), "help");
     Open({}, false);
     EXPECT_EQ(mWindow->HelpFile().rfind(mProgram.Folder(), 0), 0u) << mWindow->HelpFile();
 }
@@ -131,7 +130,7 @@ TEST_F(StartupTest, SettingsReachTheControlsAndTheControlsAsTheyStandAreSaved) {
     for (const auto& box : boxes) {
         text += std::string(box.key) + (box.ticked ? "=1\r\n" : "=0\r\n");
     }
-    WriteFile(IniPath(), text);
+    testing::WriteBytes(IniPath(), text);
     frmMERVOK& window = Open();
     for (const auto& box : boxes) {
         EXPECT_EQ(Control<QCheckBox>(box.box)->isChecked(), box.ticked) << box.box;
@@ -172,13 +171,15 @@ TEST_F(StartupTest, SettingsReachTheControlsAndTheControlsAsTheyStandAreSaved) {
 
 TEST_F(StartupTest, BoundsStayOnTheScreenAndMaximisedOrMinimisedWindowsKeepThem) {
     // On the 12000 x 9000 twip test screen.
-    WriteFile(IniPath(), "[Mervok]\r\nLeft=-300\r\nTop=8000\r\nWidth=0\r\nHeight=3000\r\n");
+    testing::WriteBytes(IniPath(),
+                        "[Mervok]\r\nLeft=-300\r\nTop=8000\r\nWidth=0\r\nHeight=3000\r\n");
     Open();
     EXPECT_EQ(mWindow->frameGeometry().x(), 0);
     EXPECT_EQ(PixelsToTwips(mWindow->frameGeometry().y()), 5400);
     EXPECT_EQ(PixelsToTwips(mWindow->frameGeometry().height()), 3000);
 
-    WriteFile(IniPath(), "[Mervok]\r\nLeft=1500\r\nTop=1500\r\nWidth=9000\r\nHeight=6000\r\n");
+    testing::WriteBytes(IniPath(),
+                        "[Mervok]\r\nLeft=1500\r\nTop=1500\r\nWidth=9000\r\nHeight=6000\r\n");
     Open();
     mWindow->showMaximized();
     mWindow->close();
@@ -206,9 +207,11 @@ TEST_F(StartupTest, BoundsStayOnTheScreenAndMaximisedOrMinimisedWindowsKeepThem)
 }
 
 TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
-    WriteFile(IniPath(), "[Mervok]\r\nSearchLHA=0\r\n");
-    test::VersionOnlyLibrary oldCab(89);
-    Open(ArchiverSet{nullptr, nullptr, &oldCab}, false);
+    testing::WriteBytes(IniPath(), "[Mervok]\r\nSearchLHA=0\r\n");
+    testing::CallLog log;
+    testing::FakeArchiver cab("CAB", log);
+    cab.version = 89;
+    Open(ArchiverSet{nullptr, nullptr, &cab}, false);
     EXPECT_FALSE(Control("chkLHA")->isEnabled());
     EXPECT_FALSE(Control("chkZIP")->isEnabled());
     EXPECT_TRUE(Control("chkCAB")->isEnabled());
@@ -221,13 +224,13 @@ TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
     EXPECT_TRUE(Control("chkCAB")->isEnabled());
     // With only EXE ticked no chosen format is usable: a click does nothing.
     Control<QCheckBox>("chkCAB")->setChecked(false);
-    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path().string()));
+    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path()));
     Control<QPushButton>("btnSearch")->click();
     EXPECT_FALSE(mWindow->SearchRunning());
     EXPECT_EQ(Control<QLabel>("Panel2")->text(), QStringLiteral("抽出件数"));
     EXPECT_TRUE(MessageBox::TakeShown().empty());
-    test::VersionOnlyLibrary newCab(90);
-    Open(ArchiverSet{nullptr, nullptr, &newCab}, false);
+    cab.version = 90;
+    Open(ArchiverSet{nullptr, nullptr, &cab}, false);
     EXPECT_TRUE(Control("chkEXE")->isEnabled());
 }
 

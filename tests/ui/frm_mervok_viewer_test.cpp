@@ -34,8 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::Find;
-using test::ReadFile;
-using test::WriteFile;
+using testing::ReadBytes;
 
 // Processes started by this test program and still there.
 std::set<pid_t> Children() {
@@ -45,7 +44,7 @@ std::set<pid_t> Children() {
         if (name.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
-        std::string stat = ReadFile(entry.path() / "stat");
+        std::string stat = ReadBytes(entry.path() / "stat");
         auto close = stat.rfind(')');
         if (close == std::string::npos) {
             continue;
@@ -66,9 +65,9 @@ std::set<pid_t> Children() {
 // still be laying out the new arguments for a moment, which is waited out.
 std::vector<std::string> CommandLine(pid_t pid) {
     const fs::path file = fs::path("/proc") / std::to_string(pid) / "cmdline";
-    std::string text = ReadFile(file);
+    std::string text = ReadBytes(file);
     for (auto limit = std::chrono::steady_clock::now() + 30s;
-         text.empty() && std::chrono::steady_clock::now() < limit; text = ReadFile(file)) {
+         text.empty() && std::chrono::steady_clock::now() < limit; text = ReadBytes(file)) {
         std::this_thread::yield();
     }
     std::vector<std::string> parts;
@@ -86,11 +85,10 @@ class WindowHandOffTest : public test::WindowTest {
   protected:
     void SetUp() override {
         test::WindowTest::SetUp();
-        ASSERT_EQ(mkfifo((mProgram.Path() / "hold").c_str(), 0600), 0);
-        WriteFile(
-            mProgram.Path() / "Quorvix.exe",
-            "#!/bin/sh\nexec 3<> '" + (mProgram.Path() / "hold").string() + "'\nread never <&3\n");
-        fs::permissions(mProgram.Path() / "Quorvix.exe", fs::perms::owner_all);
+        ASSERT_EQ(mkfifo(mProgram.File("hold").c_str(), 0600), 0);
+        mProgram.Write("Quorvix.exe",
+                       "#!/bin/sh\nexec 3<> '" + mProgram.File("hold") + "'\nread never <&3\n");
+        fs::permissions(mProgram.File("Quorvix.exe"), fs::perms::owner_all);
     }
 
     void TearDown() override {
@@ -105,13 +103,13 @@ class WindowHandOffTest : public test::WindowTest {
 
     // The window over the program folder, its list holding three hits.
     void OpenWithHits(int prevInstance = 1) {
-        WriteFile(mProgram.Path() / "Quorvix.ini",
-                  "[Option]\r\nPrevInstance=" + std::to_string(prevInstance) + "\r\n");
+        mProgram.Write("Quorvix.ini",
+                       "[Option]\r\nPrevInstance=" + std::to_string(prevInstance) + "\r\n");
         Open();
         std::vector<FoundArchive> hits;
         for (const std::string& name :
              {std::string("a b.zip"), kShiftJisName, std::string("c.cab")}) {
-            WriteFile(mData.Path() / name, "x");
+            mData.Write(name, "x");
             FoundArchive hit;
             hit.folder = mData.Folder();
             hit.fileName = name;
@@ -144,8 +142,7 @@ class WindowHandOffTest : public test::WindowTest {
         for (pid_t pid : Children()) {
             if (before.count(pid) == 0) {
                 std::vector<std::string> command = CommandLine(pid);
-                EXPECT_EQ(command.size() >= 2 ? command[1] : "",
-                          (mProgram.Path() / "Quorvix.exe").string());
+                EXPECT_EQ(command.size() >= 2 ? command[1] : "", mProgram.File("Quorvix.exe"));
                 opened.insert(command.size() == 3 ? command[2] : "<no archive>");
             }
         }
@@ -191,8 +188,7 @@ TEST_F(WindowHandOffTest, ClickModesAndEnterOpenTheRowsRealFile) {
         opened.insert(mList->SelectedPath().value_or(""));
     }
     EXPECT_EQ(OpenedSince(before), opened);
-    EXPECT_EQ(opened.count((mData.Path() / kShiftJisName).string()), 1u)
-        << ::testing::PrintToString(opened);
+    EXPECT_EQ(opened.count(mData.File(kShiftJisName)), 1u) << ::testing::PrintToString(opened);
 
     for (bool singleClick : {true, false}) {
         ClickMode()->setChecked(singleClick);
@@ -219,7 +215,7 @@ TEST_F(WindowHandOffTest, ClickModesAndEnterOpenTheRowsRealFile) {
 
 TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
     OpenWithHits();
-    fs::remove(mProgram.Path() / "Quorvix.exe");
+    fs::remove(mProgram.File("Quorvix.exe"));
     MessageBox::QueueAnswer(kIdOk);
     MessageBox::QueueAnswer(kIdOk);
     DoubleClick(RowCentre(0));
@@ -234,7 +230,7 @@ TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
 
 TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDialog) {
     Open();
-    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path().string()));
+    Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path()));
     QString start;
     SetFolderDialogFunction([&](QWidget* owner, const QString&, const QString& folder) {
         EXPECT_EQ(owner, mWindow.get());
@@ -243,7 +239,7 @@ TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDi
     });
     Control<QPushButton>("btnBrowse")->click();
     SetFolderDialogFunction({});
-    EXPECT_EQ(start, QString::fromStdString(mData.Path().string()));
+    EXPECT_EQ(start, QString::fromStdString(mData.Path()));
     EXPECT_EQ(Control<QLineEdit>("txtSearchDir")->text(), "/");
 
     Control<QPushButton>("btnAbout")->click();

@@ -6,26 +6,22 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QString>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
 #include <condition_variable>
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "archivers/archiver_api.h"
 #include "archivers/archiver_library.h"
+#include "support/fakes.h"
+#include "support/files.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 
@@ -45,35 +41,12 @@ Widget* Find(const QWidget& root, const char* name) {
 // Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);
 
-namespace fs = std::filesystem;
-
-// A temporary folder, removed with everything in it.
-class TempDir : public QTemporaryDir {
-  public:
-    TempDir() { EXPECT_TRUE(isValid()) << "no temporary folder"; }
-    fs::path Path() const { return fs::path(path().toStdString()); }
-    std::string Folder() const { return Path().string() + "/"; }
-};
-
-inline void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // Copies a fixture archive of tests/data/archives (made by real tools, see
 // make_archives.sh) to target.
-inline void CopyFixture(const char* fixture, const fs::path& target) {
-    fs::create_directories(target.parent_path());
-    fs::copy_file(fs::path(MERVOK_TEST_DATA_DIR) / "archives" / fixture, target,
-                  fs::copy_options::overwrite_existing);
+inline void CopyFixture(const char* fixture, const std::string& target) {
+    std::filesystem::create_directories(std::filesystem::path(target).parent_path());
+    std::filesystem::copy_file(std::string(MERVOK_TEST_DATA_DIR) + "/archives/" + fixture, target,
+                               std::filesystem::copy_options::overwrite_existing);
 }
 
 // The three real libraries as the build lays them out.
@@ -81,23 +54,6 @@ inline ArchiverLibraries& RealLibraries() {
     static ArchiverLibraries libraries(MERVOK_DIST_DIR);
     return libraries;
 }
-
-// A library that only reports a version: for the start-up probes.
-class VersionOnlyLibrary : public ArchiverApi {
-  public:
-    explicit VersionOnlyLibrary(std::int16_t version) : mVersion(version) {}
-    std::int16_t GetVersion() override { return mVersion; }
-    int GetRunning() override { return 0; }
-    int GetCursorMode() override { return 0; }
-    int SetCursorMode(int) override { return 0; }
-    int CheckArchive(const std::string&, int) override { return 0; }
-    ArchiveHandle OpenArchive(void*, const std::string&, std::uint32_t) override { return nullptr; }
-    int FindFirst(ArchiveHandle, const std::string&) override { return -1; }
-    int CloseArchive(ArchiveHandle) override { return 0; }
-
-  private:
-    std::int16_t mVersion;
-};
 
 // A gate threads of the search wait at until the test opens it.
 class Gate {
@@ -126,38 +82,6 @@ class Gate {
     bool mOpen = false;
 };
 
-// A real library whose opening of the named files waits at its gate.
-class GatedLibrary : public ArchiverApi {
-  public:
-    GatedLibrary(ArchiverApi& real, std::set<std::string> gatedNames)
-        : mReal(real), mGated(std::move(gatedNames)) {}
-
-    Gate& Opening() { return mGate; }
-
-    std::int16_t GetVersion() override { return mReal.GetVersion(); }
-    int GetRunning() override { return mReal.GetRunning(); }
-    int GetCursorMode() override { return mReal.GetCursorMode(); }
-    int SetCursorMode(int mode) override { return mReal.SetCursorMode(mode); }
-    int CheckArchive(const std::string& path, int mode) override {
-        return mReal.CheckArchive(path, mode);
-    }
-    ArchiveHandle OpenArchive(void* window, const std::string& path, std::uint32_t mode) override {
-        if (mGated.count(fs::path(path).filename().string()) != 0) {
-            mGate.Wait();
-        }
-        return mReal.OpenArchive(window, path, mode);
-    }
-    int FindFirst(ArchiveHandle archive, const std::string& wildcards) override {
-        return mReal.FindFirst(archive, wildcards);
-    }
-    int CloseArchive(ArchiveHandle archive) override { return mReal.CloseArchive(archive); }
-
-  private:
-    ArchiverApi& mReal;
-    std::set<std::string> mGated;
-    Gate mGate;
-};
-
 // Waits (handling events) for a signal; the limit only stops a hang.
 inline bool AwaitSignal(QSignalSpy& spy) {
     return !spy.isEmpty() || spy.wait(60000);
@@ -169,7 +93,7 @@ class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         MessageBox::Reset();
-        WriteFile(mProgram.Path() / "Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
+        mProgram.Write("Quorvix.ini", "[Option]\r\nPrevInstance=0\r\n");
     }
     void TearDown() override {
         mWindow.reset();
@@ -193,10 +117,10 @@ class WindowTest : public ::testing::Test {
     Widget* Control(const char* name) {
         return Find<Widget>(*mWindow, name);
     }
-    fs::path IniPath() const { return mProgram.Path() / "Mervok.ini"; }
+    std::string IniPath() const { return mProgram.File("Mervok.ini"); }
 
-    TempDir mProgram;
-    TempDir mData;
+    testing::TempFolder mProgram;
+    testing::TempFolder mData;
     std::unique_ptr<frmMERVOK> mWindow;
 };
 

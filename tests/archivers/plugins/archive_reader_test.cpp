@@ -12,7 +12,6 @@ namespace mervok::test {
 namespace {
 
 using plugin::Format;
-using Bytes = std::vector<std::uint8_t>;
 
 // The entry's data read in small pieces to the end; nothing when the entry
 // is missing or its data cannot be read to the end. The listing goes on
@@ -49,23 +48,19 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
 }
 
 std::string FixtureText(const std::string& relative) {
-    const Bytes bytes = ReadFileBytes(ArchiveFixtures() / relative);
-    return std::string(bytes.begin(), bytes.end());
+    return ReadBytes(Fixture(relative));
 }
 
 // A copy of a fixture with four bytes inverted at offset (from the end when
 // negative).
 std::string Damaged(const TempFolder& temp, const std::string& relative, long offset) {
-    Bytes bytes = ReadFileBytes(ArchiveFixtures() / relative);
+    std::string bytes = ReadBytes(Fixture(relative));
     const std::size_t at = offset < 0 ? bytes.size() - static_cast<std::size_t>(-offset)
                                       : static_cast<std::size_t>(offset);
     for (std::size_t i = at; i < at + 4 && i < bytes.size(); ++i) {
         bytes[i] ^= 0xFF;
     }
-    const auto path =
-        temp.Path() / ("damaged_" + std::filesystem::path(relative).filename().string());
-    WriteFileBytes(path, bytes);
-    return path.string();
+    return temp.Write("damaged_" + relative.substr(relative.rfind('/') + 1), bytes);
 }
 
 TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
@@ -74,16 +69,11 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
     const std::string program(2000, 'P');
     // stub + padding + the archive in front of it, as one file.
     const auto join = [&temp](const std::string& name, std::initializer_list<const char*> parts) {
-        Bytes bytes;
+        std::string bytes;
         for (const char* part : parts) {
-            const Bytes piece = ReadFileBytes(ArchiveFixtures() / part);
-            bytes.insert(bytes.end(), piece.begin(), piece.end());
+            bytes += ReadBytes(Fixture(part));
         }
-        WriteFileBytes(temp.Path() / name, bytes);
-        return (temp.Path() / name).string();
-    };
-    const auto fixture = [](const char* relative) {
-        return (ArchiveFixtures() / relative).string();
+        return temp.Write(name, bytes);
     };
     const struct {
         std::string path;
@@ -91,24 +81,24 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         std::optional<Format> kind;
         std::optional<std::string> data;  // nothing: no data to be had
     } cases[] = {
-        {fixture("lha/lh0.lzh"), "README.TXT", Format::Lha, readme},
-        {fixture("lha/lh5.lzh"), "README.TXT", Format::Lha, readme},
-        {fixture("lha/lh6.lzh"), "README.TXT", Format::Lha, readme},
-        {fixture("lha/lh7.lzh"), "PROG.EXE", Format::Lha, program},
-        {fixture("lha/level0.lzh"), "doc\\guide.txt", Format::Lha, readme},
-        {fixture("lha/level1.lzh"), "doc/guide.txt", Format::Lha, readme},
-        {fixture("lha/sjis_level2.lzh"), "\x90\xe0\x96\xbe\x8f\x91.TXT", Format::Lha, readme},
-        {fixture("zip/plain.zip"), "README.TXT", Format::Zip, readme},
-        {fixture("zip/zip64.zip"), "README.TXT", Format::Zip, readme},
-        {fixture("zip/zip64_extra.zip"), "README.TXT", Format::Zip, readme},
-        {fixture("nested/zip_holding_lha.zip"), "nodoc.lzh", Format::Zip,
+        {Fixture("lha/lh0.lzh"), "README.TXT", Format::Lha, readme},
+        {Fixture("lha/lh5.lzh"), "README.TXT", Format::Lha, readme},
+        {Fixture("lha/lh6.lzh"), "README.TXT", Format::Lha, readme},
+        {Fixture("lha/lh7.lzh"), "PROG.EXE", Format::Lha, program},
+        {Fixture("lha/level0.lzh"), "doc\\guide.txt", Format::Lha, readme},
+        {Fixture("lha/level1.lzh"), "doc/guide.txt", Format::Lha, readme},
+        {Fixture("lha/sjis_level2.lzh"), "\x90\xe0\x96\xbe\x8f\x91.TXT", Format::Lha, readme},
+        {Fixture("zip/plain.zip"), "README.TXT", Format::Zip, readme},
+        {Fixture("zip/zip64.zip"), "README.TXT", Format::Zip, readme},
+        {Fixture("zip/zip64_extra.zip"), "README.TXT", Format::Zip, readme},
+        {Fixture("nested/zip_holding_lha.zip"), "nodoc.lzh", Format::Zip,
          FixtureText("lha/nodoc.lzh")},
-        {fixture("cab/stored.cab"), "README.TXT", Format::Cab, readme},
-        {fixture("cab/mszip.cab"), "doc/guide.txt", Format::Cab, readme},
-        {fixture("sfx/lha_8k.exe"), "README.TXT", Format::Lha, readme},
-        {fixture("sfx/zip_8k.exe"), "README.TXT", Format::Zip, readme},
-        {fixture("sfx/zip_8k_adjusted.exe"), "PROG.EXE", Format::Zip, program},
-        {fixture("sfx/cab_8k.exe"), "PROG.EXE", Format::Cab, program},
+        {Fixture("cab/stored.cab"), "README.TXT", Format::Cab, readme},
+        {Fixture("cab/mszip.cab"), "doc/guide.txt", Format::Cab, readme},
+        {Fixture("sfx/lha_8k.exe"), "README.TXT", Format::Lha, readme},
+        {Fixture("sfx/zip_8k.exe"), "README.TXT", Format::Zip, readme},
+        {Fixture("sfx/zip_8k_adjusted.exe"), "PROG.EXE", Format::Zip, program},
+        {Fixture("sfx/cab_8k.exe"), "PROG.EXE", Format::Cab, program},
         {join("lha.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/lha_holding_zip.lzh"}),
          "nodoc.zip", Format::Lha, FixtureText("zip/nodoc.zip")},
@@ -118,16 +108,16 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {join("cab.exe", {"stub/stub_8k.exe", "stub/pad64.bin", "nested/cab_holding_zip.cab"}),
          "nodoc.zip", Format::Cab, FixtureText("zip/nodoc.zip")},
         // Encrypted, cut short, damaged, larger than claimed, or beyond the file.
-        {fixture("zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
-        {fixture("corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha, std::nullopt},
+        {Fixture("zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
+        {Fixture("corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha, std::nullopt},
         // Damaged data: lh5 (after its 46-byte header), deflate (after 40 bytes
         // of local header), MSZIP (its last block).
         {Damaged(temp, "lha/lh5.lzh", 60), "README.TXT", Format::Lha, std::nullopt},
         {Damaged(temp, "zip/plain.zip", 60), "README.TXT", Format::Zip, std::nullopt},
         {Damaged(temp, "cab/mszip.cab", -20), "doc/guide.txt", Format::Cab, std::nullopt},
-        {fixture("corrupt/cab_missing_block.cab"), "README.TXT", Format::Cab, std::nullopt},
-        {fixture("zip/zip64_huge.zip"), "README.TXT", Format::Zip, std::nullopt},
-        {fixture("foreign/rar4_holding_zip.rar"), "README.TXT", std::nullopt, std::nullopt},
+        {Fixture("corrupt/cab_missing_block.cab"), "README.TXT", Format::Cab, std::nullopt},
+        {Fixture("zip/zip64_huge.zip"), "README.TXT", Format::Zip, std::nullopt},
+        {Fixture("foreign/rar4_holding_zip.rar"), "README.TXT", std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path + " " + c.entry);

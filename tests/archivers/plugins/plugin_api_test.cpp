@@ -20,10 +20,6 @@ namespace {
 
 using Kind = PluginLibrary::Kind;
 
-std::string Fixture(const std::string& relative) {
-    return (ArchiveFixtures() / relative).string();
-}
-
 std::uint32_t Crc32(const std::string& data) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (unsigned char c : data) {
@@ -238,12 +234,12 @@ TEST_F(PluginApiTest, FindNextContinuesAfterTheLastMatch) {
 
 TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     TempFolder temp;
-    const std::string fifo = (temp.Path() / "pipe.lzh").string();
+    const std::string fifo = temp.File("pipe.lzh");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string device = (temp.Path() / "zero.zip").string();
+    const std::string device = temp.File("zero.zip");
     ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
-    const std::string folder = temp.Path().string();
-    const std::string missing = (temp.Path() / "missing.zip").string();
+    const std::string folder = temp.Path();
+    const std::string missing = temp.File("missing.zip");
     // Opening the FIFO would release a writer waiting on it: it must not
     // even be opened.
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -279,18 +275,21 @@ TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     const std::vector<Job> jobs[2] = {
         {{&mLha, Fixture("lha/sjis_level1.lzh"), "*.TXT", 0},
          {&mZip, Fixture("zip/nodoc.zip"), "*.TXT", -1},
-         {&mCab, Fixture("cab/manual_doc.cab"), "*.TXT *.DOC", 0}},
+         {&mCab, Fixture("cab/manual_doc.cab"), "*.DOC", 0}},
         {{&mLha, Fixture("lha/nodoc.lzh"), "*.TXT", -1},
          {&mZip, Fixture("sfx/zip_8k.exe"), "*.TXT", 0},
-         {&mCab, Fixture("cab/nodoc.cab"), "*.TXT *.DOC", -1}},
+         {&mCab, Fixture("cab/nodoc.cab"), "*.TXT", -1}},
     };
     std::atomic<int> wrong{0};
     auto run = [&](const std::vector<Job>& list) {
         for (int round = 0; round < 150; ++round) {
             for (const Job& job : list) {
-                if (job.library->LookUp(job.file, job.wildcards) != job.expected) {
-                    ++wrong;
-                }
+                HARC archive = job.library->OpenArchive(nullptr, job.file.c_str(), 0x800000);
+                INDIVIDUALINFO info{};
+                wrong +=
+                    archive == nullptr ||
+                    job.library->FindFirst(archive, job.wildcards.c_str(), &info) != job.expected;
+                job.library->CloseArchive(archive);
             }
         }
     };
