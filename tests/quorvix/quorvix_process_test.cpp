@@ -1,9 +1,5 @@
 // The built viewer as the search window meets it: its version, one viewer per
-// user with "PrevInstance" = 1, SIGTERM, and the hits of the real search.
-
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QStackedWidget>
+// user with "PrevInstance" = 1, SIGTERM.
 
 #include <cstdio>
 
@@ -52,32 +48,6 @@ TEST(ViewerProgramTest, CarriesTheProjectVersionSoThatTheSearchHonoursDocType) {
     EXPECT_NE(
         Output(MERVOK_DIST_DIR "/mervok-search '" + folder.File("tree") + "'").find("pages.zip"),
         std::string::npos);
-}
-
-TEST(ViewerProgramTest, EveryHitOfTheSearchOpensWithADocumentShown) {
-    App();
-    TempFolder tree;
-    for (const char* archive :
-         {"quorvix/sjis_lh7.lzh", "quorvix/eucjp.zip", "quorvix/html.zip", "archives/cab/mszip.cab",
-          "archives/sfx/lha_8k.exe", "archives/zip/nodoc.zip"}) {
-        fs::copy_file(Fixture(archive), tree.File(fs::path(archive).filename().string()));
-    }
-    const std::string json = Output(MERVOK_DIST_DIR "/mervok-search --json '" + tree.Path() + "'");
-    TempFolder settings;
-    SettingsStore ini(settings.File("Quorvix.ini"));
-    int hits = 0;
-    for (std::size_t at = json.find("\"path\": \""); at != std::string::npos;
-         at = json.find("\"path\": \"", at + 1), ++hits) {
-        const std::size_t start = at + 9;
-        const std::string path = json.substr(start, json.find('"', start) - start);
-        SCOPED_TRACE(path);
-        frmQuorvix window(ini, {});
-        window.OpenArchive(path);
-        const QWidget* page = Find<QStackedWidget>(window, "stkView")->currentWidget();
-        EXPECT_NE(page->objectName(), QLatin1String("pnlMessage"));
-        EXPECT_GT(Find<QListWidget>(window, "lstEntry")->count(), 0);
-    }
-    EXPECT_EQ(hits, 5);
 }
 
 TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
