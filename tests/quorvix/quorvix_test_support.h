@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "support/files.h"
+#include "support/qt_app.h"
 
 extern char** environ;
 
@@ -32,16 +33,8 @@ using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
 using mervok::testing::WriteBytes;
 
-// The one application object of the test program, made before the first test
-// and ended after the last one.
-QApplication& App();
-
-template <typename Widget>
-Widget* Find(const QObject& root, const char* name) {
-    auto* widget = root.findChild<Widget*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << "no " << name;
-    return widget;
-}
+using mervok::test::App;
+using mervok::test::Find;
 
 inline std::string Fixture(const std::string& relative) {
     return std::string(MERVOK_TEST_DATA_DIR) + "/" + relative;

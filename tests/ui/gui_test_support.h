@@ -1,6 +1,6 @@
 #pragma once
 
-// The application, fixture archives, program folders, the main window and
+// Fixture archives, program folders, the main window and
 // the fakes the widget tests need.
 
 #include <QApplication>
@@ -22,21 +22,11 @@
 #include "archivers/archiver_library.h"
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/qt_app.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 
 namespace mervok::test {
-
-// The one application object of the test program.
-QApplication& App();
-
-// The widget of that name under root; fails the test when missing.
-template <typename Widget>
-Widget* Find(const QWidget& root, const char* name) {
-    auto* widget = root.findChild<Widget*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << "no widget " << name;
-    return widget;
-}
 
 // Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);
