@@ -54,6 +54,18 @@ class SearchRunTest : public test::WindowTest {
         ASSERT_TRUE(test::AwaitSignal(finished));
     }
 
+    // Clicks the search button; returns once the run waits at gate on
+    // coming to the step.
+    void StartHeldAt(SearchStep held, test::Gate& gate) {
+        mWindow->SetSearchProbeForTesting([&gate, held](SearchStep step) {
+            if (step == held) {
+                gate.Wait();
+            }
+        });
+        SearchButton()->click();
+        gate.AwaitReached();
+    }
+
     // File names of the list's rows in the order shown.
     QStringList ShownNames() {
         QStringList names;
@@ -166,14 +178,8 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
     OpenOnData();
     Control<QCheckBox>("chkNoFileName")->setChecked(true);
     test::Gate gate;
-    mWindow->SetSearchProbeForTesting([&gate](SearchStep step) {
-        if (step == SearchStep::kCandidate) {
-            gate.Wait();
-        }
-    });
     QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
-    SearchButton()->click();
-    gate.AwaitReached();
+    StartHeldAt(SearchStep::kCandidate, gate);
 
     EXPECT_EQ(SearchButton()->text(), kAbortCaption);
     EXPECT_TRUE(SearchButton()->isEnabled());
@@ -217,14 +223,8 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
     OpenOnData();
     Control<QCheckBox>("chkClick")->setChecked(true);
     test::Gate firstHit;
-    mWindow->SetSearchProbeForTesting([&firstHit](SearchStep step) {
-        if (step == SearchStep::kHit) {
-            firstHit.Wait();
-        }
-    });
     QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
-    SearchButton()->click();
-    firstHit.AwaitReached();
+    StartHeldAt(SearchStep::kHit, firstHit);
     SearchButton()->click();
     ExpectIdle();
     EXPECT_EQ(Panel("Panel2"), QString());
@@ -247,18 +247,12 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
         if (!answers) {
             OpenOnData();
         }
-        test::Gate held;
-        mWindow->SetSearchProbeForTesting([&held](SearchStep step) {
-            if (step == SearchStep::kHit) {
-                held.Wait();
-            }
-        });
         bool ended = false;
         mWindow->SetProcessEndForTesting([&ended] { ended = true; });
         Control<QCheckBox>("chkListColor")->setChecked(!answers);
         QSignalSpy closedRun(mWindow.get(), &frmMERVOK::SearchFinished);
-        SearchButton()->click();
-        held.AwaitReached();
+        test::Gate held;
+        StartHeldAt(SearchStep::kHit, held);
         // The held thread is let go once the close has asked for the stop.
         std::thread releaser([&] {
             while (!mWindow->AbortRequested()) {
