@@ -1,7 +1,7 @@
 // The built viewer as the search window meets it: its version, one viewer per
 // user with "PrevInstance" = 1, SIGTERM.
 
-#include <cstdio>
+#include <cstdlib>
 
 #include "app/file_version.h"
 #include "app/settings_store.h"
@@ -14,21 +14,6 @@ namespace mervok::quorvix {
 namespace {
 
 using namespace test;
-
-// Runs a command line and returns what it printed.
-std::string Output(const std::string& command) {
-    std::string text;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    EXPECT_NE(pipe, nullptr);
-    char buffer[4096];
-    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        text.append(buffer, n);
-    }
-    if (pipe) {
-        ::pclose(pipe);
-    }
-    return text;
-}
 
 TEST(ViewerProgramTest, CarriesTheProjectVersionSoThatTheSearchHonoursDocType) {
     const std::int32_t version = MERVOK_VERSION_MAJOR * 100 + MERVOK_VERSION_MINOR;
@@ -45,9 +30,9 @@ TEST(ViewerProgramTest, CarriesTheProjectVersionSoThatTheSearchHonoursDocType) {
     // documents are pages.
     fs::create_directory(folder.File("tree"));
     fs::copy_file(Fixture("quorvix/html.zip"), folder.File("tree/pages.zip"));
-    EXPECT_NE(
-        Output(MERVOK_DIST_DIR "/mervok-search '" + folder.File("tree") + "'").find("pages.zip"),
-        std::string::npos);
+    const std::string search =
+        MERVOK_DIST_DIR "/mervok-search '" + folder.File("tree") + "' | grep -q pages.zip";
+    EXPECT_EQ(std::system(search.c_str()), 0);
 }
 
 TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
