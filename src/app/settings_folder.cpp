@@ -1,13 +1,12 @@
 #include "app/settings_folder.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 
 #include "app/program_folder.h"
 
@@ -33,52 +32,11 @@ std::string ConfigHome() {
 
 // Copies from to a new file to, never over an existing one; a half-written
 // copy is removed, so a later start tries again.
-bool CopyNew(const std::string& from, const std::string& to) {
-    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        return false;
+void CopyNew(const std::string& from, const std::string& to) {
+    std::error_code error;
+    if (!std::filesystem::copy_file(from, to, error) && error && error != std::errc::file_exists) {
+        std::filesystem::remove(to, error);
     }
-    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
-        close(in);
-        return errno == EEXIST;
-    }
-    bool ok = true;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = read(in, buffer, sizeof buffer);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ok = false;
-            break;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = write(out, buffer + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            if (put <= 0) {
-                ok = false;
-                break;
-            }
-            done += put;
-        }
-        if (!ok) {
-            break;
-        }
-    }
-    ok = fsync(out) == 0 && ok;
-    ok = close(out) == 0 && ok;
-    close(in);
-    if (!ok) {
-        unlink(to.c_str());
-    }
-    return ok;
 }
 
 }  // namespace
