@@ -15,8 +15,11 @@
 #
 # TREE (default /tmp/mervok-share-tree) holds 60,000 files with 3,000 real
 # archives of the four kinds, a third without documents (make_search_tree.py
-# makes it when missing). Every timed run starts with the page cache dropped;
-# over the share also on a fresh mount. Times are medians of RUNS (default 3).
+# makes it when missing). Every run over the share starts on a fresh mount,
+# so that nothing is cached on this side, while the server keeps the tree in
+# its memory as a file server would (COLD_SERVER=1 drops that too); every
+# local run starts with the page cache dropped. Times are medians of RUNS
+# (default 3).
 set -euo pipefail
 
 build=$(cd "${1:?usage: $0 BUILD_DIR [TREE] [RUNS]}" && pwd)
@@ -38,18 +41,16 @@ if [ "${MERVOK_SHARE_NAMESPACE:-}" != 1 ]; then
     python3 "$here/make_search_tree.py" "$tree" --files 60000 --archives 3000
   fi
   exec unshare --net --mount --propagation private env MERVOK_SHARE_NAMESPACE=1 \
-    bash "$0" "$build" "$tree" "$runs"
+    COLD_SERVER="${COLD_SERVER:-0}" bash "$0" "$build" "$tree" "$runs"
 fi
 
 # From here on inside the namespaces.
 work=$(mktemp -d /tmp/mervok-share.XXXXXX)
 mnt=$work/mnt
 sshd_pid=
-made_privsep=
 teardown() {
   mountpoint -q "$mnt" 2>/dev/null && fusermount3 -u "$mnt" 2>/dev/null || true
   [ -n "$sshd_pid" ] && kill "$sshd_pid" 2>/dev/null && wait "$sshd_pid" 2>/dev/null || true
-  [ -n "$made_privsep" ] && rmdir /run/sshd 2>/dev/null || true
   rm -rf "$work"
 }
 trap teardown EXIT
@@ -72,11 +73,10 @@ UsePAM no
 StrictModes no
 Subsystem sftp internal-sftp
 EOF
-if [ ! -d /run/sshd ]; then # sshd's privilege separation folder
-  mkdir -p /run/sshd
-  made_privsep=1
-fi
-/usr/sbin/sshd -D -f "$work/sshd_config" -E "$work/sshd.log" &
+# sshd's privilege separation folder, in a /run of this namespace alone.
+mount -t tmpfs tmpfs /run
+mkdir /run/sshd
+/usr/sbin/sshd -D -f "$work/sshd_config" -E "$work/sshd.log" </dev/null >/dev/null 2>&1 &
 sshd_pid=$!
 mkdir "$mnt"
 
@@ -128,8 +128,12 @@ measure() { # LABEL FOLDER FRESH-MOUNT(0/1)
   local label=$1 folder=$2 fresh=$3 step t f=() w=() s=()
   for _ in $(seq "$runs"); do
     for step in find walk search; do
-      [ "$fresh" = 1 ] && mount_share
-      drop_caches
+      if [ "$fresh" = 1 ]; then
+        mount_share
+        [ "${COLD_SERVER:-0}" = 1 ] && drop_caches
+      else
+        drop_caches
+      fi
       t=$(seconds "$work/$step.out" "run_$step" "$folder")
       case $step in
         find) f+=("$t") ;;
@@ -151,8 +155,9 @@ measure() { # LABEL FOLDER FRESH-MOUNT(0/1)
 }
 
 echo "tree $tree: $(find "$tree" -type f | wc -l) files, $(run_find "$tree" | wc -l) archives; medians of $runs"
+run_find "$tree" >/dev/null # the server's cache
 mount_share
-measure "share (sshfs, fresh mount, cold)" "$mnt" 1
+measure "share (sshfs, fresh mount)" "$mnt" 1
 fusermount3 -u "$mnt"
 measure "local disk, cold cache" "$tree" 0
 drop_caches

@@ -98,33 +98,13 @@ bool DirectoryListing::Next() {
         }
         mName.assign(name);
         mType = entry->d_type;
-        mStatDone = false;
         return true;
     }
     mName.clear();
     return false;
 }
 
-bool DirectoryListing::StatCurrent() {
-    if (mStatDone) {
-        return mStatOk;
-    }
-    mStatDone = true;
-    struct stat info {};
-    const int fd = dirfd(AsDir(mDir));
-    // Follow a link to what it names; a dangling link is still an entry of
-    // its own.
-    mStatOk = fstatat(fd, mName.c_str(), &info, 0) == 0 ||
-              fstatat(fd, mName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-    if (mStatOk) {
-        mStatIsFolder = S_ISDIR(info.st_mode);
-        mStatSize = static_cast<std::int64_t>(info.st_size);
-        mStatTime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
-    }
-    return mStatOk;
-}
-
-bool DirectoryListing::IsFolder() {
+bool DirectoryListing::IsFolder() const {
     if (mDir == nullptr || mName.empty()) {
         return false;
     }
@@ -134,15 +114,9 @@ bool DirectoryListing::IsFolder() {
     if (mType != DT_LNK && mType != DT_UNKNOWN) {
         return false;
     }
-    return StatCurrent() && mStatIsFolder;
-}
-
-std::optional<EntryInfo> DirectoryListing::Info() {
-    if (mDir == nullptr || mName.empty() || !StatCurrent()) {
-        return std::nullopt;
-    }
-    // The listing reports no size for a folder.
-    return EntryInfo{mStatIsFolder ? 0 : mStatSize, mStatTime};
+    // A link is followed to what it names.
+    struct stat info {};
+    return fstatat(dirfd(AsDir(mDir)), mName.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool DirectoryListing::FolderIdentity(std::uint64_t& device, std::uint64_t& inode) const {

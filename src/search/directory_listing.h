@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,20 +11,13 @@ namespace mervok {
 // platform do. "*" and "*.*" match every name, also one without a dot.
 bool MatchesWildcard(std::string_view name, std::string_view wildcard);
 
-// Size and last-write time of one entry.
-struct EntryInfo {
-    std::int64_t size = 0;
-    std::int64_t modifiedSeconds = 0;  // seconds since the epoch
-};
-
 // "YYYY/MM/DD HH:MM:SS" in local time (the TZ setting of the process).
 std::string LocalTimeText(std::int64_t secondsSinceEpoch);
 
 // Lists one folder's entries whose names match a wildcard, like the
 // FindFirstFile / FindNextFile pair: "." and ".." are never returned, names
-// keep their exact bytes. Only what is asked for is looked up: the name comes
-// from the listing itself, whether an entry is a folder needs a stat only when
-// the file system does not say, and size and time are read on request.
+// keep their exact bytes. The name comes from the listing itself; whether an
+// entry is a folder needs a stat only when the file system does not say.
 class DirectoryListing {
   public:
     DirectoryListing() = default;
@@ -44,27 +36,17 @@ class DirectoryListing {
     // The current entry's name.
     std::string_view Name() const { return mName; }
     // The current entry is a folder, or a symbolic link to one.
-    bool IsFolder();
-    // Size and time of the current entry; a link gives its target's, a link
-    // whose target is missing its own. nullopt when the entry has vanished.
-    std::optional<EntryInfo> Info();
+    bool IsFolder() const;
 
     // Device and inode of the open folder itself.
     bool FolderIdentity(std::uint64_t& device, std::uint64_t& inode) const;
 
   private:
-    bool StatCurrent();
-
     void* mDir = nullptr;  // DIR*
     std::string mWildcard;
     bool mMatchAll = false;
     std::string mName;
     unsigned char mType = 0;  // d_type of the current entry
-    bool mStatDone = false;
-    bool mStatOk = false;
-    bool mStatIsFolder = false;
-    std::int64_t mStatSize = 0;
-    std::int64_t mStatTime = 0;
 };
 
 }  // namespace mervok

@@ -29,6 +29,19 @@ bool InRecycleBin(const std::string& folder, std::string_view name) {
     return part == kRecycled || part == kRecycler;
 }
 
+// The examinations in flight end with the run or check that started them,
+// also when the observer throws.
+class EndExamining {
+  public:
+    explicit EndExamining(std::unique_ptr<LookAhead>& examining) : mExamining(examining) {}
+    ~EndExamining() { mExamining.reset(); }
+    EndExamining(const EndExamining&) = delete;
+    EndExamining& operator=(const EndExamining&) = delete;
+
+  private:
+    std::unique_ptr<LookAhead>& mExamining;
+};
+
 }  // namespace
 
 std::string BuildDocPatterns(std::string_view types) {
@@ -108,12 +121,7 @@ SearchResult SearchEngine::Run() {
     if (mOptions.filePattern.empty()) {
         mOptions.filePattern = FilePattern(mOptions, mStartup.libraries);
     }
-    // The examinations in flight end with the run, also when the observer
-    // throws.
-    struct Finish {
-        std::unique_ptr<LookAhead>& examining;
-        ~Finish() { examining.reset(); }
-    } finish{mExamining};
+    const EndExamining end(mExamining);
     const bool check = !mOptions.skipArchiveCheck;
     mLookingUp = check;
     if (!mOptions.filePattern.empty() && !mOptions.searchFolder.empty()) {
@@ -376,10 +384,7 @@ ArchiveKind SearchEngine::CheckOne(const std::string& path, ArchiveKind kind) co
 }
 
 void SearchEngine::CheckDocuments() {
-    struct Finish {
-        std::unique_ptr<LookAhead>& examining;
-        ~Finish() { examining.reset(); }
-    } finish{mExamining};
+    const EndExamining end(mExamining);
     StartExamining(true);
     for (const auto& candidate : mCandidates) {
         mExamining->Add(candidate.Path(), candidate.kind);

@@ -105,60 +105,54 @@ TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever
     EXPECT_EQ(lha.lastWindow, &window);
 }
 
-TEST_F(CheckTest, LhaAndZipGetTheWholeListInOneCallAndAFailedOpenClosesZero) {
+TEST_F(CheckTest, EachFormatIsAskedOfItsLibraryAsTheCallingOrderSays) {
+    // LHA and ZIP get the whole list in one call; a failed open closes 0.
     Add("good.lzh", Lha, &lha, {"PROG.EXE", "doc/Manual.Htm"});
     Add("prog.lzh", Lha, &lha, {"PROG.EXE"});
     Add("broken.lzh", Lha, &lha, {}, false);
     Add("readme.zip", Zip, &zip);
     Add("unknown.zip", Zip);
-    EXPECT_THAT(Check(), ElementsAre("LHA", "", "", "ZIP", ""));
+    // CAB gets one wildcard per call until one matches.
+    Add("manual.cab", Cab, &cab, {"manual.htm"});
+    Add("tools.cab", Cab, &cab, {"tool.dll"});
+    // Self-extractors go from library to library until one recognises and
+    // opens them: recognised and opened by LHA without a document is the
+    // answer; recognised by LHA, which cannot open it, goes on.
+    Add("setup.exe", Sfx, &lha, {"PROG.EXE"});
+    zip.archives[top.Folder() + "setup.exe"] = {true, true, {"readme.txt"}};
+    Add("zipsfx.exe", Sfx, &zip);
+    Add("cabsfx.exe", Sfx, &lha, {}, false);
+    cab.archives[top.Folder() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
+    Add("lhasfx.exe", Sfx, &lha, {"read.me", "INFO.DOC"});
+    EXPECT_THAT(Check(), ElementsAre("LHA", "", "", "ZIP", "", "CAB", "", "", "ZIP-SFX", "CAB-SFX",
+                                     "LHA-SFX"));
+    const std::string cabTo[] = {"CAB.FindFirst *.TXT", "CAB.FindFirst *.HLP",
+                                 "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM"};
     EXPECT_THAT(
         LookUps(),
         ElementsAre("LHA.OpenArchive good.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
                     "LHA.OpenArchive prog.lzh 8388608", "LHA." + kFind, "LHA.CloseArchive",
                     "LHA.OpenArchive broken.lzh 8388608", "LHA.CloseArchive 0",
                     "ZIP.OpenArchive readme.zip 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
-                    "ZIP.OpenArchive unknown.zip 8388608", "ZIP.CloseArchive 0"));
-    EXPECT_THAT(RelativePaths(hits, top.Folder()), ElementsAre("good.lzh", "readme.zip"));
-    EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u));
-    EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u));
-    EXPECT_EQ(lha.openHandles + zip.openHandles, 0);
-}
-
-TEST_F(CheckTest, CabGetsOneWildcardPerCallUntilOneMatches) {
-    Add("manual.cab", Cab, &cab, {"manual.htm"});
-    Add("tools.cab", Cab, &cab, {"tool.dll"});
-    EXPECT_THAT(Check(), ElementsAre("CAB", ""));
-    EXPECT_THAT(
-        LookUps(),
-        ElementsAre("CAB.OpenArchive manual.cab 8388608", "CAB.FindFirst *.TXT",
-                    "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
-                    "CAB.CloseArchive", "CAB.OpenArchive tools.cab 8388608", "CAB.FindFirst *.TXT",
-                    "CAB.FindFirst *.HLP", "CAB.FindFirst *.DOC", "CAB.FindFirst *.HTM",
-                    "CAB.FindFirst *.HTML", "CAB.FindFirst *.CHM", "CAB.CloseArchive"));
-}
-
-TEST_F(CheckTest, SelfExtractorsGoFromLibraryToLibraryUntilOneRecognisesAndOpensThem) {
-    // Recognised and opened by LHA without a document: that is the answer.
-    Add("setup.exe", Sfx, &lha, {"PROG.EXE"});
-    zip.archives[top.Folder() + "setup.exe"] = {true, true, {"readme.txt"}};
-    Add("zipsfx.exe", Sfx, &zip);
-    // Recognised by LHA, which cannot open it: on to the next one.
-    Add("cabsfx.exe", Sfx, &lha, {}, false);
-    cab.archives[top.Folder() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
-    Add("lhasfx.exe", Sfx, &lha, {"read.me", "INFO.DOC"});
-    EXPECT_THAT(Check(), ElementsAre("", "ZIP-SFX", "CAB-SFX", "LHA-SFX"));
-    EXPECT_THAT(
-        LookUps(),
-        ElementsAre("LHA.CheckArchive setup.exe 0", "LHA.OpenArchive setup.exe 8388608",
-                    "LHA." + kFind, "LHA.CloseArchive", "LHA.CheckArchive zipsfx.exe 0",
-                    "ZIP.CheckArchive zipsfx.exe 0", "ZIP.OpenArchive zipsfx.exe 8388608",
-                    "ZIP." + kFind, "ZIP.CloseArchive", "LHA.CheckArchive cabsfx.exe 0",
-                    "LHA.OpenArchive cabsfx.exe 8388608", "LHA.CloseArchive 0",
-                    "ZIP.CheckArchive cabsfx.exe 0", "CAB.CheckArchive cabsfx.exe 0",
-                    "CAB.OpenArchive cabsfx.exe 8388608", "CAB.FindFirst *.TXT",
-                    "CAB.FindFirst *.HLP", "CAB.CloseArchive", "LHA.CheckArchive lhasfx.exe 0",
+                    "ZIP.OpenArchive unknown.zip 8388608", "ZIP.CloseArchive 0",
+                    "CAB.OpenArchive manual.cab 8388608", cabTo[0], cabTo[1], cabTo[2], cabTo[3],
+                    "CAB.CloseArchive", "CAB.OpenArchive tools.cab 8388608", cabTo[0], cabTo[1],
+                    cabTo[2], cabTo[3], "CAB.FindFirst *.HTML", "CAB.FindFirst *.CHM",
+                    "CAB.CloseArchive", "LHA.CheckArchive setup.exe 0",
+                    "LHA.OpenArchive setup.exe 8388608", "LHA." + kFind, "LHA.CloseArchive",
+                    "LHA.CheckArchive zipsfx.exe 0", "ZIP.CheckArchive zipsfx.exe 0",
+                    "ZIP.OpenArchive zipsfx.exe 8388608", "ZIP." + kFind, "ZIP.CloseArchive",
+                    "LHA.CheckArchive cabsfx.exe 0", "LHA.OpenArchive cabsfx.exe 8388608",
+                    "LHA.CloseArchive 0", "ZIP.CheckArchive cabsfx.exe 0",
+                    "CAB.CheckArchive cabsfx.exe 0", "CAB.OpenArchive cabsfx.exe 8388608", cabTo[0],
+                    cabTo[1], "CAB.CloseArchive", "LHA.CheckArchive lhasfx.exe 0",
                     "LHA.OpenArchive lhasfx.exe 8388608", "LHA." + kFind, "LHA.CloseArchive"));
+    EXPECT_THAT(RelativePaths(hits, top.Folder()),
+                ElementsAre("good.lzh", "readme.zip", "manual.cab", "zipsfx.exe", "cabsfx.exe",
+                            "lhasfx.exe"));
+    EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u));
+    EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u));
+    EXPECT_EQ(lha.openHandles + zip.openHandles + cab.openHandles, 0);
 }
 
 TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalled) {
