@@ -11,11 +11,11 @@ namespace mervok::plugin {
 inline constexpr std::uint16_t kArchiverVersion = MERVOK_VERSION_MAJOR * 100 + MERVOK_VERSION_MINOR;
 
 inline int CheckArchive(const char* path, Format format) {
-    return ArchiveSession::Open(path, format) ? 1 : 0;
+    return ArchiveSession::Check(path, format) ? 1 : 0;
 }
 
 inline HARC OpenArchive(const char* path, Format format) {
-    return ArchiveSession::Open(path, format).release();
+    return ArchiveSession::OpenChecked(path, format).release();
 }
 
 inline int FindFirst(HARC archive, const char* wildcards, INDIVIDUALINFO* info) {

@@ -1,7 +1,10 @@
 #include "archive_session.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace mervok::plugin {
@@ -54,7 +57,54 @@ void Fill(const ArchiveEntry& entry, INDIVIDUALINFO* info) {
     CopyText(info->szMode, sizeof info->szMode, entry.method);
 }
 
+struct CheckedSession {
+    std::string path;
+    Format format = Format::Lha;
+    struct stat identity {};
+    std::unique_ptr<ArchiveSession> session;
+};
+
+// One per thread and library: internal linkage keeps the three libraries'
+// slots apart even where their symbols would be interposed.
+thread_local CheckedSession tChecked;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 }  // namespace
+
+bool ArchiveSession::Check(const char* path, Format format) {
+    CheckedSession& kept = tChecked;
+    kept.session.reset();
+    // Taken before the open: a file replaced after it no longer matches.
+    struct stat identity {};
+    if (path == nullptr || ::stat(path, &identity) != 0) {
+        return false;
+    }
+    auto session = Open(path, format);
+    if (!session) {
+        return false;
+    }
+    kept.path.assign(path);
+    kept.format = format;
+    kept.identity = identity;
+    kept.session = std::move(session);
+    return true;
+}
+
+std::unique_ptr<ArchiveSession> ArchiveSession::OpenChecked(const char* path, Format format) {
+    CheckedSession& kept = tChecked;
+    std::unique_ptr<ArchiveSession> session = std::move(kept.session);
+    struct stat identity {};
+    if (session && path != nullptr && kept.path == path && kept.format == format &&
+        ::stat(path, &identity) == 0 && SameFile(identity, kept.identity)) {
+        return session;
+    }
+    session.reset();
+    return Open(path, format);
+}
 
 std::unique_ptr<ArchiveSession> ArchiveSession::Open(const char* path, Format format) {
     auto reader = OpenArchiveReader(path, format);

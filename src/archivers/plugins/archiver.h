@@ -16,6 +16,9 @@
  * the data symbol <Prefix>IndependentHandles with a non-zero value. A caller
  * gives a library that does not export it one look-up at a time, from
  * CheckArchive or OpenArchive to CloseArchive, whatever thread it comes from.
+ * A CheckArchive that answers yes keeps the file open for an OpenArchive of
+ * the same path from the same thread, so that the pair opens it once; the next
+ * CheckArchive or OpenArchive on that thread, or the thread's end, closes it.
  *
  * Entry names are compared as raw bytes, whatever their encoding (Shift-JIS,
  * CP437, UTF-8), and are returned that way in INDIVIDUALINFO.szFileName.

@@ -1,15 +1,18 @@
 // The calls of the archiver API as other callers use them: exports, versions,
 // the entry record, FindFirst / FindNext, wildcard rules, odd arguments and
-// handles used from two threads.
+// handles used from two threads, and the file a yes from CheckArchive keeps
+// open for the OpenArchive after it.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -312,6 +315,61 @@ TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     EXPECT_NE(mLha.FindNext(b, &info), 0);
     mLha.CloseArchive(a);
     mLha.CloseArchive(b);
+}
+
+int OpenFiles() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+}
+
+TEST_F(PluginApiTest, CheckThenOpenOpensTheFileOnceAndNeverAStaleOne) {
+    TempFolder temp;
+    for (const auto& [library, name] :
+         {std::pair{&mLha, "lha/manual_doc.lzh"}, std::pair{&mZip, "sfx/zip_8k.exe"},
+          std::pair{&mCab, "cab/manual_doc.cab"}}) {
+        SCOPED_TRACE(name);
+        const std::string ext = std::filesystem::path(name).extension().string();
+        const std::string path = temp.File("a" + ext);
+        testing::WriteBytes(path, testing::ReadBytes(Fixture(name)));
+        const int before = OpenFiles();
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
+
+        // The pair opens the file once; the handle then holds it alone.
+        // (Identical events waiting unread are merged: read each time.)
+        const auto opens = [watch] {
+            char events[4 * sizeof(inotify_event)];
+            const ssize_t got = read(watch, events, sizeof events);
+            return got < 0 ? 0 : static_cast<int>(got / sizeof(inotify_event));
+        };
+        ASSERT_NE(library->CheckArchive(path.c_str(), 0), 0);
+        EXPECT_EQ(opens(), 1);
+        HARC archive = library->OpenArchive(nullptr, path.c_str(), 0x800000);
+        ASSERT_NE(archive, nullptr);
+        INDIVIDUALINFO info{};
+        EXPECT_EQ(library->FindFirst(archive, "*.TXT *.DOC", &info), 0);
+        EXPECT_EQ(opens(), 0) << "opened again";
+        library->CloseArchive(archive);
+        close(watch);
+        EXPECT_EQ(OpenFiles(), before);
+
+        // A file put in its place after the check is read afresh.
+        ASSERT_NE(library->CheckArchive(path.c_str(), 0), 0);
+        const std::string other = temp.File("b" + ext);
+        testing::WriteBytes(other, "not an archive at all");
+        ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+        EXPECT_EQ(library->OpenArchive(nullptr, path.c_str(), 0x800000), nullptr);
+
+        // A yes that no open follows lets the file go with the next call on
+        // the thread, or with the thread.
+        testing::WriteBytes(path, testing::ReadBytes(Fixture(name)));
+        ASSERT_NE(library->CheckArchive(path.c_str(), 0), 0);
+        EXPECT_EQ(library->CheckArchive(temp.File("missing").c_str(), 0), 0);
+        EXPECT_EQ(OpenFiles(), before);
+        std::thread([&] { EXPECT_NE(library->CheckArchive(path.c_str(), 0), 0); }).join();
+        EXPECT_EQ(OpenFiles(), before);
+    }
 }
 
 }  // namespace
