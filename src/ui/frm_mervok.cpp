@@ -177,7 +177,7 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
 
 frmMERVOK::~frmMERVOK() {
     // The worker reports to this window and uses its libraries.
-    mAbortRequested = true;
+    *mAbortRequested = true;
     StopWorker();
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archivers/archiver_api.h"
 #include "results/row_text.h"
@@ -101,7 +102,7 @@ class frmMERVOK : public QWidget {
     // it has unwound).
     bool SearchRunning() const;
     // Set by the abort click and by closing the window; cleared by a new run.
-    bool AbortRequested() const { return mAbortRequested; }
+    bool AbortRequested() const { return *mAbortRequested; }
 
     // Test seam: called on the worker thread at every step the search
     // reports, before the window hears of it. Lets a test hold the search at
@@ -153,6 +154,12 @@ class frmMERVOK : public QWidget {
     // Waits for the worker, at most limit when one is given; false when it
     // is still running then.
     bool StopWorker(std::optional<std::chrono::milliseconds> limit = std::nullopt);
+    // Makes way for a new run: the last one, aborted, is let go on unwinding
+    // by itself with its own abort flag, unless a library cannot take two
+    // runs' calls at once; then it is waited for.
+    void RetireWorker();
+    // Forgets the let-go runs that have ended.
+    void ReapRetired();
     void SetPanel(int panel, const QString& text);
 
     std::string mProgramFolder;
@@ -175,8 +182,17 @@ class frmMERVOK : public QWidget {
     bool mFirstRunBounds = false;
 
     // The search run.
-    std::atomic<bool> mAbortRequested{false};
+    // Each run has its own flag: one let go keeps its abort while the next
+    // runs.
+    std::unique_ptr<std::atomic<bool>> mAbortRequested = std::make_unique<std::atomic<bool>>(false);
     std::unique_ptr<SearchWorker> mWorker;
+    // Aborted runs let go while a look-up of theirs waits on storage that
+    // stopped answering.
+    struct RetiredRun {
+        std::unique_ptr<std::atomic<bool>> abortRequested;
+        std::unique_ptr<SearchWorker> worker;
+    };
+    std::vector<RetiredRun> mRetired;
     std::uint64_t mRunNumber = 0;
     // From a run's start until it ends or is aborted (its worker may still
     // be unwinding then): btnSearch aborts while it is set and starts

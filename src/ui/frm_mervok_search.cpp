@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "app/product_info.h"
@@ -78,11 +80,11 @@ void frmMERVOK::StartSearch() {
         return;
     }
 
-    // A run aborted a moment ago may still be unwinding: wait for it; its
-    // result is no longer wanted.
-    StopWorker();
+    // A run aborted a moment ago may still be unwinding; its result is no
+    // longer wanted.
+    RetireWorker();
 
-    mAbortRequested = false;
+    *mAbortRequested = false;
     EnableSearchControls(false);
     btnSearch->setText(kCaptionAbort);
     lsvArchive->Clear();
@@ -98,7 +100,7 @@ void frmMERVOK::StartSearch() {
     const std::uint64_t run = ++mRunNumber;
     mSearchActive = true;
     mWorker = std::make_unique<SearchWorker>(
-        std::move(options), mStartup, mLibraries, std::move(docTypes), mAbortRequested,
+        std::move(options), mStartup, mLibraries, std::move(docTypes), *mAbortRequested,
         reinterpret_cast<void*>(winId()), this,
         [this, run](SearchResult result) { OnSearchFinished(run, std::move(result)); },
         mSearchProbe);
@@ -106,7 +108,7 @@ void frmMERVOK::StartSearch() {
 }
 
 void frmMERVOK::AbortSearch() {
-    mAbortRequested = true;
+    *mAbortRequested = true;
     // The window looks idle at once; the worker stops at its next test.
     mSearchActive = false;
     mProgressTimer.stop();
@@ -154,9 +156,32 @@ bool frmMERVOK::StopWorker(std::optional<std::chrono::milliseconds> limit) {
     return true;
 }
 
+void frmMERVOK::RetireWorker() {
+    ReapRetired();
+    if (mWorker == nullptr) {
+        return;
+    }
+    const bool independent = std::ranges::all_of(
+        std::array{mLibraries.lha, mLibraries.zip, mLibraries.cab},
+        [](ArchiverApi* library) { return library == nullptr || library->IndependentHandles(); });
+    if (!independent || mWorker->JoinFor(std::chrono::milliseconds(0))) {
+        StopWorker();
+        return;
+    }
+    mRetired.push_back({std::move(mAbortRequested), std::move(mWorker)});
+    mAbortRequested = std::make_unique<std::atomic<bool>>(true);
+}
+
+void frmMERVOK::ReapRetired() {
+    std::erase_if(mRetired, [](const RetiredRun& retired) {
+        return retired.worker->JoinFor(std::chrono::milliseconds(0));
+    });
+}
+
 void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
     if (run != mRunNumber || mUnloaded || mWorker == nullptr) {
         // An abandoned run, or the window is closing.
+        ReapRetired();
         return;
     }
     ShowSearchProgress();
@@ -166,7 +191,7 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
 
     // An abort in the walk, or one that came after the walk of a run
     // without the check: the abort click has already restored the window.
-    const bool aborted = mAbortRequested;
+    const bool aborted = *mAbortRequested;
     const bool checkRan = result.CheckRan();
     if (result.outcome == SearchOutcome::WalkAborted || (aborted && !checkRan)) {
         emit SearchFinished();

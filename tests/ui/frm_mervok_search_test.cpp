@@ -213,6 +213,20 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
     SearchAndWait();
     EXPECT_EQ(List()->RowCount(), 3);
     EXPECT_EQ(Panel("Panel2"), QStringLiteral("3"));
+
+    // A run aborted while held, as by storage that stopped answering, does
+    // not hold up the next one; it is let go, and waited for at the close.
+    test::Gate stuck;
+    StartHeldAt(SearchStep::kCandidate, stuck);
+    SearchButton()->click();
+    mWindow->SetSearchProbeForTesting({});
+    SearchAndWait();
+    EXPECT_EQ(List()->RowCount(), 3);
+    stuck.Open();
+    bool ended = false;
+    mWindow->SetProcessEndForTesting([&ended] { ended = true; });
+    mWindow->close();
+    EXPECT_FALSE(ended) << "the run let go was not waited for";
 }
 
 TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSilently) {
