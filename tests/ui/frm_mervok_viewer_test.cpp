@@ -84,16 +84,14 @@ class WindowHandOffTest : public test::WindowTest {
     // later look.
     std::multiset<std::string> Opened(std::size_t count) {
         std::vector<std::string> all;
-        for (int wait = 0; wait < 6000; ++wait, std::this_thread::sleep_for(10ms)) {
+        testing::WaitUntil([&] {
             std::istringstream record(ReadBytes(mProgram.File("opened")));
             all.clear();
             for (std::string path; std::getline(record, path, '\0');) {
                 all.push_back(path);
             }
-            if (all.size() >= mSeen + count) {
-                break;
-            }
-        }
+            return all.size() >= mSeen + count;
+        });
         std::multiset<std::string> opened(all.begin() + static_cast<long>(mSeen), all.end());
         mSeen = all.size();
         return opened;

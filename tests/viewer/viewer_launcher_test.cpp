@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::ReadBytes;
 using testing::TempFolder;
+using testing::WaitUntil;
 using testing::WriteBytes;
 using Strings = std::vector<std::string>;
 
@@ -62,14 +63,6 @@ bool Untouched(pid_t pid) {
 bool Ended(pid_t pid) {
     const char state = State(pid);
     return state == 0 || state == 'Z' || state == 'X';
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-    for (int i = 0; i < 3000 && !condition(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
 }
 
 std::vector<pid_t> Ids(const std::string& file) {
