@@ -25,6 +25,7 @@
 namespace mervok::quorvix::test {
 
 namespace fs = std::filesystem;
+using mervok::testing::ManifestRows;
 using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
 using mervok::testing::WriteBytes;

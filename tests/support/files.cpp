@@ -117,6 +117,28 @@ int Spawn(const std::vector<std::string>& arguments, const std::vector<std::stri
     return error == 0 ? pid : 0;
 }
 
+std::vector<std::vector<std::string>> ManifestRows(const std::string& archives) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream manifest(ReadBytes(archives + "/manifest.tsv"));
+    for (std::string line; std::getline(manifest, line);) {
+        std::vector<std::string> cell;
+        std::istringstream cells(line);
+        for (std::string text; std::getline(cells, text, '\t');) {
+            cell.push_back(text);
+        }
+        if (line.starts_with('#') || cell.size() < 7) {
+            continue;
+        }
+        std::istringstream parts(cell[1] == "-" ? cell[0] : cell[1]);
+        cell.emplace_back();
+        for (std::string part; std::getline(parts, part, '+');) {
+            cell.back() += ReadBytes(archives + "/" + part);
+        }
+        rows.push_back(std::move(cell));
+    }
+    return rows;
+}
+
 bool CatchesSignal(int pid, int signal) {
     std::istringstream status(ReadBytes("/proc/" + std::to_string(pid) + "/status"));
     for (std::string line; std::getline(status, line);) {

@@ -63,6 +63,11 @@ int Spawn(const std::vector<std::string>& arguments,
           const std::vector<std::string>& environment = {}, const std::string& out = {},
           const std::string& err = {});
 
+// The rows of tests/data/archives/manifest.tsv, each cut at its tabs: file,
+// parts ("-", or files to join: "stub/a.exe+lha/b.lzh"), library, can open,
+// wildcards, found (0), what; then the archive's bytes, its parts joined.
+std::vector<std::vector<std::string>> ManifestRows(const std::string& archives);
+
 // True while the process has its own handler in place for signal; false
 // once it is gone.
 bool CatchesSignal(int pid, int signal);
