@@ -1,29 +1,23 @@
 // mervok-search as a user meets it: the real program, the real archiver
 // libraries beside it and real archives in a temporary folder.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/product_info.h"
 #include "app/version_text.h"
 #include "support/files.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -31,6 +25,7 @@ namespace mervok {
 namespace {
 
 using testing::ReadBytes;
+using testing::WaitUntil;
 
 const fs::path kDist = MERVOK_DIST_DIR;
 const fs::path kArchives = fs::path(MERVOK_TEST_DATA_DIR) / "archives";
@@ -46,23 +41,9 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const fs::path& s
                          const std::function<void(pid_t)>& whileRunning = {}) {
     const fs::path outPath = scratch / "stdout";
     const fs::path errPath = scratch / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::vector<char*> argv;
-    for (const auto& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
     ProcessResult result;
-    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        ADD_FAILURE() << "cannot start " << args[0];
+    const pid_t pid = testing::Spawn(args, {}, outPath, errPath);
+    if (pid == 0) {
         return result;
     }
     if (whileRunning) {
@@ -254,34 +235,6 @@ TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
     EXPECT_NE(result.err.find("libunzip32.so"), std::string::npos) << result.err;
 }
 
-// True once the process has taken a pending SIGINT: its handler is
-// installed to reset itself, so SIGINT leaves the caught set.
-bool InterruptTaken(pid_t pid) {
-    try {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.rfind("SigCgt:", 0) == 0) {
-                const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
-                return (caught & (1ULL << (SIGINT - 1))) == 0;
-            }
-        }
-    } catch (const std::ios_base::failure&) {
-        // The process ended while its status was read.
-    }
-    return true;  // gone
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-    for (int i = 0; i < 3000; ++i) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 TEST_F(CliTest, InterruptDuringTheCheckPrintsTheHitsFoundSoFar) {
     // A program folder of its own, with an LHA library that holds look-ups
     // in "block" archives until the test lets them go. It does not promise
@@ -308,7 +261,8 @@ TEST_F(CliTest, InterruptDuringTheCheckPrintsTheHitsFoundSoFar) {
             EXPECT_TRUE(
                 WaitUntil([&] { return waiting("b-block.lzh") || waiting("c-block.lzh"); }));
             kill(pid, SIGINT);
-            EXPECT_TRUE(WaitUntil([&] { return InterruptTaken(pid); }));
+            // Its handler resets itself: once taken, SIGINT is no longer caught.
+            EXPECT_TRUE(WaitUntil([&] { return !testing::CatchesSignal(pid, SIGINT); }));
             std::ofstream(s / "release") << "go";
         });
     EXPECT_EQ(result.exitCode, 130) << result.err;

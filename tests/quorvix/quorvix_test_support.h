@@ -4,7 +4,6 @@
 // built viewer, and its processes.
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,11 +22,10 @@
 #include "support/files.h"
 #include "support/qt_app.h"
 
-extern char** environ;
-
 namespace mervok::quorvix::test {
 
 namespace fs = std::filesystem;
+using mervok::testing::ManifestRows;
 using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
 using mervok::testing::WriteBytes;
@@ -81,15 +78,7 @@ class ViewerProcess {
     }
 
     // True once it handles the signal itself (its handler is in place).
-    bool Catches(int signal) const {
-        std::istringstream status(ReadBytes("/proc/" + std::to_string(mPid) + "/status"));
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with("SigCgt:")) {
-                return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
-            }
-        }
-        return false;
-    }
+    bool Catches(int signal) const { return mervok::testing::CatchesSignal(mPid, signal); }
 
   private:
     pid_t mPid;
@@ -127,28 +116,9 @@ class ViewerFolder {
 
     std::unique_ptr<ViewerProcess> Start(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), Viewer());
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> environment{"TMPDIR=" + Tmp(), "XDG_RUNTIME_DIR=" + Runtime(),
-                                             "QT_QPA_PLATFORM=offscreen"};
-        for (char** variable = environ; *variable; ++variable) {
-            const std::string_view text(*variable);
-            if (!text.starts_with("TMPDIR=") && !text.starts_with("XDG_RUNTIME_DIR=") &&
-                !text.starts_with("QT_QPA_PLATFORM=")) {
-                environment.emplace_back(text);
-            }
-        }
-        std::vector<char*> envp;
-        for (std::string& variable : environment) {
-            envp.push_back(variable.data());
-        }
-        envp.push_back(nullptr);
-        pid_t pid = 0;
-        EXPECT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
-        return std::make_unique<ViewerProcess>(pid);
+        return std::make_unique<ViewerProcess>(mervok::testing::Spawn(
+            arguments,
+            {"TMPDIR=" + Tmp(), "XDG_RUNTIME_DIR=" + Runtime(), "QT_QPA_PLATFORM=offscreen"}));
     }
 
   private:

@@ -112,30 +112,14 @@ class ViewerWindowTest : public ::testing::Test {
 TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
     // Every archive the libraries find a document in, from their fixture list.
     const std::string docs = "*.TXT *.HLP *.DOC *.HTM *.HTML *.CHM";
-    std::ifstream manifest(Fixture("archives/manifest.tsv"));
     std::set<std::string> seen;
-    for (std::string line; std::getline(manifest, line);) {
-        std::vector<std::string> cell;
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, '\t');) {
-            cell.push_back(field);
-        }
-        if (line.starts_with('#') || cell.size() < 7 || cell[4] != docs || cell[5] != "0" ||
-            !seen.insert(cell[0]).second) {
+    for (const auto& cell : ManifestRows(Fixture("archives"))) {
+        if (cell[4] != docs || cell[5] != "0" || !seen.insert(cell[0]).second) {
             continue;
         }
         SCOPED_TRACE(cell[0]);
-        std::string archive = Fixture("archives/" + cell[0]);
-        if (cell[1] != "-") {
-            archive = mTemp.File(fs::path(cell[0]).filename().string());
-            std::string joined;
-            for (std::size_t at = 0; at <= cell[1].size();) {
-                const std::size_t plus = std::min(cell[1].find('+', at), cell[1].size());
-                joined += ReadBytes(Fixture("archives/" + cell[1].substr(at, plus - at)));
-                at = plus + 1;
-            }
-            WriteBytes(archive, joined);
-        }
+        const std::string archive = mTemp.File(fs::path(cell[0]).filename().string());
+        WriteBytes(archive, cell[7]);
         Open(archive);
         EXPECT_EQ(mWindow->windowTitle().toStdString(), fs::path(cell[0]).filename());
         // Listed, but its data cannot be read: said so, not shown.

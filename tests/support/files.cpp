@@ -1,12 +1,18 @@
 #include "support/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+
+extern char** environ;
 
 namespace mervok::testing {
 
@@ -73,6 +79,74 @@ int RunUnprivileged(const std::function<bool()>& body) {
         return -1;
     }
     return WEXITSTATUS(status) == 2 ? -1 : WEXITSTATUS(status);
+}
+
+int Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+          const std::string& out, const std::string& err) {
+    std::vector<std::string> variables = environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view text(*variable);
+        const auto replaced = [&](const std::string& mine) {
+            return text.starts_with(mine.substr(0, mine.find('=') + 1));
+        };
+        if (std::none_of(environment.begin(), environment.end(), replaced)) {
+            variables.emplace_back(text);
+        }
+    }
+    std::vector<char*> argv, envp;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    for (std::string& variable : variables) {
+        envp.push_back(variable.data());
+    }
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const auto& [fd, file] : {std::pair{1, &out}, std::pair{2, &err}}) {
+        if (!file->empty()) {
+            posix_spawn_file_actions_addopen(&actions, fd, file->c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
+    }
+    pid_t pid = 0;
+    const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(error, 0) << "cannot start " << arguments[0];
+    return error == 0 ? pid : 0;
+}
+
+std::vector<std::vector<std::string>> ManifestRows(const std::string& archives) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream manifest(ReadBytes(archives + "/manifest.tsv"));
+    for (std::string line; std::getline(manifest, line);) {
+        std::vector<std::string> cell;
+        std::istringstream cells(line);
+        for (std::string text; std::getline(cells, text, '\t');) {
+            cell.push_back(text);
+        }
+        if (line.starts_with('#') || cell.size() < 7) {
+            continue;
+        }
+        std::istringstream parts(cell[1] == "-" ? cell[0] : cell[1]);
+        cell.emplace_back();
+        for (std::string part; std::getline(parts, part, '+');) {
+            cell.back() += ReadBytes(archives + "/" + part);
+        }
+        rows.push_back(std::move(cell));
+    }
+    return rows;
+}
+
+bool CatchesSignal(int pid, int signal) {
+    std::istringstream status(ReadBytes("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigCgt:")) {
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+        }
+    }
+    return false;
 }
 
 }  // namespace mervok::testing

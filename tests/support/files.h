@@ -1,12 +1,15 @@
 #pragma once
 
-// Real files in a temporary folder, and running a piece of a test as an
-// ordinary user.
+// Real files in a temporary folder, running a piece of a test as an
+// ordinary user, and processes a test starts.
 
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace mervok::testing {
 
@@ -43,5 +46,30 @@ std::string ReadBytes(const std::string& path);
 // child that has become "nobody", else right here. 1 or 0 for its answer, -1
 // when the child could not give up root.
 int RunUnprivileged(const std::function<bool()>& body);
+
+// Asks until condition holds; the limit only stops a hang.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    for (int i = 0; i < 6000 && !condition(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+// Starts arguments[0] with "NAME=value" entries of environment in place of the
+// inherited ones, standard output and error into the files named (if any).
+// The process id, 0 when it could not start.
+int Spawn(const std::vector<std::string>& arguments,
+          const std::vector<std::string>& environment = {}, const std::string& out = {},
+          const std::string& err = {});
+
+// The rows of tests/data/archives/manifest.tsv, each cut at its tabs: file,
+// parts ("-", or files to join: "stub/a.exe+lha/b.lzh"), library, can open,
+// wildcards, found (0), what; then the archive's bytes, its parts joined.
+std::vector<std::vector<std::string>> ManifestRows(const std::string& archives);
+
+// True while the process has its own handler in place for signal; false
+// once it is gone.
+bool CatchesSignal(int pid, int signal);
 
 }  // namespace mervok::testing

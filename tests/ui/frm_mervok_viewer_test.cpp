@@ -1,9 +1,5 @@
-// The window's hand-off of hits to the viewer. The stand-in viewer waits
-// until ended, so every start shows among this program's child processes.
-
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// The window's hand-off of hits to the viewer. The stand-in viewer writes
+// down what it was asked to open.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +11,7 @@
 
 #include <chrono>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -36,69 +33,15 @@ using namespace std::chrono_literals;
 using test::Find;
 using testing::ReadBytes;
 
-// Processes started by this test program and still there.
-std::set<pid_t> Children() {
-    std::set<pid_t> children;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::string stat = ReadBytes(entry.path() / "stat");
-        auto close = stat.rfind(')');
-        if (close == std::string::npos) {
-            continue;
-        }
-        std::istringstream rest(stat.substr(close + 1));
-        char state = 0;
-        long parent = 0;
-        rest >> state >> parent;
-        if (parent == getpid()) {
-            children.insert(static_cast<pid_t>(std::stol(name)));
-        }
-    }
-    return children;
-}
-
-// The command line a started viewer runs: the shell, the viewer script and
-// its arguments. The spawn returns once the exec has begun; the kernel may
-// still be laying out the new arguments for a moment, which is waited out.
-std::vector<std::string> CommandLine(pid_t pid) {
-    const fs::path file = fs::path("/proc") / std::to_string(pid) / "cmdline";
-    std::string text = ReadBytes(file);
-    for (auto limit = std::chrono::steady_clock::now() + 30s;
-         text.empty() && std::chrono::steady_clock::now() < limit; text = ReadBytes(file)) {
-        std::this_thread::yield();
-    }
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (auto end = text.find('\0'); end != std::string::npos; end = text.find('\0', start)) {
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 const std::string kShiftJisName = "\x83\x65\x83\x58\x83\x67 $(x).lzh";  // "テスト $(x).lzh"
 
 class WindowHandOffTest : public test::WindowTest {
   protected:
     void SetUp() override {
         test::WindowTest::SetUp();
-        ASSERT_EQ(mkfifo(mProgram.File("hold").c_str(), 0600), 0);
-        mProgram.Write("Quorvix.exe",
-                       "#!/bin/sh\nexec 3<> '" + mProgram.File("hold") + "'\nread never <&3\n");
+        mProgram.Write("Quorvix.exe", "#!/bin/sh\nprintf '%s\\0' \"${1-<no archive>}\" >> '" +
+                                          mProgram.File("opened") + "'\n");
         fs::permissions(mProgram.File("Quorvix.exe"), fs::perms::owner_all);
-    }
-
-    void TearDown() override {
-        for (pid_t pid : Children()) {
-            kill(pid, SIGTERM);
-            if (mWindow && mWindow->HandOff()) {
-                mWindow->HandOff()->Launcher().WaitForEnd(pid, 30s);
-            }
-        }
-        test::WindowTest::TearDown();
     }
 
     // The window over the program folder, its list holding three hits.
@@ -136,16 +79,21 @@ class WindowHandOffTest : public test::WindowTest {
         QTest::mouseDClick(mView->viewport(), Qt::LeftButton, {}, point);
     }
 
-    // The archive each viewer started since `before` was given, in no order.
-    std::multiset<std::string> OpenedSince(const std::set<pid_t>& before) {
-        std::multiset<std::string> opened;
-        for (pid_t pid : Children()) {
-            if (before.count(pid) == 0) {
-                std::vector<std::string> command = CommandLine(pid);
-                EXPECT_EQ(command.size() >= 2 ? command[1] : "", mProgram.File("Quorvix.exe"));
-                opened.insert(command.size() == 3 ? command[2] : "<no archive>");
+    // What the viewers started since the last look were asked to open, once
+    // `count` of them have written it down. One opened too many shows at a
+    // later look.
+    std::multiset<std::string> Opened(std::size_t count) {
+        std::vector<std::string> all;
+        testing::WaitUntil([&] {
+            std::istringstream record(ReadBytes(mProgram.File("opened")));
+            all.clear();
+            for (std::string path; std::getline(record, path, '\0');) {
+                all.push_back(path);
             }
-        }
+            return all.size() >= mSeen + count;
+        });
+        std::multiset<std::string> opened(all.begin() + static_cast<long>(mSeen), all.end());
+        mSeen = all.size();
         return opened;
     }
     std::multiset<std::string> Selected() const {
@@ -155,60 +103,52 @@ class WindowHandOffTest : public test::WindowTest {
 
     ResultList* mList = nullptr;
     QTreeView* mView = nullptr;
+    std::size_t mSeen = 0;
 };
 
 TEST_F(WindowHandOffTest, ClickModesAndEnterOpenTheRowsRealFile) {
     OpenWithHits();
     ClickMode()->setChecked(true);
     EXPECT_TRUE(mList->HoverSelection());
-    auto before = Children();
     Click(RowCentre(1));
-    EXPECT_EQ(OpenedSince(before), Selected());
-    pid_t last = mWindow->HandOff()->Launcher().LastViewerTaskId();
-    EXPECT_EQ(before.count(last), 0u);
-    EXPECT_EQ(Children().count(last), 1u) << "the new viewer is the one recorded";
-
-    before = Children();
+    EXPECT_EQ(Opened(1), Selected());
     Click(Empty());
     Click(RowCentre(2), Qt::RightButton);
     Click(RowCentre(2), Qt::MiddleButton);
-    EXPECT_TRUE(OpenedSince(before).empty());
+    EXPECT_TRUE(Opened(0).empty());
     DoubleClick(RowCentre(0));  // one click and one double click: opens once
-    EXPECT_EQ(OpenedSince(before), Selected());
+    EXPECT_EQ(Opened(1), Selected());
 
     ClickMode()->setChecked(false);
     EXPECT_FALSE(mList->HoverSelection());
-    before = Children();
     Click(RowCentre(2));
     DoubleClick(Empty());
-    EXPECT_TRUE(OpenedSince(before).empty()) << "a single click only selects";
+    EXPECT_TRUE(Opened(0).empty()) << "a single click only selects";
     std::multiset<std::string> opened;
     for (int row = 0; row < 3; ++row) {
         DoubleClick(RowCentre(row));
         opened.insert(mList->SelectedPath().value_or(""));
     }
-    EXPECT_EQ(OpenedSince(before), opened);
+    EXPECT_EQ(Opened(3), opened);
     EXPECT_EQ(opened.count(mData.File(kShiftJisName)), 1u) << ::testing::PrintToString(opened);
 
     for (bool singleClick : {true, false}) {
         ClickMode()->setChecked(singleClick);
         mView->setFocus();
         mView->setCurrentIndex(mView->model()->index(2, 0));
-        before = Children();
         QTest::keyClick(mView, Qt::Key_Return);
-        EXPECT_EQ(OpenedSince(before), Selected()) << singleClick;
+        EXPECT_EQ(Opened(1), Selected()) << singleClick;
     }
     mList->SelectionModel()->clear();
-    before = Children();
     QTest::keyClick(mView, Qt::Key_Return);
-    EXPECT_TRUE(OpenedSince(before).empty()) << "no selected row, nothing opens";
+    EXPECT_TRUE(Opened(0).empty()) << "no selected row, nothing opens";
 
     // The options button starts the viewer alone, and the next open still
     // closes the viewer of the last archive.
-    last = mWindow->HandOff()->Launcher().LastViewerTaskId();
-    before = Children();
+    const pid_t last = mWindow->HandOff()->Launcher().LastViewerTaskId();
+    EXPECT_NE(last, 0);
     Control<QPushButton>("btnOption")->click();
-    EXPECT_EQ(OpenedSince(before), std::multiset<std::string>{"<no archive>"});
+    EXPECT_EQ(Opened(1), std::multiset<std::string>{"<no archive>"});
     EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), last);
     EXPECT_TRUE(MessageBox::TakeShown().empty());
 }

@@ -9,11 +9,10 @@
 #include <QTest>
 #include <QWidget>
 
-#include <condition_variable>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -46,30 +45,19 @@ inline ArchiverLibraries& RealLibraries() {
 }
 
 // A gate threads of the search wait at until the test opens it.
-class Gate {
-  public:
+struct Gate {
     void Wait() {
-        std::unique_lock lock(mMutex);
-        mReached = true;
-        mChanged.notify_all();
-        mChanged.wait(lock, [this] { return mOpen; });
+        reached = true;
+        reached.notify_all();
+        open.wait(false);
     }
     // Called by the test: returns once a thread waits at the gate.
-    void AwaitReached() {
-        std::unique_lock lock(mMutex);
-        mChanged.wait(lock, [this] { return mReached; });
-    }
+    void AwaitReached() { reached.wait(false); }
     void Open() {
-        std::lock_guard lock(mMutex);
-        mOpen = true;
-        mChanged.notify_all();
+        open = true;
+        open.notify_all();
     }
-
-  private:
-    std::mutex mMutex;
-    std::condition_variable mChanged;
-    bool mReached = false;
-    bool mOpen = false;
+    std::atomic<bool> reached{false}, open{false};
 };
 
 // Waits (handling events) for a signal; the limit only stops a hang.

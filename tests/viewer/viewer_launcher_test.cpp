@@ -1,6 +1,5 @@
 #include "viewer/viewer_launcher.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -22,6 +21,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::ReadBytes;
 using testing::TempFolder;
+using testing::WaitUntil;
 using testing::WriteBytes;
 using Strings = std::vector<std::string>;
 
@@ -34,13 +34,7 @@ constexpr std::string_view kViewerIni =
 // gone, '!' while a signal is on its way to a live one. A process may end
 // while its status is read: the read then fails, and it counts as gone.
 char State(pid_t pid) {
-    const int fd = open(("/proc/" + std::to_string(pid) + "/status").c_str(), O_RDONLY);
-    std::string text(4096, '\0');
-    const ssize_t got = fd < 0 ? -1 : read(fd, text.data(), text.size());
-    if (fd >= 0) {
-        close(fd);
-    }
-    std::istringstream status(text.substr(0, got < 0 ? 0 : static_cast<std::size_t>(got)));
+    std::istringstream status(ReadBytes("/proc/" + std::to_string(pid) + "/status"));
     char state = 0;
     bool pending = false;
     for (std::string line; std::getline(status, line);) {
@@ -62,14 +56,6 @@ bool Untouched(pid_t pid) {
 bool Ended(pid_t pid) {
     const char state = State(pid);
     return state == 0 || state == 'Z' || state == 'X';
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-    for (int i = 0; i < 3000 && !condition(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
 }
 
 std::vector<pid_t> Ids(const std::string& file) {
