@@ -42,4 +42,12 @@ if grep -q "tool-only.zip\|plain-program.exe" <<<"$out"; then
   echo "the installed search listed an archive without documents"
   exit 1
 fi
+# The window program's usage is told without a display.
+for args in --help "a b"; do
+  # shellcheck disable=SC2086
+  if ! env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/mervok" $args 2>&1 | grep -q "usage: mervok"; then
+    echo "mervok $args without a display did not tell its usage"
+    exit 1
+  fi
+done
 echo "Package check passed."

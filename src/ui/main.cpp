@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +21,12 @@ int main(int argc, char* argv[]) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
+    }
+    // More than one folder is wrong whatever else is given; without any
+    // option (Qt's take values) that is plain before Qt needs a display.
+    if (argc > 2 && std::none_of(argv + 1, argv + argc, [](const char* a) { return *a == '-'; })) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("MERVOK"));
