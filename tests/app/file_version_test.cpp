@@ -254,32 +254,18 @@ std::string ElfImage(bool wide, bool bigEndian, std::uint64_t align,
     return image;
 }
 
-std::string BlockBytes(const FixedFileInfo& info) {
-    std::string bytes(kFixedFileInfoSize, '\0');
-    static_assert(sizeof info == kFixedFileInfoSize);
-    std::memcpy(bytes.data(), &info, sizeof info);
-    return bytes;
-}
+static_assert(sizeof(FixedFileInfo) == kFixedFileInfoSize, "the note holds the struct's bytes");
 
 TEST(FileVersionTest, ElfVersionNoteInEveryLayoutAndNothingElse) {
-    const FixedFileInfo version{kFixedFileInfoSignature,
-                                0x00010000,
-                                3 << 16 | 14,
-                                15 << 16,
-                                3 << 16 | 14,
-                                15 << 16,
-                                0x3F,
-                                0,
-                                0,
-                                1,
-                                0,
-                                0,
-                                0};
+    // 3.14.15.0
+    FixedFileInfo version{kFixedFileInfoSignature, 0x00010000, 3 << 16 | 14, 15 << 16};
+    version.fileFlagsMask = 0x3F;
+    version.fileType = 1;
     const std::string owner(kElfVersionNoteOwner);
     const ElfNote buildId{std::string("GNU", 4), 3, std::string(20, 'b')};
-    const ElfNote ours{owner, kElfVersionNoteType, BlockBytes(version)};
-    FixedFileInfo unsigned_ = version;
-    unsigned_.signature = 0;
+    const ElfNote ours{owner, kElfVersionNoteType,
+                       std::string(reinterpret_cast<const char*>(&version), sizeof version)};
+    const std::string unsigned_ = std::string(4, '\0') + ours.desc.substr(4);
     const struct {
         const char* what;
         bool wide, bigEndian;
@@ -295,12 +281,7 @@ TEST(FileVersionTest, ElfVersionNoteInEveryLayoutAndNothingElse) {
         {"other owner", true, false, 4, {{"Mervoc", kElfVersionNoteType, ours.desc}}, false},
         {"other type", true, false, 4, {{owner, 1, ours.desc}}, false},
         {"short block", true, false, 4, {{owner, kElfVersionNoteType, ours.desc.substr(4)}}, false},
-        {"no signature",
-         true,
-         false,
-         4,
-         {{owner, kElfVersionNoteType, BlockBytes(unsigned_)}},
-         false},
+        {"no signature", true, false, 4, {{owner, kElfVersionNoteType, unsigned_}}, false},
         {"no notes", true, false, 4, {}, false},
     };
     for (const auto& c : cases) {
