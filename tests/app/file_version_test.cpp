@@ -218,9 +218,7 @@ std::string ElfImage(bool wide, bool bigEndian, std::uint64_t align,
     const std::size_t word = wide ? 8 : 4;
     const std::size_t ehsize = wide ? 64 : 52;
     const std::size_t phentsize = wide ? 56 : 32;
-    image =
-        "\x7F"
-        "ELF";
+    image = std::string("\x7F") + "ELF";
     put(4, wide ? 2 : 1, 1);
     put(5, bigEndian ? 2 : 1, 1);
     put(wide ? 0x20 : 0x1C, ehsize, word);

@@ -47,10 +47,6 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
     return got < 0 ? std::nullopt : std::optional<std::string>(text);
 }
 
-std::string FixtureText(const std::string& relative) {
-    return ReadBytes(Fixture(relative));
-}
-
 // A copy of a fixture with four bytes inverted at offset (from the end when
 // negative).
 std::string Damaged(const TempFolder& temp, const std::string& relative, long offset) {
@@ -92,7 +88,7 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Fixture("zip/zip64.zip"), "README.TXT", Format::Zip, readme},
         {Fixture("zip/zip64_extra.zip"), "README.TXT", Format::Zip, readme},
         {Fixture("nested/zip_holding_lha.zip"), "nodoc.lzh", Format::Zip,
-         FixtureText("lha/nodoc.lzh")},
+         ReadBytes(Fixture("lha/nodoc.lzh"))},
         {Fixture("cab/stored.cab"), "README.TXT", Format::Cab, readme},
         {Fixture("cab/mszip.cab"), "doc/guide.txt", Format::Cab, readme},
         {Fixture("sfx/lha_8k.exe"), "README.TXT", Format::Lha, readme},
@@ -101,12 +97,12 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Fixture("sfx/cab_8k.exe"), "PROG.EXE", Format::Cab, program},
         {join("lha.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/lha_holding_zip.lzh"}),
-         "nodoc.zip", Format::Lha, FixtureText("zip/nodoc.zip")},
+         "nodoc.zip", Format::Lha, ReadBytes(Fixture("zip/nodoc.zip"))},
         {join("zip.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/zip_holding_cab.zip"}),
          "README.TXT", Format::Zip, readme},
         {join("cab.exe", {"stub/stub_8k.exe", "stub/pad64.bin", "nested/cab_holding_zip.cab"}),
-         "nodoc.zip", Format::Cab, FixtureText("zip/nodoc.zip")},
+         "nodoc.zip", Format::Cab, ReadBytes(Fixture("zip/nodoc.zip"))},
         // Encrypted, cut short, damaged, larger than claimed, or beyond the file.
         {Fixture("zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
         {Fixture("corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha, std::nullopt},
