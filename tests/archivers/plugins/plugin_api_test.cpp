@@ -83,13 +83,18 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
         {&mZip, "zip/zip64_extra.zip", "deflate", kReadmeCrc32},  // sizes in the extra field
         {&mCab, "cab/stored.cab", "None", 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        HARC archive = c.library->OpenArchive(nullptr, Fixture(c.file).c_str(), 0x800000);
-        ASSERT_NE(archive, nullptr);
+    // The first "*.txt" entry's record, over bytes that are no valid record.
+    const auto first = [](PluginLibrary& library, const std::string& file) {
         INDIVIDUALINFO info;
         std::memset(&info, 0x5A, sizeof info);
-        ASSERT_EQ(c.library->FindFirst(archive, "*.txt", &info), 0);
+        HARC archive = library.OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        EXPECT_EQ(library.FindFirst(archive, "*.txt", &info), 0) << file;
+        library.CloseArchive(archive);
+        return info;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const INDIVIDUALINFO info = first(*c.library, c.file);
         EXPECT_STREQ(info.szFileName, "README.TXT");
         EXPECT_EQ(info.dwOriginalSize, readme.size());
         EXPECT_EQ(info.dwCRC, c.crc);
@@ -105,24 +110,16 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
             EXPECT_LT(info.dwCompressedSize, readme.size());
             EXPECT_EQ(info.wRatio, info.dwCompressedSize * 1000 / readme.size());
         }
-        c.library->CloseArchive(archive);
     }
     // Inside a compressed cabinet folder only the method is known.
-    HARC cab = mCab.OpenArchive(nullptr, Fixture("cab/mszip.cab").c_str(), 0x800000);
-    ASSERT_NE(cab, nullptr);
-    INDIVIDUALINFO info{};
-    ASSERT_EQ(mCab.FindFirst(cab, "*.txt", &info), 0);
-    EXPECT_STREQ(info.szMode, "MSZIP");
-    EXPECT_EQ(info.dwOriginalSize, readme.size());
-    mCab.CloseArchive(cab);
+    const INDIVIDUALINFO mszip = first(mCab, "cab/mszip.cab");
+    EXPECT_STREQ(mszip.szMode, "MSZIP");
+    EXPECT_EQ(mszip.dwOriginalSize, readme.size());
     // Sizes beyond 32 bits (6 GiB packed into 5 GiB) are capped; the ratio is the real one.
-    HARC huge = mZip.OpenArchive(nullptr, Fixture("zip/zip64_huge.zip").c_str(), 0x800000);
-    ASSERT_NE(huge, nullptr);
-    ASSERT_EQ(mZip.FindFirst(huge, "*.txt", &info), 0);
-    EXPECT_EQ(info.dwOriginalSize, 0xFFFFFFFFu);
-    EXPECT_EQ(info.dwCompressedSize, 0xFFFFFFFFu);
-    EXPECT_EQ(info.wRatio, 833);
-    mZip.CloseArchive(huge);
+    const INDIVIDUALINFO huge = first(mZip, "zip/zip64_huge.zip");
+    EXPECT_EQ(huge.dwOriginalSize, 0xFFFFFFFFu);
+    EXPECT_EQ(huge.dwCompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(huge.wRatio, 833);
 }
 
 TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
@@ -182,10 +179,9 @@ TEST_F(PluginApiTest, WildcardsFollowTheNameRules) {
 }
 
 TEST_F(PluginApiTest, FindNextContinuesAfterTheLastMatch) {
-    for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
-        const std::string file = library == &mLha   ? "lha/manual_doc.lzh"
-                                 : library == &mZip ? "zip/manual_doc.zip"
-                                                    : "cab/manual_doc.cab";
+    for (const auto& [library, file] :
+         {std::pair{&mLha, "lha/manual_doc.lzh"}, std::pair{&mZip, "zip/manual_doc.zip"},
+          std::pair{&mCab, "cab/manual_doc.cab"}}) {
         SCOPED_TRACE(file);
         HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
         ASSERT_NE(archive, nullptr);
