@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "plugin_library.h"
 
@@ -238,12 +239,7 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
 TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     // Two threads, each with its own handles, look up different archives of
     // the same and of other formats at the same time.
-    struct Job {
-        PluginLibrary* library;
-        std::string file;
-        std::string wildcards;
-        int expected;
-    };
+    using Job = std::tuple<PluginLibrary*, std::string, const char*, int>;
     const std::vector<Job> jobs[2] = {
         {{&mLha, Fixture("lha/sjis_level1.lzh"), "*.TXT", 0},
          {&mZip, Fixture("zip/nodoc.zip"), "*.TXT", -1},
@@ -255,13 +251,12 @@ TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     std::atomic<int> wrong{0};
     auto run = [&](const std::vector<Job>& list) {
         for (int round = 0; round < 150; ++round) {
-            for (const Job& job : list) {
-                HARC archive = job.library->OpenArchive(nullptr, job.file.c_str(), 0x800000);
+            for (const auto& [library, file, wildcards, expected] : list) {
+                HARC archive = library->OpenArchive(nullptr, file.c_str(), 0x800000);
                 INDIVIDUALINFO info{};
                 wrong +=
-                    archive == nullptr ||
-                    job.library->FindFirst(archive, job.wildcards.c_str(), &info) != job.expected;
-                job.library->CloseArchive(archive);
+                    archive == nullptr || library->FindFirst(archive, wildcards, &info) != expected;
+                library->CloseArchive(archive);
             }
         }
     };
