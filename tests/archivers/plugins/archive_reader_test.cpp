@@ -24,9 +24,8 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
         return std::nullopt;
     }
     kind = reader->Kind();
-    const plugin::ArchiveEntry* entry = reader->Next();
-    while (entry != nullptr && entry->name != name) {
-        entry = reader->Next();
+    const plugin::ArchiveEntry* entry = nullptr;
+    while ((entry = reader->Next()) != nullptr && entry->name != name) {
     }
     auto data = entry ? reader->OpenData() : nullptr;
     if (!data) {

@@ -120,17 +120,14 @@ TEST_F(HostileInputTest, ArchivesCutAnywhereOrWithAnyByteFlipped) {
             SCOPED_TRACE("cut at " + std::to_string(length));
             Outcome o = ProbeAll(Bytes(whole.begin(), whole.begin() + length), owner);
             // ZIP and CAB name their full size in their headers: a cut one is refused.
-            if (owner != kLha) {
-                EXPECT_FALSE(o.opened);
-            }
+            EXPECT_TRUE(owner == kLha || !o.opened);
             EXPECT_LE(o.listed, 3u);
         }
         if (whole.size() > 4096) {
             continue;  // the executables' stubs add nothing to the flips
         }
         for (std::size_t at = 0; at < whole.size(); ++at) {
-            for (std::uint8_t value :
-                 {static_cast<std::uint8_t>(whole[at] ^ 0xFF), std::uint8_t{0}}) {
+            for (char value : {static_cast<char>(whole[at] ^ 0xFF), '\0'}) {
                 Bytes damaged = whole;
                 damaged[at] = value;
                 WriteBytes(mPath, damaged);
