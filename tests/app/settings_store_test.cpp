@@ -182,8 +182,7 @@ TEST_F(SettingsStoreTest, FileModeAndSymbolicLinkSurviveAWrite) {
 TEST_F(SettingsStoreTest, AnInterruptedWriteLeavesTheOldFile) {
     const std::string before = "[Option]\r\nPrevInstance=0\r\n";
     SettingsStore store = Ini(before);
-    std::string seenTemp;
-    std::string seenTarget;
+    std::string seenTemp, seenTarget;
     SettingsStore::SetBeforeReplaceHookForTesting([&](const std::string& temp) {
         seenTemp = ReadBytes(temp);
         seenTarget = Bytes();

@@ -50,8 +50,7 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
 // negative).
 std::string Damaged(const TempFolder& temp, const std::string& relative, long offset) {
     std::string bytes = ReadBytes(Fixture(relative));
-    const std::size_t at = offset < 0 ? bytes.size() - static_cast<std::size_t>(-offset)
-                                      : static_cast<std::size_t>(offset);
+    const std::size_t at = (offset < 0 ? bytes.size() : 0) + static_cast<std::size_t>(offset);
     for (std::size_t i = at; i < at + 4 && i < bytes.size(); ++i) {
         bytes[i] ^= 0xFF;
     }

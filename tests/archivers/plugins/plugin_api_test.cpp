@@ -211,8 +211,6 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string device = temp.File("zero.zip");
     ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
-    const std::string folder = temp.Path();
-    const std::string missing = temp.File("missing.zip");
     // Opening the FIFO would release a writer waiting on it: it must not
     // even be opened.
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -220,7 +218,8 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
     for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
         SCOPED_TRACE(library->Prefix());
-        for (const std::string& path : {fifo, device, folder, missing, std::string()}) {
+        for (const std::string& path :
+             {fifo, device, temp.Path(), temp.File("missing.zip"), std::string()}) {
             EXPECT_EQ(library->CheckArchive(path.c_str(), 0), 0) << path;
             EXPECT_EQ(library->OpenArchive(nullptr, path.c_str(), 0x800000), nullptr) << path;
         }
