@@ -6,10 +6,10 @@
 #include <bit>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/program_folder.h"
@@ -156,37 +156,29 @@ TEST(FileVersionTest, HostileTablesGiveNone) {
     const Layout l = FindLayout(image);
     ASSERT_EQ(U32(image, l.resources + 16), 16u);  // the one type: RT_VERSION
     const std::size_t directory = l.pe + 24 + 112 + 16;
-    const std::pair<const char*, std::function<void(std::string&)>> damages[] = {
-        {"PE header past the end", [](std::string& b) { Put<std::uint32_t>(b, 0x3C, 0xFFFFFFF0); }},
-        {"PE header at the end", [](std::string& b) { Put(b, 0x3C, std::uint32_t(b.size() - 4)); }},
-        {"unknown optional header",
-         [&](std::string& b) { Put<std::uint16_t>(b, l.pe + 24, 0x107); }},
-        {"two data directories", [&](std::string& b) { Put<std::uint32_t>(b, l.pe + 132, 2); }},
-        {"optional header too short",
-         [&](std::string& b) { Put<std::uint16_t>(b, l.pe + 20, 128); }},
-        {"resources at the top", [&](std::string& b) { Put<std::uint32_t>(b, directory, ~7u); }},
-        {"section data past the end",
-         [&](std::string& b) {
-             for (std::size_t at = l.sections + 20; at < l.sections + 40 * l.count; at += 40) {
-                 if (U32(b, at) == l.resources) {
-                     Put<std::uint32_t>(b, at, 0x7FFFFF00);
-                 }
-             }
-         }},
-        {"directory pointing at itself",
-         [&](std::string& b) { Put<std::uint32_t>(b, l.resources + 20, 0x80000000); }},
-        {"most entries a directory can claim",
-         [&](std::string& b) { Put<std::uint32_t>(b, l.resources + 12, 0xFFFFFFFF); }},
-        {"version type leading to data",
-         [&](std::string& b) { Put<std::uint32_t>(b, l.resources + 20, 0x18); }},
-        {"no fixed block", [&](std::string& b) { Put<std::uint16_t>(b, l.version + 2, 0); }},
-        {"another key", [&](std::string& b) { Put<std::uint16_t>(b, l.version + 6, 'W'); }},
-        {"wrong signature",
-         [&](std::string& b) { Put<std::uint32_t>(b, l.version + 40, 0xFEEF04BE); }},
+    std::size_t resourceData = 0;  // where the resource section's data is said to lie
+    for (std::size_t at = l.sections + 20; at < l.sections + 40 * l.count; at += 40) {
+        resourceData = U32(image, at) == l.resources ? at : resourceData;
+    }
+    ASSERT_NE(resourceData, 0u);
+    const std::tuple<const char*, std::size_t, std::uint32_t, std::size_t> damages[] = {
+        {"PE header past the end", 0x3C, 0xFFFFFFF0, 4},
+        {"PE header at the end", 0x3C, static_cast<std::uint32_t>(image.size() - 4), 4},
+        {"unknown optional header", l.pe + 24, 0x107, 2},
+        {"two data directories", l.pe + 132, 2, 4},
+        {"optional header too short", l.pe + 20, 128, 2},
+        {"resources at the top", directory, ~7u, 4},
+        {"section data past the end", resourceData, 0x7FFFFF00, 4},
+        {"directory pointing at itself", l.resources + 20, 0x80000000, 4},
+        {"most entries a directory can claim", l.resources + 12, 0xFFFFFFFF, 4},
+        {"version type leading to data", l.resources + 20, 0x18, 4},
+        {"no fixed block", l.version + 2, 0, 2},
+        {"another key", l.version + 6, 'W', 2},
+        {"wrong signature", l.version + 40, 0xFEEF04BE, 4},
     };
-    for (const auto& [what, damage] : damages) {
+    for (const auto& [what, at, value, size] : damages) {
         std::string damaged = image;
-        damage(damaged);
+        std::memcpy(damaged.data() + at, &value, size);
         EXPECT_EQ(Read(damaged), std::nullopt) << what;
     }
     // A section count far beyond the table is harmless while the resource
@@ -218,9 +210,7 @@ std::string ElfImage(bool wide, bool bigEndian, std::uint64_t align,
     const std::size_t word = wide ? 8 : 4;
     const std::size_t ehsize = wide ? 64 : 52;
     const std::size_t phentsize = wide ? 56 : 32;
-    image =
-        "\x7F"
-        "ELF";
+    image = std::string("\x7F") + "ELF";
     put(4, wide ? 2 : 1, 1);
     put(5, bigEndian ? 2 : 1, 1);
     put(wide ? 0x20 : 0x1C, ehsize, word);
@@ -254,32 +244,18 @@ std::string ElfImage(bool wide, bool bigEndian, std::uint64_t align,
     return image;
 }
 
-std::string BlockBytes(const FixedFileInfo& info) {
-    std::string bytes(kFixedFileInfoSize, '\0');
-    static_assert(sizeof info == kFixedFileInfoSize);
-    std::memcpy(bytes.data(), &info, sizeof info);
-    return bytes;
-}
+static_assert(sizeof(FixedFileInfo) == kFixedFileInfoSize, "the note holds the struct's bytes");
 
 TEST(FileVersionTest, ElfVersionNoteInEveryLayoutAndNothingElse) {
-    const FixedFileInfo version{kFixedFileInfoSignature,
-                                0x00010000,
-                                3 << 16 | 14,
-                                15 << 16,
-                                3 << 16 | 14,
-                                15 << 16,
-                                0x3F,
-                                0,
-                                0,
-                                1,
-                                0,
-                                0,
-                                0};
+    // 3.14.15.0
+    FixedFileInfo version{kFixedFileInfoSignature, 0x00010000, 3 << 16 | 14, 15 << 16};
+    version.fileFlagsMask = 0x3F;
+    version.fileType = 1;
     const std::string owner(kElfVersionNoteOwner);
     const ElfNote buildId{std::string("GNU", 4), 3, std::string(20, 'b')};
-    const ElfNote ours{owner, kElfVersionNoteType, BlockBytes(version)};
-    FixedFileInfo unsigned_ = version;
-    unsigned_.signature = 0;
+    const ElfNote ours{owner, kElfVersionNoteType,
+                       std::string(reinterpret_cast<const char*>(&version), sizeof version)};
+    const std::string unsigned_ = std::string(4, '\0') + ours.desc.substr(4);
     const struct {
         const char* what;
         bool wide, bigEndian;
@@ -295,12 +271,7 @@ TEST(FileVersionTest, ElfVersionNoteInEveryLayoutAndNothingElse) {
         {"other owner", true, false, 4, {{"Mervoc", kElfVersionNoteType, ours.desc}}, false},
         {"other type", true, false, 4, {{owner, 1, ours.desc}}, false},
         {"short block", true, false, 4, {{owner, kElfVersionNoteType, ours.desc.substr(4)}}, false},
-        {"no signature",
-         true,
-         false,
-         4,
-         {{owner, kElfVersionNoteType, BlockBytes(unsigned_)}},
-         false},
+        {"no signature", true, false, 4, {{owner, kElfVersionNoteType, unsigned_}}, false},
         {"no notes", true, false, 4, {}, false},
     };
     for (const auto& c : cases) {

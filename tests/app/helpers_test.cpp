@@ -80,11 +80,7 @@ TEST(FileExistsTest, ReadableRegularFilesOnlyAndThePathLosesQuotesVisibly) {
     }
     ASSERT_EQ(::chmod(file.c_str(), 0200), 0);
     ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
-    EXPECT_EQ(RunUnprivileged([&] {
-                  std::string path = file;
-                  return FileExists(path);
-              }),
-              0);
+    EXPECT_EQ(RunUnprivileged([path = file]() mutable { return FileExists(path); }), 0);
 }
 
 }  // namespace

@@ -20,10 +20,7 @@ using testing::WriteBytes;
 // The initial values with the window's current bounds.
 MervokSettings Current() {
     MervokSettings current;
-    current.left = 1500;
-    current.top = 1200;
-    current.width = 8265;
-    current.height = 6750;
+    current.left = 1500, current.top = 1200, current.width = 8265, current.height = 6750;
     return current;
 }
 
@@ -60,14 +57,11 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
     // Every value survives a save and a load; a maximised or minimised
     // window leaves the bounds as they were, and lines of others stay.
     const MervokSettings changed = With([](MervokSettings& s) {
-        s.window = 2;
+        s.window = 2, s.view = 0, s.colorLha = 0x123456, s.colorCabSfx = 0xABCDEF;
         s.left = s.top = s.width = s.height = 99;
         s.searchDir = "  /srv/\x83\x65\x83\x58\x83\x67  ";
         s.subDir = s.dispFileName = s.checkArchive = s.clickMode = s.autoColumn = true;
         s.searchLha = s.searchZip = s.searchCab = s.searchExe = s.sfxIcon = s.listColor = false;
-        s.view = 0;
-        s.colorLha = 0x123456;
-        s.colorCabSfx = 0xABCDEF;
     });
     WriteBytes(mPath, "; mine\r\n[Other]\r\nView=1\r\n[Mervok]\r\nLeft=10\r\nUnknown=x\r\n");
     SaveSettings(mIni, changed);
@@ -79,8 +73,7 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
     MervokSettings loaded = LoadSettings(mIni, Current());
     EXPECT_EQ(loaded, With([&](MervokSettings& s) {
                   s = changed;
-                  s.left = 10;
-                  s.top = 1200, s.width = 8265, s.height = 6750;
+                  s.left = 10, s.top = 1200, s.width = 8265, s.height = 6750;
                   s.searchDir = "/srv/\x83\x65\x83\x58\x83\x67";
               }));
     SaveSettings(mIni, With([](MervokSettings& s) { s.window = 1; }));
@@ -96,21 +89,14 @@ TEST_F(MervokSettingsTest, OddValuesFollowTheLoadRules) {
          "SubDir=2\r\nSearchLHA=abc\r\nSearchCAB=2\r\nDispFileName=1\r\nCheckArchive=7\r\n"
          "ClickMode=1\r\nSfxIcon=0\r\nListColor=5\r\nView=7\r\nColorLHA=0000ff\r\n"
          "ColorZIP=12345\r\nColorCAB=GG0099\r\nColorLHASFX= 00FF00 \r\n"s,
+         // The window keeps a left of -300 on the screen.
          With([](MervokSettings& s) {
-             s.left = -300;  // the window keeps it on the screen
-             s.width = 0;
-             s.searchDir = "/data/old";
-             s.searchLha = false;
-             s.dispFileName = s.clickMode = true;
-             s.sfxIcon = false;
-             s.colorLhaSfx = 0x00FF00;
+             s.left = -300, s.width = 0, s.searchDir = "/data/old", s.colorLhaSfx = 0x00FF00;
+             s.dispFileName = s.clickMode = true, s.searchLha = s.sfxIcon = false;
          })},
         {"[mervok]\r\nwindow=2\r\nview=1\r\nSearchDir=a\0b\r\nAutoColumn=1\r\nColorZIPSFX=\r\n"s,
          With([](MervokSettings& s) {
-             s.window = 2;
-             s.view = 1;
-             s.searchDir = "a";
-             s.autoColumn = true;
+             s.window = 2, s.view = 1, s.searchDir = "a", s.autoColumn = true;
          })},
         {"[Mervok]\r\nView=-1\r\nCheckArchive=1\r\nSubDir=1\r\n",
          With([](MervokSettings& s) { s.checkArchive = s.subDir = true; })},
@@ -143,10 +129,7 @@ TEST_F(MervokSettingsTest, OlderFormsAreTakenOverOnce) {
          "SearchLHA=0\r\nView=2\r\nCheckClick=1\r\n\r\n[Unknown]\r\nKeep=this\r\n",
          "; settings\r\n\r\n[Mervok]\r\n; kept\r\nSubDir=1\r\nView=0\r\n\r\n[Unknown]\r\n"
          "Keep=this\r\n",
-         With([](MervokSettings& s) {
-             s.subDir = true;
-             s.view = 0;
-         })},
+         With([](MervokSettings& s) { s.subDir = true, s.view = 0; })},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Load(c.before), c.expected) << c.before;

@@ -20,16 +20,6 @@ using testing::RunUnprivileged;
 using testing::TempFolder;
 using testing::WriteBytes;
 
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-unsigned Mode(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777u : 0u;
-}
-
 // The checks run as an ordinary user, whom permissions stop; a failed check
 // names itself on stderr, since the child's expectations do not reach here.
 bool Check(bool ok, const char* what) {
@@ -42,6 +32,9 @@ bool Check(bool ok, const char* what) {
 TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsSeededOnce) {
     TempFolder temp;
     const std::string top = temp.Path();
+    const auto OwnerOnly = [](const std::string& path) {
+        return std::filesystem::status(path).permissions() == std::filesystem::perms::owner_all;
+    };
     const std::string ini = "; shipped\r\n[Option]\r\nDocType=HTM DOC\r\n";
     for (const char* folder : {"/portable", "/installed", "/broken", "/home", "/xdg"}) {
         ASSERT_EQ(mkdir((top + folder).c_str(), 0755), 0);
@@ -71,7 +64,7 @@ TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsS
                   const std::string mine = top + "/home/.config/mervok/";
                   ok &= Check(installed.folder == mine && installed.perUser,
                               "a read-only program folder sends settings to ~/.config/mervok");
-                  ok &= Check(Mode(top + "/home/.config") == 0700 && Mode(mine) == 0700,
+                  ok &= Check(OwnerOnly(top + "/home/.config") && OwnerOnly(mine),
                               "made folders are the user's alone");
                   ok &= Check(ReadBytes(mine + "Quorvix.ini") == ini,
                               "the viewer's settings are seeded byte for byte");
@@ -82,9 +75,9 @@ TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsS
 
                   setenv("XDG_CONFIG_HOME", (top + "/xdg/conf").c_str(), 1);
                   const auto xdg = PrepareSettingsFolder(top + "/installed");
-                  ok &= Check(
-                      xdg.folder == top + "/xdg/conf/mervok/" && IsFile(xdg.folder + "Quorvix.ini"),
-                      "XDG_CONFIG_HOME is honoured and made when missing");
+                  ok &= Check(xdg.folder == top + "/xdg/conf/mervok/" &&
+                                  std::filesystem::is_regular_file(xdg.folder + "Quorvix.ini"),
+                              "XDG_CONFIG_HOME is honoured and made when missing");
                   setenv("XDG_CONFIG_HOME", "relative/conf", 1);
                   ok &= Check(LocateSettingsFolder(top + "/installed").folder == mine,
                               "a relative XDG_CONFIG_HOME is ignored");

@@ -82,23 +82,19 @@ TEST_F(SettingsStoreTest, ValuesReadAsTheClassicFunctionsReadThem) {
 TEST_F(SettingsStoreTest, SectionReadFillsTheBufferFrontWithWholeEntriesOnly) {
     const SettingsStore store =
         Ini("[QvCtrler]\r\n; old\r\nSubDir = 1\r\n\r\nView=0\r\n[Mervok]\r\nLeft=1\r\n");
-    std::string buffer(20, ' ');
-    EXPECT_EQ(store.ReadSection("qvctrler", buffer), 16u);
-    EXPECT_EQ(buffer, "SubDir=1\0View=0\0\0   "s);
-    std::string exact(17, ' ');
-    EXPECT_EQ(store.ReadSection("QvCtrler", exact), 16u);
-    // One byte short: the list ends after the last entry that fits.
-    std::string cut(16, ' ');
-    EXPECT_EQ(store.ReadSection("QvCtrler", cut), 9u);
-    EXPECT_EQ(cut, "SubDir=1\0\0      "s);
-    std::string missing(4, ' ');
-    EXPECT_EQ(store.ReadSection("Nothing", missing), 0u);
-    EXPECT_EQ(missing, "\0\0  "s);
-    std::string one(1, ' ');
-    EXPECT_EQ(store.ReadSection("QvCtrler", one), 0u);
-    EXPECT_EQ(one, "\0"s);
-    std::string none;
-    EXPECT_EQ(store.ReadSection("QvCtrler", none), 0u);
+    // One byte short of the whole list: it ends after the last entry that fits.
+    const std::tuple<const char*, std::size_t, std::size_t, std::string> reads[] = {
+        {"qvctrler", 20, 16, "SubDir=1\0View=0\0\0   "s},
+        {"QvCtrler", 17, 16, "SubDir=1\0View=0\0\0"s},
+        {"QvCtrler", 16, 9, "SubDir=1\0\0      "s},
+        {"Nothing", 4, 0, "\0\0  "s},
+        {"QvCtrler", 1, 0, "\0"s},
+        {"QvCtrler", 0, 0, ""s}};
+    for (const auto& [section, size, used, after] : reads) {
+        std::string buffer(size, ' ');
+        EXPECT_EQ(store.ReadSection(section, buffer), used) << size;
+        EXPECT_EQ(buffer, after) << size;
+    }
 }
 
 TEST_F(SettingsStoreTest, WritesChangeOnlyTheirLines) {
@@ -186,8 +182,7 @@ TEST_F(SettingsStoreTest, FileModeAndSymbolicLinkSurviveAWrite) {
 TEST_F(SettingsStoreTest, AnInterruptedWriteLeavesTheOldFile) {
     const std::string before = "[Option]\r\nPrevInstance=0\r\n";
     SettingsStore store = Ini(before);
-    std::string seenTemp;
-    std::string seenTarget;
+    std::string seenTemp, seenTarget;
     SettingsStore::SetBeforeReplaceHookForTesting([&](const std::string& temp) {
         seenTemp = ReadBytes(temp);
         seenTarget = Bytes();

@@ -21,6 +21,7 @@
 
 #include "app/ini_text.h"
 #include "app/settings_store.h"
+#include "app/text_util.h"
 
 namespace {
 
@@ -33,26 +34,16 @@ void Check(bool condition, const char* what) {
     }
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-
 // A value as it reads back: cut at a NUL, blanks around it removed.
 std::string Cleaned(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\v\f";
     text = text.substr(0, text.find('\0'));
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return std::string(text);
+    const std::size_t first = std::min(text.find_first_not_of(kBlanks), text.size());
+    return std::string(text.substr(first, text.find_last_not_of(kBlanks) + 1 - first));
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
+    return mervok::AsciiLower(a) == mervok::AsciiLower(b);
 }
 
 std::string KeyOf(const std::string& entry) {
@@ -229,11 +220,6 @@ std::string ScratchPath() {
     return folder + "/Mervok.ini";
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The same edits through the file: the file must end up as the text edit
 // says, and a section read must respect its buffer.
 void FuzzFile(const std::string& text, int op, const std::string& section, const std::string& key,
@@ -282,7 +268,9 @@ void FuzzFile(const std::string& text, int op, const std::string& section, const
     } else {
         return;
     }
-    Check(ReadFile(path) == expected, "file differs from the edited text");
+    std::ifstream written(path, std::ios::binary);
+    Check(std::string(std::istreambuf_iterator<char>(written), {}) == expected,
+          "file differs from the edited text");
 }
 
 }  // namespace

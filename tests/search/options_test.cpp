@@ -26,10 +26,9 @@ TEST(SearchOptionsTest, UsableFormatsAndTheFilePatternFollowTheLibraryVersions) 
     const UsableFormats none = GetUsableFormats({-1, -1, -1});
     EXPECT_FALSE(none.lha || none.zip || none.cab || none.exe);
     EXPECT_FALSE(AnyChosenFormatUsable(Chosen("LZCE"), {0, 0, 0}));
-    EXPECT_FALSE(AnyChosenFormatUsable(Chosen("E"), {0, 0, 89}));
-    EXPECT_TRUE(AnyChosenFormatUsable(Chosen("E"), {0, 0, 90}));
     EXPECT_FALSE(AnyChosenFormatUsable(Chosen(""), {100, 100, 100}));
     EXPECT_FALSE(AnyChosenFormatUsable(Chosen("Z"), {100, 0, 100}));
+    EXPECT_TRUE(AnyChosenFormatUsable(Chosen("CZ"), {0, 100, 0}));
     // One usable format lists its extension, more list everything.
     const LibraryVersions all{100, 100, 100};
     const std::pair<const char*, const char*> patterns[] = {
@@ -38,7 +37,6 @@ TEST(SearchOptionsTest, UsableFormatsAndTheFilePatternFollowTheLibraryVersions) 
         EXPECT_EQ(FilePattern(Chosen(formats), all), pattern) << formats;
     }
     EXPECT_EQ(FilePattern(Chosen("LZ"), {100, 0, 0}), "*.lzh");
-    EXPECT_EQ(FilePattern(Chosen("CE"), {0, 0, 89}), "*.cab");
 }
 
 TEST(SearchOptionsTest, TheFolderTextIsTrimmedOfBlanksAndChecked) {

@@ -17,7 +17,6 @@ using namespace mervok::testing;
 TEST(StartupTest, VersionsUsableFormatsAndTheViewersSettingsFromTheProgramFolder) {
     CallLog log;
     FakeArchiver lha("LHA", log), cab("CAB", log);
-    cab.version = 89;  // too old for self-extracting cabinets
     TempFolder program;
     std::filesystem::copy_file(std::string(MERVOK_TEST_DATA_DIR) + "/pe/version_1_23_x64.exe",
                                program.File("Quorvix.exe"));
@@ -26,9 +25,9 @@ TEST(StartupTest, VersionsUsableFormatsAndTheViewersSettingsFromTheProgramFolder
     const Startup startup = AssembleStartup(program.Folder(), {&lha, nullptr, &cab});
     EXPECT_EQ(startup.values.libraries.unlha, 100);
     EXPECT_EQ(startup.values.libraries.unzip, 0);  // absent
-    EXPECT_EQ(startup.values.libraries.cab, 89);
-    EXPECT_TRUE(startup.usable.lha && !startup.usable.zip && startup.usable.cab);
-    EXPECT_TRUE(startup.usable.exe);  // LHA reads self-extractors
+    EXPECT_EQ(startup.values.libraries.cab, 100);
+    EXPECT_TRUE(startup.usable.lha && !startup.usable.zip && startup.usable.cab &&
+                startup.usable.exe);
     EXPECT_EQ(startup.values.viewerVersion, 123);
     EXPECT_EQ(startup.values.viewerIniFile, program.File("Quorvix.ini"));
     EXPECT_EQ(startup.values.viewerPrevInstance, 1);

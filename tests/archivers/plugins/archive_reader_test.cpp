@@ -24,9 +24,8 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
         return std::nullopt;
     }
     kind = reader->Kind();
-    const plugin::ArchiveEntry* entry = reader->Next();
-    while (entry != nullptr && entry->name != name) {
-        entry = reader->Next();
+    const plugin::ArchiveEntry* entry = nullptr;
+    while ((entry = reader->Next()) != nullptr && entry->name != name) {
     }
     auto data = entry ? reader->OpenData() : nullptr;
     if (!data) {
@@ -47,16 +46,11 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
     return got < 0 ? std::nullopt : std::optional<std::string>(text);
 }
 
-std::string FixtureText(const std::string& relative) {
-    return ReadBytes(Fixture(relative));
-}
-
 // A copy of a fixture with four bytes inverted at offset (from the end when
 // negative).
 std::string Damaged(const TempFolder& temp, const std::string& relative, long offset) {
     std::string bytes = ReadBytes(Fixture(relative));
-    const std::size_t at = offset < 0 ? bytes.size() - static_cast<std::size_t>(-offset)
-                                      : static_cast<std::size_t>(offset);
+    const std::size_t at = (offset < 0 ? bytes.size() : 0) + static_cast<std::size_t>(offset);
     for (std::size_t i = at; i < at + 4 && i < bytes.size(); ++i) {
         bytes[i] ^= 0xFF;
     }
@@ -92,7 +86,7 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Fixture("zip/zip64.zip"), "README.TXT", Format::Zip, readme},
         {Fixture("zip/zip64_extra.zip"), "README.TXT", Format::Zip, readme},
         {Fixture("nested/zip_holding_lha.zip"), "nodoc.lzh", Format::Zip,
-         FixtureText("lha/nodoc.lzh")},
+         ReadBytes(Fixture("lha/nodoc.lzh"))},
         {Fixture("cab/stored.cab"), "README.TXT", Format::Cab, readme},
         {Fixture("cab/mszip.cab"), "doc/guide.txt", Format::Cab, readme},
         {Fixture("sfx/lha_8k.exe"), "README.TXT", Format::Lha, readme},
@@ -101,12 +95,12 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Fixture("sfx/cab_8k.exe"), "PROG.EXE", Format::Cab, program},
         {join("lha.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/lha_holding_zip.lzh"}),
-         "nodoc.zip", Format::Lha, FixtureText("zip/nodoc.zip")},
+         "nodoc.zip", Format::Lha, ReadBytes(Fixture("zip/nodoc.zip"))},
         {join("zip.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/zip_holding_cab.zip"}),
          "README.TXT", Format::Zip, readme},
         {join("cab.exe", {"stub/stub_8k.exe", "stub/pad64.bin", "nested/cab_holding_zip.cab"}),
-         "nodoc.zip", Format::Cab, FixtureText("zip/nodoc.zip")},
+         "nodoc.zip", Format::Cab, ReadBytes(Fixture("zip/nodoc.zip"))},
         // Encrypted, cut short, damaged, larger than claimed, or beyond the file.
         {Fixture("zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
         {Fixture("corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha, std::nullopt},

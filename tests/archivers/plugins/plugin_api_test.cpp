@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "plugin_library.h"
 
@@ -23,27 +24,9 @@ namespace {
 
 using Kind = PluginLibrary::Kind;
 
-std::uint32_t Crc32(const std::string& data) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char c : data) {
-        crc ^= c;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-        }
-    }
-    return ~crc;
-}
-
-std::uint16_t Crc16(const std::string& data) {
-    std::uint16_t crc = 0;
-    for (unsigned char c : data) {
-        crc ^= c;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = static_cast<std::uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
-        }
-    }
-    return crc;
-}
+// CRC-16 (LHA) and CRC-32 (ZIP) of ReadmeText().
+constexpr std::uint16_t kReadmeCrc16 = 0xFAFE;
+constexpr std::uint32_t kReadmeCrc32 = 0xFF6117EB;
 
 class PluginApiTest : public ::testing::Test {
   protected:
@@ -95,19 +78,24 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
         std::string mode;
         std::uint32_t crc;
     } cases[] = {
-        {&mLha, "lha/lh5.lzh", "-lh5-", Crc16(readme)},
-        {&mLha, "lha/lh0.lzh", "-lh0-", Crc16(readme)},
-        {&mZip, "zip/plain.zip", "deflate", Crc32(readme)},
-        {&mZip, "zip/zip64_extra.zip", "deflate", Crc32(readme)},  // sizes in the extra field
+        {&mLha, "lha/lh5.lzh", "-lh5-", kReadmeCrc16},
+        {&mLha, "lha/lh0.lzh", "-lh0-", kReadmeCrc16},
+        {&mZip, "zip/plain.zip", "deflate", kReadmeCrc32},
+        {&mZip, "zip/zip64_extra.zip", "deflate", kReadmeCrc32},  // sizes in the extra field
         {&mCab, "cab/stored.cab", "None", 0},
+    };
+    // The first "*.txt" entry's record, over bytes that are no valid record.
+    const auto first = [](PluginLibrary& library, const std::string& file) {
+        INDIVIDUALINFO info;
+        std::memset(&info, 0x5A, sizeof info);
+        HARC archive = library.OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        EXPECT_EQ(library.FindFirst(archive, "*.txt", &info), 0) << file;
+        library.CloseArchive(archive);
+        return info;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        HARC archive = c.library->OpenArchive(nullptr, Fixture(c.file).c_str(), 0x800000);
-        ASSERT_NE(archive, nullptr);
-        INDIVIDUALINFO info;
-        std::memset(&info, 0x5A, sizeof info);
-        ASSERT_EQ(c.library->FindFirst(archive, "*.txt", &info), 0);
+        const INDIVIDUALINFO info = first(*c.library, c.file);
         EXPECT_STREQ(info.szFileName, "README.TXT");
         EXPECT_EQ(info.dwOriginalSize, readme.size());
         EXPECT_EQ(info.dwCRC, c.crc);
@@ -123,24 +111,16 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
             EXPECT_LT(info.dwCompressedSize, readme.size());
             EXPECT_EQ(info.wRatio, info.dwCompressedSize * 1000 / readme.size());
         }
-        c.library->CloseArchive(archive);
     }
     // Inside a compressed cabinet folder only the method is known.
-    HARC cab = mCab.OpenArchive(nullptr, Fixture("cab/mszip.cab").c_str(), 0x800000);
-    ASSERT_NE(cab, nullptr);
-    INDIVIDUALINFO info{};
-    ASSERT_EQ(mCab.FindFirst(cab, "*.txt", &info), 0);
-    EXPECT_STREQ(info.szMode, "MSZIP");
-    EXPECT_EQ(info.dwOriginalSize, readme.size());
-    mCab.CloseArchive(cab);
+    const INDIVIDUALINFO mszip = first(mCab, "cab/mszip.cab");
+    EXPECT_STREQ(mszip.szMode, "MSZIP");
+    EXPECT_EQ(mszip.dwOriginalSize, readme.size());
     // Sizes beyond 32 bits (6 GiB packed into 5 GiB) are capped; the ratio is the real one.
-    HARC huge = mZip.OpenArchive(nullptr, Fixture("zip/zip64_huge.zip").c_str(), 0x800000);
-    ASSERT_NE(huge, nullptr);
-    ASSERT_EQ(mZip.FindFirst(huge, "*.txt", &info), 0);
-    EXPECT_EQ(info.dwOriginalSize, 0xFFFFFFFFu);
-    EXPECT_EQ(info.dwCompressedSize, 0xFFFFFFFFu);
-    EXPECT_EQ(info.wRatio, 833);
-    mZip.CloseArchive(huge);
+    const INDIVIDUALINFO huge = first(mZip, "zip/zip64_huge.zip");
+    EXPECT_EQ(huge.dwOriginalSize, 0xFFFFFFFFu);
+    EXPECT_EQ(huge.dwCompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(huge.wRatio, 833);
 }
 
 TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
@@ -175,32 +155,23 @@ TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
 }
 
 TEST_F(PluginApiTest, WildcardsFollowTheNameRules) {
-    struct Case {
-        const char* wildcards;
-        int found;
-    } cases[] = {
-        {"*.TXT", 0},        {"*.txt", 0},
-        {"guide.*", 0},      {"GUIDE.T?T", 0},
-        {"G*E.TXT", 0},      {"*", 0},
-        {"*.*", 0},          {"", 0},
-        {"doc/*.txt", 0},    {"DOC\\GUIDE.TXT", 0},
-        {"*/guide.txt", 0},  {"guide.tx", -1},
-        {"uide.txt", -1},    {"doc", -1},
-        {"doc/", -1},        {"x/*.txt", -1},
-        {"*.DOC  *.TXT", 0}, {"  *.HLP ", -1},
-        {"*.TXT?", -1},      {"?GUIDE.TXT", -1},
-    };
+    const std::vector<const char*> found = {
+        "*.TXT", "*.txt", "guide.*",   "GUIDE.T?T",      "G*E.TXT",     "*",
+        "*.*",   "",      "doc/*.txt", "DOC\\GUIDE.TXT", "*/guide.txt", "*.DOC  *.TXT"};
+    const std::vector<const char*> notFound = {"guide.tx", "uide.txt", "doc",    "doc/",
+                                               "x/*.txt",  "  *.HLP ", "*.TXT?", "?GUIDE.TXT"};
     for (PluginLibrary* library : {&mLha, &mZip}) {
         const std::string file = library == &mLha ? "lha/level2.lzh" : "zip/nested.zip";
         HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
         ASSERT_NE(archive, nullptr);
-        for (const Case& c : cases) {
-            INDIVIDUALINFO info{};
-            int r = library->FindFirst(archive, c.wildcards, &info);
-            EXPECT_EQ(r == 0 ? 0 : -1, c.found) << file << " with \"" << c.wildcards << "\"";
-            const std::string text = c.wildcards;
-            if (r == 0 && !text.empty() && text.find('*') == std::string::npos) {
-                EXPECT_STREQ(info.szFileName, "doc/guide.txt");
+        for (const auto* list : {&found, &notFound}) {
+            for (const std::string wildcards : *list) {
+                INDIVIDUALINFO info{};
+                const int r = library->FindFirst(archive, wildcards.c_str(), &info);
+                EXPECT_EQ(r == 0, list == &found) << file << " with \"" << wildcards << "\"";
+                if (r == 0 && !wildcards.empty() && wildcards.find('*') == std::string::npos) {
+                    EXPECT_STREQ(info.szFileName, "doc/guide.txt");
+                }
             }
         }
         EXPECT_EQ(library->FindFirst(archive, nullptr, nullptr), 0);
@@ -209,10 +180,9 @@ TEST_F(PluginApiTest, WildcardsFollowTheNameRules) {
 }
 
 TEST_F(PluginApiTest, FindNextContinuesAfterTheLastMatch) {
-    for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
-        const std::string file = library == &mLha   ? "lha/manual_doc.lzh"
-                                 : library == &mZip ? "zip/manual_doc.zip"
-                                                    : "cab/manual_doc.cab";
+    for (const auto& [library, file] :
+         {std::pair{&mLha, "lha/manual_doc.lzh"}, std::pair{&mZip, "zip/manual_doc.zip"},
+          std::pair{&mCab, "cab/manual_doc.cab"}}) {
         SCOPED_TRACE(file);
         HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
         ASSERT_NE(archive, nullptr);
@@ -241,8 +211,6 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string device = temp.File("zero.zip");
     ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
-    const std::string folder = temp.Path();
-    const std::string missing = temp.File("missing.zip");
     // Opening the FIFO would release a writer waiting on it: it must not
     // even be opened.
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -250,7 +218,8 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
     ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
     for (PluginLibrary* library : {&mLha, &mZip, &mCab}) {
         SCOPED_TRACE(library->Prefix());
-        for (const std::string& path : {fifo, device, folder, missing, std::string()}) {
+        for (const std::string& path :
+             {fifo, device, temp.Path(), temp.File("missing.zip"), std::string()}) {
             EXPECT_EQ(library->CheckArchive(path.c_str(), 0), 0) << path;
             EXPECT_EQ(library->OpenArchive(nullptr, path.c_str(), 0x800000), nullptr) << path;
         }
@@ -269,12 +238,7 @@ TEST_F(PluginApiTest, OddArgumentsAreRefusedQuietly) {
 TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     // Two threads, each with its own handles, look up different archives of
     // the same and of other formats at the same time.
-    struct Job {
-        PluginLibrary* library;
-        std::string file;
-        std::string wildcards;
-        int expected;
-    };
+    using Job = std::tuple<PluginLibrary*, std::string, const char*, int>;
     const std::vector<Job> jobs[2] = {
         {{&mLha, Fixture("lha/sjis_level1.lzh"), "*.TXT", 0},
          {&mZip, Fixture("zip/nodoc.zip"), "*.TXT", -1},
@@ -286,13 +250,12 @@ TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     std::atomic<int> wrong{0};
     auto run = [&](const std::vector<Job>& list) {
         for (int round = 0; round < 150; ++round) {
-            for (const Job& job : list) {
-                HARC archive = job.library->OpenArchive(nullptr, job.file.c_str(), 0x800000);
+            for (const auto& [library, file, wildcards, expected] : list) {
+                HARC archive = library->OpenArchive(nullptr, file.c_str(), 0x800000);
                 INDIVIDUALINFO info{};
                 wrong +=
-                    archive == nullptr ||
-                    job.library->FindFirst(archive, job.wildcards.c_str(), &info) != job.expected;
-                job.library->CloseArchive(archive);
+                    archive == nullptr || library->FindFirst(archive, wildcards, &info) != expected;
+                library->CloseArchive(archive);
             }
         }
     };
