@@ -13,26 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "support/hits.h"
+
 namespace mervok {
 namespace {
 
-FoundArchive Hit(std::string folder, std::string name, std::int64_t size, ArchiveKind kind,
-                 std::string modified, bool provisional = false) {
-    return FoundArchive{std::move(folder),   std::move(name), size, kind,
-                        std::move(modified), provisional};
-}
-
-// Hits in walk order: two folders, mixed case, two equal names, sizes on both
-// sides of 1,000,000,000 and a 3 GiB one.
-std::vector<FoundArchive> SampleHits() {
-    return {
-        Hit("/arc/b/", "beta.lzh", 1234, ArchiveKind::Lha, "2003/05/01 10:00:00"),
-        Hit("/arc/b/", "Alpha.zip", 3LL << 30, ArchiveKind::Zip, "1999/12/31 23:59:59"),
-        Hit("/arc/a/", "gamma.cab", 1'000'000'000, ArchiveKind::Cab, "2010/01/01 00:00:00"),
-        Hit("/arc/a/", "alpha.ZIP", 999'999'999, ArchiveKind::Zip, "2003/05/01 09:59:59", true),
-        Hit("/", "delta.exe", 0, ArchiveKind::LhaSfx, "2020/02/29 12:00:00"),
-    };
-}
+using testing::Hit;
+using testing::SampleHits;
 
 std::vector<std::string> NamesInOrder(const ResultModel& model, const std::vector<int>& rows) {
     std::vector<std::string> names;
@@ -116,28 +103,30 @@ TEST(ResultModelTest, ColumnTextsTitlesAndAlignment) {
 TEST(ResultModelTest, SortOrdersOfEveryColumnKeepEqualKeysInHitOrder) {
     ResultModel model;
     model.SetRows(SampleHits(), RowStyle{});
-    using Names = std::vector<std::string>;
-
-    // Letter case does not count; the two "alpha"s keep their hit order both ways.
-    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFileColumn, Qt::AscendingOrder)),
-              (Names{"Alpha.zip", "alpha.ZIP", "beta.lzh", "delta.exe", "gamma.cab"}));
-    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFileColumn, Qt::DescendingOrder)),
-              (Names{"gamma.cab", "delta.exe", "beta.lzh", "Alpha.zip", "alpha.ZIP"}));
-
-    // Sizes by number, also at and beyond 1,000,000,000 where the text is longer.
-    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kSizeColumn, Qt::AscendingOrder)),
-              (Names{"delta.exe", "beta.lzh", "alpha.ZIP", "gamma.cab", "Alpha.zip"}));
-    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kSizeColumn, Qt::DescendingOrder)),
-              (Names{"Alpha.zip", "gamma.cab", "alpha.ZIP", "beta.lzh", "delta.exe"}));
-
-    EXPECT_EQ(
-        NamesInOrder(model, model.SortedRows(ResultModel::kModifiedColumn, Qt::AscendingOrder)),
-        (Names{"Alpha.zip", "alpha.ZIP", "beta.lzh", "gamma.cab", "delta.exe"}));
-    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kKindColumn, Qt::AscendingOrder)),
-              (Names{"gamma.cab", "beta.lzh", "delta.exe", "Alpha.zip", "alpha.ZIP"}));
-    // "/" < "/arc/a" < "/arc/b"; rows of one folder keep their order.
-    EXPECT_EQ(NamesInOrder(model, model.SortedRows(ResultModel::kFolderColumn, Qt::AscendingOrder)),
-              (Names{"delta.exe", "gamma.cab", "alpha.ZIP", "beta.lzh", "Alpha.zip"}));
+    using M = ResultModel;
+    const struct {
+        int column;
+        bool ascending;
+        std::vector<std::string> names;
+    } sorts[] = {
+        // Letter case does not count; the two "alpha"s keep their hit order both ways.
+        {M::kFileColumn, true, {"Alpha.zip", "alpha.ZIP", "beta.lzh", "delta.exe", "gamma.cab"}},
+        {M::kFileColumn, false, {"gamma.cab", "delta.exe", "beta.lzh", "Alpha.zip", "alpha.ZIP"}},
+        // Sizes by number, also at and beyond 1,000,000,000 where the text is longer.
+        {M::kSizeColumn, true, {"delta.exe", "beta.lzh", "alpha.ZIP", "gamma.cab", "Alpha.zip"}},
+        {M::kSizeColumn, false, {"Alpha.zip", "gamma.cab", "alpha.ZIP", "beta.lzh", "delta.exe"}},
+        {M::kModifiedColumn,
+         true,
+         {"Alpha.zip", "alpha.ZIP", "beta.lzh", "gamma.cab", "delta.exe"}},
+        {M::kKindColumn, true, {"gamma.cab", "beta.lzh", "delta.exe", "Alpha.zip", "alpha.ZIP"}},
+        // "/" < "/arc/a" < "/arc/b"; rows of one folder keep their order.
+        {M::kFolderColumn, true, {"delta.exe", "gamma.cab", "alpha.ZIP", "beta.lzh", "Alpha.zip"}},
+    };
+    for (const auto& sort : sorts) {
+        const auto order = sort.ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+        EXPECT_EQ(NamesInOrder(model, model.SortedRows(sort.column, order)), sort.names)
+            << "column " << sort.column << (sort.ascending ? " up" : " down");
+    }
 }
 
 TEST(ResultModelTest, WindowAndCommandLineShareOneNameOrder) {

@@ -17,23 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "support/hits.h"
+
 namespace mervok {
 namespace {
 
-FoundArchive Hit(std::string folder, std::string name, std::int64_t size, ArchiveKind kind,
-                 std::string modified) {
-    return FoundArchive{std::move(folder), std::move(name), size, kind, std::move(modified)};
-}
-
-std::vector<FoundArchive> SampleHits() {
-    return {
-        Hit("/arc/b/", "beta.lzh", 1234, ArchiveKind::Lha, "2003/05/01 10:00:00"),
-        Hit("/arc/b/", "Alpha.zip", 3LL << 30, ArchiveKind::Zip, "1999/12/31 23:59:59"),
-        Hit("/arc/a/", "gamma.cab", 1'000'000'000, ArchiveKind::Cab, "2010/01/01 00:00:00"),
-        Hit("/arc/a/", "epsilon.lzh", 999'999'999, ArchiveKind::Lha, "2003/05/01 09:59:59"),
-        Hit("/", "delta.exe", 0, ArchiveKind::LhaSfx, "2020/02/29 12:00:00"),
-    };
-}
+using testing::Hit;
+using testing::SampleHits;
 
 // The list as the window holds it: inside a shown top-level widget.
 class ResultListTest : public ::testing::Test {
@@ -87,7 +77,7 @@ TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
 
     EXPECT_EQ(mList->RowCount(), 5);
     EXPECT_EQ(ShownNames(),
-              (Names{"Alpha.zip", "beta.lzh", "delta.exe", "epsilon.lzh", "gamma.cab"}));
+              (Names{"Alpha.zip", "alpha.ZIP", "beta.lzh", "delta.exe", "gamma.cab"}));
     EXPECT_EQ(mList->SortColumn(), 1);
     EXPECT_EQ(mList->SortOrder(), Qt::AscendingOrder);
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
@@ -171,7 +161,7 @@ TEST_F(ResultListTest, ViewModesShareOneListViewOneSelectionAndTheWindowsIconSiz
     EXPECT_EQ(mIcons->viewMode(), QListView::IconMode);
     EXPECT_EQ(mIcons->iconSize(), QSize(48, 48));
     EXPECT_TRUE(mIcons->selectionModel()->isSelected(mIcons->model()->index(3, 0)));
-    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
+    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/delta.exe"));
 
     mList->SetView(ResultList::kList);
     EXPECT_EQ(mIcons->viewMode(), QListView::ListMode);
@@ -253,7 +243,7 @@ TEST_F(ResultListTest, HoverSelectsTheRowUnderTheRestingPointerInBothViews) {
         mList->SetHoverSelection(true);
         MoveTo(shown, RowCentre(shown, 3));
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
-        MoveTo(shown, RowCentre(shown, 1));
+        MoveTo(shown, RowCentre(shown, 2));
         rested();
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/beta.lzh"));
         MoveTo(shown, RowCentre(shown, 0));
