@@ -136,27 +136,6 @@ TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
         EXPECT_FALSE(Listed().contains(QStringLiteral("PROG.EXE")));
     }
     EXPECT_GE(seen.size(), 30u);
-
-    // Japanese names and texts: Shift-JIS in lh7, EUC-JP.
-    const std::string manual(
-        "日本語の説明書です。\n\t第１章　はじめに\nこのソフトウェアは、書庫の中の文書を表示します。"
-        "\n");
-    const struct {
-        std::string archive;
-        QString listed, encoding;
-        std::string text;
-    } japanese[] = {
-        {"quorvix/sjis_lh7.lzh", QStringLiteral("説明書.TXT"), QStringLiteral("Shift_JIS"),
-         "━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━━\n　　ファイル整理ツール　Ver 2.10　説明書\n"},
-        {"quorvix/eucjp.zip", QStringLiteral("README.TXT"), QStringLiteral("EUC-JP"), manual},
-    };
-    for (const auto& j : japanese) {
-        SCOPED_TRACE(j.archive);
-        Open(Fixture(j.archive));
-        EXPECT_EQ(Listed(), QStringList{j.listed});
-        EXPECT_TRUE(Shown().startsWith(QString::fromStdString(j.text)));
-        EXPECT_EQ(Find<QLabel>(*mWindow, "lblEncoding")->text(), j.encoding);
-    }
 }
 
 TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodingMenu) {

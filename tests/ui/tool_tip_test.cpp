@@ -123,7 +123,7 @@ TEST_F(ToolTipTest, MembersDoNothingUntilCreatedDelaysDefaultAndTheWindowGoesWit
     Enter(&mTarget, {1, 1});  // no report reaches the destroyed object
 }
 
-TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaSettersKeepTheOtherEdges) {
+TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaAndEachToolShowsItsTextInItsOwn) {
     EXPECT_TRUE(mTip.mToolAdd(1, "whole", 0, 7, 0, 0));
     mTarget.resize(320, 30);  // the control may be laid out after the hint is made
     EXPECT_EQ(mTip.pToolTop(1), 0);
@@ -137,9 +137,10 @@ TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaSettersKeepTheOtherEdges) {
     mTip.pToolHeight(2, 10);
     EXPECT_EQ(mTip.pToolTop(2), 20);
     EXPECT_EQ(mTip.pToolWidth(99), 0);
-}
 
-TEST_F(ToolTipTest, EachToolShowsItsTextInItsRectangle) {
+    // Each tool shows its text in its rectangle.
+    mTip.mToolRemove(1);
+    mTip.mToolRemove(2);
     mTip.mToolAdd(1, "left", 0, 0, 40, 100);
     mTip.mToolAdd(2, "right", 100, 0, 40, 100);
     EXPECT_EQ(mTip.pToolCount(), 2);
@@ -162,7 +163,7 @@ TEST_F(ToolTipTest, EachToolShowsItsTextInItsRectangle) {
     EXPECT_EQ(mTip.ShownTool(), -1);
 }
 
-TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHide) {
+TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHideATrackedHintStays) {
     mTip.mToolAdd(1, "hint");
     Enter(&mTarget, {5, 5});
     ASSERT_TRUE(mTip.phWnd()->isVisible());
@@ -185,10 +186,10 @@ TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHide) {
     mTip.pActivate(false);
     Enter(&mTarget, {5, 5});
     EXPECT_FALSE(mTip.phWnd()->isVisible());
-}
 
-TEST_F(ToolTipTest, TrackingShowsAtTheTrackPositionUntilSwitchedOff) {
-    mTip.mToolAdd(1, "tracked");
+    // A tracked hint shows at the track position until switched off.
+    mTip.pActivate(true);
+    mTip.pToolText(1, "tracked");
     mTip.mToolTrackPosition(120, 80);
     mTip.pToolTrack(1, true);
     ASSERT_TRUE(mTip.phWnd()->isVisible());
