@@ -62,7 +62,6 @@ class ViewerProcess {
         }
     }
     pid_t Pid() const { return mPid; }
-    void Signal(int signal) const { ::kill(mPid, signal); }
 
     // The wait status once it has ended, the event loop running meanwhile;
     // -1 when it has not ended within the spin's limit.
@@ -76,9 +75,6 @@ class ViewerProcess {
         });
         return mStatus;
     }
-
-    // True once it handles the signal itself (its handler is in place).
-    bool Catches(int signal) const { return mervok::testing::CatchesSignal(mPid, signal); }
 
   private:
     pid_t mPid;

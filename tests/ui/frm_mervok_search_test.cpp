@@ -162,7 +162,6 @@ TEST_F(SearchRunTest, FolderProblemsAreToldAndTheFolderTextIsSelectedAgain) {
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].text, problem.message);
         EXPECT_EQ(shown[0].style, kMbOk | kMbIconExclamation);
-        EXPECT_EQ(shown[0].title, QStringLiteral("Archive Search for Quorvix"));
         ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
         EXPECT_EQ(QApplication::focusWidget(), folder);
         EXPECT_EQ(folder->selectedText(), problem.text) << "ready to be typed over";

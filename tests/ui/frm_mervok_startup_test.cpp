@@ -101,11 +101,8 @@ TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
     EXPECT_FALSE(std::filesystem::exists(IniPath()));
 }
 
-TEST_F(StartupTest, ViewerValuesAndTheHelpFileBesideTheProgramOnly) {
-    mProgram.Write("Quorvix.ini", "[Option]\r\nPrevInstance=1\r\n");
+TEST_F(StartupTest, TheHelpFileBesideTheProgramOnly) {
     Open({}, false);
-    EXPECT_EQ(mWindow->Startup().viewerVersion, 0);  // no Quorvix.exe: no complaint
-    EXPECT_EQ(mWindow->Startup().viewerPrevInstance, 1);
     // The bare name while the file is missing, never one in the current folder.
     EXPECT_EQ(mWindow->HelpFile().find('/'), std::string::npos);
     mProgram.Write(mWindow->HelpFile(), "help");

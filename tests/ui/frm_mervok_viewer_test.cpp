@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_test_support.h"
+#include "support/hits.h"
 #include "ui/about_dialog.h"
 #include "ui/centered_msg_box.h"
 #include "ui/folder_browser.h"
@@ -53,10 +54,7 @@ class WindowHandOffTest : public test::WindowTest {
         for (const std::string& name :
              {std::string("a b.zip"), kShiftJisName, std::string("c.cab")}) {
             mData.Write(name, "x");
-            FoundArchive hit;
-            hit.folder = mData.Folder();
-            hit.fileName = name;
-            hits.push_back(hit);
+            hits.push_back(testing::Hit(mData.Folder(), name, 1, ArchiveKind::Zip, ""));
         }
         mList = Control<ResultList>("lsvArchive");
         mList->Fill(std::move(hits), RowStyle{});
@@ -164,7 +162,6 @@ TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Quorvix 起動エラー !!")));
     EXPECT_EQ(shown[1].style, kMbOk | kMbIconStop);
-    EXPECT_EQ(shown[1].title, QStringLiteral("Archive Search for Quorvix"));
     EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), 0);
 }
 
