@@ -63,9 +63,7 @@ class WindowHandOffTest : public test::WindowTest {
         QCoreApplication::processEvents();
     }
 
-    QPoint RowCentre(int row) const {
-        return mView->visualRect(mView->model()->index(row, 0)).center();
-    }
+    QPoint RowCentre(int row) const { return test::RowCentre(mView, row); }
     QPoint Empty() const { return QPoint(10, mView->viewport()->height() - 5); }
     void Click(QPoint point, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(mView->viewport(), button, {}, point);

@@ -3,7 +3,10 @@
 // Fixture archives, program folders, the main window and
 // the fakes the widget tests need.
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QString>
 #include <QTest>
@@ -26,6 +29,28 @@
 #include "ui/message_box.h"
 
 namespace mervok::test {
+
+// The pointer arriving at, moving within (or pressing) and leaving a widget,
+// as the window system would report it.
+inline void Enter(QWidget* target, QPoint position) {
+    QEnterEvent event(position, target->mapToGlobal(position), target->mapToGlobal(position));
+    QApplication::sendEvent(target, &event);
+}
+inline void Move(QWidget* target, QPoint position, QEvent::Type type = QEvent::MouseMove) {
+    const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, position, target->mapToGlobal(position), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+inline void Leave(QWidget* target) {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(target, &event);
+}
+
+// The centre of a row of a list, in its viewport.
+inline QPoint RowCentre(const QAbstractItemView* view, int row) {
+    return view->visualRect(view->model()->index(row, 0)).center();
+}
 
 // Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);

@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
-#include <QMouseEvent>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "gui_test_support.h"
 #include "support/hits.h"
 
 namespace mervok {
@@ -52,16 +52,6 @@ class ResultListTest : public ::testing::Test {
             names.push_back(model->index(row, 0).data().toString().toStdString());
         }
         return names;
-    }
-
-    QPoint RowCentre(QAbstractItemView* view, int row) const {
-        return view->visualRect(view->model()->index(row, 0)).center();
-    }
-
-    void MoveTo(QAbstractItemView* view, QPoint position) {
-        QMouseEvent event(QEvent::MouseMove, position, view->viewport()->mapToGlobal(position),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view->viewport(), &event);
     }
 
     std::unique_ptr<QWidget> mWindow;
@@ -234,23 +224,22 @@ TEST_F(ResultListTest, HoverSelectsTheRowUnderTheRestingPointerInBothViews) {
         QApplication::processEvents();
         QAbstractItemView* shown = mList->CurrentView();
         mList->SetHoverSelection(false);
-        MoveTo(shown, RowCentre(shown, 2));
+        test::Move(shown->viewport(), test::RowCentre(shown, 2));
         EXPECT_FALSE(rest->isActive());
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
 
         // A pointer that passes over a row selects nothing; one that rests
         // selects the row under it.
         mList->SetHoverSelection(true);
-        MoveTo(shown, RowCentre(shown, 3));
+        test::Move(shown->viewport(), test::RowCentre(shown, 3));
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
-        MoveTo(shown, RowCentre(shown, 2));
+        test::Move(shown->viewport(), test::RowCentre(shown, 2));
         rested();
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/beta.lzh"));
-        MoveTo(shown, RowCentre(shown, 0));
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(shown->viewport(), &leave);
+        test::Move(shown->viewport(), test::RowCentre(shown, 0));
+        test::Leave(shown->viewport());
         EXPECT_FALSE(rest->isActive()) << "the pointer has left";
-        MoveTo(shown, RowCentre(shown, 0));
+        test::Move(shown->viewport(), test::RowCentre(shown, 0));
         rested();
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
     }

@@ -1,10 +1,8 @@
 #include "ui/tool_tip.h"
 
 #include <QApplication>
-#include <QEnterEvent>
 #include <QFontMetrics>
 #include <QImage>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QStyleHints>
 #include <QToolTip>
@@ -12,27 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_test_support.h"
+
 namespace mervok {
 namespace {
 
-// The pointer arriving at, moving within and leaving the target, as the
-// window system would report it.
-void Enter(QWidget* target, QPoint position) {
-    QEnterEvent event(position, target->mapToGlobal(position), target->mapToGlobal(position));
-    QApplication::sendEvent(target, &event);
-}
-
-void Move(QWidget* target, QPoint position, QEvent::Type type = QEvent::MouseMove) {
-    const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-    QMouseEvent event(type, position, target->mapToGlobal(position), button, button,
-                      Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-void Leave(QWidget* target) {
-    QEvent event(QEvent::Leave);
-    QApplication::sendEvent(target, &event);
-}
+using test::Enter;
+using test::Leave;
+using test::Move;
 
 class ToolTipTest : public ::testing::Test {
   protected:
