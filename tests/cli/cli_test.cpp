@@ -29,7 +29,6 @@ using testing::ReadBytes;
 using testing::WaitUntil;
 
 const fs::path kDist = MERVOK_DIST_DIR;
-const fs::path kArchives = fs::path(MERVOK_TEST_DATA_DIR) / "archives";
 
 struct ProcessResult {
     int exitCode = -1;
@@ -79,8 +78,7 @@ class CliTest : public ::testing::Test {
     void SetUp() override { fs::create_directories(mTree); }
 
     void Copy(const std::string& fixture, const fs::path& to) {
-        fs::create_directories((mTree / to).parent_path());
-        fs::copy_file(kArchives / fixture, mTree / to);
+        testing::CopyFixture(fixture, mTree / to);
     }
     ProcessResult Search(std::vector<std::string> args,
                          const fs::path& program = kDist / "mervok-search") {

@@ -25,6 +25,7 @@
 namespace mervok::quorvix::test {
 
 namespace fs = std::filesystem;
+using mervok::testing::Fixture;
 using mervok::testing::ManifestRows;
 using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
@@ -32,10 +33,6 @@ using mervok::testing::WriteBytes;
 
 using mervok::test::App;
 using mervok::test::Find;
-
-inline std::string Fixture(const std::string& relative) {
-    return std::string(MERVOK_TEST_DATA_DIR) + "/" + relative;
-}
 
 // Lets the event loop run until done() or a generous limit; the limit only
 // keeps a broken build from hanging, it is not what a test checks.

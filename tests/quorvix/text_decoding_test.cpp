@@ -13,7 +13,7 @@ namespace {
 using testing::ReadBytes;
 
 std::string Text(const std::string& name) {
-    return ReadBytes(std::string(MERVOK_TEST_DATA_DIR) + "/quorvix/texts/" + name);
+    return ReadBytes(testing::Fixture("quorvix/texts/" + name));
 }
 
 constexpr std::string_view kManual =

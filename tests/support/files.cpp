@@ -56,6 +56,15 @@ std::string TempFolder::Folder(std::string_view relative) const {
     return File(relative) + "/";
 }
 
+std::string Fixture(const std::string& relative) {
+    return std::string(MERVOK_TEST_DATA_DIR) + "/" + relative;
+}
+
+void CopyFixture(const std::string& archive, const std::string& target) {
+    fs::create_directories(fs::path(target).parent_path());
+    fs::copy_file(Fixture("archives/" + archive), target, fs::copy_options::overwrite_existing);
+}
+
 void WriteBytes(const std::string& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -31,9 +31,8 @@ class SearchRunTest : public test::WindowTest {
         test::WindowTest::SetUp();
         // A viewer of version 1.23, which honours its document types.
         mProgram.Write("Quorvix.ini", "[Option]\r\nPrevInstance=0\r\nDocType=DOC  HTM\r\n");
-        std::filesystem::copy_file(
-            std::filesystem::path(MERVOK_TEST_DATA_DIR) / "pe" / "version_1_23_x64.exe",
-            mProgram.File("Quorvix.exe"));
+        std::filesystem::copy_file(testing::Fixture("pe/version_1_23_x64.exe"),
+                                   mProgram.File("Quorvix.exe"));
         testing::WriteBytes(IniPath(), "[Mervok]\r\nSubDir=1\r\n");
     }
 

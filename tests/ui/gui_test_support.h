@@ -30,6 +30,8 @@
 
 namespace mervok::test {
 
+using testing::CopyFixture;
+
 // The pointer arriving at, moving within (or pressing) and leaving a widget,
 // as the window system would report it.
 inline void Enter(QWidget* target, QPoint position) {
@@ -54,14 +56,6 @@ inline QPoint RowCentre(const QAbstractItemView* view, int row) {
 
 // Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);
-
-// Copies a fixture archive of tests/data/archives (made by real tools, see
-// make_archives.sh) to target.
-inline void CopyFixture(const char* fixture, const std::string& target) {
-    std::filesystem::create_directories(std::filesystem::path(target).parent_path());
-    std::filesystem::copy_file(std::string(MERVOK_TEST_DATA_DIR) + "/archives/" + fixture, target,
-                               std::filesystem::copy_options::overwrite_existing);
-}
 
 // The three real libraries as the build lays them out.
 inline ArchiverLibraries& RealLibraries() {
