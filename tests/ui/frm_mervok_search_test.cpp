@@ -65,15 +65,7 @@ class SearchRunTest : public test::WindowTest {
         gate.AwaitReached();
     }
 
-    // File names of the list's rows in the order shown.
-    QStringList ShownNames() {
-        QStringList names;
-        QAbstractItemModel* model = List()->CurrentView()->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            names << model->index(row, ResultModel::kFileColumn).data().toString();
-        }
-        return names;
-    }
+    QStringList ShownNames() { return test::ShownNames(List()->CurrentView()); }
     QModelIndex Shown(int row, int column) {
         return List()->CurrentView()->model()->index(row, column);
     }

@@ -54,6 +54,15 @@ inline QPoint RowCentre(const QAbstractItemView* view, int row) {
     return view->visualRect(view->model()->index(row, 0)).center();
 }
 
+// The file names of a list's rows, top to bottom as shown.
+inline QStringList ShownNames(const QAbstractItemView* view) {
+    QStringList names;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        names << view->model()->index(row, 0).data().toString();
+    }
+    return names;
+}
+
 // Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);
 

@@ -36,23 +36,12 @@ class ResultListTest : public ::testing::Test {
         mWindow->resize(900, 500);
         mWindow->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(mWindow.get()));
-        mList = mWindow->findChild<ResultList*>("lsvArchive");
-        ASSERT_NE(mList, nullptr);
-        mDetails = mList->findChild<QTreeView*>("lsvArchiveDetails");
-        mIcons = mList->findChild<QListView*>("lsvArchiveIcons");
-        ASSERT_NE(mDetails, nullptr);
-        ASSERT_NE(mIcons, nullptr);
+        mList = test::Find<ResultList>(*mWindow, "lsvArchive");
+        mDetails = test::Find<QTreeView>(*mWindow, "lsvArchiveDetails");
+        mIcons = test::Find<QListView>(*mWindow, "lsvArchiveIcons");
+        ASSERT_TRUE(mList && mDetails && mIcons);
     }
-
-    // File names from top to bottom as the list shows them.
-    std::vector<std::string> ShownNames() const {
-        std::vector<std::string> names;
-        QAbstractItemModel* model = mDetails->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            names.push_back(model->index(row, 0).data().toString().toStdString());
-        }
-        return names;
-    }
+    QStringList ShownNames() const { return test::ShownNames(mDetails); }
 
     std::unique_ptr<QWidget> mWindow;
     ResultList* mList = nullptr;
@@ -60,7 +49,7 @@ class ResultListTest : public ::testing::Test {
     QListView* mIcons = nullptr;
 };
 
-using Names = std::vector<std::string>;
+using Names = QStringList;
 
 TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
     mList->Fill(SampleHits(), RowStyle{});
