@@ -91,11 +91,7 @@ TEST(HostileInputTest, NamesCannotDriveTheTerminalInTheTableAndStayExactInJson) 
         {"two\nrows.zip", R"(two\nrows.zip)", R"("two\nrows.zip")"},
         {"cr\r\ttab.zip", R"(cr\r\ttab.zip)", R"("cr\u000d\ttab.zip")"},
         {"fake\\x1b.zip", R"(fake\\x1b.zip)", R"("fake\\x1b.zip")"},
-        {"c1\xc2\x9b"
-         "2J.zip",
-         R"(c1\xc2\x9b2J.zip)",
-         "\"c1\xc2\x9b"
-         "2J.zip\""},
+        {"c1\xc2\2332J.zip", R"(c1\xc2\x9b2J.zip)", "\"c1\xc2\2332J.zip\""},  // \233: C1 CSI
         {"rtl\xe2\x80\xaeqiz.exe", R"(rtl\xe2\x80\xaeqiz.exe)", "\"rtl\xe2\x80\xaeqiz.exe\""},
         {"sjis\x83\x65.lzh", R"(sjis\x83e.lzh)", R"("sjis\udc83e.lzh")"},
         {"日本語.zip", "日本語.zip", "\"日本語.zip\""},

@@ -160,7 +160,6 @@ TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Quorvix 起動エラー !!")));
     EXPECT_EQ(shown[1].style, kMbOk | kMbIconStop);
-    EXPECT_EQ(mWindow->HandOff()->Launcher().LastViewerTaskId(), 0);
 }
 
 TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDialog) {
