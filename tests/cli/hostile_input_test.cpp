@@ -61,6 +61,7 @@ TEST(HostileInputTest, FifosDevicesAndFoldersNamedLikeArchivesNeverReachALibrary
     cab.archives[top.Folder() + "folder.cab"] = {true, true, {"a.txt"}};
     SearchOptions options;
     options.searchFolder = top.Folder();
+    options.includeSubfolders = true;
     options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
     StartupValues startup;
     startup.libraries = {100, 100, 100};
