@@ -17,6 +17,7 @@
 
 #include "app/product_info.h"
 #include "app/version_text.h"
+#include "cli/cli_output.h"
 #include "support/files.h"
 
 namespace fs = std::filesystem;
@@ -28,7 +29,6 @@ using testing::ReadBytes;
 using testing::WaitUntil;
 
 const fs::path kDist = MERVOK_DIST_DIR;
-const fs::path kArchives = fs::path(MERVOK_TEST_DATA_DIR) / "archives";
 
 struct ProcessResult {
     int exitCode = -1;
@@ -57,46 +57,17 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const fs::path& s
     return result;
 }
 
-// Decodes one JSON string literal body, turning "\udcXX" back into the byte.
-std::string JsonUnescape(const std::string& body) {
-    std::string out;
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        if (body[i] != '\\') {
-            out += body[i];
-            continue;
-        }
-        const char c = body[++i];
-        if (c == 'u') {
-            const unsigned value = std::stoul(body.substr(i + 1, 4), nullptr, 16);
-            i += 4;
-            out += static_cast<char>(value >= 0xDC80 && value <= 0xDCFF ? value - 0xDC00 : value);
-        } else if (c == 'n') {
-            out += '\n';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-struct JsonRow {
-    std::string fileName, folder, kind, modified, path;
-    long long size = -1;
-};
-
-// The tool writes one object per line; read the fields back.
-std::vector<JsonRow> ParseJsonRows(const std::string& text) {
-    static const std::regex kRow(
-        R"re(\{"fileName": "((?:[^"\\]|\\.)*)", "folder": "((?:[^"\\]|\\.)*)", "size": (\d+), )re"
-        R"re("kind": "((?:[^"\\]|\\.)*)", "modified": "((?:[^"\\]|\\.)*)", "path": "((?:[^"\\]|\\.)*)"\})re");
-    std::vector<JsonRow> rows;
+// Each hit's fields as the JSON text the tool wrote, one object a line.
+std::vector<std::map<std::string, std::string>> JsonRows(const std::string& text) {
+    static const std::regex kField(R"re("(\w+)": ("(?:[^"\\]|\\.)*"|\d+))re");
+    std::vector<std::map<std::string, std::string>> rows;
     std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::smatch match;
-        if (std::regex_search(line, match, kRow)) {
-            rows.push_back({JsonUnescape(match[1]), JsonUnescape(match[2]), match[4], match[5],
-                            JsonUnescape(match[6]), std::stoll(match[3])});
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find('{') != std::string::npos) {
+            auto& row = rows.emplace_back();
+            for (std::sregex_iterator it(line.begin(), line.end(), kField), end; it != end; ++it) {
+                row[(*it)[1]] = (*it)[2];
+            }
         }
     }
     return rows;
@@ -107,8 +78,7 @@ class CliTest : public ::testing::Test {
     void SetUp() override { fs::create_directories(mTree); }
 
     void Copy(const std::string& fixture, const fs::path& to) {
-        fs::create_directories((mTree / to).parent_path());
-        fs::copy_file(kArchives / fixture, mTree / to);
+        testing::CopyFixture(fixture, mTree / to);
     }
     ProcessResult Search(std::vector<std::string> args,
                          const fs::path& program = kDist / "mervok-search") {
@@ -149,20 +119,22 @@ TEST_F(CliTest, OneRealTreeAsJsonAsATableNarrowedAndUnchecked) {
     // JSON: every hit once, with its exact bytes, size and kind.
     auto result = Search({"-r", "--json", "--doc-types", "DOC", mTree.string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    std::map<std::string, std::string> kinds;
-    for (const auto& row : ParseJsonRows(result.out)) {
-        EXPECT_EQ(kinds.count(row.path), 0u) << "listed twice: " << row.path;
-        kinds[row.path] = row.kind;
-        EXPECT_EQ(row.path, row.folder + "/" + row.fileName);
-        EXPECT_EQ(row.size, static_cast<long long>(fs::file_size(row.path)));
+    const std::pair<std::string, const char*> hits[] = {
+        {"plain.zip", "ZIP"},         {"manual_doc.zip", "ZIP"},       {"sub/README.LZH", "LHA"},
+        {"sfx/setup.exe", "LHA-SFX"}, {"sub/deeper/mszip.cab", "CAB"}, {sjis, "LHA"},
+        {"B-plain\xff.zip", "ZIP"}};
+    std::map<std::string, std::string> expected, listed;
+    for (const auto& [relative, kind] : hits) {
+        expected[JsonString(top + relative)] =
+            JsonString(kind) + " " + std::to_string(fs::file_size(mTree / relative));
     }
-    EXPECT_EQ(kinds, (std::map<std::string, std::string>{{top + "plain.zip", "ZIP"},
-                                                         {top + "manual_doc.zip", "ZIP"},
-                                                         {top + "sub/README.LZH", "LHA"},
-                                                         {top + "sub/deeper/mszip.cab", "CAB"},
-                                                         {top + "sfx/setup.exe", "LHA-SFX"},
-                                                         {top + sjis, "LHA"},
-                                                         {top + "B-plain\xff.zip", "ZIP"}}));
+    for (auto& row : JsonRows(result.out)) {
+        EXPECT_TRUE(listed.emplace(row["path"], row["kind"] + " " + row["size"]).second)
+            << "listed twice: " << row["path"];
+        EXPECT_EQ(row["path"], row["folder"].substr(0, row["folder"].size() - 1) + "/" +
+                                   row["fileName"].substr(1));
+    }
+    EXPECT_EQ(listed, expected);
 
     // The table: the window's name order (letter case does not count, the
     // Shift-JIS name as its kana), columns aligned, bytes that are not UTF-8
@@ -183,10 +155,9 @@ TEST_F(CliTest, OneRealTreeAsJsonAsATableNarrowedAndUnchecked) {
     EXPECT_NE(lines[3].find("  LHA  "), std::string::npos) << lines[3];
 
     // Narrowed to one format.
-    const auto lha =
-        ParseJsonRows(Search({"-r", "--json", "--formats", "LZH", mTree.string()}).out);
+    auto lha = JsonRows(Search({"-r", "--json", "--formats", "LZH", mTree.string()}).out);
     ASSERT_EQ(lha.size(), 2u);
-    EXPECT_EQ(lha[0].kind + lha[1].kind, "LHALHA");
+    EXPECT_EQ(lha[0]["kind"] + lha[1]["kind"], "\"LHA\"\"LHA\"");
 
     // Without the check every candidate by its name, with its 64-bit size.
     result = Search({"--no-check", mTree.string()});
@@ -196,32 +167,24 @@ TEST_F(CliTest, OneRealTreeAsJsonAsATableNarrowedAndUnchecked) {
 }
 
 TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
-    // No hits: 1, nothing printed.
-    auto result = Search({mTree.string()});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "");
-
-    result = Search({"   "});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "検索フォルダが入力されていません。\n");
-
-    result = Search({(mTree / "missing").string()});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "検索フォルダが見つかりません。\n");
-
-    Copy("zip/plain.zip", "plain.zip");
-    result = Search({(mTree / "plain.zip").string()});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "検索フォルダが見つかりません。\n");
-
-    result = Search({"--formats", "rar", mTree.string()});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find("rar"), std::string::npos);
-
-    result = Search({"--frobnicate", mTree.string()});
-    EXPECT_EQ(result.exitCode, 2);
-
-    result = Search({"--version"});
+    Copy("zip/nodoc.zip", "nodoc.zip");
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string err;
+    } runs[] = {{{mTree.string()}, 1, ""},  // no hits
+                {{"   "}, 2, "検索フォルダが入力されていません。\n"},
+                {{(mTree / "missing").string()}, 2, "検索フォルダが見つかりません。\n"},
+                {{(mTree / "nodoc.zip").string()}, 2, "検索フォルダが見つかりません。\n"},
+                {{"--formats", "rar", mTree.string()}, 2, "rar"},
+                {{"--frobnicate", mTree.string()}, 2, ""}};
+    for (const auto& run : runs) {
+        const auto result = Search(run.arguments);
+        EXPECT_EQ(result.exitCode, run.exitCode) << run.arguments[0];
+        EXPECT_EQ(result.out, "") << run.arguments[0];
+        EXPECT_NE(result.err.find(run.err), std::string::npos) << result.err;
+    }
+    auto result = Search({"--version"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out,
               "mervok-search " + ProgramVersionText() + "\n" + std::string(kLegalCopyright) + "\n");
@@ -267,14 +230,15 @@ TEST_F(CliTest, InterruptDuringTheCheckPrintsTheHitsFoundSoFar) {
         });
     EXPECT_EQ(result.exitCode, 130) << result.err;
     std::vector<std::string> names;
-    for (const auto& row : ParseJsonRows(result.out)) {
-        names.push_back(row.fileName);
+    for (auto& row : JsonRows(result.out)) {
+        names.push_back(row["fileName"]);
     }
     // What was under way when Ctrl-C came is finished; nothing later is even
     // started. The list ends where the hits were taken up to, in order.
     const bool bFirst = waiting("b-block.lzh");
     EXPECT_NE(bFirst, waiting("c-block.lzh"));
-    const std::vector<std::string> inOrder{"a.lzh", bFirst ? "b-block.lzh" : "c-block.lzh"};
+    const std::vector<std::string> inOrder{"\"a.lzh\"",
+                                           bFirst ? "\"b-block.lzh\"" : "\"c-block.lzh\""};
     EXPECT_LE(names.size(), inOrder.size());
     EXPECT_TRUE(std::equal(names.begin(), names.end(), inOrder.begin()));
 }

@@ -24,19 +24,6 @@ namespace {
 
 using namespace mervok::testing;
 
-SearchResult Search(const std::string& folder, ArchiverSet libraries, SearchObserver& observer,
-                    bool check) {
-    SearchOptions options;
-    options.searchFolder = folder;
-    options.includeSubfolders = true;
-    options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
-    options.skipArchiveCheck = !check;
-    StartupValues startup;
-    startup.libraries = {100, 100, 100};
-    std::atomic<bool> abort{false};
-    return SearchEngine(options, startup, libraries, {}, abort, observer).Run();
-}
-
 // True once pid sits in the open() of a FIFO waiting for a reader.
 bool WaitingInOpen(pid_t pid) {
     for (int polls = 0; polls < 100000; ++polls) {
@@ -72,8 +59,16 @@ TEST(HostileInputTest, FifosDevicesAndFoldersNamedLikeArchivesNeverReachALibrary
     lha.archives[top.Folder() + "f.lzh"] = {true, true, {"a.txt"}};
     zip.archives[top.Folder() + "z.zip"] = {true, true, {"a.txt"}};
     cab.archives[top.Folder() + "folder.cab"] = {true, true, {"a.txt"}};
+    SearchOptions options;
+    options.searchFolder = top.Folder();
+    options.includeSubfolders = true;
+    options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
+    StartupValues startup;
+    startup.libraries = {100, 100, 100};
+    std::atomic<bool> abort{false};
     RecordingObserver observer;
-    const auto result = Search(top.Folder(), {&lha, &zip, &cab}, observer, true);
+    const auto result =
+        SearchEngine(options, startup, {&lha, &zip, &cab}, {}, abort, observer).Run();
 
     int status = 0;
     EXPECT_EQ(waitpid(writer, &status, WNOHANG), 0) << "the FIFO was opened";
@@ -97,11 +92,7 @@ TEST(HostileInputTest, NamesCannotDriveTheTerminalInTheTableAndStayExactInJson) 
         {"two\nrows.zip", R"(two\nrows.zip)", R"("two\nrows.zip")"},
         {"cr\r\ttab.zip", R"(cr\r\ttab.zip)", R"("cr\u000d\ttab.zip")"},
         {"fake\\x1b.zip", R"(fake\\x1b.zip)", R"("fake\\x1b.zip")"},
-        {"c1\xc2\x9b"
-         "2J.zip",
-         R"(c1\xc2\x9b2J.zip)",
-         "\"c1\xc2\x9b"
-         "2J.zip\""},
+        {"c1\xc2\2332J.zip", R"(c1\xc2\x9b2J.zip)", "\"c1\xc2\2332J.zip\""},  // \233: C1 CSI
         {"rtl\xe2\x80\xaeqiz.exe", R"(rtl\xe2\x80\xaeqiz.exe)", "\"rtl\xe2\x80\xaeqiz.exe\""},
         {"sjis\x83\x65.lzh", R"(sjis\x83e.lzh)", R"("sjis\udc83e.lzh")"},
         {"日本語.zip", "日本語.zip", "\"日本語.zip\""},

@@ -63,7 +63,7 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
         ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
         EXPECT_EQ(window.windowTitle(), QStringLiteral("sjis_lh7.lzh"));
         EXPECT_EQ(SettingsStore(folder.Ini()).GetInt("Option", "DroppedArcFile", 0), 0);
-        viewer->Signal(SIGTERM);
+        kill(viewer->Pid(), SIGTERM);
         EXPECT_EQ(viewer->WaitForEnd(), 0);
     }
 }
@@ -73,8 +73,8 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     ViewerFolder folder(options);
     // The options: nothing is written.
     const auto dialog = folder.Start({});
-    ASSERT_TRUE(SpinUntil([&] { return dialog->Catches(SIGTERM); }));
-    dialog->Signal(SIGTERM);
+    ASSERT_TRUE(SpinUntil([&] { return mervok::testing::CatchesSignal(dialog->Pid(), SIGTERM); }));
+    kill(dialog->Pid(), SIGTERM);
     EXPECT_EQ(dialog->WaitForEnd(), 0);
     EXPECT_EQ(ReadBytes(folder.Ini()), options);
 
@@ -82,7 +82,7 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     // private folder goes with it.
     const auto viewer = folder.Start({Fixture("quorvix/sjis_lh7.lzh")});
     ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
-    viewer->Signal(SIGTERM);
+    kill(viewer->Pid(), SIGTERM);
     EXPECT_EQ(viewer->WaitForEnd(), 0);
     EXPECT_FALSE(folder.HasPrivateFolder());
     const std::string ini = ReadBytes(folder.Ini());

@@ -25,6 +25,7 @@
 namespace mervok::quorvix::test {
 
 namespace fs = std::filesystem;
+using mervok::testing::Fixture;
 using mervok::testing::ManifestRows;
 using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
@@ -32,10 +33,6 @@ using mervok::testing::WriteBytes;
 
 using mervok::test::App;
 using mervok::test::Find;
-
-inline std::string Fixture(const std::string& relative) {
-    return std::string(MERVOK_TEST_DATA_DIR) + "/" + relative;
-}
 
 // Lets the event loop run until done() or a generous limit; the limit only
 // keeps a broken build from hanging, it is not what a test checks.
@@ -62,7 +59,6 @@ class ViewerProcess {
         }
     }
     pid_t Pid() const { return mPid; }
-    void Signal(int signal) const { ::kill(mPid, signal); }
 
     // The wait status once it has ended, the event loop running meanwhile;
     // -1 when it has not ended within the spin's limit.
@@ -76,9 +72,6 @@ class ViewerProcess {
         });
         return mStatus;
     }
-
-    // True once it handles the signal itself (its handler is in place).
-    bool Catches(int signal) const { return mervok::testing::CatchesSignal(mPid, signal); }
 
   private:
     pid_t mPid;

@@ -13,7 +13,7 @@ namespace {
 using testing::ReadBytes;
 
 std::string Text(const std::string& name) {
-    return ReadBytes(std::string(MERVOK_TEST_DATA_DIR) + "/quorvix/texts/" + name);
+    return ReadBytes(testing::Fixture("quorvix/texts/" + name));
 }
 
 constexpr std::string_view kManual =
@@ -130,10 +130,7 @@ TEST(EntryRuleTest, NamesKindsAndWhatNeverRuns) {
         {"controls.txt", "\x01\x02\x03\x04text", EntryKind::Binary, false},
         {"SETUP.EXE", "MZ\x90", EntryKind::Binary, true},
         {"setup.dat", "MZ\x90", EntryKind::Binary, true},
-        {"tool",
-         "\x7F"
-         "ELF\x02\x01",
-         EntryKind::Binary, true},
+        {"tool", "\177ELF\x02\x01", EntryKind::Binary, true},
         {"install.sh", "#!/bin/sh\necho\n", EntryKind::Text, true},
         {"run.BAT", "@echo off\r\n", EntryKind::Text, true},
         {"launch.desktop", "[Desktop Entry]\n", EntryKind::Text, true},

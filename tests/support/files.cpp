@@ -56,6 +56,15 @@ std::string TempFolder::Folder(std::string_view relative) const {
     return File(relative) + "/";
 }
 
+std::string Fixture(const std::string& relative) {
+    return std::string(MERVOK_TEST_DATA_DIR) + "/" + relative;
+}
+
+void CopyFixture(const std::string& archive, const std::string& target) {
+    fs::create_directories(fs::path(target).parent_path());
+    fs::copy_file(Fixture("archives/" + archive), target, fs::copy_options::overwrite_existing);
+}
+
 void WriteBytes(const std::string& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -86,22 +95,21 @@ int Spawn(const std::vector<std::string>& arguments, const std::vector<std::stri
     std::vector<std::string> variables = environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string_view text(*variable);
-        const auto replaced = [&](const std::string& mine) {
-            return text.starts_with(mine.substr(0, mine.find('=') + 1));
-        };
-        if (std::none_of(environment.begin(), environment.end(), replaced)) {
+        if (std::none_of(environment.begin(), environment.end(), [&](const std::string& mine) {
+                return text.starts_with(mine.substr(0, mine.find('=') + 1));
+            })) {
             variables.emplace_back(text);
         }
     }
-    std::vector<char*> argv, envp;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    for (std::string& variable : variables) {
-        envp.push_back(variable.data());
-    }
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    const auto pointers = [](const std::vector<std::string>& texts) {
+        std::vector<char*> result;
+        for (const std::string& text : texts) {
+            result.push_back(const_cast<char*>(text.c_str()));
+        }
+        result.push_back(nullptr);
+        return result;
+    };
+    std::vector<char*> argv = pointers(arguments), envp = pointers(variables);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (const auto& [fd, file] : {std::pair{1, &out}, std::pair{2, &err}}) {

@@ -39,6 +39,11 @@ class TempFolder {
     std::string mPath;
 };
 
+// A file of tests/data, where the fixtures lie beside the scripts that made them.
+std::string Fixture(const std::string& relative);
+// Copies an archive of tests/data/archives to target, folders on the way made.
+void CopyFixture(const std::string& archive, const std::string& target);
+
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
 

@@ -49,11 +49,6 @@ class ControlHelpTest : public test::WindowTest {
         test::WindowTest::TearDown();
     }
 
-    template <typename T = QWidget>
-    T* Find(const char* name) {
-        return Control<T>(name);
-    }
-
     // The topic a right click at point (the control's centre by default)
     // shows, 0 when none.
     int RightClickTopic(QWidget* widget, QPoint point = {}) {
@@ -94,19 +89,19 @@ TEST_F(ControlHelpTest, RightClickShowsEachControlsTopic) {
         {"btnExit", 0},
     };
     for (const auto& [name, topic] : expected) {
-        EXPECT_EQ(RightClickTopic(Find(name.c_str())), topic) << name;
+        EXPECT_EQ(RightClickTopic(Control(name.c_str())), topic) << name;
     }
     // The list's views and empty parts of the extension frame.
-    auto* list = Find<ResultList>("lsvArchive");
+    auto* list = Control<ResultList>("lsvArchive");
     EXPECT_EQ(RightClickTopic(list->DetailsView()->viewport()), 12);
     EXPECT_EQ(RightClickTopic(list->IconView()->viewport()), 12);
-    QWidget* picture = Find("picXpStyle(1)");
+    QWidget* picture = Control("picXpStyle(1)");
     EXPECT_EQ(RightClickTopic(picture, EmptyPartOf(picture)), 5);
-    QWidget* frame = Find("Frame1");
+    QWidget* frame = Control("Frame1");
     EXPECT_EQ(RightClickTopic(frame, QPoint(2, frame->height() - 2)), 5);
 
     // The right click does not toggle; left and middle clicks show nothing.
-    auto* box = Find<QCheckBox>("chkLHA");
+    auto* box = Control<QCheckBox>("chkLHA");
     const bool ticked = box->isChecked();
     EXPECT_EQ(RightClickTopic(box), 5);
     EXPECT_EQ(box->isChecked(), ticked);
@@ -116,6 +111,12 @@ TEST_F(ControlHelpTest, RightClickShowsEachControlsTopic) {
     QTest::mouseClick(box, Qt::MiddleButton);
     mHelp->ShowControlHelp(Qt::LeftButton, box);
     EXPECT_TRUE(mShown.empty());
+
+    // What's-This texts come from the help file.
+    EXPECT_TRUE(mHelp->TopicText(2).contains("検索するフォルダ"));
+    EXPECT_EQ(Control("txtSearchDir")->whatsThis(), mHelp->TopicText(2));
+    EXPECT_EQ(Control("cmbView")->whatsThis(), mHelp->TopicText(13));
+    EXPECT_EQ(Control("btnExit")->whatsThis(), "ヘルプはありません。");
 }
 
 TEST_F(ControlHelpTest, FiveTwoLineHints) {
@@ -125,7 +126,7 @@ TEST_F(ControlHelpTest, FiveTwoLineHints) {
     for (std::size_t i = 0; i < std::size(tips); ++i) {
         const TwoLineHint& hint = TwoLineHints()[i];
         ASSERT_NE(tips[i], nullptr) << hint.checkBox;
-        QWidget* box = Find(hint.checkBox);
+        QWidget* box = Control(hint.checkBox);
         EXPECT_EQ(tips[i]->phWnd()->parentWidget(), box) << hint.checkBox;
         EXPECT_EQ(tips[i]->pToolCount(), 1);
         EXPECT_EQ(tips[i]->pToolText(1), TwoLineHintText(hint));
@@ -136,22 +137,14 @@ TEST_F(ControlHelpTest, FiveTwoLineHints) {
               "書庫ﾌｧｲﾙをﾏｳｽのﾎﾟｲﾝﾄで選択し、\r\nｼﾝｸﾞﾙｸﾘｯｸでQuorvixを起動します");
 }
 
-TEST_F(ControlHelpTest, WhatsThisTextsComeFromTheHelpFile) {
-    EXPECT_TRUE(mHelp->TopicText(2).contains("検索するフォルダ"));
-    EXPECT_EQ(Find("txtSearchDir")->whatsThis(), mHelp->TopicText(2));
-    EXPECT_EQ(Find("cmbView")->whatsThis(), mHelp->TopicText(13));
-    EXPECT_NE(mHelp->TopicText(4), mHelp->TopicText(5));
-    EXPECT_EQ(Find("btnExit")->whatsThis(), "ヘルプはありません。");
-}
-
 TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
-    auto* subDir = Find<QCheckBox>("chkSubDir");
-    auto* search = Find<QPushButton>("btnSearch");
+    auto* subDir = Control<QCheckBox>("chkSubDir");
+    auto* search = Control<QPushButton>("btnSearch");
     subDir->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(mHelp->mLastFocusControl, subDir);
     EXPECT_EQ(mHelp->mLastFocusName, "chkSubDir");
 
-    QTest::mouseClick(Find<QPushButton>("btnHelp"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("btnHelp"), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), subDir);
     ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
 
@@ -174,11 +167,11 @@ TEST_F(ControlHelpTest, HelpButtonReturnsFocusAndEntersWhatsThisMode) {
     QTest::keyClick(mWindow->windowHandle(), Qt::Key_Space);
     EXPECT_NE(subDir->isChecked(), ticked);
     EXPECT_TRUE(MessageBox::TakeShown().empty());
-}
 
-TEST_F(ControlHelpTest, FocusRecordFollowsTheTable) {
-    auto* help = Find("btnHelp");
-    auto* details = Find<ResultList>("lsvArchive")->DetailsView();
+    // The record follows the table: the list's view by the list's name, the
+    // help button by its name only.
+    auto* help = Control("btnHelp");
+    auto* details = Control<ResultList>("lsvArchive")->DetailsView();
     details->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(mHelp->mLastFocusName, "lsvArchive");
     EXPECT_EQ(mHelp->mLastFocusControl, details);

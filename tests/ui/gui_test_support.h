@@ -3,7 +3,10 @@
 // Fixture archives, program folders, the main window and
 // the fakes the widget tests need.
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QString>
 #include <QTest>
@@ -27,16 +30,41 @@
 
 namespace mervok::test {
 
+using testing::CopyFixture;
+
+// The pointer arriving at, moving within (or pressing) and leaving a widget,
+// as the window system would report it.
+inline void Enter(QWidget* target, QPoint position) {
+    QEnterEvent event(position, target->mapToGlobal(position), target->mapToGlobal(position));
+    QApplication::sendEvent(target, &event);
+}
+inline void Move(QWidget* target, QPoint position, QEvent::Type type = QEvent::MouseMove) {
+    const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, position, target->mapToGlobal(position), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+inline void Leave(QWidget* target) {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(target, &event);
+}
+
+// The centre of a row of a list, in its viewport.
+inline QPoint RowCentre(const QAbstractItemView* view, int row) {
+    return view->visualRect(view->model()->index(row, 0)).center();
+}
+
+// The file names of a list's rows, top to bottom as shown.
+inline QStringList ShownNames(const QAbstractItemView* view) {
+    QStringList names;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        names << view->model()->index(row, 0).data().toString();
+    }
+    return names;
+}
+
 // Runs action once the next modal dialog is up, from inside its event loop.
 void WhenModalShown(std::function<void(QWidget& dialog)> action);
-
-// Copies a fixture archive of tests/data/archives (made by real tools, see
-// make_archives.sh) to target.
-inline void CopyFixture(const char* fixture, const std::string& target) {
-    std::filesystem::create_directories(std::filesystem::path(target).parent_path());
-    std::filesystem::copy_file(std::string(MERVOK_TEST_DATA_DIR) + "/archives/" + fixture, target,
-                               std::filesystem::copy_options::overwrite_existing);
-}
 
 // The three real libraries as the build lays them out.
 inline ArchiverLibraries& RealLibraries() {

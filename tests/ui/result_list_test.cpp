@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
-#include <QMouseEvent>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -17,23 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "gui_test_support.h"
+#include "support/hits.h"
+
 namespace mervok {
 namespace {
 
-FoundArchive Hit(std::string folder, std::string name, std::int64_t size, ArchiveKind kind,
-                 std::string modified) {
-    return FoundArchive{std::move(folder), std::move(name), size, kind, std::move(modified)};
-}
-
-std::vector<FoundArchive> SampleHits() {
-    return {
-        Hit("/arc/b/", "beta.lzh", 1234, ArchiveKind::Lha, "2003/05/01 10:00:00"),
-        Hit("/arc/b/", "Alpha.zip", 3LL << 30, ArchiveKind::Zip, "1999/12/31 23:59:59"),
-        Hit("/arc/a/", "gamma.cab", 1'000'000'000, ArchiveKind::Cab, "2010/01/01 00:00:00"),
-        Hit("/arc/a/", "epsilon.lzh", 999'999'999, ArchiveKind::Lha, "2003/05/01 09:59:59"),
-        Hit("/", "delta.exe", 0, ArchiveKind::LhaSfx, "2020/02/29 12:00:00"),
-    };
-}
+using testing::Hit;
+using testing::SampleHits;
 
 // The list as the window holds it: inside a shown top-level widget.
 class ResultListTest : public ::testing::Test {
@@ -46,33 +36,12 @@ class ResultListTest : public ::testing::Test {
         mWindow->resize(900, 500);
         mWindow->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(mWindow.get()));
-        mList = mWindow->findChild<ResultList*>("lsvArchive");
-        ASSERT_NE(mList, nullptr);
-        mDetails = mList->findChild<QTreeView*>("lsvArchiveDetails");
-        mIcons = mList->findChild<QListView*>("lsvArchiveIcons");
-        ASSERT_NE(mDetails, nullptr);
-        ASSERT_NE(mIcons, nullptr);
+        mList = test::Find<ResultList>(*mWindow, "lsvArchive");
+        mDetails = test::Find<QTreeView>(*mWindow, "lsvArchiveDetails");
+        mIcons = test::Find<QListView>(*mWindow, "lsvArchiveIcons");
+        ASSERT_TRUE(mList && mDetails && mIcons);
     }
-
-    // File names from top to bottom as the list shows them.
-    std::vector<std::string> ShownNames() const {
-        std::vector<std::string> names;
-        QAbstractItemModel* model = mDetails->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            names.push_back(model->index(row, 0).data().toString().toStdString());
-        }
-        return names;
-    }
-
-    QPoint RowCentre(QAbstractItemView* view, int row) const {
-        return view->visualRect(view->model()->index(row, 0)).center();
-    }
-
-    void MoveTo(QAbstractItemView* view, QPoint position) {
-        QMouseEvent event(QEvent::MouseMove, position, view->viewport()->mapToGlobal(position),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view->viewport(), &event);
-    }
+    QStringList ShownNames() const { return test::ShownNames(mDetails); }
 
     std::unique_ptr<QWidget> mWindow;
     ResultList* mList = nullptr;
@@ -80,14 +49,14 @@ class ResultListTest : public ::testing::Test {
     QListView* mIcons = nullptr;
 };
 
-using Names = std::vector<std::string>;
+using Names = QStringList;
 
 TEST_F(ResultListTest, FillSortsByNameSelectsTheFirstRowAndClearEmpties) {
     mList->Fill(SampleHits(), RowStyle{});
 
     EXPECT_EQ(mList->RowCount(), 5);
     EXPECT_EQ(ShownNames(),
-              (Names{"Alpha.zip", "beta.lzh", "delta.exe", "epsilon.lzh", "gamma.cab"}));
+              (Names{"Alpha.zip", "alpha.ZIP", "beta.lzh", "delta.exe", "gamma.cab"}));
     EXPECT_EQ(mList->SortColumn(), 1);
     EXPECT_EQ(mList->SortOrder(), Qt::AscendingOrder);
     EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
@@ -171,7 +140,7 @@ TEST_F(ResultListTest, ViewModesShareOneListViewOneSelectionAndTheWindowsIconSiz
     EXPECT_EQ(mIcons->viewMode(), QListView::IconMode);
     EXPECT_EQ(mIcons->iconSize(), QSize(48, 48));
     EXPECT_TRUE(mIcons->selectionModel()->isSelected(mIcons->model()->index(3, 0)));
-    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/a/epsilon.lzh"));
+    EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/delta.exe"));
 
     mList->SetView(ResultList::kList);
     EXPECT_EQ(mIcons->viewMode(), QListView::ListMode);
@@ -244,23 +213,22 @@ TEST_F(ResultListTest, HoverSelectsTheRowUnderTheRestingPointerInBothViews) {
         QApplication::processEvents();
         QAbstractItemView* shown = mList->CurrentView();
         mList->SetHoverSelection(false);
-        MoveTo(shown, RowCentre(shown, 2));
+        test::Move(shown->viewport(), test::RowCentre(shown, 2));
         EXPECT_FALSE(rest->isActive());
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
 
         // A pointer that passes over a row selects nothing; one that rests
         // selects the row under it.
         mList->SetHoverSelection(true);
-        MoveTo(shown, RowCentre(shown, 3));
+        test::Move(shown->viewport(), test::RowCentre(shown, 3));
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
-        MoveTo(shown, RowCentre(shown, 1));
+        test::Move(shown->viewport(), test::RowCentre(shown, 2));
         rested();
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/beta.lzh"));
-        MoveTo(shown, RowCentre(shown, 0));
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(shown->viewport(), &leave);
+        test::Move(shown->viewport(), test::RowCentre(shown, 0));
+        test::Leave(shown->viewport());
         EXPECT_FALSE(rest->isActive()) << "the pointer has left";
-        MoveTo(shown, RowCentre(shown, 0));
+        test::Move(shown->viewport(), test::RowCentre(shown, 0));
         rested();
         EXPECT_EQ(mList->SelectedPath(), std::optional<std::string>("/arc/b/Alpha.zip"));
     }

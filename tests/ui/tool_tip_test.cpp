@@ -1,10 +1,8 @@
 #include "ui/tool_tip.h"
 
 #include <QApplication>
-#include <QEnterEvent>
 #include <QFontMetrics>
 #include <QImage>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QStyleHints>
 #include <QToolTip>
@@ -12,27 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_test_support.h"
+
 namespace mervok {
 namespace {
 
-// The pointer arriving at, moving within and leaving the target, as the
-// window system would report it.
-void Enter(QWidget* target, QPoint position) {
-    QEnterEvent event(position, target->mapToGlobal(position), target->mapToGlobal(position));
-    QApplication::sendEvent(target, &event);
-}
-
-void Move(QWidget* target, QPoint position, QEvent::Type type = QEvent::MouseMove) {
-    const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-    QMouseEvent event(type, position, target->mapToGlobal(position), button, button,
-                      Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-void Leave(QWidget* target) {
-    QEvent event(QEvent::Leave);
-    QApplication::sendEvent(target, &event);
-}
+using test::Enter;
+using test::Leave;
+using test::Move;
 
 class ToolTipTest : public ::testing::Test {
   protected:
@@ -123,7 +108,7 @@ TEST_F(ToolTipTest, MembersDoNothingUntilCreatedDelaysDefaultAndTheWindowGoesWit
     Enter(&mTarget, {1, 1});  // no report reaches the destroyed object
 }
 
-TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaSettersKeepTheOtherEdges) {
+TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaAndEachToolShowsItsTextInItsOwn) {
     EXPECT_TRUE(mTip.mToolAdd(1, "whole", 0, 7, 0, 0));
     mTarget.resize(320, 30);  // the control may be laid out after the hint is made
     EXPECT_EQ(mTip.pToolTop(1), 0);
@@ -137,9 +122,10 @@ TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaSettersKeepTheOtherEdges) {
     mTip.pToolHeight(2, 10);
     EXPECT_EQ(mTip.pToolTop(2), 20);
     EXPECT_EQ(mTip.pToolWidth(99), 0);
-}
 
-TEST_F(ToolTipTest, EachToolShowsItsTextInItsRectangle) {
+    // Each tool shows its text in its rectangle.
+    mTip.mToolRemove(1);
+    mTip.mToolRemove(2);
     mTip.mToolAdd(1, "left", 0, 0, 40, 100);
     mTip.mToolAdd(2, "right", 100, 0, 40, 100);
     EXPECT_EQ(mTip.pToolCount(), 2);
@@ -162,7 +148,7 @@ TEST_F(ToolTipTest, EachToolShowsItsTextInItsRectangle) {
     EXPECT_EQ(mTip.ShownTool(), -1);
 }
 
-TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHide) {
+TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHideATrackedHintStays) {
     mTip.mToolAdd(1, "hint");
     Enter(&mTarget, {5, 5});
     ASSERT_TRUE(mTip.phWnd()->isVisible());
@@ -185,10 +171,10 @@ TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHide) {
     mTip.pActivate(false);
     Enter(&mTarget, {5, 5});
     EXPECT_FALSE(mTip.phWnd()->isVisible());
-}
 
-TEST_F(ToolTipTest, TrackingShowsAtTheTrackPositionUntilSwitchedOff) {
-    mTip.mToolAdd(1, "tracked");
+    // A tracked hint shows at the track position until switched off.
+    mTip.pActivate(true);
+    mTip.pToolText(1, "tracked");
     mTip.mToolTrackPosition(120, 80);
     mTip.pToolTrack(1, true);
     ASSERT_TRUE(mTip.phWnd()->isVisible());

@@ -9,29 +9,13 @@
 namespace mervok {
 namespace {
 
-using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
-
-TEST(ViewerSettingsTest, DroppedArcFileIsAddedWithEveryOtherByteKept) {
-    TempFolder folder;
-    const std::string path = ViewerIniPath(folder.Path());
-    EXPECT_EQ(path, folder.Path() + "/Quorvix.ini");
-    // As the viewer leaves it: CR LF, comments, Shift-JIS, keys we do not know.
-    const std::string head =
-        "; Quorvix settings\r\n[Window]\r\nTitle=\x83\x65\x83\x58\x83\x67\r\n\r\n[Option]\r\n"
-        "; how the viewer starts\r\nPrevInstance=0\r\nDocType=TXT DOC\r\n";
-    const std::string tail = "\r\n[History]\r\nFile1=C:\\\x83\x66\x81\x5b\\a.lzh\r\n";
-    WriteBytes(path, head + tail);
-    SettingsStore ini(path);
-    EXPECT_TRUE(WriteDroppedArcFile(ini));
-    EXPECT_TRUE(WriteDroppedArcFile(ini));
-    EXPECT_EQ(ReadBytes(path), head + "DroppedArcFile=1\r\n" + tail);
-}
 
 TEST(ViewerSettingsTest, PrevInstanceIsOneOnlyForOneAndDocTypeHasTheViewersDefault) {
     TempFolder folder;
     const std::string path = ViewerIniPath(folder.Path());
+    EXPECT_EQ(path, folder.Path() + "/Quorvix.ini");
     EXPECT_FALSE(ViewerIniExists(path));
     EXPECT_EQ(ReadViewerPrevInstance(SettingsStore(path)), 0);
     EXPECT_EQ(ReadViewerDocTypes(SettingsStore(path)), "HLP DOC HTM HTML CHM");
