@@ -45,7 +45,8 @@ fi
 # The window program's usage is told without a display.
 for args in --help "a b"; do
   # shellcheck disable=SC2086
-  if ! env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/mervok" $args 2>&1 | grep -q "usage: mervok"; then
+  said=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/mervok" $args 2>&1 || true)
+  if ! grep -q "usage: mervok" <<<"$said"; then
     echo "mervok $args without a display did not tell its usage"
     exit 1
   fi
