@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Mervok, builds it, and then either runs it
-# ("run") or runs every test ("test"). Safe to run again: it installs only what
-# is missing and rebuilds only what changed.
+# ("run"), runs every test ("test") or measures the search over a share and on
+# a cold disk ("bench", as root). Safe to run again: it installs only what is
+# missing and rebuilds only what changed.
 set -euo pipefail
 
 mode=${1:-run}
@@ -16,12 +17,17 @@ packages=(
   fonts-ipafont-gothic qt6-translations-l10n
   xdg-utils
 )
-if [ "$mode" = test ]; then
+if [ "$mode" = test ] || [ "$mode" = bench ]; then
   # Real archivers make the archives the tests look into; Xvfb and xdotool
   # drive the real window.
   packages+=(jlha-utils gcab zip unzip p7zip-full libarchive-tools xvfb xdotool x11-utils)
   # The Debian package is built and checked with Debian's own tools.
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+fi
+
+if [ "$mode" = bench ]; then
+  # A share of its own on loopback, and the bench's arithmetic.
+  packages+=(openssh-server openssh-client sshfs fuse3 iproute2 bc python3)
 fi
 
 missing=()
@@ -59,8 +65,12 @@ test)
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
   ;;
+bench)
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  bash bench/share_bench.sh build
+  ;;
 *)
-  echo "usage: $0 run|test" >&2
+  echo "usage: $0 run|test|bench" >&2
   exit 2
   ;;
 esac
