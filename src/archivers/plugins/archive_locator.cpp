@@ -224,9 +224,12 @@ std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file) {
     return end;
 }
 
-std::optional<LocatedArchive> LocateArchive(const FileReader& file) {
+std::optional<LocatedArchive> LocateArchive(const FileReader& file, std::optional<Format> wanted) {
     LocatedArchive located;
     located.zip = ZipDirectory::Open(file);
+    if (wanted == Format::Zip && !located.zip) {
+        return std::nullopt;
+    }
     std::optional<std::uint64_t> zipAt;
     if (located.zip) {
         zipAt = located.zip->ArchiveOffset();

@@ -29,8 +29,11 @@ struct LocatedArchive {
 
 // Nothing when no archive of the three formats is the file's own, also when
 // the file is an archive of another kind (RAR, 7z, gzip, ...) that may store
-// one of ours.
-std::optional<LocatedArchive> LocateArchive(const FileReader& file);
+// one of ours. A caller that can use one format only names it, so that a
+// file that cannot be of that format is given up early: without a central
+// directory there is no ZIP, whatever a scan of an executable would find.
+std::optional<LocatedArchive> LocateArchive(const FileReader& file,
+                                            std::optional<Format> wanted = std::nullopt);
 
 // How far behind a stub's end, and how far into a stub, the scan looks.
 inline constexpr std::uint64_t kScanLimit = 8u << 20;

@@ -13,7 +13,7 @@ std::unique_ptr<ArchiveReader> OpenLocated(const char* path, const Format* wante
     if (!file) {
         return nullptr;
     }
-    auto located = LocateArchive(*file);
+    auto located = LocateArchive(*file, wanted ? std::optional(*wanted) : std::nullopt);
     if (!located || (wanted != nullptr && located->format != *wanted)) {
         return nullptr;
     }
