@@ -1,7 +1,11 @@
 #include "quorvix/html_view.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTextDocument>
+#include <QTextObjectInterface>
 #include <QUrl>
 
 #include "quorvix/text_decoding.h"
@@ -15,18 +19,74 @@ class PageDocument : public QTextDocument {
     explicit PageDocument(HtmlView* view) : QTextDocument(view), mView(view) {}
 
   protected:
+    // Each reference is asked of the view once per page: an image is decoded
+    // once and kept, and one the archive lacks is kept as a null image, so
+    // that repainting searches the archive no more.
     QVariant loadResource(int type, const QUrl& name) override {
-        return mView->loadResource(type, name);
+        QVariant value = mView->loadResource(type, name);
+        if (type == ImageResource && (value.isValid() || !mView->ArchivePath(name).isEmpty())) {
+            value = QImage::fromData(value.toByteArray());
+        }
+        if (value.isValid()) {
+            addResource(type, name, value);
+        }
+        return value;
     }
 
   private:
     HtmlView* mView;
 };
 
+// Draws a page's images from its document's resources alone. Qt's own
+// handler reads an image's name as a file of this computer when the
+// document has none by that name, which a page from an archive must never
+// make us do (a FIFO there would even hang the viewer).
+class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+  public:
+    using QObject::QObject;
+
+    QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override {
+        const QTextImageFormat image = format.toImageFormat();
+        const QSizeF natural = Image(document, image).size();
+        const bool width = image.hasProperty(QTextFormat::ImageWidth);
+        const bool height = image.hasProperty(QTextFormat::ImageHeight);
+        if (natural.isEmpty() || (width && height)) {
+            return {width ? image.width() : natural.width(),
+                    height ? image.height() : natural.height()};
+        }
+        if (width) {
+            return {image.width(), image.width() * natural.height() / natural.width()};
+        }
+        if (height) {
+            return {image.height() * natural.width() / natural.height(), image.height()};
+        }
+        return natural;
+    }
+
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int,
+                    const QTextFormat& format) override {
+        const QImage image = Image(document, format.toImageFormat());
+        if (!image.isNull()) {
+            painter->drawImage(rect, image);
+        }
+    }
+
+  private:
+    static QImage Image(QTextDocument* document, const QTextImageFormat& format) {
+        return document->resource(QTextDocument::ImageResource, QUrl(format.name()))
+            .value<QImage>();
+    }
+};
+
 }  // namespace
 
 HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent) {
     setDocument(new PageDocument(this));
+    document()->documentLayout()->registerHandler(QTextFormat::ImageObject,
+                                                  new ArchiveImageHandler(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
@@ -93,3 +153,5 @@ QVariant HtmlView::loadResource(int type, const QUrl& name) {
 }
 
 }  // namespace mervok::quorvix
+
+#include "html_view.moc"

@@ -187,6 +187,25 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     EXPECT_EQ(Find<QListWidget>(*mWindow, "lstEntry")->currentRow(), 1);
     EXPECT_TRUE(Shown().contains(QStringLiteral("二ページ目")));
     EXPECT_EQ(image("../IMG/LOGO.PNG").size(), QSize(120, 32));
+
+    // Painted, a page asks the archive once per image, and a name the
+    // archive lacks is not read from this computer's disk, though it is there.
+    const QByteArray logo =
+        page->loadResource(QTextDocument::ImageResource, QUrl("img/logo.png")).toByteArray();
+    const QString onDisk = QString::fromStdString(mTemp.File("local.png"));
+    ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(onDisk));
+    int asked = 0;
+    page->SetPage(QStringLiteral("<img src=\"img/logo.png\"><img src=\"%1\">").arg(onDisk), "",
+                  [&](const QString& path) -> std::optional<QByteArray> {
+                      ++asked;
+                      return path == QLatin1String("img/logo.png") ? std::optional(logo)
+                                                                   : std::nullopt;
+                  });
+    page->grab();
+    page->grab();
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(
+        document->resource(QTextDocument::ImageResource, QUrl(onDisk)).value<QImage>().isNull());
 }
 
 TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
