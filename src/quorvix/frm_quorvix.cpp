@@ -60,6 +60,10 @@ QString LimitText(std::uint64_t bytes) {
     return bytes % (1 << 20) == 0 ? QStringLiteral("%1 MiB").arg(bytes >> 20) : SizeText(bytes);
 }
 
+QString TooLargeText(std::uint64_t limit) {
+    return QStringLiteral("%1 を超えるため書き出しません。").arg(LimitText(limit));
+}
+
 }  // namespace
 
 frmQuorvix::frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* parent)
@@ -289,6 +293,7 @@ void frmQuorvix::CreateMenus() {
 
 void frmQuorvix::OpenArchive(const std::string& path) {
     mArchivePath = path;
+    ++mOpenCount;
     mArchive.reset();
     mCurrent.reset();
     mCurrentBytes.clear();
@@ -429,7 +434,7 @@ void frmQuorvix::ShowDecoded() {
                              [this](const QString& path) { return LoadArchiveFile(path); });
         stkView->setCurrentWidget(htmDocument);
     } else {
-        mShownEncoding = mEncodingOverride.value_or(DetectEncoding(mCurrentBytes));
+        mShownEncoding = mEncodingOverride ? *mEncodingOverride : DetectEncoding(mCurrentBytes);
         mUndecodedFrom = LineCut(mCurrentBytes, kFirstDecode, mShownEncoding);
         const DecodedText first =
             DecodeText(std::string_view(mCurrentBytes).substr(0, mUndecodedFrom), mShownEncoding);
@@ -566,7 +571,7 @@ QString frmQuorvix::WriteItem(const QString& file, std::uint64_t limit) {
             return QStringLiteral("書き込めません: %1").arg(out.errorString());
         case ReadStatus::Truncated:
             out.cancelWriting();
-            return QStringLiteral("%1 を超えるため書き出しません。").arg(LimitText(limit));
+            return TooLargeText(limit);
         case ReadStatus::Stopped:
             out.cancelWriting();
             return QStringLiteral("書き込めません: %1").arg(out.errorString());
@@ -587,15 +592,23 @@ void frmQuorvix::mnuSaveAs_Click() {
     if (!mArchive || !mCurrent) {
         return;
     }
-    const ArchiveItem& item = mArchive->Items().at(*mCurrent);
+    const std::size_t index = *mCurrent;
+    const std::uint64_t openCount = mOpenCount;
+    const ArchiveItem& item = mArchive->Items().at(index);
+    const std::uint64_t size = item.header.originalSize;
     const QString suggested =
         QDir(mLastSaveFolder).filePath(FromUtf8(ExportFileName(item.displayName)));
+    // The prompt runs events: another archive may be handed over meanwhile.
     const QString file = mSavePathPrompt(this, suggested);
     if (file.isEmpty()) {
         return;
     }
+    if (openCount != mOpenCount || !mArchive || mCurrent != index) {
+        SetStatus(QStringLiteral("別の書庫が開かれたため保存しませんでした。"));
+        return;
+    }
     mLastSaveFolder = QFileInfo(file).absolutePath();
-    const QString error = WriteItem(file, item.header.originalSize);
+    const QString error = WriteItem(file, size);
     SetStatus(error.isEmpty() ? QStringLiteral("保存しました: %1").arg(file) : error);
 }
 
@@ -610,6 +623,10 @@ void frmQuorvix::btnOpenWith_Click() {
         SetStatus(QStringLiteral("実行ファイルは開けません。"));
         return;
     }
+    if (item.header.originalSize > kMaxHandOverBytes) {
+        SetStatus(TooLargeText(kMaxHandOverBytes));
+        return;
+    }
     // A folder of its own per hand-over keeps the entry's own name, which
     // tells the desktop what it is, without clashing with an earlier one.
     const QString folder = QDir(mPrivateFolder).filePath(QString::number(++mExportCount));
@@ -618,13 +635,12 @@ void frmQuorvix::btnOpenWith_Click() {
         return;
     }
     const QString file = QDir(folder).filePath(FromUtf8(ExportFileName(item.displayName)));
-    const QString error = WriteItem(file, std::min(kMaxHandOverBytes, item.header.originalSize));
+    const QString error = WriteItem(file, kMaxHandOverBytes);
     if (!error.isEmpty()) {
         SetStatus(error);
         return;
     }
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    mLastHandedOver = file;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
         SetStatus(QStringLiteral("このファイルを開くアプリが見つかりません。"));
         return;

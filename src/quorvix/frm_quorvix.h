@@ -60,9 +60,6 @@ class frmQuorvix : public QMainWindow {
     // The most of one text or page that is read (kMaxTextBytes).
     void SetTextLimit(std::uint64_t bytes) { mTextLimit = bytes; }
 
-    // The file the last "open with the desktop's application" wrote.
-    const QString& LastHandedOver() const { return mLastHandedOver; }
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -121,7 +118,9 @@ class frmQuorvix : public QMainWindow {
     std::size_t mInvalidSequences = 0;
     bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;
-    QString mLastHandedOver;
+    // Counts the archives opened: one handed over while a dialog was open
+    // makes what was chosen before it stale.
+    std::uint64_t mOpenCount = 0;
     QString mLastSaveFolder;
 
     QSplitter* splMain;

@@ -372,7 +372,7 @@ TextEncoding DetectEncoding(std::string_view bytes) {
 
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding) {
     DecodedText text;
-    text.encoding = encoding.value_or(DetectEncoding(bytes));
+    text.encoding = encoding ? *encoding : DetectEncoding(bytes);
     if (bytes.starts_with(Bom(text.encoding)) && !Bom(text.encoding).empty()) {
         bytes.remove_prefix(Bom(text.encoding).size());
     }

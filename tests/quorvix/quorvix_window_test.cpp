@@ -300,6 +300,14 @@ TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
     mSaveTo = QString::fromStdString(mTemp.File("setup.bin"));
     Trigger("mnuSaveAs");
     EXPECT_TRUE(ReadBytes(mTemp.File("setup.bin")).starts_with("MZ"));
+    // An archive handed over while the prompt is open: nothing is written.
+    mWindow->SetSavePathPrompt([&](QWidget*, const QString&) {
+        mWindow->OpenArchive(Fixture("quorvix/binary.zip"));
+        Select(QStringLiteral("SETUP.EXE"));
+        return QString::fromStdString(mTemp.File("stale.bin"));
+    });
+    Trigger("mnuSaveAs");
+    EXPECT_FALSE(fs::exists(mTemp.File("stale.bin")));
 }
 
 // A ZIP64 archive of one stored entry of 4 GiB + 1: a text at its front, the
