@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <iterator>
 
 namespace mervok {
 
@@ -14,6 +15,8 @@ namespace {
 
 int gSignalPipe[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
+// What each signal did before; one ignored (nohup) stays ignored.
+struct sigaction gPrevious[std::size(kSignals)];
 
 void OnSignal(int) {
     const int saved = errno;
@@ -40,17 +43,19 @@ TermSignalNotifier::TermSignalNotifier(QObject* parent) : QObject(parent) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : kSignals) {
-        ::sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        ::sigaction(kSignals[i], nullptr, &gPrevious[i]);
+        if (gPrevious[i].sa_handler != SIG_IGN) {
+            ::sigaction(kSignals[i], &action, nullptr);
+        }
     }
 }
 
 TermSignalNotifier::~TermSignalNotifier() {
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kSignals) {
-        ::sigaction(signal, &action, nullptr);
+    if (mNotifier != nullptr) {
+        for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+            ::sigaction(kSignals[i], &gPrevious[i], nullptr);
+        }
     }
     delete mNotifier;
     for (int& fd : gSignalPipe) {

@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "app/program_folder.h"
 #include "app/text_util.h"
 
@@ -42,7 +46,26 @@ class EndExamining {
     std::unique_ptr<LookAhead>& mExamining;
 };
 
+// The libraries a search uses: present, with a version.
+std::vector<ArchiverApi*> UsedLibraries(const ArchiverSet& libraries,
+                                        const LibraryVersions& versions) {
+    std::vector<ArchiverApi*> used;
+    for (const auto& [library, version] :
+         {std::pair{libraries.lha, versions.unlha}, std::pair{libraries.zip, versions.unzip},
+          std::pair{libraries.cab, versions.cab}}) {
+        if (library != nullptr && version > 0) {
+            used.push_back(library);
+        }
+    }
+    return used;
+}
+
 }  // namespace
+
+bool IndependentHandles(const ArchiverSet& libraries, const LibraryVersions& versions) {
+    return std::ranges::all_of(UsedLibraries(libraries, versions),
+                               [](ArchiverApi* library) { return library->IndependentHandles(); });
+}
 
 std::string BuildDocPatterns(std::string_view types) {
     const std::string trimmed = TrimBlanks(types);
@@ -297,16 +320,7 @@ bool SearchEngine::FinishWalk() {
 }
 
 bool SearchEngine::PrepareLibraries() {
-    const std::pair<ArchiverApi*, std::int16_t> libraries[] = {
-        {mLibraries.lha, mStartup.libraries.unlha},
-        {mLibraries.zip, mStartup.libraries.unzip},
-        {mLibraries.cab, mStartup.libraries.cab},
-    };
-    bool independent = true;
-    for (const auto& [library, version] : libraries) {
-        if (library == nullptr || version <= 0) {
-            continue;
-        }
+    for (ArchiverApi* library : UsedLibraries(mLibraries, mStartup.libraries)) {
         // A library busy for another caller is waited for, but not forever.
         for (long polls = 0; polls < mRunningPollLimit && library->GetRunning() != 0; ++polls) {
             if (AbortRequested()) {
@@ -316,10 +330,9 @@ bool SearchEngine::PrepareLibraries() {
         if (library->GetCursorMode() != 0) {
             library->SetCursorMode(0);
         }
-        independent = independent && library->IndependentHandles();
     }
     mWildcards = DocumentWildcards(mStartup.viewerVersion, mDocTypes);
-    return independent;
+    return IndependentHandles(mLibraries, mStartup.libraries);
 }
 
 LookupResult SearchEngine::LookUp(LibraryIndex index, const std::string& path, bool test) const {

@@ -45,6 +45,10 @@ std::string DocumentWildcards(std::int32_t viewerVersion, const DocTypeSource& s
 // The versions of the libraries in a set; 0 for an absent one.
 LibraryVersions QueryLibraryVersions(const ArchiverSet& libraries);
 
+// Whether every library a search uses (present, with a version) promises
+// independent handles, so that calls may run on several threads at once.
+bool IndependentHandles(const ArchiverSet& libraries, const LibraryVersions& versions);
+
 struct SearchResult;
 
 // Told what a search does as it goes. Every call comes from the thread that

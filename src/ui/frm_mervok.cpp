@@ -382,7 +382,7 @@ void frmMERVOK::ApplyPendingOuterSize() {
         return;
     }
     const QSize frameExtra = frameGeometry().size() - size();
-    if (frameExtra.isEmpty()) {
+    if (frameExtra.isNull()) {
         return;
     }
     if (mPendingOuterSize) {

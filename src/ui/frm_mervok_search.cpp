@@ -9,8 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <algorithm>
-#include <array>
 #include <utility>
 
 #include "app/product_info.h"
@@ -161,10 +159,8 @@ void frmMERVOK::RetireWorker() {
     if (mWorker == nullptr) {
         return;
     }
-    const bool independent = std::ranges::all_of(
-        std::array{mLibraries.lha, mLibraries.zip, mLibraries.cab},
-        [](ArchiverApi* library) { return library == nullptr || library->IndependentHandles(); });
-    if (!independent || mWorker->JoinFor(std::chrono::milliseconds(0))) {
+    if (!IndependentHandles(mLibraries, mStartup.libraries) ||
+        mWorker->JoinFor(std::chrono::milliseconds(0))) {
         StopWorker();
         return;
     }
@@ -215,8 +211,7 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
         style.colourByKind = chkListColor->isChecked();
         style.noSfxIcons = chkSFXIcon->isChecked();
         style.autoColumnWidth = chkAutoColumn->isChecked();
-        style.colours = {mColors.lha,    mColors.zip,    mColors.cab,
-                         mColors.lhaSfx, mColors.zipSfx, mColors.cabSfx};
+        style.colours = mColors;
         lsvArchive->Fill(std::move(result.archives), style);
         ProgressBar1->setValue(static_cast<int>(count));
         ProgressBar1->hide();

@@ -16,13 +16,11 @@
 #include <string>
 
 #include "app/file_exists.h"
-#include "app/file_version.h"
 #include "app/help_file.h"
 #include "app/mervok_settings.h"
 #include "app/product_info.h"
 #include "app/program_folder.h"
 #include "app/settings_store.h"
-#include "app/text_util.h"
 #include "startup/startup.h"
 #include "ui/centered_msg_box.h"
 #include "ui/control_help.h"

@@ -14,16 +14,18 @@ SearchWorker::SearchWorker(SearchOptions options, StartupValues startup, Archive
     mEngine.SetWindow(window);
     mThread = std::thread([this, receiver, onFinished = std::move(onFinished)]() mutable {
         auto result = std::make_shared<SearchResult>(mEngine.Run());
-        // Delivered only while the receiver lives; the window waits for this
-        // thread before it goes.
-        QMetaObject::invokeMethod(
-            receiver, [onFinished = std::move(onFinished), result] { onFinished(*result); },
-            Qt::QueuedConnection);
+        // Ended before the result is posted, so that whoever gets it finds
+        // the thread ready to join.
         {
             std::lock_guard lock(mMutex);
             mEnded = true;
         }
         mEnd.notify_all();
+        // Delivered only while the receiver lives; the window waits for this
+        // thread before it goes.
+        QMetaObject::invokeMethod(
+            receiver, [onFinished = std::move(onFinished), result] { onFinished(*result); },
+            Qt::QueuedConnection);
     });
 }
 
