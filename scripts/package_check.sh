@@ -7,7 +7,8 @@ build=$(cd "${1:-build}" && pwd)
 root=$(mktemp -d)
 sample=$(mktemp -d)
 home=$(mktemp -d)
-trap 'rm -rf "$root" "$sample" "$home"' EXIT
+# The unpacked folder is made read-only below; give it back to be removed.
+trap 'chmod -R u+w "$root" 2>/dev/null; rm -rf "$root" "$sample" "$home"' EXIT
 
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/mervok_*.deb)
@@ -29,9 +30,11 @@ cp -r "$build/sample/." "$sample/"
 chmod -R a+rX "$root" "$sample"
 chmod -R a-w "$root/usr/lib/mervok"
 chown nobody "$home" 2>/dev/null || true
-run=("$root/usr/bin/mervok-search" -r "$sample")
+# A home of its own, whoever runs the check: the user's own settings must
+# neither change the hits nor be changed.
+run=(env -u XDG_CONFIG_HOME HOME="$home" "$root/usr/bin/mervok-search" -r "$sample")
 if [ "$(id -u)" = 0 ]; then
-  run=(setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "${run[@]}")
+  run=(setpriv --reuid=nobody --regid=nogroup --clear-groups "${run[@]}")
 fi
 out=$("${run[@]}")
 echo "$out"
