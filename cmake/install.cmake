@@ -17,7 +17,11 @@ if(TARGET quorvix)
 endif()
 install(TARGETS ${mervok_programs} RUNTIME DESTINATION ${MERVOK_INSTALL_FOLDER})
 install(TARGETS unlha32 unzip32 cab32 LIBRARY DESTINATION ${MERVOK_INSTALL_FOLDER})
+# Marks the folder as installed: settings then go per user, also for root.
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/per-user-settings
+     "Mervok keeps its settings in ~/.config/mervok/ when this file is beside it.\n")
 install(FILES ${MERVOK_DIST_DIR}/Quorvix.ini ${MERVOK_DIST_DIR}/mervok.hlp
+              ${CMAKE_BINARY_DIR}/packaging/per-user-settings
         DESTINATION ${MERVOK_INSTALL_FOLDER})
 install(FILES src/archivers/plugins/archiver.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mervok)
 

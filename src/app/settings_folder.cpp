@@ -45,7 +45,8 @@ SettingsFolder LocateSettingsFolder(std::string_view programFolder) {
     const std::string folder = WithTrailingSeparator(std::string(programFolder));
     // access() asks with the real user's rights, and a read-only mount says
     // EROFS even to root.
-    if (access(folder.c_str(), W_OK | X_OK) == 0) {
+    if (access(folder.c_str(), W_OK | X_OK) == 0 &&
+        access(PathInFolder(folder, kInstalledMarker).c_str(), F_OK) != 0) {
         return {folder, false};
     }
     const std::string configHome = ConfigHome();

@@ -8,8 +8,13 @@ namespace mervok {
 // Where Mervok.ini and Quorvix.ini live. A program folder the user may write
 // to (a copy unpacked anywhere, the build's dist/) keeps its settings beside
 // the program, as it always has. An installed program's folder is not
-// writable, so its settings go to $XDG_CONFIG_HOME/mervok/ (by default
+// writable, or says it is installed, so its settings go to $XDG_CONFIG_HOME/mervok/ (by default
 // ~/.config/mervok/). The window, mervok-search and the viewer all ask here.
+// Installed beside the programs by the package: the folder is an installed
+// one even where the user may write to it (root does), so that no settings
+// are ever written among the installed files.
+inline constexpr std::string_view kInstalledMarker = "per-user-settings";
+
 struct SettingsFolder {
     std::string folder;    // ends with a separator
     bool perUser = false;  // false: the program folder itself

@@ -36,16 +36,17 @@ TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsS
         return std::filesystem::status(path).permissions() == std::filesystem::perms::owner_all;
     };
     const std::string ini = "; shipped\r\n[Option]\r\nDocType=HTM DOC\r\n";
-    for (const char* folder : {"/portable", "/installed", "/broken", "/home", "/xdg"}) {
+    for (const char* folder : {"/portable", "/installed", "/broken", "/home", "/xdg", "/marked"}) {
         ASSERT_EQ(mkdir((top + folder).c_str(), 0755), 0);
     }
     WriteBytes(top + "/portable/Quorvix.ini", ini);
     WriteBytes(top + "/installed/Quorvix.ini", ini);
+    WriteBytes(top + "/marked/" + std::string(kInstalledMarker), "");
     chmod(top.c_str(), 0755);
     chmod((top + "/installed").c_str(), 0555);
     chmod((top + "/broken").c_str(), 0555);
     // The ordinary user owns the portable copy and its own home.
-    for (const char* owned : {"/portable", "/portable/Quorvix.ini", "/home", "/xdg"}) {
+    for (const char* owned : {"/portable", "/portable/Quorvix.ini", "/home", "/xdg", "/marked"}) {
         if (geteuid() == 0) {
             ASSERT_EQ(chown((top + owned).c_str(), 65534, 65534), 0);
         }
@@ -81,6 +82,8 @@ TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsS
                   setenv("XDG_CONFIG_HOME", "relative/conf", 1);
                   ok &= Check(LocateSettingsFolder(top + "/installed").folder == mine,
                               "a relative XDG_CONFIG_HOME is ignored");
+                  ok &= Check(LocateSettingsFolder(top + "/marked").folder == mine,
+                              "an installed folder goes per user also where it is writable");
 
                   const auto broken = PrepareSettingsFolder(top + "/broken");
                   ok &= Check(broken.perUser && broken.folder == mine,
