@@ -146,7 +146,6 @@ SearchResult SearchEngine::Run() {
     }
     const EndExamining end(mExamining);
     const bool check = !mOptions.skipArchiveCheck;
-    mLookingUp = check;
     if (!mOptions.filePattern.empty() && !mOptions.searchFolder.empty()) {
         std::set<FolderId> visited;
         WalkFolder(WithTrailingSeparator(mOptions.searchFolder), mOptions.filePattern,
@@ -251,7 +250,7 @@ void SearchEngine::AddCandidate(const std::string& folder, std::string_view name
     const FoundArchive& added = mCandidates.back();
     if (!mExamining) {
         // Only a run that has something to examine readies the libraries.
-        StartExamining(mLookingUp);
+        StartExamining(!mOptions.skipArchiveCheck);
     }
     mExamining->Add(added.Path(), kind);
     mObserver.OnCandidate(mOptions.hideFileNames ? std::string() : added.Path(),

@@ -186,7 +186,6 @@ class SearchEngine {
     long mRunningPollLimit = 100000;
 
     std::unique_ptr<LookAhead> mExamining;
-    bool mLookingUp = false;
     std::vector<FoundArchive> mCandidates;
     std::vector<FoundArchive> mHits;
     std::string mWildcards;
