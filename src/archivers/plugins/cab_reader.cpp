@@ -203,39 +203,37 @@ class CabReader final : public ArchiveReader {
         }
     }
 
-    // A cabinet holds at most 65535 files: once listed, their names answer
+    // A cabinet holds at most 65535 files: once listed, their entries answer
     // the next listings (one per wildcard, as CAB look-ups go) without
     // reading it again.
     const ArchiveEntry* Next() override {
         if (mNamesComplete) {
-            if (mCursor >= mNames.size()) {
+            if (mCursor >= mListed.size()) {
                 mCurrent = -1;
                 return nullptr;
             }
             mCurrent = static_cast<long>(mCursor++);
-            return Describe(mCurrent, mFolders[mCurrent]);
+            return &mListed[static_cast<std::size_t>(mCurrent)];
         }
         if (mBroken) {
             SkipTo(mIndex);  // on failure the handle is gone and the listing ends
         }
         if (!mPending && !ReadHeader()) {
             mNamesComplete = mReachedEnd;
-            mCursor = mNames.size();
+            mCursor = mListed.size();
             mCurrent = -1;
             return nullptr;
         }
         mPending = false;
-        const bool folder = archive_entry_filetype(mEntryHeader) == AE_IFDIR;
-        if (static_cast<std::size_t>(mIndex) == mNames.size()) {
-            mNames.push_back(folder ? std::string() : CurrentName());
-            mFolders.push_back(folder);
+        if (static_cast<std::size_t>(mIndex) == mListed.size()) {
+            mListed.push_back(Describe());
         }
         mCurrent = mIndex;
-        return Describe(mCurrent, folder);
+        return &mListed[static_cast<std::size_t>(mCurrent)];
     }
 
     std::unique_ptr<EntryData> OpenData() override {
-        if (mCurrent < 0 || mEntry.isFolder) {
+        if (mCurrent < 0 || mListed[static_cast<std::size_t>(mCurrent)].isFolder) {
             return nullptr;
         }
         // Listed from the names already known, the handle broken, past the
@@ -294,25 +292,26 @@ class CabReader final : public ArchiveReader {
         return std::string();
     }
 
-    const ArchiveEntry* Describe(long index, bool folder) {
-        mEntry = ArchiveEntry{};
-        mEntry.name = mNames[static_cast<std::size_t>(index)];
-        mEntry.isFolder = folder;
-        if (folder) {
-            return &mEntry;
+    // The entry of the header the handle read last.
+    ArchiveEntry Describe() {
+        ArchiveEntry entry;
+        entry.isFolder = archive_entry_filetype(mEntryHeader) == AE_IFDIR;
+        if (entry.isFolder) {
+            return entry;
         }
-        if (auto file = mTable.At(index)) {
-            mEntry.originalSize = file->size;
-            mEntry.dosDate = file->date;
-            mEntry.dosTime = file->time;
-            mEntry.dosAttributes = static_cast<std::uint8_t>(file->attributes & 0x37);
-            mEntry.method = file->method;
+        entry.name = CurrentName();
+        if (auto file = mTable.At(mIndex)) {
+            entry.originalSize = file->size;
+            entry.dosDate = file->date;
+            entry.dosTime = file->time;
+            entry.dosAttributes = static_cast<std::uint8_t>(file->attributes & 0x37);
+            entry.method = file->method;
             // The stored size of one file is unknown inside a compressed folder.
-            if (mEntry.method == "None") {
-                mEntry.compressedSize = file->size;
+            if (entry.method == "None") {
+                entry.compressedSize = file->size;
             }
         }
-        return &mEntry;
+        return entry;
     }
 
     std::unique_ptr<FileReader> mFile;
@@ -324,14 +323,12 @@ class CabReader final : public ArchiveReader {
     bool mPending = false;     // that header read but not yet listed
     bool mDataUnread = false;  // the handle stands at that header's data
     bool mExhausted = false;
-    bool mBroken = false;             // a data read failed on the handle
-    bool mReachedEnd = false;         // the handle met the end, not damage
-    std::vector<std::string> mNames;  // in stored order, as far as read; "" for folders
-    std::vector<bool> mFolders;
+    bool mBroken = false;               // a data read failed on the handle
+    bool mReachedEnd = false;           // the handle met the end, not damage
+    std::vector<ArchiveEntry> mListed;  // in stored order, as far as read
     bool mNamesComplete = false;
     std::size_t mCursor = 0;
     long mCurrent = -1;  // index of the entry Next returned last
-    ArchiveEntry mEntry;
 };
 
 }  // namespace
