@@ -226,14 +226,6 @@ std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file) {
 
 std::optional<LocatedArchive> LocateArchive(const FileReader& file, std::optional<Format> wanted) {
     LocatedArchive located;
-    located.zip = ZipDirectory::Open(file);
-    if (wanted == Format::Zip && !located.zip) {
-        return std::nullopt;
-    }
-    std::optional<std::uint64_t> zipAt;
-    if (located.zip) {
-        zipAt = located.zip->ArchiveOffset();
-    }
     auto result = [&](Found found) -> std::optional<LocatedArchive> {
         if (found.start == Start::None || found.start == Start::Foreign) {
             return std::nullopt;
@@ -247,7 +239,24 @@ std::optional<LocatedArchive> LocateArchive(const FileReader& file, std::optiona
         }
         return std::move(located);
     };
-    if (!IsExecutable(file)) {
+    const bool executable = IsExecutable(file);
+    if (!executable) {
+        // A plain file that begins with an archive of another format is that
+        // one: the ZIP directory at its end need not be read.
+        const Start atStart = StartAt(file, 0, std::nullopt, false);
+        if (atStart == Start::Lha || atStart == Start::Cab || atStart == Start::Foreign) {
+            return result({atStart, 0});
+        }
+    }
+    located.zip = ZipDirectory::Open(file);
+    if (wanted == Format::Zip && !located.zip) {
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> zipAt;
+    if (located.zip) {
+        zipAt = located.zip->ArchiveOffset();
+    }
+    if (!executable) {
         // A plain file is what it begins with; a ZIP may have anything else
         // in front of it (a stub of another system, a script).
         const Start atStart = StartAt(file, 0, zipAt, false);
