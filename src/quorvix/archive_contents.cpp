@@ -87,8 +87,6 @@ ReadStatus ArchiveContents::Read(std::size_t index, std::uint64_t limit,
         return ReadStatus::Damaged;
     }
     const auto data = mReader->OpenData();
-    // The data is read front to back; the next read starts from the top.
-    mNextOrdinal = std::numeric_limits<std::size_t>::max();
     if (!data) {
         return ReadStatus::Unreadable;
     }
