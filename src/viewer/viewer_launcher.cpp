@@ -190,6 +190,9 @@ pid_t Spawn(const std::vector<std::string>& arguments) {
     return error == 0 ? pid : 0;
 }
 
+// How long opening the next archive waits for the last viewer to close.
+constexpr std::chrono::milliseconds kCloseWait{2000};
+
 }  // namespace
 
 // Waits for the viewer's end but leaves it unreaped, so that its id stays
@@ -235,7 +238,12 @@ void ViewerLauncher::OpenArchive(const std::string& archivePath) {
     if (closesEarlier) {
         SettingsStore viewerIni(mViewerIniFile);
         WriteDroppedArcFile(viewerIni);
-        CloseLastViewer();
+        // The closing viewer saves its settings into the file the next one
+        // reads and resets as it starts: it is given a moment to end first.
+        const pid_t last = mLastViewerTaskId;
+        if (CloseLastViewer()) {
+            WaitForEnd(last, kCloseWait);
+        }
     }
     mLastViewerTaskId = Launch(ViewerArguments(mProgramFolder, archivePath), closesEarlier);
 }
