@@ -14,6 +14,9 @@ namespace mervok::plugin {
 
 namespace {
 
+// How far behind a stub's end, and how far into a stub, the scan looks.
+constexpr std::uint64_t kScanLimit = 8u << 20;
+
 constexpr std::size_t kScanChunk = 1u << 20;
 constexpr int kMaxScanCandidates = 1024;
 // What validating the candidates of one scan may read beyond twice the range.
@@ -180,8 +183,10 @@ bool IsExecutable(const FileReader& file) {
     return file.ReadExact(0, magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
-}  // namespace
-
+// End of a PE executable's image: the last section's raw data or the COFF
+// symbol and string tables an unstripped linker output carries behind it.
+// That is where a self-extractor's appended archive starts. Nothing for other
+// files.
 std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file) {
     std::uint8_t dos[64];
     if (!file.ReadExact(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
@@ -223,6 +228,8 @@ std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file) {
     }
     return end;
 }
+
+}  // namespace
 
 std::optional<LocatedArchive> LocateArchive(const FileReader& file, std::optional<Format> wanted) {
     LocatedArchive located;

@@ -10,12 +10,6 @@
 
 namespace mervok::plugin {
 
-// End of a PE executable's image: the last section's raw data or the COFF
-// symbol and string tables an unstripped linker output carries behind it.
-// That is where a self-extractor's appended archive starts. Nothing for other
-// files.
-std::optional<std::uint64_t> PeOverlayOffset(const FileReader& file);
-
 // The file's own archive, the outermost one: what starts at the beginning of
 // a plain file, or behind an executable's stub the first archive start found
 // from the end of its image on (a bounded, validated scan; failing that, one
@@ -34,8 +28,5 @@ struct LocatedArchive {
 // directory there is no ZIP, whatever a scan of an executable would find.
 std::optional<LocatedArchive> LocateArchive(const FileReader& file,
                                             std::optional<Format> wanted = std::nullopt);
-
-// How far behind a stub's end, and how far into a stub, the scan looks.
-inline constexpr std::uint64_t kScanLimit = 8u << 20;
 
 }  // namespace mervok::plugin

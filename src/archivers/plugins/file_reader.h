@@ -29,9 +29,6 @@ class FileReader {
     // The bytes [offset, offset + count) or fewer at the end of the file.
     std::vector<std::uint8_t> ReadBlock(std::uint64_t offset, std::size_t count) const;
 
-    // Bytes read from the file so far.
-    std::uint64_t BytesRead() const { return mBytesRead; }
-
     // While it lives, reads fail once `bytes` more have been read: bounds the
     // work of a search through untrusted data whatever it looks at.
     class Budget {

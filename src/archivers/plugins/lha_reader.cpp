@@ -396,20 +396,16 @@ class LhaReader final : public ArchiveReader {
     const ArchiveEntry* Next() override {
         mCurrent.reset();
         // Each header lies strictly after the previous one, so the walk ends.
-        while (mNext < mFile->Size()) {
-            std::uint8_t mark = 0;
-            if (!mFile->ReadExact(mNext, &mark, 1) || mark == 0) {
-                break;
-            }
+        std::uint8_t mark = 0;
+        if (mNext < mFile->Size() && mFile->ReadExact(mNext, &mark, 1) && mark != 0) {
             const std::uint64_t at = mNext;
             mCurrent = ReadLhaHeader(*mFile, at);
-            if (!mCurrent) {
-                break;
+            if (mCurrent) {
+                mCurrentAt = at;
+                mNext = mCurrent->next;
+                Describe(*mCurrent);
+                return &mEntry;
             }
-            mCurrentAt = at;
-            mNext = mCurrent->next;
-            Describe(*mCurrent);
-            return &mEntry;
         }
         mNext = mFile->Size();
         return nullptr;

@@ -22,7 +22,7 @@ struct ZipEntry {
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t originalSize = 0;
-    std::uint64_t localHeaderOffset = 0;  // as recorded: relative to ArchiveOffset()
+    std::uint64_t localHeaderOffset = 0;  // as recorded: relative to Base()
     std::uint32_t externalAttributes = 0;
     // A trailing separator, or the folder bit of the attributes its maker wrote.
     bool IsFolder() const;
@@ -41,8 +41,6 @@ class ZipDirectory {
     // The next record; false at the end of the directory or at a damaged record.
     bool Next(ZipEntry& entry);
 
-    std::uint64_t Start() const { return mStart; }
-    std::uint64_t End() const { return mEnd; }
     // Where the recorded offsets count from: the file's start, or the end of
     // a stub that was put in front afterwards.
     std::uint64_t Base() const { return mBase; }
