@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "app/text_util.h"
+
 namespace mervok::ini {
 
 namespace {
@@ -39,10 +41,6 @@ std::string_view CutAtNul(std::string_view text) {
 // without the blanks around it.
 std::string_view Clean(std::string_view text) {
     return Trim(CutAtNul(text));
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // A Shift-JIS lead byte: the byte after it is the second half of the same

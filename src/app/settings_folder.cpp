@@ -14,8 +14,6 @@ namespace mervok {
 
 namespace {
 
-constexpr std::string_view kViewerIni = "Quorvix.ini";
-
 std::string ConfigHome() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     // The base directory spec: a relative value is to be ignored.
@@ -70,8 +68,8 @@ SettingsFolder PrepareSettingsFolder(std::string_view programFolder) {
     if (stat(where.folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return {WithTrailingSeparator(std::string(programFolder)), false};
     }
-    const std::string source = PathInFolder(programFolder, kViewerIni);
-    const std::string seeded = PathInFolder(where.folder, kViewerIni);
+    const std::string source = PathInFolder(programFolder, kViewerIniName);
+    const std::string seeded = PathInFolder(where.folder, kViewerIniName);
     if (stat(seeded.c_str(), &info) != 0 && stat(source.c_str(), &info) == 0) {
         CopyNew(source, seeded);
     }

@@ -15,6 +15,9 @@ namespace mervok {
 // are ever written among the installed files.
 inline constexpr std::string_view kInstalledMarker = "per-user-settings";
 
+// The viewer's settings file, seeded into the per-user folder.
+inline constexpr std::string_view kViewerIniName = "Quorvix.ini";
+
 struct SettingsFolder {
     std::string folder;    // ends with a separator
     bool perUser = false;  // false: the program folder itself

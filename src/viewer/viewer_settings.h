@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "search/search_options.h"
 
@@ -11,7 +12,6 @@ namespace mervok {
 // The viewer's settings file beside the program, and the few keys of its
 // section "Option" that this program reads or writes. Nothing else of the
 // file is touched.
-inline constexpr std::string_view kViewerIniName = "Quorvix.ini";
 inline constexpr std::string_view kViewerOptionSection = "Option";
 inline constexpr std::string_view kPrevInstanceKey = "PrevInstance";
 inline constexpr std::string_view kDocTypeKey = "DocType";
