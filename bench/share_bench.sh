@@ -33,9 +33,9 @@ port=2222
 
 if [ "${MERVOK_SHARE_NAMESPACE:-}" != 1 ]; then
   [ "$(id -u)" = 0 ] || { echo "$0: needs root" >&2; exit 2; }
-  for need in sshd sshfs fusermount3 unshare ip bc bsdtar; do
+  for need in sshd sshfs fusermount3 unshare ip bc bsdtar /usr/bin/time; do
     command -v "$need" >/dev/null || [ -x "/usr/sbin/$need" ] ||
-      { echo "$0: $need is missing (apt-get install openssh-server sshfs)" >&2; exit 2; }
+      { echo "$0: $need is missing (bash scripts/setup.sh bench installs it)" >&2; exit 2; }
   done
   if [ ! -s "$tree.expected" ]; then
     python3 "$here/make_search_tree.py" "$tree" --files 60000 --archives 3000

@@ -27,7 +27,7 @@ fi
 
 if [ "$mode" = bench ]; then
   # A share of its own on loopback, and the bench's arithmetic.
-  packages+=(openssh-server openssh-client sshfs fuse3 iproute2 bc python3)
+  packages+=(openssh-server openssh-client sshfs fuse3 iproute2 bc python3 time)
 fi
 
 missing=()
