@@ -6,25 +6,26 @@
 #include <array>
 #include <limits>
 
+#include "app/text_util.h"
 #include "archivers/plugins/wildcard.h"
 #include "quorvix/document_rule.h"
 
 namespace mervok::quorvix {
 
+namespace {
+
+// A path as compared: '/' between parts, letter case of ASCII not counting,
+// no leading "./" or "/".
 std::string FoldPath(std::string_view path) {
-    std::string folded(path);
-    for (char& c : folded) {
-        if (c == '\\') {
-            c = '/';
-        } else if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + 32);
-        }
-    }
+    std::string folded = AsciiLower(path);
+    std::replace(folded.begin(), folded.end(), '\\', '/');
     while (folded.starts_with("./") || folded.starts_with("/")) {
         folded.erase(0, folded.starts_with("/") ? 1 : 2);
     }
     return folded;
 }
+
+}  // namespace
 
 std::unique_ptr<ArchiveContents> ArchiveContents::Open(const std::string& path,
                                                        std::string_view documentWildcards,

@@ -74,7 +74,4 @@ class ArchiveContents {
     bool mIncomplete = false;
 };
 
-// A path inside an archive in the form Find compares.
-std::string FoldPath(std::string_view path);
-
 }  // namespace mervok::quorvix

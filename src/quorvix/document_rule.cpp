@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/text_util.h"
 #include "quorvix/text_decoding.h"
 #include "search/search_engine.h"
 
@@ -17,10 +18,7 @@ std::string LowerExtension(std::string_view name) {
     if (dot == std::string_view::npos) {
         return {};
     }
-    std::string ext(last.substr(dot + 1));
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return ext;
+    return AsciiLower(last.substr(dot + 1));
 }
 
 bool OneOf(std::string_view value, std::initializer_list<std::string_view> list) {
