@@ -337,7 +337,11 @@ void frmQuorvix::FillList() {
     }
     if (lstEntry->count() > 0) {
         lstEntry->setCurrentRow(select);
-        ShowItem(lstEntry->item(select)->data(Qt::UserRole).toULongLong());
+        // The entry shown stays shown as it is when the list is only redone.
+        const std::size_t index = lstEntry->item(select)->data(Qt::UserRole).toULongLong();
+        if (mCurrent != index) {
+            ShowItem(index);
+        }
     } else {
         mCurrent.reset();
         ShowMessage(items.empty() ? QStringLiteral("この書庫にはファイルが入っていません。")
@@ -347,10 +351,16 @@ void frmQuorvix::FillList() {
                     false, false);
     }
     if (mArchive->Incomplete()) {
-        SetStatus(
-            QStringLiteral("書庫の途中までしか一覧できませんでした (壊れているか、"
-                           "ファイルが多すぎます)。"));
+        SetStatus(ListNotice());
     }
+}
+
+QString frmQuorvix::ListNotice() const {
+    return mArchive && mArchive->Incomplete()
+               ? QStringLiteral(
+                     "書庫の途中までしか一覧できませんでした (壊れているか、"
+                     "ファイルが多すぎます)。")
+               : QString();
 }
 
 void frmQuorvix::lstEntry_CurrentRowChanged(int row) {
@@ -459,6 +469,10 @@ void frmQuorvix::ShowTextStatus() {
         status += QStringLiteral("　%1 として読めないバイトが %2 か所あります。")
                       .arg(QString::fromLatin1(EncodingName(mShownEncoding)))
                       .arg(mInvalidSequences);
+    }
+    // A text shown later must not hide that the list is not whole.
+    if (const QString notice = ListNotice(); !notice.isEmpty()) {
+        status += QStringLiteral("　") + notice;
     }
     SetStatus(status);
 }

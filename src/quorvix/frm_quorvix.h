@@ -71,6 +71,8 @@ class frmQuorvix : public QMainWindow {
     void lstEntry_CurrentRowChanged(int row);
     void ShowItem(std::size_t index);
     void ShowDecoded();
+    // What the status says when the archive could be listed only in part.
+    QString ListNotice() const;
     void ShowTextStatus();
     void ShowMessage(const QString& text, bool canSave, bool canOpen);
     // A long text is decoded and shown a screenful first; the rest is decoded
