@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QPointer>
 
 #include <cstring>
 
@@ -22,6 +21,8 @@ constexpr qsizetype kHeaderSize = 8;
 constexpr quint32 kMaxPath = 64 * 1024;
 constexpr int kConnectMs = 2000;
 constexpr int kAnswerMs = 10000;
+// How long Listen asks whether a viewer holds the name already.
+constexpr int kProbeMs = 200;
 
 }  // namespace
 
@@ -89,12 +90,12 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), mServer(new Q
                     return;
                 }
                 socket->readAll();
-                QPointer<QLocalSocket> alive(socket);
+                // Answered before the archive is read, which may take a
+                // while: the sender must not give up and open a window.
+                socket->write("OK");
+                socket->flush();
+                socket->disconnectFromServer();
                 emit archiveReceived(buffer.mid(kHeaderSize, length));
-                if (alive) {
-                    socket->write("OK");
-                    socket->disconnectFromServer();
-                }
             });
         }
     });
@@ -107,8 +108,14 @@ bool InstanceServer::Listen(const QString& name) {
     if (mServer->serverError() != QAbstractSocket::AddressInUseError) {
         return false;
     }
-    // Left behind by a viewer that did not end cleanly: nobody answers there
-    // (the caller has just tried), so it can go.
+    // A viewer that started meanwhile keeps the name; one left behind by a
+    // viewer that did not end cleanly answers nobody, so it can go.
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(kProbeMs)) {
+        probe.abort();
+        return false;
+    }
     QLocalServer::removeServer(name);
     return mServer->listen(name);
 }

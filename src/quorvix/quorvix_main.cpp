@@ -82,13 +82,14 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
 
     QTemporaryDir privateFolder(QDir::tempPath() + QStringLiteral("/quorvix-XXXXXX"));
     frmQuorvix window(ini, privateFolder.isValid() ? privateFolder.path() : QString());
-    window.OpenArchive(*archive);
-
+    // Listening before the first archive is read: a second start meanwhile
+    // hands over instead of racing for the name.
     InstanceServer server;
     if (oneViewer) {
         server.Listen(serverName);
         ShowHandedOver(server, window);
     }
+    window.OpenArchive(*archive);
     window.show();
     if (hooks.windowShown) {
         hooks.windowShown(window);
