@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <iterator>
 
+#include "app/text_util.h"
+
 namespace mervok::quorvix {
 
 namespace {
@@ -43,51 +45,14 @@ std::string_view Bom(TextEncoding encoding) {
     return Facts(encoding).bom;
 }
 
-// Length of the valid UTF-8 sequence at i, 0 when there is none.
-std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i) {
-    const unsigned lead = Byte(bytes, i);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned low = 0x80;
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (bytes.size() - i < length) {
-        return 0;
-    }
-    const unsigned second = Byte(bytes, i + 1);
-    if (second < low || second > high) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < length; ++k) {
-        if ((Byte(bytes, i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 // Valid UTF-8 throughout, a sequence cut by the end of the sample excepted.
 bool IsUtf8Sample(std::string_view sample, bool cut) {
     for (std::size_t i = 0; i < sample.size();) {
-        const std::size_t length = Utf8SequenceLength(sample, i);
-        if (length == 0) {
+        const auto character = DecodeUtf8(sample.substr(i));
+        if (!character) {
             return cut && sample.size() - i < 4;
         }
-        i += length;
+        i += character->length;
     }
     return true;
 }
