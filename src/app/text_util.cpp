@@ -66,4 +66,23 @@ std::optional<Utf8Char> DecodeUtf8(std::string_view text) {
     return Utf8Char{length, codePoint};
 }
 
+void AppendUtf8(std::string& text, char32_t codePoint) {
+    const auto put = [&](unsigned value) { text += static_cast<char>(value); };
+    if (codePoint < 0x80) {
+        put(codePoint);
+    } else if (codePoint < 0x800) {
+        put(0xC0 | codePoint >> 6);
+        put(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        put(0xE0 | codePoint >> 12);
+        put(0x80 | (codePoint >> 6 & 0x3F));
+        put(0x80 | (codePoint & 0x3F));
+    } else {
+        put(0xF0 | codePoint >> 18);
+        put(0x80 | (codePoint >> 12 & 0x3F));
+        put(0x80 | (codePoint >> 6 & 0x3F));
+        put(0x80 | (codePoint & 0x3F));
+    }
+}
+
 }  // namespace mervok

@@ -33,4 +33,7 @@ struct Utf8Char {
 // start one.
 std::optional<Utf8Char> DecodeUtf8(std::string_view text);
 
+// Appends the UTF-8 form of a code point (at most U+10FFFF, no surrogate).
+void AppendUtf8(std::string& text, char32_t codePoint);
+
 }  // namespace mervok

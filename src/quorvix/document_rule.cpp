@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "app/text_decoding.h"
 #include "app/text_util.h"
-#include "quorvix/text_decoding.h"
 #include "search/search_engine.h"
 
 namespace mervok::quorvix {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
+#include "app/text_decoding.h"
 #include "quorvix/archive_contents.h"
 #include "quorvix/document_rule.h"
 #include "quorvix/quorvix_settings.h"
-#include "quorvix/text_decoding.h"
 
 namespace mervok {
 class SettingsStore;

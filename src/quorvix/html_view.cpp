@@ -8,7 +8,7 @@
 #include <QTextObjectInterface>
 #include <QUrl>
 
-#include "quorvix/text_decoding.h"
+#include "app/text_decoding.h"
 
 namespace mervok::quorvix {
 

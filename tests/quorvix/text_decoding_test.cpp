@@ -1,4 +1,4 @@
-#include "quorvix/text_decoding.h"
+#include "app/text_decoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "quorvix/text_decoding.h"
+#include "app/text_decoding.h"
 
 #include <iconv.h>
 
@@ -10,7 +10,7 @@
 
 #include "app/text_util.h"
 
-namespace mervok::quorvix {
+namespace mervok {
 
 namespace {
 
@@ -229,6 +229,27 @@ class Converter {
 
 }  // namespace
 
+std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding) {
+    const iconv_t handle = ::iconv_open(Facts(encoding).iconvName, "UTF-8");
+    if (handle == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string out(utf8.size() * 4 + 16, '\0');  // room for the longest forms
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* to = out.data();
+    std::size_t toLeft = out.size();
+    const bool done =
+        ::iconv(handle, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
+        ::iconv(handle, nullptr, nullptr, &to, &toLeft) != static_cast<std::size_t>(-1);
+    ::iconv_close(handle);
+    if (!done) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - toLeft);
+    return out;
+}
+
 std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding) {
     const bool wide = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
     const std::size_t unit = wide ? 2 : 1;
@@ -349,4 +370,4 @@ DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encod
     return text;
 }
 
-}  // namespace mervok::quorvix
+}  // namespace mervok

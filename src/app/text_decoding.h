@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace mervok::quorvix {
+namespace mervok {
 
 // The encodings the viewer reads; the order is the one of its menu.
 enum class TextEncoding { Utf8, Utf16Le, Utf16Be, ShiftJis, EucJp, Iso2022Jp };
@@ -57,4 +57,9 @@ struct DecodedText {
 // U+FFFD and decoding goes on after it; CR LF and a lone CR become LF.
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding = {});
 
-}  // namespace mervok::quorvix
+// The UTF-8 text in encoding, by the table DecodeText reads it with, without a
+// byte-order mark; nothing when a character has no form there (or the text is
+// not valid UTF-8).
+std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding);
+
+}  // namespace mervok
