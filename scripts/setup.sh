@@ -28,6 +28,9 @@ fi
 if [ "$mode" = bench ]; then
   # A share of its own on loopback, and the bench's arithmetic.
   packages+=(openssh-server openssh-client sshfs fuse3 iproute2 bc python3 time)
+  # The text bench: real Japanese text to make its corpus from, and the grep
+  # it is compared with.
+  packages+=(manpages-ja manpages-ja-dev ugrep)
 fi
 
 missing=()

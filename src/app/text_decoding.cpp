@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <iterator>
+#include <memory>
 
 #include "app/text_util.h"
 
@@ -194,7 +195,10 @@ class Converter {
 
     // Appends the UTF-8 of bytes to out; returns the number of invalid
     // sequences, each replaced by U+FFFD. unit is the step over a bad one.
-    std::size_t Convert(std::string_view bytes, std::size_t unit, std::string& out) {
+    // With cut, a sequence cut by the end is left undecoded and *cut says how
+    // many bytes it has.
+    std::size_t Convert(std::string_view bytes, std::size_t unit, std::string& out,
+                        std::size_t* cut = nullptr) {
         if (mHandle == reinterpret_cast<iconv_t>(-1)) {
             out.append(bytes);
             return 0;
@@ -213,6 +217,10 @@ class Converter {
                 continue;
             }
             // EILSEQ, or EINVAL for a sequence cut by the end.
+            if (error == EINVAL && cut) {
+                *cut = inLeft;
+                break;
+            }
             ++invalid;
             out += kReplacement;
             const std::size_t skip = error == EINVAL ? inLeft : std::min(unit, inLeft);
@@ -228,6 +236,28 @@ class Converter {
 };
 
 }  // namespace
+
+struct PieceDecoder::State {
+    explicit State(TextEncoding encoding) : converter(encoding) {}
+    Converter converter;
+    std::string carry;  // the start of a sequence cut by the last piece's end
+};
+
+PieceDecoder::PieceDecoder(TextEncoding encoding)
+    : mState(std::make_unique<State>(encoding)), mUnit(IsUtf16(encoding) ? 2 : 1) {}
+
+PieceDecoder::~PieceDecoder() = default;
+
+void PieceDecoder::Decode(std::string_view piece, bool last, std::string& out) {
+    std::string joined;
+    if (!mState->carry.empty()) {
+        joined = mState->carry + std::string(piece);
+        piece = joined;
+    }
+    std::size_t cut = 0;
+    mState->converter.Convert(piece, mUnit, out, last ? nullptr : &cut);
+    mState->carry.assign(piece.substr(piece.size() - cut));
+}
 
 std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding) {
     const iconv_t handle = ::iconv_open(Facts(encoding).iconvName, "UTF-8");
@@ -251,7 +281,7 @@ std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encodi
 }
 
 std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding) {
-    const bool wide = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+    const bool wide = IsUtf16(encoding);
     const std::size_t unit = wide ? 2 : 1;
     const auto code = [&](std::size_t i) -> unsigned {
         if (!wide) {
@@ -362,8 +392,7 @@ DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encod
     if (bytes.starts_with(Bom(text.encoding)) && !Bom(text.encoding).empty()) {
         bytes.remove_prefix(Bom(text.encoding).size());
     }
-    const bool wide =
-        text.encoding == TextEncoding::Utf16Le || text.encoding == TextEncoding::Utf16Be;
+    const bool wide = IsUtf16(text.encoding);
     text.utf8.reserve(bytes.size() + bytes.size() / 2);
     text.invalidSequences = Converter(text.encoding).Convert(bytes, wide ? 2 : 1, text.utf8);
     NormalizeLineEnds(text.utf8);

@@ -127,16 +127,20 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
-std::string FormatTable(const std::vector<FoundArchive>& hits) {
+std::string FormatTable(const std::vector<FoundArchive>& hits, bool matchCounts) {
     struct Row {
-        std::array<std::string, 5> cells;
+        std::vector<std::string> cells;
     };
     std::vector<Row> rows;
     rows.reserve(hits.size());
-    std::array<std::size_t, 5> widths{};
+    std::array<std::size_t, 6> widths{};
     for (const auto& hit : hits) {
         Row row{{TableText(hit.fileName), TableText(FolderText(hit.folder)), SizeText(hit.size),
                  std::string(KindLabel(hit)), hit.modified}};
+        if (matchCounts) {
+            row.cells.push_back(std::to_string(hit.text.matches.size()) +
+                                (hit.text.cut ? "+" : ""));
+        }
         for (std::size_t i = 0; i < row.cells.size(); ++i) {
             widths[i] = std::max(widths[i], DisplayWidth(row.cells[i]));
         }
@@ -157,7 +161,25 @@ std::string FormatTable(const std::vector<FoundArchive>& hits) {
     return out;
 }
 
-std::string FormatJson(const std::vector<FoundArchive>& hits) {
+std::string FormatMatches(const std::vector<FoundArchive>& hits, bool mark) {
+    std::string out;
+    for (const auto& hit : hits) {
+        const std::string path = TableText(hit.Path());
+        for (const DocumentMatch& match : hit.text.matches) {
+            const std::string_view snippet = match.snippet;
+            const std::size_t at = std::min(match.snippetMatchOffset, snippet.size());
+            const std::string_view found = snippet.substr(at, match.snippetMatchLength);
+            out += path + ':' + TableText(match.entry) + ':' + std::to_string(match.line) + ": ";
+            out += TableText(snippet.substr(0, at));
+            out += mark ? "\033[1;31m" + TableText(found) + "\033[0m" : TableText(found);
+            out += TableText(snippet.substr(at + found.size()));
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+std::string FormatJson(const std::vector<FoundArchive>& hits, bool matches) {
     std::string out = "[";
     bool first = true;
     for (const auto& hit : hits) {
@@ -169,6 +191,24 @@ std::string FormatJson(const std::vector<FoundArchive>& hits) {
         out += ", \"kind\": " + JsonString(KindLabel(hit));
         out += ", \"modified\": " + JsonString(hit.modified);
         out += ", \"path\": " + JsonString(hit.Path());
+        if (matches) {
+            const TextFindings& text = hit.text;
+            out += ", \"matches\": [";
+            for (std::size_t i = 0; i < text.matches.size(); ++i) {
+                const DocumentMatch& match = text.matches[i];
+                out += i == 0 ? "\n    {" : ",\n    {";
+                out += "\"entry\": " + JsonString(match.entry);
+                out += ", \"encoding\": " + JsonString(match.encoding);
+                out += ", \"line\": " + std::to_string(match.line);
+                out += ", \"column\": " + std::to_string(match.column);
+                out += ", \"snippet\": " + JsonString(match.snippet) + "}";
+            }
+            out += text.matches.empty() ? "]" : "\n  ]";
+            out += std::string(", \"matchesCut\": ") + (text.cut ? "true" : "false");
+            out += std::string(", \"bomb\": ") + (text.bomb ? "true" : "false");
+            out += ", \"encrypted\": " + std::to_string(text.encrypted);
+            out += ", \"damaged\": " + std::to_string(text.damaged);
+        }
         out += "}";
     }
     out += first ? "]\n" : "\n]\n";

@@ -24,6 +24,7 @@
 #include "search/search_engine.h"
 #include "search/search_options.h"
 #include "search/search_run.h"
+#include "search/text_scan.h"
 #include "startup/startup.h"
 
 namespace mervok {
@@ -36,7 +37,8 @@ constexpr int kExitInterrupted = 130;
 
 constexpr std::string_view kUsage =
     "usage: mervok-search [-r|--subdirs] [--formats LIST] [--no-check]\n"
-    "                     [--doc-types \"TYPES\"] [--json] FOLDER\n"
+    "                     [--doc-types \"TYPES\"] [--text TEXT [-i] [--matches]]\n"
+    "                     [--json] FOLDER\n"
     "\n"
     "Finds LHA, ZIP, CAB and self-extracting archives under FOLDER that hold at\n"
     "least one document (*.TXT and the viewer's document types) and prints them\n"
@@ -47,6 +49,13 @@ constexpr std::string_view kUsage =
     "  --no-check           list every candidate by its name, without opening it\n"
     "  --doc-types \"TYPES\"  blank-separated document extensions, instead of the\n"
     "                       viewer's \"DocType\" setting (\"*.TXT\" is always searched)\n"
+    "  --text TEXT          keep only archives with a document that contains TEXT\n"
+    "                       (in UTF-8, Shift-JIS, EUC-JP, ISO-2022-JP or UTF-16,\n"
+    "                       told per document); a sixth column counts the matches\n"
+    "                       (\"+\" when more were there than kept)\n"
+    "  -i, --ignore-case    with --text, A-Z and full-width Ａ-Ｚ match either case\n"
+    "  --matches            with --text, one line per match instead:\n"
+    "                       archive:entry:line: the line around the match\n"
     "  --json               print one JSON array; bytes of names that are not\n"
     "                       UTF-8 appear as \\udcXX escapes\n"
     "  --version            print the version\n"
@@ -62,6 +71,9 @@ struct CommandLine {
     bool lha = true, zip = true, cab = true, exe = true;
     bool noCheck = false;
     bool json = false;
+    std::optional<std::string> text;
+    bool ignoreCase = false;
+    bool matches = false;
     std::optional<std::string> docTypes;
     std::string folder;
     bool folderGiven = false;
@@ -116,6 +128,16 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
             line.noCheck = true;
         } else if (!optionsEnded && arg == "--json") {
             line.json = true;
+        } else if (!optionsEnded && (arg == "-i" || arg == "--ignore-case")) {
+            line.ignoreCase = true;
+        } else if (!optionsEnded && arg == "--matches") {
+            line.matches = true;
+        } else if (!optionsEnded && arg.starts_with("--text")) {
+            const auto text = value("--text");
+            if (!text || !TextQuery::Make(*text, false)) {
+                return "--text needs a text (in UTF-8)";
+            }
+            line.text = std::string(*text);
         } else if (!optionsEnded && arg.starts_with("--formats")) {
             const auto list = value("--formats");
             if (!list) {
@@ -138,6 +160,9 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
         } else {
             return "only one folder can be searched";
         }
+    }
+    if ((line.ignoreCase || line.matches) && !line.text) {
+        return std::string(line.matches ? "--matches" : "-i") + " needs --text";
     }
     return "";
 }
@@ -255,6 +280,8 @@ int Run(int argc, char** argv) {
     options.searchExe = line.exe;
     options.skipArchiveCheck = line.noCheck;
     options.hideFileNames = true;
+    options.text = line.text.value_or("");
+    options.ignoreCase = line.ignoreCase;
     if (!AnyChosenFormatUsable(options, startup.values.libraries)) {
         std::cerr << "mervok-search: none of the chosen formats can be searched: their archiver "
                      "libraries (libunlha32.so, libunzip32.so, libcab32.so) are missing from "
@@ -275,8 +302,20 @@ int Run(int argc, char** argv) {
         return kExitInterrupted;
     }
     SortByFileName(result.archives);
-    const std::string text = line.json ? FormatJson(result.archives) : FormatTable(result.archives);
+    const bool withText = line.text.has_value();
+    const std::string text = line.json ? FormatJson(result.archives, withText)
+                             : line.matches
+                                 ? FormatMatches(result.archives, isatty(STDOUT_FILENO) != 0)
+                                 : FormatTable(result.archives, withText);
     std::fwrite(text.data(), 1, text.size(), stdout);
+    for (const std::string& bomb : result.unread.bombs) {
+        std::cerr << "mervok-search: " << TableText(bomb)
+                  << ": read only to the cap: its documents inflate too far\n";
+    }
+    if (result.unread.encrypted + result.unread.damaged > 0) {
+        std::cerr << "mervok-search: documents not searched: " << result.unread.encrypted
+                  << " encrypted, " << result.unread.damaged << " damaged\n";
+    }
     std::fflush(stdout);
     if (result.outcome == SearchOutcome::CheckAborted) {
         return kExitInterrupted;

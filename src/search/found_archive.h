@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mervok {
 
@@ -18,6 +19,29 @@ enum class ArchiveKind : std::uint8_t {
     Sfx,  // an executable before the check, which alone can tell its format
 };
 
+// One place in one document of an archive where the text was found.
+struct DocumentMatch {
+    std::string entry;     // the stored name as UTF-8 (UTF-8 when valid, else Shift-JIS)
+    std::string encoding;  // the document's: "UTF-8", "Shift_JIS", "EUC-JP", ...
+    std::uint64_t line = 0;
+    std::uint64_t column = 0;  // 0 when the line is too long to tell
+    std::string snippet;       // the line around the match, UTF-8
+    std::size_t snippetMatchOffset = 0;
+    std::size_t snippetMatchLength = 0;
+};
+
+// What the text search found in one archive's documents.
+struct TextFindings {
+    std::vector<DocumentMatch> matches;  // in the archive's order
+    // More matches were there than kept (per document, or the run's cap).
+    bool cut = false;
+    // Reading stopped: the documents inflated past the caps (a bomb).
+    bool bomb = false;
+    std::size_t documents = 0;  // documents scanned
+    std::size_t encrypted = 0;  // documents not read: encrypted
+    std::size_t damaged = 0;    // documents that could not be read to their end
+};
+
 // One candidate of a search, or one hit once the document check has kept it.
 struct FoundArchive {
     std::string folder;    // full folder path, always ending with the separator
@@ -28,6 +52,8 @@ struct FoundArchive {
     // The kind says only what the name's extension says: before the document
     // check, or when it was skipped.
     bool provisional = false;
+    // With a text to find: where the archive's documents say it.
+    TextFindings text{};
 
     std::string Path() const { return folder + fileName; }
 };

@@ -22,6 +22,7 @@ struct CandidateFacts {
     std::int64_t size = 0;
     std::int64_t modifiedSeconds = 0;
     ArchiveKind kind = ArchiveKind::None;  // the look-up's answer, when one was asked for
+    TextFindings text{};                   // with a text to find, in a hit's documents
 };
 
 // Examines candidates on a few threads while the walk still adds them, and

@@ -8,6 +8,7 @@
 
 #include "app/program_folder.h"
 #include "app/text_util.h"
+#include "search/archive_text.h"
 
 namespace mervok {
 
@@ -117,6 +118,9 @@ SearchEngine::SearchEngine(SearchOptions options, StartupValues startup, Archive
       mDocTypes(std::move(docTypes)),
       mAbortRequested(abortRequested),
       mObserver(observer) {
+    if (!mOptions.text.empty()) {
+        mQuery = TextQuery::Make(mOptions.text, mOptions.ignoreCase);
+    }
     // A library that is not there has no version, whatever start-up said.
     if (mLibraries.lha == nullptr) {
         mStartup.libraries.unlha = 0;
@@ -163,6 +167,7 @@ SearchResult SearchEngine::Run() {
         CheckExamined();
         result.outcome = mCheckAborted ? SearchOutcome::CheckAborted : SearchOutcome::Checked;
         result.archives = std::move(mHits);
+        result.unread = mUnread;
     } else {
         result.archives = std::move(mCandidates);
     }
@@ -290,6 +295,16 @@ CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
     // may never end.
     if (withLookUp && followed && S_ISREG(info.st_mode)) {
         facts.kind = CheckOne(path, kind);
+        if (!mOptions.text.empty() && facts.kind != ArchiveKind::None) {
+            if (mQuery) {
+                facts.text =
+                    FindTextInArchive(path, facts.kind, mWildcards, *mQuery, mOptions.textLimits,
+                                      mOptions.firstMatchOnly, mAbortRequested);
+            }
+            if (facts.text.matches.empty()) {
+                facts.kind = ArchiveKind::None;
+            }
+        }
     }
     return facts;
 }
@@ -406,6 +421,8 @@ void SearchEngine::CheckDocuments() {
 
 void SearchEngine::CheckExamined() {
     mCheckAborted = false;
+    mRunMatches = 0;
+    mUnread = {};
     mHits.clear();
     mObserver.OnCheckStarted(mCandidates.size());
     for (std::size_t i = 0; i < mCandidates.size(); ++i) {
@@ -419,14 +436,28 @@ void SearchEngine::CheckExamined() {
         if (facts->exists) {
             TakeFacts(mCandidates[i], *facts);
         }
-        TakeResult(i, facts->kind);
+        TakeResult(i, facts->kind, std::move(facts->text));
     }
 }
 
-void SearchEngine::TakeResult(std::size_t index, ArchiveKind kind) {
+void SearchEngine::TakeResult(std::size_t index, ArchiveKind kind, TextFindings text) {
     FoundArchive& candidate = mCandidates[index];
     candidate.kind = kind;
     candidate.provisional = false;
+    // The run's cap applies in candidate order, so the same matches are kept
+    // however the threads ran.
+    const std::size_t room = mOptions.textLimits.matchesPerRun - mRunMatches;
+    if (text.matches.size() > room) {
+        text.matches.resize(room);
+        text.cut = true;
+    }
+    mRunMatches += text.matches.size();
+    if (text.bomb) {
+        mUnread.bombs.push_back(candidate.Path());
+    }
+    mUnread.encrypted += text.encrypted;
+    mUnread.damaged += text.damaged;
+    candidate.text = std::move(text);
     if (candidate.kind != ArchiveKind::None) {
         mHits.push_back(candidate);
         mObserver.OnHit(mHits.size());

@@ -18,6 +18,7 @@
 #include "search/found_archive.h"
 #include "search/look_ahead.h"
 #include "search/search_options.h"
+#include "search/text_scan.h"
 
 namespace mervok {
 
@@ -84,12 +85,20 @@ enum class SearchOutcome : std::uint8_t {
     WalkAborted,
 };
 
+// With a text to find: what could not be read, over every archive checked.
+struct UnreadText {
+    std::vector<std::string> bombs;  // paths of archives read only to the caps
+    std::size_t encrypted = 0;       // documents
+    std::size_t damaged = 0;         // documents
+};
+
 // What a run leaves for the list.
 struct SearchResult {
     // The hits in candidate order, or every candidate when nothing was
     // checked. Empty after an abort in the walk.
     std::vector<FoundArchive> archives;
     SearchOutcome outcome = SearchOutcome::Listed;
+    UnreadText unread;
 
     // The document check ran, to its end or to an abort.
     bool CheckRan() const {
@@ -141,6 +150,7 @@ class SearchEngine {
     // The wildcard list of the last check.
     const std::string& Wildcards() const { return mWildcards; }
     bool CheckAborted() const { return mCheckAborted; }
+    const UnreadText& Unread() const { return mUnread; }
 
   private:
     using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
@@ -172,9 +182,14 @@ class SearchEngine {
     ArchiveKind CheckSfx(const std::string& path) const;
     LookupResult LookUp(LibraryIndex library, const std::string& path, bool test) const;
     void TakeFacts(FoundArchive& candidate, const CandidateFacts& facts);
-    void TakeResult(std::size_t index, ArchiveKind kind);
+    void TakeResult(std::size_t index, ArchiveKind kind, TextFindings text);
 
     SearchOptions mOptions;
+    // The text to find, when there is one; nothing for one that cannot be
+    // looked for (not UTF-8), which no archive then says.
+    std::optional<TextQuery> mQuery;
+    std::size_t mRunMatches = 0;  // the matches of the hits so far
+    UnreadText mUnread;
     StartupValues mStartup;
     UsableFormats mUsable;
     ArchiverSet mLibraries;

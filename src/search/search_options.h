@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,6 +9,17 @@ namespace mervok {
 
 // The viewer's document types when its settings file or the key is missing.
 inline constexpr std::string_view kDefaultDocTypes = "HLP DOC HTM HTML CHM";
+
+// The bounds of a text search: a hostile archive costs at most these.
+struct TextSearchLimits {
+    std::size_t matchesPerDocument = 100;
+    std::size_t matchesPerRun = 10000;
+    // An archive's documents are read to this many inflated bytes in all...
+    std::uint64_t inflatedPerArchive = std::uint64_t{256} << 20;
+    // ...and, past ratioFloor bytes, to ratio times the archive's size.
+    std::uint64_t inflatedRatio = 200;
+    std::uint64_t ratioFloor = std::uint64_t{1} << 20;
+};
 
 // The user's choices for one search run, read from the window's controls (or
 // the command line) when the run starts.
@@ -26,6 +38,14 @@ struct SearchOptions {
     // The single wildcard the walk lists with; see FilePattern. When it is
     // empty, the engine derives it from the fields above.
     std::string filePattern;
+    // When not empty (UTF-8), a hit must also hold a document that contains
+    // this text; see TextScan.
+    std::string text;
+    bool ignoreCase = false;
+    // Only whether an archive says the text is wanted: each stops at its
+    // first match.
+    bool firstMatchOnly = false;
+    TextSearchLimits textLimits;
 };
 
 // What each archiver library's GetVersion returned at start-up (version times

@@ -166,6 +166,48 @@ TEST_F(CliTest, OneRealTreeAsJsonAsATableNarrowedAndUnchecked) {
     EXPECT_EQ(Lines(result.out).size(), 5u) << result.out;  // also nodoc.zip
 }
 
+// The text search's three outputs over archives real tools made, one
+// document per encoding in each; a bomb and an encrypted document are told on
+// stderr; usage errors and "no hit" keep their exit codes.
+TEST_F(CliTest, TextSearchAsCountsAsMatchLinesAndAsJson) {
+    const fs::path data = fs::path(MERVOK_TEST_DATA_DIR) / "text";
+    for (const char* name : {"mixed.zip", "mixed.lzh", "bomb.zip", "encrypted.zip"}) {
+        fs::copy_file(data / name, mTree / name);
+    }
+    auto result = Search({"--text", "mervokword", "-i", mTree.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 2u) << result.out;
+    EXPECT_EQ(lines[0].rfind("mixed.lzh ", 0), 0u);
+    EXPECT_TRUE(lines[0].ends_with("  6")) << lines[0];
+    EXPECT_NE(result.err.find("bomb.zip: read only to the cap"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("1 encrypted, 0 damaged"), std::string::npos) << result.err;
+
+    // One line per match; the output is no terminal, so nothing marks it.
+    result = Search({"--matches", "--text=設定ファイル", "--formats", "zip", mTree.string()});
+    lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 6u) << result.out;
+    EXPECT_EQ(lines[1], (mTree / "mixed.zip").string() + ":sjis.txt:5: 第一の設定ファイルを開く。");
+
+    result = Search({"--json", "--text", "～ 波", mTree.string()});
+    const auto rows = JsonRows(result.out);
+    ASSERT_EQ(rows.size(), 14u) << result.out;  // two archives, six matches each
+    EXPECT_EQ(rows[1].at("entry"), "\"u8.txt\"");
+    EXPECT_EQ(rows[2].at("encoding"), "\"Shift_JIS\"");
+    EXPECT_EQ(rows[3].at("line") + "," + rows[3].at("column"), "4,1");
+    EXPECT_NE(result.out.find("\"matchesCut\": false"), std::string::npos);
+
+    EXPECT_EQ(Search({"--text", "見つからない", mTree.string()}).exitCode, 1);
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--matches", mTree.string()},
+          {"--text", "", mTree.string()},
+          {"--text", "\xff", mTree.string()}}) {
+        result = Search(wrong);
+        EXPECT_EQ(result.exitCode, 2) << wrong[1];
+        EXPECT_EQ(result.out, "");
+    }
+}
+
 TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
     Copy("zip/nodoc.zip", "nodoc.zip");
     const struct {
