@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cerrno>
 #include <iterator>
-#include <memory>
 
 #include "app/text_util.h"
 
@@ -195,10 +194,7 @@ class Converter {
 
     // Appends the UTF-8 of bytes to out; returns the number of invalid
     // sequences, each replaced by U+FFFD. unit is the step over a bad one.
-    // With cut, a sequence cut by the end is left undecoded and *cut says how
-    // many bytes it has.
-    std::size_t Convert(std::string_view bytes, std::size_t unit, std::string& out,
-                        std::size_t* cut = nullptr) {
+    std::size_t Convert(std::string_view bytes, std::size_t unit, std::string& out) {
         if (mHandle == reinterpret_cast<iconv_t>(-1)) {
             out.append(bytes);
             return 0;
@@ -217,10 +213,6 @@ class Converter {
                 continue;
             }
             // EILSEQ, or EINVAL for a sequence cut by the end.
-            if (error == EINVAL && cut) {
-                *cut = inLeft;
-                break;
-            }
             ++invalid;
             out += kReplacement;
             const std::size_t skip = error == EINVAL ? inLeft : std::min(unit, inLeft);
@@ -237,51 +229,8 @@ class Converter {
 
 }  // namespace
 
-struct PieceDecoder::State {
-    explicit State(TextEncoding encoding) : converter(encoding) {}
-    Converter converter;
-    std::string carry;  // the start of a sequence cut by the last piece's end
-};
-
-PieceDecoder::PieceDecoder(TextEncoding encoding)
-    : mState(std::make_unique<State>(encoding)), mUnit(IsUtf16(encoding) ? 2 : 1) {}
-
-PieceDecoder::~PieceDecoder() = default;
-
-void PieceDecoder::Decode(std::string_view piece, bool last, std::string& out) {
-    std::string joined;
-    if (!mState->carry.empty()) {
-        joined = mState->carry + std::string(piece);
-        piece = joined;
-    }
-    std::size_t cut = 0;
-    mState->converter.Convert(piece, mUnit, out, last ? nullptr : &cut);
-    mState->carry.assign(piece.substr(piece.size() - cut));
-}
-
-std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding) {
-    const iconv_t handle = ::iconv_open(Facts(encoding).iconvName, "UTF-8");
-    if (handle == reinterpret_cast<iconv_t>(-1)) {
-        return std::nullopt;
-    }
-    std::string out(utf8.size() * 4 + 16, '\0');  // room for the longest forms
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    char* to = out.data();
-    std::size_t toLeft = out.size();
-    const bool done =
-        ::iconv(handle, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
-        ::iconv(handle, nullptr, nullptr, &to, &toLeft) != static_cast<std::size_t>(-1);
-    ::iconv_close(handle);
-    if (!done) {
-        return std::nullopt;
-    }
-    out.resize(out.size() - toLeft);
-    return out;
-}
-
 std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding) {
-    const bool wide = IsUtf16(encoding);
+    const bool wide = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
     const std::size_t unit = wide ? 2 : 1;
     const auto code = [&](std::size_t i) -> unsigned {
         if (!wide) {
@@ -392,7 +341,8 @@ DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encod
     if (bytes.starts_with(Bom(text.encoding)) && !Bom(text.encoding).empty()) {
         bytes.remove_prefix(Bom(text.encoding).size());
     }
-    const bool wide = IsUtf16(text.encoding);
+    const bool wide =
+        text.encoding == TextEncoding::Utf16Le || text.encoding == TextEncoding::Utf16Be;
     text.utf8.reserve(bytes.size() + bytes.size() / 2);
     text.invalidSequences = Converter(text.encoding).Convert(bytes, wide ? 2 : 1, text.utf8);
     NormalizeLineEnds(text.utf8);

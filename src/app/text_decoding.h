@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,10 +13,6 @@ enum class TextEncoding { Utf8, Utf16Le, Utf16Be, ShiftJis, EucJp, Iso2022Jp };
 inline constexpr TextEncoding kAllEncodings[] = {TextEncoding::Utf8,    TextEncoding::Utf16Le,
                                                  TextEncoding::Utf16Be, TextEncoding::ShiftJis,
                                                  TextEncoding::EucJp,   TextEncoding::Iso2022Jp};
-
-constexpr bool IsUtf16(TextEncoding encoding) {
-    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
-}
 
 // "UTF-8", "UTF-16LE", "UTF-16BE", "Shift_JIS", "EUC-JP", "ISO-2022-JP".
 std::string_view EncodingName(TextEncoding encoding);
@@ -61,30 +56,5 @@ struct DecodedText {
 // encoding's byte-order mark is dropped; a byte that does not decode becomes
 // U+FFFD and decoding goes on after it; CR LF and a lone CR become LF.
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding = {});
-
-// Decodes a text that comes in pieces as DecodeText decodes it whole, except
-// that the line ends stay as they are and no byte-order mark is dropped: a
-// sequence cut by a piece's end waits for the next piece.
-class PieceDecoder {
-  public:
-    explicit PieceDecoder(TextEncoding encoding);
-    ~PieceDecoder();
-    PieceDecoder(const PieceDecoder&) = delete;
-    PieceDecoder& operator=(const PieceDecoder&) = delete;
-
-    // Appends the UTF-8 of piece to out; with last, a sequence cut by its end
-    // becomes U+FFFD.
-    void Decode(std::string_view piece, bool last, std::string& out);
-
-  private:
-    struct State;
-    std::unique_ptr<State> mState;
-    std::size_t mUnit;
-};
-
-// The UTF-8 text in encoding, by the table DecodeText reads it with, without a
-// byte-order mark; nothing when a character has no form there (or the text is
-// not valid UTF-8).
-std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding);
 
 }  // namespace mervok

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <utility>
 
+#include "app/jis_variants.h"
+#include "app/text_encoding.h"
 #include "app/text_util.h"
-#include "app/text_variants.h"
 
 namespace mervok {
 
@@ -69,6 +70,26 @@ std::size_t FirstChars(std::string_view utf8, std::size_t count) {
     return at;
 }
 
+// Every character a find treats as c, c first: its pair's other character
+// and, with ignoreCase, the other case of an ASCII or full-width Latin letter.
+std::vector<char32_t> Alternatives(char32_t c, bool ignoreCase) {
+    std::vector<char32_t> alternatives{c};
+    const auto add = [&](char32_t other) {
+        if (std::find(alternatives.begin(), alternatives.end(), other) == alternatives.end()) {
+            alternatives.push_back(other);
+        }
+    };
+    add(JisVariantPartner(c));
+    if (ignoreCase) {
+        if ((c >= U'A' && c <= U'Z') || (c >= U'\uFF21' && c <= U'\uFF3A')) {
+            add(c + 0x20);
+        } else if ((c >= U'a' && c <= U'z') || (c >= U'\uFF41' && c <= U'\uFF5A')) {
+            add(c - 0x20);
+        }
+    }
+    return alternatives;
+}
+
 }  // namespace
 
 std::optional<TextQuery> TextQuery::Make(std::string_view text, bool ignoreCase) {
@@ -92,13 +113,14 @@ std::optional<TextQuery> TextQuery::Make(std::string_view text, bool ignoreCase)
         bool single = true;
         for (const char32_t c : characters) {
             Forms forms;
-            for (const char32_t alternative : FindAlternatives(c, ignoreCase)) {
+            for (const char32_t alternative : Alternatives(c, ignoreCase)) {
                 std::string utf8;
                 AppendUtf8(utf8, alternative);
-                auto form = EncodeText(utf8, encoding);
-                if (form && !form->empty() &&
-                    std::find(forms.begin(), forms.end(), *form) == forms.end()) {
-                    forms.push_back(std::move(*form));
+                for (std::string& form : EncodeText(utf8, encoding)) {
+                    if (!form.empty() &&
+                        std::find(forms.begin(), forms.end(), form) == forms.end()) {
+                        forms.push_back(std::move(form));
+                    }
                 }
             }
             if (forms.empty()) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/text_decoding.h"
+#include "app/text_encoding.h"
 
 namespace mervok {
 
@@ -28,9 +29,10 @@ struct TextMatch {
 
 inline constexpr std::size_t kSnippetChars = 200;
 
-// The text a search looks for, in the form of each encoding a document may be
-// in: every character with the characters a find treats as it (see
-// text_variants), each of them encoded by the table the viewer reads with.
+// The text a search looks for, in the forms of each encoding a document may
+// be in: every character with the characters a find treats as it (its
+// CP932/JIS pair's other one, and with ignoreCase the other case of an ASCII
+// or full-width Latin letter), each encoded by every table of the encoding.
 class TextQuery {
   public:
     // One character of the query in one encoding: its accepted forms.

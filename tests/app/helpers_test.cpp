@@ -1,4 +1,4 @@
-// The small helpers: colour codec, text trims and folds, program folder, file test.
+// The small helpers: colour codec, text trims, program folder, file test.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,9 +9,7 @@
 #include "app/color_codec.h"
 #include "app/file_exists.h"
 #include "app/program_folder.h"
-#include "app/text_decoding.h"
 #include "app/text_util.h"
-#include "app/text_variants.h"
 #include "support/files.h"
 
 namespace mervok {
@@ -50,36 +48,6 @@ TEST(TextUtilTest, Utf8EncodesWhatItDecodesAtEveryLength) {
         EXPECT_EQ(decoded->codePoint, c);
         EXPECT_EQ(decoded->length, text.size());
     }
-}
-
-// Whichever table wrote a pair's character, the text read back folds to the
-// same form as either character of the query.
-TEST(TextVariantsTest, PairsFoldAlikeThroughEveryTableAndCaseOnlyForLatinLetters) {
-    for (const JisVariantPair& pair : kJisVariantPairs) {
-        EXPECT_EQ(JisVariant(pair.jis), pair.windows);
-        EXPECT_EQ(JisVariant(pair.windows), pair.jis);
-        for (const char32_t c : {pair.jis, pair.windows}) {
-            std::string utf8;
-            AppendUtf8(utf8, c);
-            for (const TextEncoding encoding : {TextEncoding::ShiftJis, TextEncoding::EucJp}) {
-                const auto bytes = EncodeText(utf8, encoding);
-                ASSERT_TRUE(bytes) << EncodingName(encoding);
-                const std::string readBack = DecodeText(*bytes, encoding).utf8;
-                const auto decoded = DecodeUtf8(readBack);
-                ASSERT_TRUE(decoded);
-                EXPECT_EQ(FoldForFind(decoded->codePoint, false), FoldForFind(pair.jis, false));
-            }
-            EXPECT_EQ(FindAlternatives(c, true).size(), 2U);
-        }
-    }
-    EXPECT_EQ(FoldForFind(U'Q', true), U'q');
-    EXPECT_EQ(FoldForFind(U'Q', false), U'Q');
-    EXPECT_EQ(FoldForFind(U'\uFF21', true), U'\uFF41');  // full-width A
-    EXPECT_EQ(FindAlternatives(U'\uFF5A', true), (std::vector<char32_t>{U'\uFF5A', U'\uFF3A'}));
-    EXPECT_EQ(FindAlternatives(U'\u00C0', true).size(), 1U);  // Latin-1 letters keep their case
-    EXPECT_EQ(FindAlternatives(U'@', true).size(), 1U);
-    EXPECT_EQ(FindAlternatives(U'[', true).size(), 1U);
-    EXPECT_FALSE(EncodeText("\xF0\x9F\x98\x80", TextEncoding::ShiftJis));  // no such character
 }
 
 TEST(ProgramFolderTest, FilesBesideTheExecutableNotInTheCurrentFolder) {

@@ -41,8 +41,9 @@ rm -f ./*.zip ./*.lzh ./*.cab ./*.exe
     gcab -cz "$here/mixed.cab" "${docs[@]}"
     # Traditional encryption: the document is counted, never read.
     zip -qX -P secret "$here/encrypted.zip" u8.txt
-    # 8 MiB of one line, the word at its end, in a 10 KiB archive.
-    { head -c $((8 << 20)) /dev/zero | tr '\0' 'a'; echo MERVOKWORD; } >bomb.txt
+    # 8 MiB of lines, then the word at the end of a 100 KiB line, in a
+    # 10 KiB archive.
+    python3 -c "print('filler line of the bomb\n' * 350000 + '-' * 102400 + 'MERVOKWORD')" >bomb.txt
     zip -qX "$here/bomb.zip" bomb.txt
 )
 cat "$here/../archives/stub/stub_8k.exe" mixed.zip >mixed_sfx.exe

@@ -1,0 +1,118 @@
+#include "app/text_encoding.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <optional>
+
+namespace mervok {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);
+
+// iconv's names of the tables documents in encoding are written with.
+std::vector<const char*> Tables(TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::Utf8:
+            return {"UTF-8"};
+        case TextEncoding::Utf16Le:
+            return {"UTF-16LE"};
+        case TextEncoding::Utf16Be:
+            return {"UTF-16BE"};
+        case TextEncoding::ShiftJis:
+            return {"CP932"};
+        case TextEncoding::EucJp:
+            return {"EUC-JP", "EUC-JP-MS"};
+        case TextEncoding::Iso2022Jp:
+            break;
+    }
+    return {"ISO-2022-JP-3"};
+}
+
+std::optional<std::string> Encode(std::string_view utf8, const char* table) {
+    const iconv_t handle = ::iconv_open(table, "UTF-8");
+    if (handle == kNoHandle) {
+        return std::nullopt;
+    }
+    std::string out(utf8.size() * 4 + 16, '\0');  // room for the longest forms
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* to = out.data();
+    std::size_t toLeft = out.size();
+    const bool done =
+        ::iconv(handle, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
+        ::iconv(handle, nullptr, nullptr, &to, &toLeft) != static_cast<std::size_t>(-1);
+    ::iconv_close(handle);
+    if (!done) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - toLeft);
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> EncodeText(std::string_view utf8, TextEncoding encoding) {
+    std::vector<std::string> forms;
+    if (!IsUtf8(utf8)) {
+        return forms;
+    }
+    for (const char* table : Tables(encoding)) {
+        auto form = Encode(utf8, table);
+        if (form && std::find(forms.begin(), forms.end(), *form) == forms.end()) {
+            forms.push_back(std::move(*form));
+        }
+    }
+    return forms;
+}
+
+PieceDecoder::PieceDecoder(TextEncoding encoding)
+    : mHandle(::iconv_open("UTF-8", Tables(encoding).back())) {}
+
+PieceDecoder::~PieceDecoder() {
+    if (mHandle != kNoHandle) {
+        ::iconv_close(static_cast<iconv_t>(mHandle));
+    }
+}
+
+void PieceDecoder::Decode(std::string_view piece, bool last, std::string& out) {
+    const iconv_t handle = static_cast<iconv_t>(mHandle);
+    std::string joined;
+    if (!mCarry.empty()) {
+        joined = mCarry + std::string(piece);
+        piece = joined;
+        mCarry.clear();
+    }
+    if (handle == kNoHandle) {
+        out.append(piece);
+        return;
+    }
+    std::array<char, 16 * 1024> buffer;
+    char* in = const_cast<char*>(piece.data());
+    std::size_t inLeft = piece.size();
+    while (inLeft > 0) {
+        char* to = buffer.data();
+        std::size_t toLeft = buffer.size();
+        const std::size_t result = ::iconv(handle, &in, &inLeft, &to, &toLeft);
+        const int error = errno;
+        out.append(buffer.data(), buffer.size() - toLeft);
+        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+            continue;
+        }
+        if (error == EINVAL && !last) {
+            mCarry.assign(in, inLeft);  // cut by the piece's end
+            return;
+        }
+        out += kReplacement;
+        const std::size_t skip = error == EINVAL ? inLeft : 1;
+        in += skip;
+        inLeft -= skip;
+        ::iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    }
+}
+
+}  // namespace mervok
