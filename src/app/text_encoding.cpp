@@ -70,6 +70,14 @@ std::vector<std::string> EncodeText(std::string_view utf8, TextEncoding encoding
     return forms;
 }
 
+std::string EntryNameText(std::string_view rawName) {
+    std::string name =
+        DecodeText(rawName, IsUtf8(rawName) ? TextEncoding::Utf8 : TextEncoding::ShiftJis).utf8;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
+    return name;
+}
+
 PieceDecoder::PieceDecoder(TextEncoding encoding)
     : mHandle(::iconv_open("UTF-8", Tables(encoding).back())) {}
 

@@ -20,6 +20,10 @@ constexpr bool IsUtf16(TextEncoding encoding) {
 // when no table has every character, or the text is not UTF-8.
 std::vector<std::string> EncodeText(std::string_view utf8, TextEncoding encoding);
 
+// An archive entry's stored name (raw bytes) as UTF-8 for display: kept when
+// it is UTF-8 already, else read as Shift-JIS; control characters become '?'.
+std::string EntryNameText(std::string_view rawName);
+
 // Decodes a text that comes in pieces cut anywhere, line ends kept as they
 // are: a sequence or an escape cut by a piece's end waits for the next piece.
 // A byte that does not decode becomes U+FFFD.

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "app/text_decoding.h"
+#include "app/text_encoding.h"
 #include "app/text_util.h"
 #include "search/search_engine.h"
 
@@ -88,11 +89,7 @@ bool IsExecutable(std::string_view name, std::string_view head) {
 }
 
 std::string DisplayName(std::string_view rawName) {
-    std::string name =
-        DecodeText(rawName, IsUtf8(rawName) ? TextEncoding::Utf8 : TextEncoding::ShiftJis).utf8;
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
-    return name;
+    return EntryNameText(rawName);
 }
 
 std::string ExportFileName(std::string_view displayName) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/text_decoding.h"
+#include "app/text_encoding.h"
 #include "archivers/plugins/archive_reader.h"
 #include "archivers/plugins/wildcard.h"
 
@@ -31,16 +32,6 @@ std::optional<plugin::Format> FormatOf(ArchiveKind kind) {
             break;
     }
     return std::nullopt;
-}
-
-// A stored name as UTF-8: UTF-8 when it is valid, else Shift-JIS, as the
-// viewer lists it; control characters shown as '?'.
-std::string EntryName(std::string_view raw) {
-    std::string name =
-        DecodeText(raw, IsUtf8(raw) ? TextEncoding::Utf8 : TextEncoding::ShiftJis).utf8;
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
-    return name;
 }
 
 }  // namespace
@@ -106,7 +97,7 @@ TextFindings FindTextInArchive(const std::string& path, ArchiveKind kind,
         findings.damaged += damaged;
         scan.Finish();
         findings.cut = findings.cut || scan.Cut();
-        const std::string name = EntryName(entry->name);
+        const std::string name = EntryNameText(entry->name);
         const std::string_view encoding = EncodingName(scan.Encoding());
         for (TextMatch& match : scan.TakeMatches()) {
             findings.matches.push_back({name, std::string(encoding), match.line, match.column,
