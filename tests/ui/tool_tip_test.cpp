@@ -149,7 +149,7 @@ TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaAndEachToolShowsItsTextInIts
     EXPECT_EQ(mTip.ShownTool(), -1);
 }
 
-TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHideATrackedHintStays) {
+TEST_F(ToolTipTest, LeavingPressingPoppingDisablingAndDeactivatingHideATrackedHintStays) {
     mTip.mToolAdd(1, "hint");
     Enter(&mTarget, {5, 5});
     ASSERT_TRUE(mTip.phWnd()->isVisible());
@@ -172,6 +172,17 @@ TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHideATrackedHintStays) 
     mTip.pActivate(false);
     Enter(&mTarget, {5, 5});
     EXPECT_FALSE(mTip.phWnd()->isVisible());
+
+    // A disabled target shows no hint, and one shown goes as it is disabled.
+    Leave(&mTarget);
+    mTip.pActivate(true);
+    Enter(&mTarget, {5, 5});
+    ASSERT_TRUE(mTip.phWnd()->isVisible());
+    mTarget.setEnabled(false);
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    Enter(&mTarget, {5, 5});
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    mTarget.setEnabled(true);
 
     // A tracked hint shows at the track position until switched off.
     mTip.pActivate(true);
