@@ -118,6 +118,7 @@ class frmQuorvix : public QMainWindow {
     TextEncoding mShownEncoding = TextEncoding::Utf8;
     std::size_t mUndecodedFrom = 0;  // in mCurrentBytes: not yet decoded
     std::size_t mInvalidSequences = 0;
+    QString mPageNotice;    // what was done to the page shown to show it
     bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;
     // Counts the archives opened: one handed over while a dialog was open
