@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/ini_text.h"
+#include "app/settings_lock.h"
 
 namespace mervok {
 
@@ -153,6 +154,11 @@ template <typename EditText>
 bool Rewrite(const std::string& path, EditText edit) {
     const auto target = ResolveTarget(path);
     if (!target || target->empty()) {
+        return false;
+    }
+    // Another process's write between our read and our replace would be lost.
+    const SettingsFileLock lock(*target);
+    if (!lock.MayWrite()) {
         return false;
     }
     struct stat info {};
