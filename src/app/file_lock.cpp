@@ -1,4 +1,4 @@
-#include "app/settings_lock.h"
+#include "app/file_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,19 +10,20 @@
 
 namespace mervok {
 
-std::string SettingsFileLock::LockPath(const std::string& settingsPath) {
-    const auto slash = settingsPath.rfind('/');
+std::string FileLockBeside::LockPath(const std::string& path) {
+    const auto slash = path.rfind('/');
     const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
-    return settingsPath.substr(0, nameAt) + "." + settingsPath.substr(nameAt) + ".lock";
+    return path.substr(0, nameAt) + "." + path.substr(nameAt) + ".lock";
 }
 
-SettingsFileLock::SettingsFileLock(const std::string& settingsPath) {
-    const std::string path = LockPath(settingsPath);
+FileLockBeside::FileLockBeside(const std::string& path) {
+    const std::string lockPath = LockPath(path);
     // A link planted under the lock's name is not followed; a lock file
     // another user made (read-only to us) still takes a lock.
-    mFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    mFd = ::open(lockPath.c_str(),
+                 O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, 0644);
     if (mFd < 0 && errno == EACCES) {
-        mFd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        mFd = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     }
     if (mFd < 0) {
         return;
@@ -40,7 +41,7 @@ SettingsFileLock::SettingsFileLock(const std::string& settingsPath) {
     }
 }
 
-SettingsFileLock::~SettingsFileLock() {
+FileLockBeside::~FileLockBeside() {
     if (mFd >= 0) {
         ::close(mFd);  // lets the lock go
     }

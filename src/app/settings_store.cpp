@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/file_lock.h"
 #include "app/ini_text.h"
-#include "app/settings_lock.h"
 
 namespace mervok {
 
@@ -157,7 +157,7 @@ bool Rewrite(const std::string& path, EditText edit) {
         return false;
     }
     // Another process's write between our read and our replace would be lost.
-    const SettingsFileLock lock(*target);
+    const FileLockBeside lock(*target);
     if (!lock.MayWrite()) {
         return false;
     }
