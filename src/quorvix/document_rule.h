@@ -37,8 +37,9 @@ std::string DisplayName(std::string_view rawName);
 // A file name for an entry written out (and suggested by "save as"): the
 // last part of its display name, without separators, control characters and
 // the marks that reorder text (a right-to-left override), without blanks and
-// dots at its end, never "" or dots only ("entry" then), at most 200 bytes. Whatever the stored
-// name says (leading '/', "..", '\'), the file lands in the folder it is written to.
+// dots at its end, never "" or dots only ("entry" then), at most 200 bytes.
+// Whatever the stored name says (leading '/', "..", '\'), the file lands in
+// the folder it is written to.
 std::string ExportFileName(std::string_view displayName);
 
 }  // namespace mervok::quorvix
