@@ -15,7 +15,7 @@ packages=(
   libarchive-dev zlib1g-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic qt6-translations-l10n
-  xdg-utils
+  xdg-utils shared-mime-info
 )
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
   # Real archivers make the archives the tests look into; Xvfb and xdotool
