@@ -280,6 +280,7 @@ CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
         return facts;
     }
     facts.exists = true;
+    facts.isFolder = file->folder;
     // The listing reports no size for a folder.
     facts.size = file->folder ? 0 : file->size;
     facts.modifiedSeconds = file->modifiedSeconds;
@@ -294,6 +295,7 @@ CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
 
 void SearchEngine::TakeFacts(FoundArchive& candidate, const CandidateFacts& facts) {
     candidate.size = facts.size;
+    candidate.isFolder = facts.isFolder;
     candidate.modified = LocalTimeText(facts.modifiedSeconds);
 }
 
