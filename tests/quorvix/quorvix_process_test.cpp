@@ -46,6 +46,8 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder.Runtime()));
     ASSERT_TRUE(server.Listen(InstanceServerName(folder.Folder())));
     ShowHandedOver(server, window);
+    InstanceServer late;  // a viewer that answers keeps the name
+    EXPECT_FALSE(late.Listen(InstanceServerName(folder.Folder())));
 
     const int status = folder.Start({Fixture("quorvix/sjis_lh7.lzh")})->WaitForEnd();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -66,6 +68,19 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
         kill(viewer->Pid(), SIGTERM);
         EXPECT_EQ(viewer->WaitForEnd(), 0);
     }
+
+    // Two starts at the same moment: one hands its archive to the other,
+    // which a later start finds too.
+    ViewerFolder pair("[Option]\r\nPrevInstance=1\r\n");
+    const auto first = pair.Start({Fixture("quorvix/eucjp.zip")});
+    const auto second = pair.Start({Fixture("quorvix/sjis_lh7.lzh")});
+    ASSERT_TRUE(SpinUntil([&] { return first->Ended() || second->Ended(); }));
+    ViewerProcess& kept = first->Ended() ? *second : *first;
+    EXPECT_EQ((first->Ended() ? *first : *second).WaitForEnd(), 0);
+    EXPECT_EQ(pair.Start({Fixture("archives/zip/plain.zip")})->WaitForEnd(), 0);
+    EXPECT_FALSE(kept.Ended());
+    kill(kept.Pid(), SIGTERM);
+    EXPECT_EQ(kept.WaitForEnd(), 0);
 }
 
 TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
@@ -88,6 +103,26 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     const std::string ini = ReadBytes(folder.Ini());
     EXPECT_TRUE(ini.starts_with(options));
     EXPECT_NE(ini.find("[Window]"), std::string::npos);
+
+    // Also while it shows a page that Qt's layout alone would take minutes
+    // over (tables nested 1,000 deep): the signal is heard once the page is
+    // shown, and that is at once.
+    TempFolder pages;
+    std::string deep;
+    for (int i = 0; i < 1000; ++i) {
+        deep = "<table><tr><td>" + deep + "</td></tr></table>";
+    }
+    WriteBytes(pages.File("deep.htm"), deep);
+    ASSERT_EQ(std::system(("cd '" + pages.Path() + "' && zip -q deep.zip deep.htm").c_str()), 0);
+    ViewerFolder pageFolder("[Option]\r\nDocType=HTM\r\n");
+    const auto busy = pageFolder.Start({pages.File("deep.zip")});
+    ASSERT_TRUE(SpinUntil([&] { return pageFolder.HasPrivateFolder(); }));
+    // Time to show the page: a signal sent before that is heard before the
+    // layout starts.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    kill(busy->Pid(), SIGTERM);
+    EXPECT_EQ(busy->WaitForEnd(), 0);
+    EXPECT_FALSE(pageFolder.HasPrivateFolder());
 }
 
 }  // namespace
