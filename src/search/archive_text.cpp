@@ -39,7 +39,7 @@ std::optional<plugin::Format> FormatOf(ArchiveKind kind) {
 TextFindings FindTextInArchive(const std::string& path, ArchiveKind kind,
                                const std::string& documentWildcards, const TextQuery& query,
                                const TextSearchLimits& limits, bool firstMatchOnly,
-                               const std::atomic<bool>& abortRequested) {
+                               const CancelToken& cancel) {
     TextFindings findings;
     const auto format = FormatOf(kind);
     struct stat info {};
@@ -57,7 +57,7 @@ TextFindings FindTextInArchive(const std::string& path, ArchiveKind kind,
     const plugin::WildcardList documents(documentWildcards.c_str());
     std::array<char, 64 * 1024> piece;
     for (const plugin::ArchiveEntry* entry = reader->Next(); entry; entry = reader->Next()) {
-        if (abortRequested.load(std::memory_order_relaxed)) {
+        if (cancel.Cancelled()) {
             break;
         }
         if (entry->isFolder || !documents.Matches(entry->name)) {
@@ -76,7 +76,7 @@ TextFindings FindTextInArchive(const std::string& path, ArchiveKind kind,
         TextScan scan(query, limits.matchesPerDocument, firstMatchOnly);
         std::uint64_t read = 0;
         bool damaged = false;
-        while (!scan.Done() && !abortRequested.load(std::memory_order_relaxed)) {
+        while (!scan.Done() && !cancel.Cancelled()) {
             const std::ptrdiff_t count = data->Read(piece.data(), piece.size());
             if (count <= 0) {
                 damaged = count < 0;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <atomic>
 #include <string>
 
+#include "search/cancel_token.h"
 #include "search/found_archive.h"
 #include "search/search_options.h"
 #include "search/text_scan.h"
@@ -18,6 +18,6 @@ namespace mervok {
 TextFindings FindTextInArchive(const std::string& path, ArchiveKind kind,
                                const std::string& documentWildcards, const TextQuery& query,
                                const TextSearchLimits& limits, bool firstMatchOnly,
-                               const std::atomic<bool>& abortRequested);
+                               const CancelToken& cancel);
 
 }  // namespace mervok

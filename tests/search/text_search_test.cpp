@@ -40,13 +40,13 @@ class TextSearchTest : public ::testing::Test {
         StartupValues startup;
         startup.libraries = QueryLibraryVersions(libraries.Set());
         startup.viewerVersion = 100;
-        SearchEngine engine(options, startup, libraries.Set(), {}, abort, observer);
+        SearchEngine engine(options, startup, libraries.Set(), {}, cancel, observer);
         engine.SetCheckThreads(threads);
         return engine.Run();
     }
 
     ArchiverLibraries libraries{MERVOK_DIST_DIR};
-    std::atomic<bool> abort{false};
+    CancelToken cancel;
     RecordingObserver observer;
     TempFolder top;
     TextSearchLimits limits;
@@ -102,7 +102,7 @@ TEST_F(TextSearchTest, FindsTheWordsInEveryEncodingAndContainerAndNowhereElse) {
 // and the run's cap cuts the matches in candidate order.
 TEST_F(TextSearchTest, BombsEncryptionAndCapsAreReportedAndAbortStopsTheReading) {
     const auto query = TextQuery::Make("MERVOKWORD", false);
-    const std::atomic<bool> running{false};
+    const CancelToken running;
     const TextFindings bomb = FindTextInArchive(top.Folder() + "bomb.zip", ArchiveKind::Zip,
                                                 "*.TXT", *query, limits, false, running);
     EXPECT_TRUE(bomb.bomb);
@@ -121,7 +121,8 @@ TEST_F(TextSearchTest, BombsEncryptionAndCapsAreReportedAndAbortStopsTheReading)
     EXPECT_EQ(encrypted.encrypted, 1U);
     EXPECT_EQ(encrypted.documents, 0U);
 
-    const std::atomic<bool> aborted{true};
+    CancelToken aborted;
+    aborted.Cancel();
     const TextFindings stopped = FindTextInArchive(top.Folder() + "mixed.zip", ArchiveKind::Zip,
                                                    "*.TXT", *query, limits, false, aborted);
     EXPECT_EQ(stopped.documents, 0U);
