@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "quorvix/archive_contents.h"
 #include "quorvix/document_rule.h"
@@ -29,6 +30,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
+class QUrl;
 
 namespace mervok::quorvix {
 
@@ -70,6 +72,16 @@ class frmQuorvix : public QMainWindow {
     void FillList();
     void lstEntry_CurrentRowChanged(int row);
     void ShowItem(std::size_t index);
+    // Back and Forward: where a reader was, and how far down.
+    struct Visit {
+        std::size_t index;
+        int scroll;
+    };
+    void OpenLink(const QString& path, const QUrl& link);
+    int Scrolled() const;
+    void RememberVisit();
+    void GoBack(bool forward);
+    void ShowVisit(const Visit& visit);
     void ShowDecoded();
     // What the status says when the archive could be listed only in part.
     QString ListNotice() const;
@@ -79,6 +91,8 @@ class frmQuorvix : public QMainWindow {
     // and filled in once that has been painted, so that the window paints
     // without waiting for the whole text's decoding and layout.
     void SetText(QString text);
+    // The UTF-8 of up to bytes more of the text, decoded as a piece.
+    QString DecodeMore(std::size_t bytes);
     bool FillPending() const;
     void FillMore();
     void FinishFill();
@@ -96,6 +110,8 @@ class frmQuorvix : public QMainWindow {
     void mnuFont_Click();
     void ApplyFont();
     void ApplyWrap();
+    // "document - archive - Quorvix".
+    void UpdateTitle();
     std::optional<QByteArray> LoadArchiveFile(const QString& path);
     // Writes the current item to file; an error text, "" when it went well.
     QString WriteItem(const QString& file, std::uint64_t limit);
@@ -113,10 +129,13 @@ class frmQuorvix : public QMainWindow {
     EntryKind mCurrentKind = EntryKind::Text;
     ReadStatus mCurrentStatus = ReadStatus::Complete;
     std::optional<TextEncoding> mEncodingOverride;
+    std::vector<Visit> mBack;
+    std::vector<Visit> mForward;
     QString mPendingText;  // of the text shown, not yet in its view
     qsizetype mPendingFrom = 0;
     TextEncoding mShownEncoding = TextEncoding::Utf8;
-    std::size_t mUndecodedFrom = 0;  // in mCurrentBytes: not yet decoded
+    std::unique_ptr<TextDecoder> mDecoder;  // of the text shown
+    std::size_t mUndecodedFrom = 0;         // in mCurrentBytes: not yet decoded
     std::size_t mInvalidSequences = 0;
     bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;

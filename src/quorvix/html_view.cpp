@@ -1,6 +1,7 @@
 #include "quorvix/html_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
@@ -8,6 +9,7 @@
 #include <QTextObjectInterface>
 #include <QUrl>
 
+#include "quorvix/document_rule.h"
 #include "quorvix/text_decoding.h"
 
 namespace mervok::quorvix {
@@ -51,6 +53,9 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override {
         const QTextImageFormat image = format.toImageFormat();
         const QSizeF natural = Image(document, image).size();
+        if (natural.isEmpty() && !AltText(image).isEmpty()) {
+            return QFontMetricsF(document->defaultFont()).size(0, AltText(image)) + QSizeF(6, 4);
+        }
         const bool width = image.hasProperty(QTextFormat::ImageWidth);
         const bool height = image.hasProperty(QTextFormat::ImageHeight);
         if (natural.isEmpty() || (width && height)) {
@@ -71,10 +76,20 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
         const QImage image = Image(document, format.toImageFormat());
         if (!image.isNull()) {
             painter->drawImage(rect, image);
+        } else if (const QString alt = AltText(format.toImageFormat()); !alt.isEmpty()) {
+            // An image refused or missing: its alt text in a frame instead.
+            painter->setPen(Qt::gray);
+            painter->drawRect(rect.adjusted(0, 0, -1, -1));
+            painter->setPen(Qt::black);
+            painter->setFont(document->defaultFont());
+            painter->drawText(rect, Qt::AlignCenter, alt);
         }
     }
 
   private:
+    static QString AltText(const QTextImageFormat& format) {
+        return format.stringProperty(QTextFormat::ImageAltText).simplified();
+    }
     static QImage Image(QTextDocument* document, const QTextImageFormat& format) {
         return document->resource(QTextDocument::ImageResource, QUrl(format.name()))
             .value<QImage>();
@@ -89,13 +104,8 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent) {
                                                   new ArchiveImageHandler(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
-        if (link.scheme().isEmpty() && link.path().isEmpty() && link.hasFragment()) {
-            scrollToAnchor(link.fragment());
-            return;
-        }
-        emit archiveLinkClicked(ArchivePath(link), link);
-    });
+    connect(this, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& link) { emit archiveLinkClicked(ArchivePath(link), link); });
 }
 
 void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader) {
@@ -111,7 +121,11 @@ QString HtmlView::ArchivePath(const QUrl& reference) const {
     if (!reference.scheme().isEmpty() || !reference.host().isEmpty()) {
         return {};
     }
-    QString path = reference.path(QUrl::FullyDecoded);
+    // Percent-encoded bytes of a name as stored: UTF-8, or Shift-JIS as old
+    // pages write them ("%90%E0%96%BE.HTM").
+    QString path = QString::fromStdString(
+        DisplayName(QByteArray::fromPercentEncoding(reference.path(QUrl::FullyEncoded).toLatin1())
+                        .toStdString()));
     if (path.isEmpty()) {
         return {};
     }

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTest>
@@ -121,7 +122,9 @@ TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
         const std::string archive = mTemp.File(fs::path(cell[0]).filename().string());
         WriteBytes(archive, cell[7]);
         Open(archive);
-        EXPECT_EQ(mWindow->windowTitle().toStdString(), fs::path(cell[0]).filename());
+        EXPECT_TRUE(mWindow->windowTitle().endsWith(
+            QString::fromStdString(" - " + fs::path(cell[0]).filename().string() + " - Quorvix")))
+            << mWindow->windowTitle().toStdString();
         // Listed, but its data cannot be read: said so, not shown.
         if (cell[0].starts_with("corrupt/") || cell[6].find("encrypted") != std::string::npos) {
             EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
@@ -208,6 +211,69 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
         document->resource(QTextDocument::ImageResource, QUrl(onDisk)).value<QImage>().isNull());
 }
 
+// A manual of several pages, packed by zip and by lha: read from its index,
+// its contents' links go to their sections, Back and Forward return.
+TEST_F(ViewerWindowTest, AManualOpensOnItsIndexAndItsLinksGoToTheirSections) {
+    std::string filler;
+    for (int i = 0; i < 300; ++i) {
+        filler += "<p>Paragraph " + std::to_string(i) + "</p>";
+    }
+    mTemp.Write("src/Zeta.txt", "last by name");
+    mTemp.Write("src/alpha.htm", "<p>alpha</p>");
+    mTemp.Write("src/manual/index.html",
+                "<title>The Manual</title><a href=\"ch2.html#s2\">Section 2</a> "
+                "<a href=\"gone.html\">Gone</a> <a href=\"%90%E0%96%BE.htm\">SJIS</a> "
+                "<a href=\"#end\">End</a>" +
+                    filler + "<a name=\"end\">The end</a>");
+    mTemp.Write("src/manual/ch2.html", "<p>Chapter 2</p>" + filler +
+                                           "<h2><a name=\"s2\">Section 2</a></h2>" + filler +
+                                           "<img src=\"missing.png\" alt=\"Figure 1\">");
+    mTemp.Write("src/manual/\x90\xE0\x96\xBE.htm", "<p>説明 page</p>");
+    // zip keeps the name's Shift-JIS bytes (jlha here cannot write them).
+    const std::string cd = "cd '" + mTemp.File("src") + "' && ";
+    ASSERT_EQ(std::system((cd + "zip -qr ../manual.zip .").c_str()), 0);
+    fs::remove(mTemp.File("src/manual/\x90\xE0\x96\xBE.htm"));
+    ASSERT_EQ(std::system((cd + "lha aq ../manual.lzh Zeta.txt alpha.htm manual").c_str()), 0);
+    for (const char* archive : {"manual.zip", "manual.lzh"}) {
+        SCOPED_TRACE(archive);
+        const bool zip = QLatin1String(archive).endsWith(QLatin1String(".zip"));
+        Open(mTemp.File(archive));
+        QStringList pages{"alpha.htm", "Zeta.txt", "manual/ch2.html", "manual/index.html"};
+        EXPECT_EQ(Listed(), zip ? pages << QStringLiteral("manual/説明.htm") : pages);
+        EXPECT_EQ(mWindow->windowTitle(),
+                  QStringLiteral("The Manual - %1 - Quorvix").arg(QLatin1String(archive)));
+        auto* page = Find<HtmlView>(*mWindow, "htmDocument");
+        QScrollBar* scroll = page->verticalScrollBar();
+        emit page->anchorClicked(QUrl("#end"));  // on this page
+        EXPECT_GT(scroll->value(), 0);
+        const int end = scroll->value();
+        emit page->anchorClicked(QUrl("gone.html"));
+        EXPECT_TRUE(Status().contains(QStringLiteral("この書庫にはありません")))
+            << Status().toStdString();
+        emit page->anchorClicked(QUrl("ch2.html#s2"));
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("Chapter 2")));
+        EXPECT_FALSE(Status().contains(QStringLiteral("ありません")));
+        const int section = scroll->value();
+        EXPECT_GT(section, 0);
+        EXPECT_LT(section, scroll->maximum());
+        // Back to the place on the index, back to its top, forward again.
+        Trigger("mnuBack");
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("Section 2")));
+        EXPECT_EQ(scroll->value(), end);
+        Trigger("mnuBack");
+        EXPECT_EQ(scroll->value(), 0);
+        Trigger("mnuForward");
+        Trigger("mnuForward");
+        EXPECT_EQ(scroll->value(), section);
+        EXPECT_EQ(Find<QListWidget>(*mWindow, "lstEntry")->currentItem()->text(),
+                  QStringLiteral("manual/ch2.html"));
+        // A name written as its Shift-JIS bytes, percent-encoded.
+        Select(QStringLiteral("manual/index.html"));
+        emit page->anchorClicked(QUrl("%90%E0%96%BE.htm"));
+        EXPECT_EQ(Shown() == QStringLiteral("説明 page"), zip);
+    }
+}
+
 TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     Open(Fixture("quorvix/sjis_lh7.lzh"));
     auto* text = Find<QPlainTextEdit>(*mWindow, "txtDocument");
@@ -225,9 +291,15 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     text->moveCursor(QTextCursor::End);
     QTest::keyClick(mWindow.get(), Qt::Key_F3);
     EXPECT_EQ(text->textCursor().position(), first);
+    // A failed search leaves the view as it was; Esc closes the bar.
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
     Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("ありえない"));
     QTest::keyClick(mWindow.get(), Qt::Key_F3);
     EXPECT_TRUE(Status().startsWith(QStringLiteral("見つかりません")));
+    EXPECT_EQ(text->textCursor().position(), first);
+    QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Escape);
+    EXPECT_FALSE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
 
     Trigger("mnuSelectAll");
     Trigger("mnuCopy");
@@ -252,7 +324,21 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     EXPECT_EQ(Find<QSplitter>(*mWindow, "splMain")->sizes().value(0), 150);
     EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
     EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
-    EXPECT_EQ(Listed(), (QStringList{"説明書.TXT", "SETUP.EXE"}));
+    EXPECT_EQ(Listed(), (QStringList{"SETUP.EXE", "説明書.TXT"}));
+
+    // The wave dash as Shift-JIS gives it (～) is found as 〜 and the other way.
+    mTemp.Write("tilde/TILDE.TXT",
+                "\x82\xA0 1\x81\x60"
+                "3 \x81\x7C\r\n");
+    const std::string pack = "cd '" + mTemp.File("tilde") + "' && zip -q ../tilde.zip TILDE.TXT";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    Open(mTemp.File("tilde.zip"));
+    for (const char* wanted : {"1〜3 −", "1～3 －"}) {
+        Find<QLineEdit>(*mWindow, "txtFind")->setText(QString::fromUtf8(wanted));
+        Trigger("mnuFindNext");
+        EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->textCursor().selectedText(),
+                  QStringLiteral("1～3 －"));
+    }
 }
 
 TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
@@ -370,7 +456,7 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         {"corrupt/lha_cut_in_data.lzh", "文書がありません"},
         {"../quorvix/encrypted.zip", "暗号化"},
         {mTemp.File("missing.lzh"), "見つかりません"},
-        {mTemp.Path(), "見つかりません"},
+        {mTemp.Path(), "フォルダは書庫として開けません"},
     };
     for (const auto& [archive, message] : broken) {
         SCOPED_TRACE(archive);
