@@ -35,6 +35,7 @@
 
 #include "app/jis_variants.h"
 #include "app/settings_store.h"
+#include "app/text_util.h"
 #include "quorvix/frm_option.h"
 #include "quorvix/html_view.h"
 #include "quorvix/reading_order.h"
@@ -526,19 +527,46 @@ void frmQuorvix::ShowItem(std::size_t index) {
         default:
             break;
     }
+    if (mCurrentKind == EntryKind::Binary && ShowImage(item.displayName)) {
+        SetStatus(size);
+        return;
+    }
     if (mCurrentKind == EntryKind::Binary) {
         mCurrentBytes.resize(std::min(mCurrentBytes.size(), kSniffBytes));
         const bool executable = IsExecutable(item.displayName, mCurrentBytes);
-        ShowMessage(executable
-                        ? QStringLiteral("このファイルは文書ではないため表示できません。\n"
-                                         "実行ファイルのため、アプリで開くこともできません。")
-                        : QStringLiteral("このファイルは文書ではないため表示できません。\n"
-                                         "関連付けられたアプリで開くか、保存してください。"),
+        const QString what = executable || !item.document
+                                 ? QStringLiteral("このファイルは文書ではないため表示できません。")
+                                 : QStringLiteral("この種類の文書を表示する機能はありません。");
+        ShowMessage(what + (executable ? QStringLiteral("\n実行ファイルのため、アプリで開くこと"
+                                                        "もできません。")
+                                       : QStringLiteral("\n関連付けられたアプリで開くか、保存し"
+                                                        "てください。")),
                     true, !executable && !mPrivateFolder.isEmpty());
         SetStatus(size);
         return;
     }
     ShowDecoded();
+}
+
+bool frmQuorvix::ShowImage(const std::string& name) {
+    const auto dot = name.find_last_of('.');
+    const std::string extension = AsciiLower(dot == std::string::npos ? "" : name.substr(dot + 1));
+    if (extension != "png" && extension != "jpg" && extension != "jpeg" && extension != "gif" &&
+        extension != "bmp") {
+        return false;
+    }
+    // A page of the image alone, read from the archive as a page's images are.
+    const auto slash = name.find_last_of("/\\");
+    const QString folder = slash == std::string::npos ? QString() : FromUtf8(name.substr(0, slash));
+    const QByteArray file = QUrl::toPercentEncoding(
+        FromUtf8(slash == std::string::npos ? name : name.substr(slash + 1)));
+    htmDocument->SetPage(QStringLiteral("<img src=\"%1\">").arg(QString::fromLatin1(file)), folder,
+                         [this](const QString& path) { return LoadArchiveFile(path); });
+    stkView->setCurrentWidget(htmDocument);
+    mnuSaveAs->setEnabled(true);
+    lblEncoding->clear();
+    UpdateTitle();
+    return true;
 }
 
 void frmQuorvix::ShowDecoded() {
@@ -565,7 +593,8 @@ void frmQuorvix::ShowDecoded() {
         mInvalidSequences = 0;
         QString first = DecodeMore(kFirstDecode);
         // Mostly bytes no reading knows: not a text, whatever its name says.
-        if (!mEncodingOverride && mInvalidSequences * 16 > mUndecodedFrom) {
+        if (!mEncodingOverride && mInvalidSequences >= 16 &&
+            mInvalidSequences * 16 > mUndecodedFrom) {
             ShowMessage(
                 QStringLiteral("このファイルは文字として読めないバイトが多いため、"
                                "テキストではないようです。\n"

@@ -83,6 +83,8 @@ class frmQuorvix : public QMainWindow {
     void GoBack(bool forward);
     void ShowVisit(const Visit& visit);
     void ShowDecoded();
+    // An image entry (by its extension) shown by itself; false for others.
+    bool ShowImage(const std::string& name);
     // What the status says when the archive could be listed only in part.
     QString ListNotice() const;
     void ShowTextStatus();

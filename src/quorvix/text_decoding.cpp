@@ -281,8 +281,11 @@ TextEncoding DetectEncoding(std::string_view bytes) {
 
 class TextDecoder::Converter {
   public:
+    // UTF-8 is checked by ourselves: iconv passes the five- and six-byte
+    // forms that UTF-8 no longer has.
     explicit Converter(TextEncoding from)
-        : mHandle(OpenIconv(Facts(from).iconvName)),
+        : mUtf8(from == TextEncoding::Utf8),
+          mHandle(mUtf8 ? OpenIconv(nullptr) : OpenIconv(Facts(from).iconvName)),
           mFallback(OpenIconv(Facts(from).fallbackName)) {}
     ~Converter() {
         for (const iconv_t handle : {mHandle, mFallback}) {
@@ -299,20 +302,27 @@ class TextDecoder::Converter {
     // A sequence cut by the end goes to carry unless last.
     std::size_t Convert(std::string_view bytes, std::size_t unit, bool last, std::string& out,
                         std::string& carry) {
+        if (mUtf8) {
+            return ConvertUtf8(bytes, last, out, carry);
+        }
         if (!IsOpen(mHandle)) {
             out.append(bytes);
             return 0;
         }
         std::size_t invalid = 0;
-        std::array<char, 64 * 1024> buffer;
         char* in = const_cast<char*>(bytes.data());
         std::size_t inLeft = bytes.size();
         while (inLeft > 0) {
-            char* to = buffer.data();
-            std::size_t toLeft = buffer.size();
+            // Written straight into out, in steps of at most 64 KiB, so that
+            // a small piece costs little.
+            const std::size_t room = std::min<std::size_t>(3 * inLeft + 16, 64 * 1024);
+            const std::size_t start = out.size();
+            out.resize(start + room);
+            char* to = out.data() + start;
+            std::size_t toLeft = room;
             const std::size_t result = ::iconv(mHandle, &in, &inLeft, &to, &toLeft);
             const int error = errno;
-            out.append(buffer.data(), buffer.size() - toLeft);
+            out.resize(out.size() - toLeft);
             if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
                 continue;
             }
@@ -335,6 +345,41 @@ class TextDecoder::Converter {
     }
 
   private:
+    std::size_t ConvertUtf8(std::string_view bytes, bool last, std::string& out,
+                            std::string& carry) {
+        std::size_t invalid = 0;
+        std::size_t valid = 0;  // start of the valid run not yet appended
+        for (std::size_t i = 0; i < bytes.size();) {
+            if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+                ++i;
+                continue;
+            }
+            if (const auto character = DecodeUtf8(bytes.substr(i))) {
+                i += character->length;
+                continue;
+            }
+            out.append(bytes.substr(valid, i - valid));
+            // A sequence the end cuts: wait for the rest, or one replacement.
+            const std::string_view rest = bytes.substr(i);
+            const unsigned lead = static_cast<unsigned char>(rest[0]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            const bool cut = lead >= 0xC2 && lead <= 0xF4 && rest.size() < length &&
+                             std::all_of(rest.begin() + 1, rest.end(), [](char c) {
+                                 return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+                             });
+            if (cut && !last) {
+                carry.assign(rest);
+                return invalid;
+            }
+            ++invalid;
+            out += kReplacement;
+            i += cut ? rest.size() : 1;
+            valid = i;
+        }
+        out.append(bytes.substr(valid));
+        return invalid;
+    }
+
     // One character the first table refuses, read by the fallback table.
     bool ConvertOne(char*& in, std::size_t& inLeft, std::string& out) {
         if (!IsOpen(mFallback)) {
@@ -358,6 +403,7 @@ class TextDecoder::Converter {
         return true;
     }
 
+    bool mUtf8;
     iconv_t mHandle;
     iconv_t mFallback;
 };

@@ -149,6 +149,16 @@ TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodin
     Trigger("mnuAllEntries");
     EXPECT_EQ(Listed(), (QStringList{"MANUAL.HTM", "doc/page2.htm", "img/logo.png"}));
     EXPECT_EQ(Page(), QLatin1String("htmDocument"));
+    // An image is shown by itself.
+    Select(QStringLiteral("img/logo.png"));
+    auto* page = Find<HtmlView>(*mWindow, "htmDocument");
+    page->grab();
+    EXPECT_EQ(Page(), QLatin1String("htmDocument"));
+    EXPECT_EQ(page->document()
+                  ->resource(QTextDocument::ImageResource, QUrl("logo.png"))
+                  .value<QImage>()
+                  .size(),
+              QSize(120, 32));
 
     WriteBytes(mIniPath, "[Option]\r\nDocType=HTM\r\n");
     Open(Fixture("quorvix/binary.zip"));
@@ -160,6 +170,27 @@ TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodin
     EXPECT_EQ(Find<QLabel>(*mWindow, "lblEncoding")->text(), QStringLiteral("EUC-JP"));
     Trigger("mnuEncodingAuto");
     EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
+    // Bytes that no encoding reads are not shown as text unless asked for.
+    std::string noise;
+    for (int i = 0; i < 1024; ++i) {
+        noise += "\x80\xA0\xFF\xB1";
+    }
+    mTemp.Write("noise/NOISE.TXT", noise);
+    ASSERT_EQ(
+        std::system(("cd '" + mTemp.File("noise") + "' && zip -q ../noise.zip NOISE.TXT").c_str()),
+        0);
+    Open(mTemp.File("noise.zip"));
+    EXPECT_TRUE(Shown().contains(QStringLiteral("テキストではないよう")));
+    Trigger("mnuEncoding_Shift_JIS");
+    EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+    Open(Fixture("quorvix/binary.zip"));
+    // The choice holds for the document it was made for only.
+    Trigger("mnuEncoding_EUC-JP");
+    Trigger("mnuAllEntries");
+    Select(QStringLiteral("MANUAL.DOC"));
+    Select(QStringLiteral("README.TXT"));
+    EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
+    EXPECT_TRUE(Find<QAction>(*mWindow, "mnuEncodingAuto")->isChecked());
 }
 
 TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
@@ -351,6 +382,7 @@ TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
         SCOPED_TRACE(name);
         Select(QString::fromUtf8(name));
         EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("この種類の文書を表示する機能はありません")));
         ASSERT_TRUE(openWith->isVisible() && openWith->isEnabled());
         openWith->click();
         ASSERT_FALSE(desktop.opened.isEmpty());

@@ -84,6 +84,10 @@ TEST(TextDecodingTest, EveryEncodingAndLineEndIsFoundAndRead) {
     EXPECT_EQ(broken.invalidSequences, 1u);
     // A UTF-8 sequence cut where the read stopped; an empty text.
     EXPECT_EQ(DecodeText("ab\xE6\x97", TextEncoding::Utf8).utf8, "ab\xEF\xBF\xBD");
+    // The five-byte form UTF-8 no longer has is five bad bytes, not passed on.
+    const DecodedText five = DecodeText("a\xFA\xBA\xBA\xBA\xBA", TextEncoding::Utf8);
+    EXPECT_TRUE(IsUtf8(five.utf8));
+    EXPECT_EQ(five.invalidSequences, 5u);
     EXPECT_EQ(DecodeText("").utf8, "");
 }
 
