@@ -84,6 +84,19 @@ QRegularExpression FindPattern(const QString& wanted, bool matchCase) {
                                                  : QRegularExpression::CaseInsensitiveOption);
 }
 
+// Whether a decoded sample is mostly what no text holds: bytes that did not
+// decode, controls, unassigned, private-use or lone surrogate code points.
+bool LooksLikeNonsense(const QString& sample) {
+    qsizetype odd = 0;
+    for (const QChar c : sample) {
+        const QChar::Category category = c.category();
+        odd += c == QChar::ReplacementCharacter || category == QChar::Other_NotAssigned ||
+               category == QChar::Other_PrivateUse || category == QChar::Other_Surrogate ||
+               (category == QChar::Other_Control && !QStringLiteral("\t\n\f\x1A\x1B").contains(c));
+    }
+    return odd >= 16 && odd * 16 > sample.size();
+}
+
 QString SizeText(std::uint64_t bytes) {
     return QLocale(QLocale::Japanese).toString(static_cast<qulonglong>(bytes)) +
            QStringLiteral(" バイト");
@@ -592,9 +605,9 @@ void frmQuorvix::ShowDecoded() {
         mUndecodedFrom = 0;
         mInvalidSequences = 0;
         QString first = DecodeMore(kFirstDecode);
-        // Mostly bytes no reading knows: not a text, whatever its name says.
-        if (!mEncodingOverride && mInvalidSequences >= 16 &&
-            mInvalidSequences * 16 > mUndecodedFrom) {
+        // Read as nonsense (bytes no reading knows, characters nobody writes):
+        // not a text, whatever its name says.
+        if (!mEncodingOverride && LooksLikeNonsense(first)) {
             ShowMessage(
                 QStringLiteral("このファイルは文字として読めないバイトが多いため、"
                                "テキストではないようです。\n"

@@ -172,8 +172,8 @@ TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodin
     EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
     // Bytes that no encoding reads are not shown as text unless asked for.
     std::string noise;
-    for (int i = 0; i < 1024; ++i) {
-        noise += "\x80\xA0\xFF\xB1";
+    for (unsigned i = 1; noise.size() < 4096; i = i * 1103515245 + 12345) {
+        noise += static_cast<char>(0x80 | i >> 16);
     }
     mTemp.Write("noise/NOISE.TXT", noise);
     ASSERT_EQ(
