@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -271,14 +272,14 @@ void frmQuorvix::CreateMenus() {
         if (stkView->currentWidget() == htmDocument) {
             htmDocument->copy();
         } else {
-            txtDocument->copy();
+            CopyText();
         }
     });
     add(mnuEdit, "mnuSelectAll", QStringLiteral("すべて選択(&A)"), QKeySequence::SelectAll, [this] {
         if (stkView->currentWidget() == htmDocument) {
             htmDocument->selectAll();
         } else {
-            FinishFill();
+            // What is filled in later joins the selection at its end.
             txtDocument->selectAll();
         }
     });
@@ -702,9 +703,39 @@ void frmQuorvix::FillMore() {
 }
 
 void frmQuorvix::FinishFill() {
-    while (FillPending()) {
-        FillMore();
+    if (!FillPending()) {
+        return;
     }
+    // At once: one insertion lays the rest out once, not once per piece.
+    mPendingText.remove(0, mPendingFrom);
+    mPendingFrom = 0;
+    mPendingText += DecodeMore(mCurrentBytes.size() - mUndecodedFrom);
+    QTextCursor end(txtDocument->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(mPendingText);
+    mPendingText.clear();
+    ShowTextStatus();
+}
+
+void frmQuorvix::CopyText() {
+    const QTextCursor selection = txtDocument->textCursor();
+    if (!selection.hasSelection() || selection.selectionStart() > 0 ||
+        selection.selectionEnd() < txtDocument->document()->characterCount() - 1) {
+        txtDocument->copy();
+        return;
+    }
+    // All of it: decoded afresh from the bytes, in pieces as the view is
+    // filled, rather than taken from the view, which may not hold all of it
+    // yet and whose own copy builds a second document of the selection.
+    QString all;
+    TextDecoder decoder(mShownEncoding);
+    for (std::size_t at = 0; at < mCurrentBytes.size(); at += kLaterDecode) {
+        std::string utf8;
+        decoder.Decode(std::string_view(mCurrentBytes).substr(at, kLaterDecode),
+                       at + kLaterDecode >= mCurrentBytes.size(), utf8);
+        all += FromUtf8(utf8);
+    }
+    QGuiApplication::clipboard()->setText(all);
 }
 
 void frmQuorvix::StopFill() {
@@ -1014,12 +1045,14 @@ bool frmQuorvix::eventFilter(QObject* watched, QEvent* event) {
         mFilling = true;
         QTimer::singleShot(0, this, &frmQuorvix::FillMore);
     }
-    // The view's own select-all (its key and its context menu) takes the
-    // whole text too.
-    if (watched == txtDocument &&
-        (event->type() == QEvent::ContextMenu ||
-         (event->type() == QEvent::ShortcutOverride &&
-          static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll)))) {
+    // The view's own copy key copies as the menu does; its context menu
+    // copies by itself, so the whole text goes in first.
+    if (watched == txtDocument && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        CopyText();
+        return true;
+    }
+    if (watched == txtDocument && event->type() == QEvent::ContextMenu) {
         FinishFill();
     }
     return QMainWindow::eventFilter(watched, event);

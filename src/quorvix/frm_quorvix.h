@@ -99,6 +99,9 @@ class frmQuorvix : public QMainWindow {
     void FillMore();
     void FinishFill();
     void StopFill();
+    // Copies the text view's selection; all of a long text without a copy
+    // of its document.
+    void CopyText();
     void SetStatus(const QString& text);
     void mnuAllEntries_Toggled(bool checked);
     void mnuEncoding_Triggered(QAction* action);
