@@ -330,6 +330,12 @@ class TextDecoder::Converter {
                 carry.assign(in, inLeft);
                 return invalid;
             }
+            // The fallback's sequences are two bytes, or three after 0x8F.
+            if (error == EILSEQ && IsOpen(mFallback) && !last &&
+                inLeft < (*in == '\x8F' ? 3u : 2u)) {
+                carry.assign(in, inLeft);
+                return invalid;
+            }
             if (error == EILSEQ && ConvertOne(in, inLeft, out)) {
                 continue;
             }

@@ -78,6 +78,12 @@ TEST(TextDecodingTest, EveryEncodingAndLineEndIsFoundAndRead) {
     const DecodedText nec = DecodeText("\xAD\xA1\xAD\xE2\x8F\xF3\xF3\xFF", TextEncoding::EucJp);
     EXPECT_EQ(nec.utf8, "①№ⅰ\xEF\xBF\xBD");
     EXPECT_EQ(nec.invalidSequences, 1u);
+    TextDecoder byByte(TextEncoding::EucJp);
+    std::string pieces;
+    for (const char c : std::string_view("\xAD\xA1\xAD\xE2\x8F\xF3\xF3\xFF")) {
+        byByte.Decode(std::string_view(&c, 1), c == '\xFF', pieces);
+    }
+    EXPECT_EQ(pieces, nec.utf8);
     // A byte that no reading knows becomes one replacement and no more.
     const DecodedText broken = DecodeText(Text("broken_sjis.txt"), TextEncoding::ShiftJis);
     EXPECT_EQ(broken.utf8, "説明\xEF\xBF\xBD書");
