@@ -28,13 +28,18 @@ std::string ConfigHome() {
     return home != nullptr && home[0] == '/' ? PathInFolder(home, ".config") : std::string();
 }
 
-// Copies from to a new file to, never over an existing one; a half-written
-// copy is removed, so a later start tries again.
+// Copies from to a new file to, never over an existing one. The copy is
+// made under a name of its own and linked into place whole, so that a reader
+// never sees it half-written; what is left of a failed copy is removed, so a
+// later start tries again.
 void CopyNew(const std::string& from, const std::string& to) {
+    const std::string temp = to + ".seed-" + std::to_string(getpid());
     std::error_code error;
-    if (!std::filesystem::copy_file(from, to, error) && error && error != std::errc::file_exists) {
-        std::filesystem::remove(to, error);
+    std::filesystem::remove(temp, error);
+    if (std::filesystem::copy_file(from, temp, error)) {
+        [[maybe_unused]] const int linked = link(temp.c_str(), to.c_str());  // EEXIST: kept
     }
+    std::filesystem::remove(temp, error);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/file_lock.h"
 #include "app/ini_text.h"
 
 namespace mervok {
@@ -153,6 +154,11 @@ template <typename EditText>
 bool Rewrite(const std::string& path, EditText edit) {
     const auto target = ResolveTarget(path);
     if (!target || target->empty()) {
+        return false;
+    }
+    // Another process's write between our read and our replace would be lost.
+    const FileLockBeside lock(*target);
+    if (!lock.MayWrite()) {
         return false;
     }
     struct stat info {};

@@ -1,8 +1,10 @@
 #include "quorvix/html_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextDocument>
@@ -10,11 +12,28 @@
 #include <QUrl>
 
 #include "quorvix/document_rule.h"
+#include "quorvix/image_format.h"
 #include "quorvix/text_decoding.h"
 
 namespace mervok::quorvix {
 
 namespace {
+
+// Decodes only the raster format the bytes begin with, never by the name and
+// never by Qt's own guess, which would hand an "image.png" holding SVG to the
+// SVG plugin.
+QImage DecodeRasterImage(const QByteArray& bytes) {
+    const char* format = RasterImageFormat(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (format == nullptr) {
+        return {};
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
 
 class PageDocument : public QTextDocument {
   public:
@@ -27,7 +46,7 @@ class PageDocument : public QTextDocument {
     QVariant loadResource(int type, const QUrl& name) override {
         QVariant value = mView->loadResource(type, name);
         if (type == ImageResource && (value.isValid() || !mView->ArchivePath(name).isEmpty())) {
-            value = QImage::fromData(value.toByteArray());
+            value = DecodeRasterImage(value.toByteArray());
         }
         if (value.isValid()) {
             addResource(type, name, value);

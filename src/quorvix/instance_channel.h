@@ -29,7 +29,8 @@ class InstanceServer : public QObject {
     Q_OBJECT
   public:
     explicit InstanceServer(QObject* parent = nullptr);
-    // Listens at name, replacing a socket file that no viewer answers on.
+    // Listens at name, replacing a socket file that no viewer answers on;
+    // false, leaving the name, when a viewer answers there.
     bool Listen(const QString& name);
 
   signals:

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/file_lock.h"
 #include "app/program_folder.h"
 #include "app/settings_folder.h"
 #include "app/settings_store.h"
@@ -76,17 +77,22 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     const bool fromSearchList = TakeDroppedArcFile(ini);
     const bool oneViewer = !fromSearchList && ReadViewerOptions(ini).prevInstance;
     const QString serverName = InstanceServerName(programFolder);
-    if (oneViewer && HandOverArchive(serverName, *archive)) {
-        return 0;
-    }
-
-    QTemporaryDir privateFolder(QDir::tempPath() + QStringLiteral("/quorvix-XXXXXX"));
-    frmQuorvix window(ini, privateFolder.isValid() ? privateFolder.path() : QString());
     // Listening before the first archive is read: a second start meanwhile
     // hands over instead of racing for the name.
     InstanceServer server;
     if (oneViewer) {
+        // Starts at the same moment take turns: each finds the one before it
+        // listening (else both would listen, the later over the earlier).
+        const FileLockBeside turn(QFile::encodeName(serverName).toStdString());
+        if (HandOverArchive(serverName, *archive)) {
+            return 0;
+        }
         server.Listen(serverName);
+    }
+
+    QTemporaryDir privateFolder(QDir::tempPath() + QStringLiteral("/quorvix-XXXXXX"));
+    frmQuorvix window(ini, privateFolder.isValid() ? privateFolder.path() : QString());
+    if (oneViewer) {
         ShowHandedOver(server, window);
     }
     window.OpenArchive(*archive);
