@@ -64,7 +64,9 @@ run)
 test)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ctest --test-dir build --output-on-failure -j "$jobs"
-  bash scripts/package_check.sh build
+  # ctest gives each case its own timeout; the package check, which builds
+  # and runs the package, gets one of its own so that a hang fails too.
+  timeout --kill-after=10 900 bash scripts/package_check.sh build
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMERVOK_SANITIZE=ON
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
