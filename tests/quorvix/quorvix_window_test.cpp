@@ -331,442 +331,435 @@ TEST_F(ViewerWindowTest, AManualOpensOnItsIndexAndItsLinksGoToTheirSections) {
         Select(QStringLiteral("manual/index.html"));
         emit page->anchorClicked(QUrl("%90%E0%96%BE.htm"));
         EXPECT_EQ(Shown() == QStringLiteral("説明 page"), zip);
-        // How deep tables nest in a laid-out page (each table is a frame).
-        int TableDepth(const QTextFrame* frame) {
-            int deepest = 0;
-            for (const QTextFrame* child : frame->childFrames()) {
-                deepest = std::max(
-                    deepest, TableDepth(child) + (qobject_cast<const QTextTable*>(child) ? 1 : 0));
-            }
-            return deepest;
+    }
+}
+
+// How deep tables nest in a laid-out page (each table is a frame).
+int TableDepth(const QTextFrame* frame) {
+    int deepest = 0;
+    for (const QTextFrame* child : frame->childFrames()) {
+        deepest =
+            std::max(deepest, TableDepth(child) + (qobject_cast<const QTextTable*>(child) ? 1 : 0));
+    }
+    return deepest;
+}
+
+// Pages whose layout would take Qt's text engine minutes, or overflow its
+// stack, reach it rebuilt within its means; what was left out is said.
+TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnce) {
+    const auto repeat = [](std::string_view piece, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += piece;
         }
-
-        // Pages whose layout would take Qt's text engine minutes, or overflow its
-        // stack, reach it rebuilt within its means; what was left out is said.
-        TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnce) {
-            const auto repeat = [](std::string_view piece, int count) {
-                std::string text;
-                for (int i = 0; i < count; ++i) {
-                    text += piece;
-                }
-                return text;
-            };
-            const std::pair<std::string, std::string> pages[] = {
-                {"deep5000.htm", repeat("<table><tr><td>x", 5000) + "innermost"},
-                {"deep1000.htm", repeat("<TABLE><TR><TD>", 1000) + "innermost" +
-                                     repeat("</TD></TR></TABLE>", 1000)},
-                {"nested.htm", repeat("<ul><li><div><blockquote><b><i>", 2000) + "innermost"},
-                {"wide.htm",
-                 "<table><tr><td colspan=99999999 rowspan=4000000000>innermost</table>"},
-                {"grid.htm",
-                 "<table>" + repeat("<tr>" + repeat("<td>cell", 100), 100) + "</table>innermost"},
-                {"huge.htm", repeat("<p>paragraph</p>\n", 20000) + "innermost"},
-                {"fine.htm",
-                 "<table><tr><td><table><tr><td>inner<td>cell</table></table>innermost"},
-            };
-            for (const auto& [name, page] : pages) {
-                WriteBytes(mTemp.File(name), page);
-            }
-            ASSERT_EQ(std::system(("cd '" + mTemp.Path() + "' && zip -q pages.zip *.htm").c_str()),
-                      0);
-            Open(mTemp.File("pages.zip"));
-            auto* view = Find<HtmlView>(*mWindow, "htmDocument");
-            for (const auto& [name, page] : pages) {
-                SCOPED_TRACE(name);
-                Select(QString::fromStdString(name));
-                Trigger("mnuSelectAll");  // a long text is whole once selected
-                EXPECT_TRUE(Shown().contains(QStringLiteral("innermost")));
-                if (name == "huge.htm") {
-                    EXPECT_EQ(Page(), QLatin1String("txtDocument"));
-                    EXPECT_TRUE(Status().contains(QStringLiteral("テキストとして表示")))
-                        << Status().toStdString();
-                    continue;
-                }
-                ASSERT_EQ(Page(), QLatin1String("htmDocument"));
-                const int depth = TableDepth(view->document()->rootFrame());
-                EXPECT_LE(depth, 8);
-                EXPECT_EQ(Status().contains(QStringLiteral("簡略化")), name != "fine.htm")
-                    << Status().toStdString();
-                if (name == "fine.htm") {
-                    EXPECT_EQ(depth, 2);
-                }
-                view->grab();
-            }
+        return text;
+    };
+    const std::pair<std::string, std::string> pages[] = {
+        {"deep5000.htm", repeat("<table><tr><td>x", 5000) + "innermost"},
+        {"deep1000.htm",
+         repeat("<TABLE><TR><TD>", 1000) + "innermost" + repeat("</TD></TR></TABLE>", 1000)},
+        {"nested.htm", repeat("<ul><li><div><blockquote><b><i>", 2000) + "innermost"},
+        {"wide.htm", "<table><tr><td colspan=99999999 rowspan=4000000000>innermost</table>"},
+        {"grid.htm",
+         "<table>" + repeat("<tr>" + repeat("<td>cell", 100), 100) + "</table>innermost"},
+        {"huge.htm", repeat("<p>paragraph</p>\n", 20000) + "innermost"},
+        {"fine.htm", "<table><tr><td><table><tr><td>inner<td>cell</table></table>innermost"},
+    };
+    for (const auto& [name, page] : pages) {
+        WriteBytes(mTemp.File(name), page);
+    }
+    ASSERT_EQ(std::system(("cd '" + mTemp.Path() + "' && zip -q pages.zip *.htm").c_str()), 0);
+    Open(mTemp.File("pages.zip"));
+    auto* view = Find<HtmlView>(*mWindow, "htmDocument");
+    for (const auto& [name, page] : pages) {
+        SCOPED_TRACE(name);
+        Select(QString::fromStdString(name));
+        Trigger("mnuSelectAll");  // a long text is whole once selected
+        EXPECT_TRUE(Shown().contains(QStringLiteral("innermost")));
+        if (name == "huge.htm") {
+            EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+            EXPECT_TRUE(Status().contains(QStringLiteral("テキストとして表示")))
+                << Status().toStdString();
+            continue;
         }
-
-        TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
-            Open(Fixture("quorvix/sjis_lh7.lzh"));
-            auto* text = Find<QPlainTextEdit>(*mWindow, "txtDocument");
-            mWindow->activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
-            QTest::keyClick(mWindow.get(), Qt::Key_F, Qt::ControlModifier);
-            EXPECT_TRUE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
-            Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("書庫"));
-            QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Return);
-            EXPECT_EQ(text->textCursor().selectedText(), QStringLiteral("書庫"));
-            const int first = text->textCursor().position();
-            QTest::keyClick(mWindow.get(), Qt::Key_F3);
-            EXPECT_GT(text->textCursor().position(), first);
-            // From the last one F3 goes round to the first.
-            text->moveCursor(QTextCursor::End);
-            QTest::keyClick(mWindow.get(), Qt::Key_F3);
-            EXPECT_EQ(text->textCursor().position(), first);
-            // A failed search leaves the view as it was; Esc closes the bar.
-            text->moveCursor(QTextCursor::End);
-            QTest::keyClick(mWindow.get(), Qt::Key_F3);
-            Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("ありえない"));
-            QTest::keyClick(mWindow.get(), Qt::Key_F3);
-            EXPECT_TRUE(Status().startsWith(QStringLiteral("見つかりません")));
-            EXPECT_EQ(text->textCursor().position(), first);
-            QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Escape);
-            EXPECT_FALSE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
-
-            Trigger("mnuSelectAll");
-            Trigger("mnuCopy");
-            EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
-            const int size = text->font().pointSize();
-            Trigger("mnuFontLarger");
-            Trigger("mnuFontLarger");
-            EXPECT_EQ(text->font().pointSize(), size + 2);
-            Trigger("mnuWrap");
-            EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
-            Trigger("mnuAllEntries");
-            mWindow->resize(1000, 700);
-            Find<QSplitter>(*mWindow, "splMain")->setSizes({150, 850});
-            mWindow->close();
-
-            // The viewer's own section follows the file as it was.
-            const std::string ini = ReadBytes(mIniPath);
-            EXPECT_TRUE(ini.starts_with(kIni)) << ini;
-            EXPECT_NE(ini.find("[Window]"), std::string::npos);
-            Open(Fixture("quorvix/sjis_lh7.lzh"));
-            EXPECT_EQ(mWindow->size(), QSize(1000, 700));
-            EXPECT_EQ(Find<QSplitter>(*mWindow, "splMain")->sizes().value(0), 150);
-            EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
-            EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
-            EXPECT_EQ(Listed(), (QStringList{"SETUP.EXE", "説明書.TXT"}));
-
-            // The wave dash as Shift-JIS gives it (～) is found as 〜 and the other way.
-            mTemp.Write("tilde/TILDE.TXT",
-                        "\x82\xA0 1\x81\x60"
-                        "3 \x81\x7C\r\n");
-            const std::string pack =
-                "cd '" + mTemp.File("tilde") + "' && zip -q ../tilde.zip TILDE.TXT";
-            ASSERT_EQ(std::system(pack.c_str()), 0);
-            Open(mTemp.File("tilde.zip"));
-            for (const char* wanted : {"1〜3 −", "1～3 －"}) {
-                Find<QLineEdit>(*mWindow, "txtFind")->setText(QString::fromUtf8(wanted));
-                Trigger("mnuFindNext");
-                EXPECT_EQ(
-                    Find<QPlainTextEdit>(*mWindow, "txtDocument")->textCursor().selectedText(),
-                    QStringLiteral("1～3 －"));
-            }
+        ASSERT_EQ(Page(), QLatin1String("htmDocument"));
+        const int depth = TableDepth(view->document()->rootFrame());
+        EXPECT_LE(depth, 8);
+        EXPECT_EQ(Status().contains(QStringLiteral("簡略化")), name != "fine.htm")
+            << Status().toStdString();
+        if (name == "fine.htm") {
+            EXPECT_EQ(depth, 2);
         }
+        view->grab();
+    }
+}
 
-        TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
-            Desktop desktop;
-            Open(Fixture("quorvix/binary.zip"));
-            Trigger("mnuAllEntries");
-            auto* openWith = Find<QPushButton>(*mWindow, "btnOpenWith");
-            // Whatever the stored name says, the file lands in the private folder.
-            for (const char* name : {"MANUAL.DOC", "../../outside.doc", "/absolute/rooted.doc"}) {
-                SCOPED_TRACE(name);
-                Select(QString::fromUtf8(name));
-                EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
-                EXPECT_TRUE(
-                    Shown().startsWith(QStringLiteral("この種類の文書を表示する機能はありません")));
-                ASSERT_TRUE(openWith->isVisible() && openWith->isEnabled());
-                openWith->click();
-                ASSERT_FALSE(desktop.opened.isEmpty());
-                const std::string file = desktop.opened.takeLast().toStdString();
-                EXPECT_TRUE(file.starts_with(mPrivate + "/")) << file;
-                EXPECT_EQ(fs::path(file).filename(), fs::path(name).filename());
-                EXPECT_TRUE(ReadBytes(file).starts_with("\xD0\xCF\x11\xE0"));
-                EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
-                          fs::perms::owner_read | fs::perms::owner_write);
-            }
-            EXPECT_FALSE(fs::exists(mTemp.File("outside.doc")));
-            EXPECT_FALSE(fs::exists(fs::path(mTemp.Path()).parent_path() / "outside.doc"));
+TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
+    Open(Fixture("quorvix/sjis_lh7.lzh"));
+    auto* text = Find<QPlainTextEdit>(*mWindow, "txtDocument");
+    mWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
+    QTest::keyClick(mWindow.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
+    Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("書庫"));
+    QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Return);
+    EXPECT_EQ(text->textCursor().selectedText(), QStringLiteral("書庫"));
+    const int first = text->textCursor().position();
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    EXPECT_GT(text->textCursor().position(), first);
+    // From the last one F3 goes round to the first.
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    EXPECT_EQ(text->textCursor().position(), first);
+    // A failed search leaves the view as it was; Esc closes the bar.
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("ありえない"));
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
+    EXPECT_TRUE(Status().startsWith(QStringLiteral("見つかりません")));
+    EXPECT_EQ(text->textCursor().position(), first);
+    QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Escape);
+    EXPECT_FALSE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
 
-            // A copy written before is handed over again; a new one must fit the
-            // folder's budget and leave the disk's reserve free, or is refused.
-            const auto copies = [&] {
-                std::vector<std::string> files;
-                for (const auto& entry : fs::recursive_directory_iterator(mPrivate)) {
-                    if (entry.is_regular_file()) {
-                        files.push_back(entry.path().string());
-                    }
-                }
-                return files;
-            };
-            const std::vector<std::string> written = copies();
-            EXPECT_EQ(written.size(), 3u);
-            Select(QStringLiteral("MANUAL.DOC"));
-            openWith->click();
-            EXPECT_EQ(copies(), written);
-            ASSERT_EQ(desktop.opened.size(), 1);
-            const std::string again = desktop.opened.takeLast().toStdString();
-            EXPECT_EQ(fs::path(again).filename(), "MANUAL.DOC");
-            fs::remove(again);  // gone since: written anew, within the limits
-            const struct {
-                std::uint64_t total, keepFree;
-                const char* refusal;
-            } limits[] = {{3 * 525 - 1, 0, "一時フォルダで 1,574 バイト を超える"},
-                          {std::uint64_t{1} << 40, std::uint64_t{1} << 62, "空きが足りない"},
-                          {3 * 525, 0, nullptr}};
-            for (const auto& limit : limits) {
-                mWindow->SetHandOverLimits(limit.total, limit.keepFree);
-                openWith->click();
-                if (limit.refusal != nullptr) {
-                    EXPECT_TRUE(Status().contains(QString::fromUtf8(limit.refusal)))
-                        << Status().toStdString();
-                    EXPECT_EQ(copies().size(), 2u);
-                }
-            }
-            EXPECT_EQ(copies().size(), 3u);
-            EXPECT_EQ(desktop.opened.size(), 1);
-            desktop.opened.clear();
+    Trigger("mnuSelectAll");
+    Trigger("mnuCopy");
+    EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
+    const int size = text->font().pointSize();
+    Trigger("mnuFontLarger");
+    Trigger("mnuFontLarger");
+    EXPECT_EQ(text->font().pointSize(), size + 2);
+    Trigger("mnuWrap");
+    EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+    Trigger("mnuAllEntries");
+    mWindow->resize(1000, 700);
+    Find<QSplitter>(*mWindow, "splMain")->setSizes({150, 850});
+    mWindow->close();
 
-            // A program is neither shown nor handed over; a script or a launcher
-            // is only shown as the text it is.
-            Select(QStringLiteral("SETUP.EXE"));
-            EXPECT_FALSE(openWith->isEnabled());
-            openWith->click();
-            emit openWith->clicked();  // as if the button's state were wrong
-            for (const char* script : {"install.sh", "picture.desktop"}) {
-                Select(QString::fromUtf8(script));
-                EXPECT_EQ(Page(), QLatin1String("txtDocument"));
-            }
-            EXPECT_TRUE(desktop.opened.isEmpty());
+    // The viewer's own section follows the file as it was.
+    const std::string ini = ReadBytes(mIniPath);
+    EXPECT_TRUE(ini.starts_with(kIni)) << ini;
+    EXPECT_NE(ini.find("[Window]"), std::string::npos);
+    Open(Fixture("quorvix/sjis_lh7.lzh"));
+    EXPECT_EQ(mWindow->size(), QSize(1000, 700));
+    EXPECT_EQ(Find<QSplitter>(*mWindow, "splMain")->sizes().value(0), 150);
+    EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
+    EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
+    EXPECT_EQ(Listed(), (QStringList{"SETUP.EXE", "説明書.TXT"}));
 
-            // Save as writes the entry where the user says, under its own name first.
-            Select(QStringLiteral("../../outside.doc"));
-            mSaveTo = QString::fromStdString(mTemp.File("saved.doc"));
-            Find<QPushButton>(*mWindow, "btnSaveEntry")->click();
-            EXPECT_TRUE(mSuggested.endsWith(QStringLiteral("/outside.doc")));
-            EXPECT_TRUE(ReadBytes(mTemp.File("saved.doc")).starts_with("\xD0\xCF\x11\xE0"));
-            Select(QStringLiteral("SETUP.EXE"));
-            mSaveTo = QString::fromStdString(mTemp.File("setup.bin"));
-            Trigger("mnuSaveAs");
-            EXPECT_TRUE(ReadBytes(mTemp.File("setup.bin")).starts_with("MZ"));
-            // An archive handed over while the prompt is open: nothing is written.
-            mWindow->SetSavePathPrompt([&](QWidget*, const QString&) {
-                mWindow->OpenArchive(Fixture("quorvix/binary.zip"));
-                Select(QStringLiteral("SETUP.EXE"));
-                return QString::fromStdString(mTemp.File("stale.bin"));
-            });
-            Trigger("mnuSaveAs");
-            EXPECT_FALSE(fs::exists(mTemp.File("stale.bin")));
-        }
+    // The wave dash as Shift-JIS gives it (～) is found as 〜 and the other way.
+    mTemp.Write("tilde/TILDE.TXT",
+                "\x82\xA0 1\x81\x60"
+                "3 \x81\x7C\r\n");
+    const std::string pack = "cd '" + mTemp.File("tilde") + "' && zip -q ../tilde.zip TILDE.TXT";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    Open(mTemp.File("tilde.zip"));
+    for (const char* wanted : {"1〜3 −", "1～3 －"}) {
+        Find<QLineEdit>(*mWindow, "txtFind")->setText(QString::fromUtf8(wanted));
+        Trigger("mnuFindNext");
+        EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->textCursor().selectedText(),
+                  QStringLiteral("1～3 －"));
+    }
+}
 
-        TEST(OpenWithPolicyTest, OnlyDocumentsReachTheDesktopWhateverTheirNameSays) {
-            // Decided as the window decides: on the name as written and on the
-            // desktop's own type of the file written.
-            TempFolder folder;
-            const std::string launcher = "[Desktop Entry]\nType=Application\nExec=sh -c id\n";
-            const std::string zip("PK\x03\x04\x14\0\0\0\0\0", 10);
-            QByteArray png;
-            QBuffer buffer(&png);
-            ASSERT_TRUE(QImage(2, 2, QImage::Format_RGB32).save(&buffer, "PNG"));
-            const struct {
-                const char* name;
-                std::string content;
-                bool handedOver;
-            } files[] = {
-                {"launcher.desktop.", launcher, false},
-                {"launcher.desktop ", launcher, false},
-                {"launcher.kdelnk", launcher, false},
-                {"notes.txt", launcher, false},  // the content is a launcher's
-                {"app.jar.", zip, false},
-                {"App.appimage.", "AI\x02", false},
-                {"start.jnlp", "<?xml version=\"1.0\"?>\n<jnlp spec=\"1.0+\"/>\n", false},
-                {"app.flatpakref", "[Flatpak Ref]\nName=x\n", false},
-                {"index.php", "<?php system($_GET['c']); ?>\n", false},
-                {"init.lua", "os.execute('id')\n", false},
-                {"run.zsh", "id\n", false},
-                {"run.ksh", "id\n", false},
-                {"run.fish", "id\n", false},
-                {"run.command", "id\n", false},
-                {"tool.pyw", "import os\n", false},
-                {"tool.pyz", zip, false},
-                {"site.url", "[InternetShortcut]\nURL=file:///bin/sh\n", false},
-                {"bundle.zip", zip, false},
-                {"page.html", "<html><body><SCRIPT>x()</SCRIPT></body></html>", false},
-                {"page.htm", "<html><body onload = \"x()\"><p>hi</p></body></html>", false},
-                {"link.html", "<html><a href=\"jav&#x09;ascript:x()\">x</a></html>", false},
-                {"picture.svg",
-                 "<svg xmlns=\"http://www.w3.org/2000/svg\"><script>x()</script></svg>", false},
-                {"saved.mht", "MIME-Version: 1.0\nContent-Type: multipart/related; boundary=b\n\n",
-                 false},
-                {"readme.txt.", "Read me.\n", true},
-                {"MANUAL.DOC", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + std::string(504, '\0'), true},
-                {"report.pdf", "%PDF-1.4\n%\xE2\xE3\n", true},
-                {"logo.png", png.toStdString(), true},
-                {"page.html",
-                 "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                 "charset=Shift_JIS\">"
-                 "</head><body><p>Only words.</p></body></html>",
-                 true},
-            };
-            for (const auto& file : files) {
-                const std::string path = folder.File(ExportFileName(file.name));
-                WriteBytes(path, file.content);
-                const QString refusal = HandOverRefusal(QString::fromStdString(path));
-                EXPECT_EQ(!IsExecutable(file.name, file.content) && refusal.isEmpty(),
-                          file.handedOver)
-                    << file.name << ": " << refusal.toStdString();
-                fs::remove(path);
+TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
+    Desktop desktop;
+    Open(Fixture("quorvix/binary.zip"));
+    Trigger("mnuAllEntries");
+    auto* openWith = Find<QPushButton>(*mWindow, "btnOpenWith");
+    // Whatever the stored name says, the file lands in the private folder.
+    for (const char* name : {"MANUAL.DOC", "../../outside.doc", "/absolute/rooted.doc"}) {
+        SCOPED_TRACE(name);
+        Select(QString::fromUtf8(name));
+        EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("この種類の文書を表示する機能はありません")));
+        ASSERT_TRUE(openWith->isVisible() && openWith->isEnabled());
+        openWith->click();
+        ASSERT_FALSE(desktop.opened.isEmpty());
+        const std::string file = desktop.opened.takeLast().toStdString();
+        EXPECT_TRUE(file.starts_with(mPrivate + "/")) << file;
+        EXPECT_EQ(fs::path(file).filename(), fs::path(name).filename());
+        EXPECT_TRUE(ReadBytes(file).starts_with("\xD0\xCF\x11\xE0"));
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_FALSE(fs::exists(mTemp.File("outside.doc")));
+    EXPECT_FALSE(fs::exists(fs::path(mTemp.Path()).parent_path() / "outside.doc"));
+
+    // A copy written before is handed over again; a new one must fit the
+    // folder's budget and leave the disk's reserve free, or is refused.
+    const auto copies = [&] {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(mPrivate)) {
+            if (entry.is_regular_file()) {
+                files.push_back(entry.path().string());
             }
         }
-
-        // A ZIP64 archive of one stored entry of 4 GiB + 1: a text at its front, the
-        // rest a hole in a sparse file. The fields as APPNOTE 4.3.7, 4.3.12 and 4.5.3
-        // lay them out; the CRC is never reached.
-        void WriteHugeZip(const std::string& path, std::string_view front) {
-            const std::uint64_t size = (std::uint64_t{4} << 30) + 1;
-            const std::string name = "HUGE.TXT";
-            std::string out;
-            const auto u16 = [&](std::uint64_t v) { out += {char(v), char(v >> 8)}; };
-            const auto u32 = [&](std::uint64_t v) { u16(v & 0xFFFF), u16(v >> 16 & 0xFFFF); };
-            const auto u64 = [&](std::uint64_t v) { u32(v & 0xFFFFFFFF), u32(v >> 32); };
-            const auto sizes = [&] { u16(1), u16(16), u64(size), u64(size); };  // the ZIP64 field
-            u32(0x04034B50), u16(45), u16(0), u16(0), u32(0), u32(0);
-            u32(0xFFFFFFFF), u32(0xFFFFFFFF), u16(name.size()), u16(20);
-            out += name;
-            sizes();
-            const std::uint64_t dataAt = out.size();
-            out += front;
-            std::ofstream file(path, std::ios::binary);
-            file.write(out.data(), static_cast<std::streamsize>(out.size()));
-            const std::uint64_t central = dataAt + size;
-            out.clear();
-            u32(0x02014B50), u16(45), u16(45), u16(0), u16(0), u32(0), u32(0);
-            u32(0xFFFFFFFF), u32(0xFFFFFFFF), u16(name.size()), u16(20), u16(0), u16(0), u16(0);
-            u32(0), u32(0);
-            out += name;
-            sizes();
-            const std::uint64_t centralSize = out.size();
-            u32(0x06064B50), u64(44), u16(45), u16(45), u32(0), u32(0), u64(1), u64(1);
-            u64(centralSize), u64(central);
-            u32(0x07064B50), u32(0), u64(central + centralSize), u32(1);
-            u32(0x06054B50), u16(0), u16(0), u16(0xFFFF), u16(0xFFFF), u32(0xFFFFFFFF);
-            u32(0xFFFFFFFF), u16(0);
-            file.seekp(static_cast<std::streamoff>(central));
-            file.write(out.data(), static_cast<std::streamsize>(out.size()));
+        return files;
+    };
+    const std::vector<std::string> written = copies();
+    EXPECT_EQ(written.size(), 3u);
+    Select(QStringLiteral("MANUAL.DOC"));
+    openWith->click();
+    EXPECT_EQ(copies(), written);
+    ASSERT_EQ(desktop.opened.size(), 1);
+    const std::string again = desktop.opened.takeLast().toStdString();
+    EXPECT_EQ(fs::path(again).filename(), "MANUAL.DOC");
+    fs::remove(again);  // gone since: written anew, within the limits
+    const struct {
+        std::uint64_t total, keepFree;
+        const char* refusal;
+    } limits[] = {{3 * 525 - 1, 0, "一時フォルダで 1,574 バイト を超える"},
+                  {std::uint64_t{1} << 40, std::uint64_t{1} << 62, "空きが足りない"},
+                  {3 * 525, 0, nullptr}};
+    for (const auto& limit : limits) {
+        mWindow->SetHandOverLimits(limit.total, limit.keepFree);
+        openWith->click();
+        if (limit.refusal != nullptr) {
+            EXPECT_TRUE(Status().contains(QString::fromUtf8(limit.refusal)))
+                << Status().toStdString();
+            EXPECT_EQ(copies().size(), 2u);
         }
+    }
+    EXPECT_EQ(copies().size(), 3u);
+    EXPECT_EQ(desktop.opened.size(), 1);
+    desktop.opened.clear();
 
-        // Peak virtual memory of this process, in KiB.
-        std::uint64_t PeakKiB() {
-            std::istringstream status(ReadBytes("/proc/self/status"));
-            for (std::string line; std::getline(status, line);) {
-                if (line.starts_with("VmPeak:")) {
-                    return std::stoull(line.substr(7));
-                }
-            }
-            return 0;
+    // A program is neither shown nor handed over; a script or a launcher
+    // is only shown as the text it is.
+    Select(QStringLiteral("SETUP.EXE"));
+    EXPECT_FALSE(openWith->isEnabled());
+    openWith->click();
+    emit openWith->clicked();  // as if the button's state were wrong
+    for (const char* script : {"install.sh", "picture.desktop"}) {
+        Select(QString::fromUtf8(script));
+        EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+    }
+    EXPECT_TRUE(desktop.opened.isEmpty());
+
+    // Save as writes the entry where the user says, under its own name first.
+    Select(QStringLiteral("../../outside.doc"));
+    mSaveTo = QString::fromStdString(mTemp.File("saved.doc"));
+    Find<QPushButton>(*mWindow, "btnSaveEntry")->click();
+    EXPECT_TRUE(mSuggested.endsWith(QStringLiteral("/outside.doc")));
+    EXPECT_TRUE(ReadBytes(mTemp.File("saved.doc")).starts_with("\xD0\xCF\x11\xE0"));
+    Select(QStringLiteral("SETUP.EXE"));
+    mSaveTo = QString::fromStdString(mTemp.File("setup.bin"));
+    Trigger("mnuSaveAs");
+    EXPECT_TRUE(ReadBytes(mTemp.File("setup.bin")).starts_with("MZ"));
+    // An archive handed over while the prompt is open: nothing is written.
+    mWindow->SetSavePathPrompt([&](QWidget*, const QString&) {
+        mWindow->OpenArchive(Fixture("quorvix/binary.zip"));
+        Select(QStringLiteral("SETUP.EXE"));
+        return QString::fromStdString(mTemp.File("stale.bin"));
+    });
+    Trigger("mnuSaveAs");
+    EXPECT_FALSE(fs::exists(mTemp.File("stale.bin")));
+}
+
+TEST(OpenWithPolicyTest, OnlyDocumentsReachTheDesktopWhateverTheirNameSays) {
+    // Decided as the window decides: on the name as written and on the
+    // desktop's own type of the file written.
+    TempFolder folder;
+    const std::string launcher = "[Desktop Entry]\nType=Application\nExec=sh -c id\n";
+    const std::string zip("PK\x03\x04\x14\0\0\0\0\0", 10);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(QImage(2, 2, QImage::Format_RGB32).save(&buffer, "PNG"));
+    const struct {
+        const char* name;
+        std::string content;
+        bool handedOver;
+    } files[] = {
+        {"launcher.desktop.", launcher, false},
+        {"launcher.desktop ", launcher, false},
+        {"launcher.kdelnk", launcher, false},
+        {"notes.txt", launcher, false},  // the content is a launcher's
+        {"app.jar.", zip, false},
+        {"App.appimage.", "AI\x02", false},
+        {"start.jnlp", "<?xml version=\"1.0\"?>\n<jnlp spec=\"1.0+\"/>\n", false},
+        {"app.flatpakref", "[Flatpak Ref]\nName=x\n", false},
+        {"index.php", "<?php system($_GET['c']); ?>\n", false},
+        {"init.lua", "os.execute('id')\n", false},
+        {"run.zsh", "id\n", false},
+        {"run.ksh", "id\n", false},
+        {"run.fish", "id\n", false},
+        {"run.command", "id\n", false},
+        {"tool.pyw", "import os\n", false},
+        {"tool.pyz", zip, false},
+        {"site.url", "[InternetShortcut]\nURL=file:///bin/sh\n", false},
+        {"bundle.zip", zip, false},
+        {"page.html", "<html><body><SCRIPT>x()</SCRIPT></body></html>", false},
+        {"page.htm", "<html><body onload = \"x()\"><p>hi</p></body></html>", false},
+        {"link.html", "<html><a href=\"jav&#x09;ascript:x()\">x</a></html>", false},
+        {"picture.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"><script>x()</script></svg>",
+         false},
+        {"saved.mht", "MIME-Version: 1.0\nContent-Type: multipart/related; boundary=b\n\n", false},
+        {"readme.txt.", "Read me.\n", true},
+        {"MANUAL.DOC", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + std::string(504, '\0'), true},
+        {"report.pdf", "%PDF-1.4\n%\xE2\xE3\n", true},
+        {"logo.png", png.toStdString(), true},
+        {"page.html",
+         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+         "charset=Shift_JIS\">"
+         "</head><body><p>Only words.</p></body></html>",
+         true},
+    };
+    for (const auto& file : files) {
+        const std::string path = folder.File(ExportFileName(file.name));
+        WriteBytes(path, file.content);
+        const QString refusal = HandOverRefusal(QString::fromStdString(path));
+        EXPECT_EQ(!IsExecutable(file.name, file.content) && refusal.isEmpty(), file.handedOver)
+            << file.name << ": " << refusal.toStdString();
+        fs::remove(path);
+    }
+}
+
+// A ZIP64 archive of one stored entry of 4 GiB + 1: a text at its front, the
+// rest a hole in a sparse file. The fields as APPNOTE 4.3.7, 4.3.12 and 4.5.3
+// lay them out; the CRC is never reached.
+void WriteHugeZip(const std::string& path, std::string_view front) {
+    const std::uint64_t size = (std::uint64_t{4} << 30) + 1;
+    const std::string name = "HUGE.TXT";
+    std::string out;
+    const auto u16 = [&](std::uint64_t v) { out += {char(v), char(v >> 8)}; };
+    const auto u32 = [&](std::uint64_t v) { u16(v & 0xFFFF), u16(v >> 16 & 0xFFFF); };
+    const auto u64 = [&](std::uint64_t v) { u32(v & 0xFFFFFFFF), u32(v >> 32); };
+    const auto sizes = [&] { u16(1), u16(16), u64(size), u64(size); };  // the ZIP64 field
+    u32(0x04034B50), u16(45), u16(0), u16(0), u32(0), u32(0);
+    u32(0xFFFFFFFF), u32(0xFFFFFFFF), u16(name.size()), u16(20);
+    out += name;
+    sizes();
+    const std::uint64_t dataAt = out.size();
+    out += front;
+    std::ofstream file(path, std::ios::binary);
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    const std::uint64_t central = dataAt + size;
+    out.clear();
+    u32(0x02014B50), u16(45), u16(45), u16(0), u16(0), u32(0), u32(0);
+    u32(0xFFFFFFFF), u32(0xFFFFFFFF), u16(name.size()), u16(20), u16(0), u16(0), u16(0);
+    u32(0), u32(0);
+    out += name;
+    sizes();
+    const std::uint64_t centralSize = out.size();
+    u32(0x06064B50), u64(44), u16(45), u16(45), u32(0), u32(0), u64(1), u64(1);
+    u64(centralSize), u64(central);
+    u32(0x07064B50), u32(0), u64(central + centralSize), u32(1);
+    u32(0x06054B50), u16(0), u16(0), u16(0xFFFF), u16(0xFFFF), u32(0xFFFFFFFF);
+    u32(0xFFFFFFFF), u16(0);
+    file.seekp(static_cast<std::streamoff>(central));
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+}
+
+// Peak virtual memory of this process, in KiB.
+std::uint64_t PeakKiB() {
+    std::istringstream status(ReadBytes("/proc/self/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmPeak:")) {
+            return std::stoull(line.substr(7));
         }
+    }
+    return 0;
+}
 
-        TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLimit) {
-            const char* unreadable = "読めません";
-            const std::pair<std::string, const char*> broken[] = {
-                {"corrupt/lha_cut_in_first_header.lzh", unreadable},
-                {"corrupt/lha_bad_checksum.lzh", unreadable},
-                {"corrupt/zip_cut_end.zip", unreadable},
-                {"corrupt/cab_cut.cab", unreadable},
-                {"corrupt/cab_bad_version.cab", unreadable},
-                {"corrupt/empty.bin", unreadable},
-                {"stub/stub_8k.exe", unreadable},
-                {"corrupt/lha_cut_in_data.lzh", "文書がありません"},
-                {"../quorvix/encrypted.zip", "暗号化"},
-                {mTemp.File("missing.lzh"), "見つかりません"},
-                {mTemp.Path(), "フォルダは書庫として開けません"},
-            };
-            for (const auto& [archive, message] : broken) {
-                SCOPED_TRACE(archive);
-                Open(archive.starts_with('/') ? archive : Fixture("archives/" + archive));
-                EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
-                EXPECT_TRUE(Shown().contains(QString::fromUtf8(message))) << Shown().toStdString();
-            }
+TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLimit) {
+    const char* unreadable = "読めません";
+    const std::pair<std::string, const char*> broken[] = {
+        {"corrupt/lha_cut_in_first_header.lzh", unreadable},
+        {"corrupt/lha_bad_checksum.lzh", unreadable},
+        {"corrupt/zip_cut_end.zip", unreadable},
+        {"corrupt/cab_cut.cab", unreadable},
+        {"corrupt/cab_bad_version.cab", unreadable},
+        {"corrupt/empty.bin", unreadable},
+        {"stub/stub_8k.exe", unreadable},
+        {"corrupt/lha_cut_in_data.lzh", "文書がありません"},
+        {"../quorvix/encrypted.zip", "暗号化"},
+        {mTemp.File("missing.lzh"), "見つかりません"},
+        {mTemp.Path(), "フォルダは書庫として開けません"},
+    };
+    for (const auto& [archive, message] : broken) {
+        SCOPED_TRACE(archive);
+        Open(archive.starts_with('/') ? archive : Fixture("archives/" + archive));
+        EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_TRUE(Shown().contains(QString::fromUtf8(message))) << Shown().toStdString();
+    }
 
-            // A bomb: 80 MiB of text that deflates to a few hundred KiB; and a
-            // 4 GiB entry, a single line. Each shows its first part and says so.
-            const std::string bomb = mTemp.File("bomb.zip");
-            const std::string make =
-                "cd '" + mTemp.Path() +
-                "' && yes 'これはテキストです。' | head -c 80M | zip -q bomb.zip - && "
-                "printf '@ -\\n@=BOMB.TXT\\n' | zipnote -w bomb.zip";
-            ASSERT_EQ(std::system(make.c_str()), 0);
-            const std::string huge = mTemp.File("huge.zip");
-            std::string front;
-            while (front.size() < (2 << 20)) {
-                front += "これは大きな文書です。";
-            }
-            WriteHugeZip(huge, front);
-            for (const std::string& archive : {bomb, huge}) {
-                SCOPED_TRACE(archive);
-                const std::uint64_t before = PeakKiB();
-                mWindow = std::make_unique<frmQuorvix>(mIni, QString::fromStdString(mPrivate));
-                mWindow->SetTextLimit(1 << 20);
-                mWindow->OpenArchive(archive);
-                EXPECT_EQ(Page(), QLatin1String("txtDocument"));
-                EXPECT_TRUE(Status().contains(QStringLiteral("先頭の 1 MiB だけ")))
-                    << Status().toStdString();
-                // At once, at most the first 32 K characters and the rest of their
-                // line, or only those in a line that goes on.
-                EXPECT_LE(Shown().size(), 32 * 1024 + 16);
-                // All of the first MiB, though not yet filled in behind the first
-                // screen; a character the limit cut in two is one replacement.
-                Trigger("mnuSelectAll");
-                Trigger("mnuCopy");
-                EXPECT_NEAR(QApplication::clipboard()->text().toUtf8().size(), 1 << 20, 3);
-                // Nothing near the entry's size was ever reserved.
-                EXPECT_LT(PeakKiB() - before, 512u << 10);
-            }
+    // A bomb: 80 MiB of text that deflates to a few hundred KiB; and a
+    // 4 GiB entry, a single line. Each shows its first part and says so.
+    const std::string bomb = mTemp.File("bomb.zip");
+    const std::string make = "cd '" + mTemp.Path() +
+                             "' && yes 'これはテキストです。' | head -c 80M | zip -q bomb.zip - && "
+                             "printf '@ -\\n@=BOMB.TXT\\n' | zipnote -w bomb.zip";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    const std::string huge = mTemp.File("huge.zip");
+    std::string front;
+    while (front.size() < (2 << 20)) {
+        front += "これは大きな文書です。";
+    }
+    WriteHugeZip(huge, front);
+    for (const std::string& archive : {bomb, huge}) {
+        SCOPED_TRACE(archive);
+        const std::uint64_t before = PeakKiB();
+        mWindow = std::make_unique<frmQuorvix>(mIni, QString::fromStdString(mPrivate));
+        mWindow->SetTextLimit(1 << 20);
+        mWindow->OpenArchive(archive);
+        EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+        EXPECT_TRUE(Status().contains(QStringLiteral("先頭の 1 MiB だけ")))
+            << Status().toStdString();
+        // At once, at most the first 32 K characters and the rest of their
+        // line, or only those in a line that goes on.
+        EXPECT_LE(Shown().size(), 32 * 1024 + 16);
+        // All of the first MiB, though not yet filled in behind the first
+        // screen; a character the limit cut in two is one replacement.
+        Trigger("mnuSelectAll");
+        Trigger("mnuCopy");
+        EXPECT_NEAR(QApplication::clipboard()->text().toUtf8().size(), 1 << 20, 3);
+        // Nothing near the entry's size was ever reserved.
+        EXPECT_LT(PeakKiB() - before, 512u << 10);
+    }
+}
+
+TEST_F(ViewerWindowTest, OptionsWriteTheirTwoKeysAndNothingElse) {
+    // A value in Shift-JIS, a "PrevInstance" that only 1 turns on.
+    const std::string tail = "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n";
+    const std::string before =
+        "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=HLP \x82\xA0\r\n" + tail;
+    const struct {
+        bool tick;
+        const char *docType, *button;
+        std::string after;
+    } answers[] = {
+        {true, nullptr, "btnOK",
+         "; mine\r\n[Option]\r\nPrevInstance=1\r\nDocType=HLP \x82\xA0\r\n" + tail},
+        {false, "  PDF   HTM ", "btnOK",
+         "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=PDF HTM\r\n" + tail},
+        {true, "PDF", "btnCancel", before},
+    };
+    for (const auto& answer : answers) {
+        WriteBytes(mIniPath, before);
+        frmOption dialog(mIni);
+        dialog.show();
+        auto* prevInstance = Find<QCheckBox>(dialog, "chkPrevInstance");
+        EXPECT_FALSE(prevInstance->isChecked());
+        prevInstance->setChecked(answer.tick);
+        if (answer.docType != nullptr) {
+            Find<QLineEdit>(dialog, "txtDocType")->setText(answer.docType);
         }
+        Find<QPushButton>(dialog, answer.button)->click();
+        EXPECT_EQ(ReadBytes(mIniPath), answer.after) << answer.button;
+    }
 
-        TEST_F(ViewerWindowTest, OptionsWriteTheirTwoKeysAndNothingElse) {
-            // A value in Shift-JIS, a "PrevInstance" that only 1 turns on.
-            const std::string tail = "DroppedArcFile=1\r\n[Other]\r\nx=1\r\n";
-            const std::string before =
-                "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=HLP \x82\xA0\r\n" + tail;
-            const struct {
-                bool tick;
-                const char *docType, *button;
-                std::string after;
-            } answers[] = {
-                {true, nullptr, "btnOK",
-                 "; mine\r\n[Option]\r\nPrevInstance=1\r\nDocType=HLP \x82\xA0\r\n" + tail},
-                {false, "  PDF   HTM ", "btnOK",
-                 "; mine\r\n[Option]\r\nPrevInstance=2\r\nDocType=PDF HTM\r\n" + tail},
-                {true, "PDF", "btnCancel", before},
-            };
-            for (const auto& answer : answers) {
-                WriteBytes(mIniPath, before);
-                frmOption dialog(mIni);
-                dialog.show();
-                auto* prevInstance = Find<QCheckBox>(dialog, "chkPrevInstance");
-                EXPECT_FALSE(prevInstance->isChecked());
-                prevInstance->setChecked(answer.tick);
-                if (answer.docType != nullptr) {
-                    Find<QLineEdit>(dialog, "txtDocType")->setText(answer.docType);
-                }
-                Find<QPushButton>(dialog, answer.button)->click();
-                EXPECT_EQ(ReadBytes(mIniPath), answer.after) << answer.button;
-            }
+    // A file that cannot be written keeps the dialog open and says so.
+    SettingsStore nowhere(mTemp.File("missing/Quorvix.ini"));
+    frmOption dialog(nowhere);
+    dialog.show();
+    Find<QCheckBox>(dialog, "chkPrevInstance")->setChecked(true);
+    Find<QPushButton>(dialog, "btnOK")->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(
+        Find<QLabel>(dialog, "lblError")->text().contains(QStringLiteral("書き込めません")));
+}
 
-            // A file that cannot be written keeps the dialog open and says so.
-            SettingsStore nowhere(mTemp.File("missing/Quorvix.ini"));
-            frmOption dialog(nowhere);
-            dialog.show();
-            Find<QCheckBox>(dialog, "chkPrevInstance")->setChecked(true);
-            Find<QPushButton>(dialog, "btnOK")->click();
-            EXPECT_TRUE(dialog.isVisible());
-            EXPECT_TRUE(Find<QLabel>(dialog, "lblError")
-                            ->text()
-                            .contains(QStringLiteral("書き込めません")));
-        }
-
-    }  // namespace
+}  // namespace
 }  // namespace mervok::quorvix
 
 #include "quorvix_window_test.moc"
