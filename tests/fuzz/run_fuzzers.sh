@@ -43,6 +43,7 @@ scratch=$(mktemp -d "$scratch_base/mervok-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 cd "$here"
-TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" \
+TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$here/lsan.supp \
+  "$build/fuzz/$target" "$corpus" \
   -max_total_time="$seconds" -timeout=2 -rss_limit_mb=2048 -max_len=1100000 \
   -print_final_stats=1 ${args[@]+"${args[@]}"}
