@@ -70,6 +70,12 @@ test)
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMERVOK_SANITIZE=ON
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+  # The threads of the search, the archiver libraries and the command-line
+  # tool under ThreadSanitizer; only what is not ours is suppressed.
+  configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMERVOK_TSAN=ON \
+    -DMERVOK_BUILD_GUI=OFF
+  TSAN_OPTIONS="suppressions=$top/tests/tsan.supp halt_on_error=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs"
   ;;
 bench)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
