@@ -3,15 +3,12 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <optional>
 
 namespace mervok {
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);
 
 // iconv's names of the tables documents in encoding are written with.
@@ -76,51 +73,6 @@ std::string EntryNameText(std::string_view rawName) {
     std::replace_if(
         name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
     return name;
-}
-
-PieceDecoder::PieceDecoder(TextEncoding encoding)
-    : mHandle(::iconv_open("UTF-8", Tables(encoding).back())) {}
-
-PieceDecoder::~PieceDecoder() {
-    if (mHandle != kNoHandle) {
-        ::iconv_close(static_cast<iconv_t>(mHandle));
-    }
-}
-
-void PieceDecoder::Decode(std::string_view piece, bool last, std::string& out) {
-    const iconv_t handle = static_cast<iconv_t>(mHandle);
-    std::string joined;
-    if (!mCarry.empty()) {
-        joined = mCarry + std::string(piece);
-        piece = joined;
-        mCarry.clear();
-    }
-    if (handle == kNoHandle) {
-        out.append(piece);
-        return;
-    }
-    std::array<char, 16 * 1024> buffer;
-    char* in = const_cast<char*>(piece.data());
-    std::size_t inLeft = piece.size();
-    while (inLeft > 0) {
-        char* to = buffer.data();
-        std::size_t toLeft = buffer.size();
-        const std::size_t result = ::iconv(handle, &in, &inLeft, &to, &toLeft);
-        const int error = errno;
-        out.append(buffer.data(), buffer.size() - toLeft);
-        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
-            continue;
-        }
-        if (error == EINVAL && !last) {
-            mCarry.assign(in, inLeft);  // cut by the piece's end
-            return;
-        }
-        out += kReplacement;
-        const std::size_t skip = error == EINVAL ? inLeft : 1;
-        in += skip;
-        inLeft -= skip;
-        ::iconv(handle, nullptr, nullptr, nullptr, nullptr);
-    }
 }
 
 }  // namespace mervok

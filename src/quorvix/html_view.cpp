@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -11,6 +12,7 @@
 #include <QUrl>
 
 #include "app/text_decoding.h"
+#include "quorvix/document_rule.h"
 #include "quorvix/image_format.h"
 
 namespace mervok::quorvix {
@@ -70,6 +72,9 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override {
         const QTextImageFormat image = format.toImageFormat();
         const QSizeF natural = Image(document, image).size();
+        if (natural.isEmpty() && !AltText(image).isEmpty()) {
+            return QFontMetricsF(document->defaultFont()).size(0, AltText(image)) + QSizeF(6, 4);
+        }
         const bool width = image.hasProperty(QTextFormat::ImageWidth);
         const bool height = image.hasProperty(QTextFormat::ImageHeight);
         if (natural.isEmpty() || (width && height)) {
@@ -90,10 +95,20 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
         const QImage image = Image(document, format.toImageFormat());
         if (!image.isNull()) {
             painter->drawImage(rect, image);
+        } else if (const QString alt = AltText(format.toImageFormat()); !alt.isEmpty()) {
+            // An image refused or missing: its alt text in a frame instead.
+            painter->setPen(Qt::gray);
+            painter->drawRect(rect.adjusted(0, 0, -1, -1));
+            painter->setPen(Qt::black);
+            painter->setFont(document->defaultFont());
+            painter->drawText(rect, Qt::AlignCenter, alt);
         }
     }
 
   private:
+    static QString AltText(const QTextImageFormat& format) {
+        return format.stringProperty(QTextFormat::ImageAltText).simplified();
+    }
     static QImage Image(QTextDocument* document, const QTextImageFormat& format) {
         return document->resource(QTextDocument::ImageResource, QUrl(format.name()))
             .value<QImage>();
@@ -108,13 +123,8 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent) {
                                                   new ArchiveImageHandler(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
-        if (link.scheme().isEmpty() && link.path().isEmpty() && link.hasFragment()) {
-            scrollToAnchor(link.fragment());
-            return;
-        }
-        emit archiveLinkClicked(ArchivePath(link), link);
-    });
+    connect(this, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& link) { emit archiveLinkClicked(ArchivePath(link), link); });
 }
 
 void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader) {
@@ -130,7 +140,11 @@ QString HtmlView::ArchivePath(const QUrl& reference) const {
     if (!reference.scheme().isEmpty() || !reference.host().isEmpty()) {
         return {};
     }
-    QString path = reference.path(QUrl::FullyDecoded);
+    // Percent-encoded bytes of a name as stored: UTF-8, or Shift-JIS as old
+    // pages write them ("%90%E0%96%BE.HTM").
+    QString path = QString::fromStdString(
+        DisplayName(QByteArray::fromPercentEncoding(reference.path(QUrl::FullyEncoded).toLatin1())
+                        .toStdString()));
     if (path.isEmpty()) {
         return {};
     }

@@ -494,7 +494,7 @@ void TextScan::Start() {
         PlainAscii(head) || head.size() < kDetectBytes / 2 ? std::string_view(mSample) : head);
     const bool decoded = mEncoding == TextEncoding::Iso2022Jp;
     if (decoded) {
-        mDecoder = std::make_unique<PieceDecoder>(mEncoding);
+        mDecoder = std::make_unique<TextDecoder>(mEncoding);
     }
     const TextEncoding scanned = decoded ? TextEncoding::Utf8 : mEncoding;
     mScanner = std::make_unique<Scanner>(mQuery.For(scanned), scanned, *this);

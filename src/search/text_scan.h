@@ -99,7 +99,7 @@ class TextScan {
     TextEncoding mEncoding = TextEncoding::Utf8;
     std::string mSample;  // the first bytes, until the encoding is known
     std::unique_ptr<Scanner> mScanner;
-    std::unique_ptr<PieceDecoder> mDecoder;  // ISO-2022-JP only
+    std::unique_ptr<TextDecoder> mDecoder;  // ISO-2022-JP only
     std::string mDecoded;
     std::vector<TextMatch> mMatches;
     bool mCut = false;
