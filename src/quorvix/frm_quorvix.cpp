@@ -26,6 +26,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "quorvix/frm_option.h"
 #include "quorvix/html_view.h"
@@ -79,6 +80,14 @@ frmQuorvix::frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* paren
     };
     CreateControls();
     CreateMenus();
+    // Settings someone else controls are neither read nor written; the
+    // status says so for as long as the window is open.
+    if (const auto trust = ini.Trust(); trust != SettingsTrust::Usable) {
+        auto* lblSettings =
+            new QLabel(QString::fromStdString(SettingsRefusalText(trust, ini.Path())), this);
+        lblSettings->setObjectName(QStringLiteral("lblSettings"));
+        statusBar()->addPermanentWidget(lblSettings);
+    }
     resize(mSettings.width, mSettings.height);
     splMain->setSizes({mSettings.listWidth, std::max(mSettings.width - mSettings.listWidth, 100)});
     ApplyFont();

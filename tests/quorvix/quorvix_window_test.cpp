@@ -241,7 +241,14 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     Trigger("mnuAllEntries");
     mWindow->resize(1000, 700);
     Find<QSplitter>(*mWindow, "splMain")->setSizes({150, 850});
+    int replaces = 0;
+    SettingsStore::SetBeforeReplaceHookForTesting([&](const std::string&) {
+        ++replaces;
+        return true;
+    });
     mWindow->close();
+    SettingsStore::SetBeforeReplaceHookForTesting({});
+    EXPECT_EQ(replaces, 1) << "every key in one replace of the file";
 
     // The viewer's own section follows the file as it was.
     const std::string ini = ReadBytes(mIniPath);
@@ -449,6 +456,24 @@ TEST_F(ViewerWindowTest, OptionsWriteTheirTwoKeysAndNothingElse) {
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(
         Find<QLabel>(dialog, "lblError")->text().contains(QStringLiteral("書き込めません")));
+}
+
+TEST_F(ViewerWindowTest, SettingsThroughALinkAreNeitherReadNorWrittenAndTheStatusSaysWhy) {
+    const std::string target = mTemp.Write("elsewhere/profile", "[Window]\nWidth=1000\n");
+    fs::remove(mIniPath);
+    ASSERT_EQ(symlink(target.c_str(), mIniPath.c_str()), 0);
+    const QString why = QString::fromStdString(
+        "設定ファイル " + mIniPath +
+        " はリンクか、別のユーザーのものです。設定は読み書きせず、既定の設定で動きます。");
+    Open(Fixture("quorvix/sjis_lh7.lzh"));
+    EXPECT_EQ(mWindow->width(), 900);
+    EXPECT_EQ(Find<QLabel>(*mWindow, "lblSettings")->text(), why);
+    mWindow->close();
+    frmOption dialog(mIni);
+    EXPECT_EQ(Find<QLabel>(dialog, "lblError")->text(), why);
+    Find<QPushButton>(dialog, "btnOK")->click();
+    EXPECT_EQ(ReadBytes(target), "[Window]\nWidth=1000\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(mTemp.File("elsewhere")), {}), 1);
 }
 
 }  // namespace
