@@ -8,8 +8,6 @@
 #include <QTextObjectInterface>
 #include <QUrl>
 
-#include "quorvix/text_decoding.h"
-
 namespace mervok::quorvix {
 
 namespace {
@@ -19,14 +17,11 @@ class PageDocument : public QTextDocument {
     explicit PageDocument(HtmlView* view) : QTextDocument(view), mView(view) {}
 
   protected:
-    // Each reference is asked of the view once per page: an image is decoded
-    // once and kept, and one the archive lacks is kept as a null image, so
-    // that repainting searches the archive no more.
+    // Each reference is asked of the view once per page and kept, a missing
+    // image as a null one, so that repainting searches the archive no more;
+    // the view reads and decodes each entry once, whatever the reference.
     QVariant loadResource(int type, const QUrl& name) override {
         QVariant value = mView->loadResource(type, name);
-        if (type == ImageResource && (value.isValid() || !mView->ArchivePath(name).isEmpty())) {
-            value = QImage::fromData(value.toByteArray());
-        }
         if (value.isValid()) {
             addResource(type, name, value);
         }
@@ -50,7 +45,7 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
 
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override {
         const QTextImageFormat image = format.toImageFormat();
-        const QSizeF natural = Image(document, image).size();
+        const QSizeF natural = NaturalSize(Resource(document, image));
         const bool width = image.hasProperty(QTextFormat::ImageWidth);
         const bool height = image.hasProperty(QTextFormat::ImageHeight);
         if (natural.isEmpty() || (width && height)) {
@@ -68,16 +63,31 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
 
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int,
                     const QTextFormat& format) override {
-        const QImage image = Image(document, format.toImageFormat());
-        if (!image.isNull()) {
-            painter->drawImage(rect, image);
+        const QVariant resource = Resource(document, format.toImageFormat());
+        if (resource.typeId() == QMetaType::QImage) {
+            const QImage image = resource.value<QImage>();
+            if (!image.isNull()) {
+                painter->drawImage(rect, image);
+            }
+            return;
         }
+        // Beyond the page's budget: a frame of the image's size with its
+        // alternative text.
+        painter->save();
+        painter->setPen(Qt::gray);
+        painter->drawRect(rect.adjusted(0, 0, -1, -1));
+        painter->drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap,
+                          format.property(QTextFormat::ImageAltText).toString());
+        painter->restore();
     }
 
   private:
-    static QImage Image(QTextDocument* document, const QTextImageFormat& format) {
-        return document->resource(QTextDocument::ImageResource, QUrl(format.name()))
-            .value<QImage>();
+    static QVariant Resource(QTextDocument* document, const QTextImageFormat& format) {
+        return document->resource(QTextDocument::ImageResource, QUrl(format.name()));
+    }
+    static QSizeF NaturalSize(const QVariant& resource) {
+        return resource.typeId() == QMetaType::QSize ? QSizeF(resource.toSize())
+                                                     : QSizeF(resource.value<QImage>().size());
     }
 };
 
@@ -104,6 +114,7 @@ void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceL
     // The document caches resources by their reference; a new page starts
     // afresh, so "image.png" of another folder is not reused.
     document()->clear();
+    mResources.Clear();
     setHtml(html);
 }
 
@@ -141,15 +152,7 @@ QVariant HtmlView::loadResource(int type, const QUrl& name) {
     if (path.isEmpty() || !mLoader) {
         return {};
     }
-    const auto bytes = mLoader(path);
-    if (!bytes) {
-        return {};
-    }
-    if (type == QTextDocument::StyleSheetResource) {
-        const std::string_view view(bytes->constData(), static_cast<std::size_t>(bytes->size()));
-        return QString::fromStdString(DecodeText(view).utf8);
-    }
-    return *bytes;
+    return mResources.Get(type, path, [&] { return mLoader(path); });
 }
 
 }  // namespace mervok::quorvix

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -25,6 +26,7 @@
 #include "quorvix/frm_option.h"
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/html_view.h"
+#include "quorvix/page_resources.h"
 #include "quorvix_test_support.h"
 
 namespace mervok::quorvix {
@@ -167,8 +169,7 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     auto* page = Find<HtmlView>(*mWindow, "htmDocument");
     QTextDocument* document = page->document();
     const auto image = [&](const char* reference) {
-        return QImage::fromData(
-            page->loadResource(QTextDocument::ImageResource, QUrl(reference)).toByteArray());
+        return page->loadResource(QTextDocument::ImageResource, QUrl(reference)).value<QImage>();
     };
     EXPECT_EQ(image("img/logo.png").size(), QSize(120, 32));
     for (const char* outside :
@@ -188,24 +189,71 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     EXPECT_TRUE(Shown().contains(QStringLiteral("二ページ目")));
     EXPECT_EQ(image("../IMG/LOGO.PNG").size(), QSize(120, 32));
 
-    // Painted, a page asks the archive once per image, and a name the
-    // archive lacks is not read from this computer's disk, though it is there.
-    const QByteArray logo =
-        page->loadResource(QTextDocument::ImageResource, QUrl("img/logo.png")).toByteArray();
+    // Painted, a page asks the archive once per entry, however many
+    // references name it, and a name the archive lacks is not read from this
+    // computer's disk, though it is there.
+    QByteArray logo;
+    QBuffer buffer(&logo);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QImage(120, 32, QImage::Format_RGB32).save(&buffer, "PNG"));
     const QString onDisk = QString::fromStdString(mTemp.File("local.png"));
     ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(onDisk));
     int asked = 0;
-    page->SetPage(QStringLiteral("<img src=\"img/logo.png\"><img src=\"%1\">").arg(onDisk), "",
-                  [&](const QString& path) -> std::optional<QByteArray> {
+    page->SetPage(QStringLiteral("<img src=\"img/logo.png\"><img src=\"%1\"><img "
+                                 "src=\"img/logo.png?1\"><img src=\"IMG/Logo.png#x\"><img "
+                                 "src=\"%1?2\">")
+                      .arg(onDisk),
+                  "", [&](const QString& path) -> std::optional<QByteArray> {
                       ++asked;
-                      return path == QLatin1String("img/logo.png") ? std::optional(logo)
-                                                                   : std::nullopt;
+                      return path.compare(QLatin1String("img/logo.png"), Qt::CaseInsensitive) == 0
+                                 ? std::optional(logo)
+                                 : std::nullopt;
                   });
     page->grab();
     page->grab();
     EXPECT_EQ(asked, 2);
+    EXPECT_EQ(page->PixelsDecoded(), 120 * 32);
     EXPECT_TRUE(
         document->resource(QTextDocument::ImageResource, QUrl(onDisk)).value<QImage>().isNull());
+}
+
+// Beyond a page's budget of decoded pixels an image is not decoded at all:
+// it keeps its place as its size, drawn as a frame with its alternative text.
+TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
+    App();
+    const auto Png = [](int width, int height) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(width, height, QImage::Format_RGB32).save(&buffer, "PNG");
+        return bytes;
+    };
+    PageResources resources(10000);
+    int reads = 0;
+    const auto Get = [&](const char* path, const QByteArray& bytes) {
+        return resources.Get(QTextDocument::ImageResource, QString::fromLatin1(path), [&] {
+            ++reads;
+            return std::optional(bytes);
+        });
+    };
+    EXPECT_EQ(Get("a.png", Png(100, 60)).value<QImage>().size(), QSize(100, 60));
+    const QVariant over = Get("b.png", Png(80, 60));
+    EXPECT_EQ(over.typeId(), QMetaType::QSize);
+    EXPECT_EQ(over.toSize(), QSize(80, 60));
+    EXPECT_EQ(Get("c.png", Png(40, 50)).value<QImage>().size(), QSize(40, 50));
+    EXPECT_EQ(Get("A.PNG", {}).value<QImage>().size(), QSize(100, 60));
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(resources.PixelsDecoded(), 8000);
+
+    // A header that claims 72 Mpixel is all that is read of it.
+    HtmlView view;
+    view.SetPage(
+        QStringLiteral("<img src=\"x.ppm\" alt=\"too large\" width=\"50\">"), "",
+        [&](const QString&) { return std::optional(QByteArray("P6\n12000 6000\n255\n")); });
+    EXPECT_EQ(view.document()->resource(QTextDocument::ImageResource, QUrl("x.ppm")).toSize(),
+              QSize(12000, 6000));
+    EXPECT_EQ(view.PixelsDecoded(), 0);
+    view.grab();  // the frame and the text drawn in its place
 }
 
 TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
