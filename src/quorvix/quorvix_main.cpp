@@ -75,8 +75,8 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     // the next hit, so it keeps its own window whatever "PrevInstance" says.
     const bool fromSearchList = TakeDroppedArcFile(ini);
     const bool oneViewer = !fromSearchList && ReadViewerOptions(ini).prevInstance;
-    const QString serverName = InstanceServerName(programFolder);
-    if (oneViewer && HandOverArchive(serverName, *archive)) {
+    const QString serverName = oneViewer ? InstanceServerName(programFolder) : QString();
+    if (!serverName.isEmpty() && HandOverArchive(serverName, *archive)) {
         return 0;
     }
 
@@ -85,8 +85,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     // Listening before the first archive is read: a second start meanwhile
     // hands over instead of racing for the name.
     InstanceServer server;
-    if (oneViewer) {
-        server.Listen(serverName);
+    if (server.Listen(serverName)) {
         ShowHandedOver(server, window);
     }
     window.OpenArchive(*archive);
