@@ -14,6 +14,9 @@ trap 'chmod -R u+w "$root" 2>/dev/null; rm -rf "$root" "$sample" "$home"' EXIT
 deb=$(ls "$build"/mervok_*.deb)
 echo "Package: $deb"
 
+# The captions are Japanese: the package brings a Japanese font.
+dpkg-deb -f "$deb" Depends | grep -q 'fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic' ||
+  { echo "the package does not depend on a Japanese font"; exit 1; }
 lintian --fail-on error --suppress-tags maintscript-calls-ldconfig "$deb"
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/mervok.desktop"

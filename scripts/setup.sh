@@ -14,6 +14,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libarchive-dev zlib1g-dev
   libgtest-dev libgmock-dev
+  # A Japanese font, as the package depends on one: the captions are Japanese.
   fonts-ipafont-gothic qt6-translations-l10n
   xdg-utils
 )

@@ -141,10 +141,11 @@ class LineReader {
         line.kind = LineKind::Entry;
         line.name = Clean(content.substr(0, equals));
         line.value = Clean(content.substr(equals + 1));
-        // A new value keeps the blanks that followed '=' before a non-empty
-        // old value, so "Key = 1" becomes "Key = 2".
+        // A new value keeps the blanks that set '=' apart from a non-empty
+        // old value, so "Key = 1" becomes "Key = 2"; blanks that only pad the
+        // value ("Key=  1  ") go with it.
         std::size_t valueStart = equals + 1;
-        if (!line.value.empty()) {
+        if (!line.value.empty() && equals > 0 && IsBlank(content[equals - 1])) {
             while (IsBlank(content[valueStart])) {
                 ++valueStart;
             }
@@ -352,7 +353,9 @@ EditResult SetValue(std::string& text, std::string_view section, std::string_vie
     if (scan.firstMatch) {
         const Line& line = *scan.firstMatch;
         if (line.kind == LineKind::Entry) {
-            if (line.value == newValue) {
+            const std::string_view stored =
+                std::string_view(text).substr(line.valueBegin, line.end - line.valueBegin);
+            if (stored == newValue) {
                 return EditResult::Unchanged;
             }
             rewriter.Replace(line.valueBegin, line.end, newValue);

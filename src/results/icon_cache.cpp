@@ -103,6 +103,15 @@ QPixmap IconCache::SfxPicture32() {
     return QPixmap(QStringLiteral(":/mervok/icons/sfx32.png"));
 }
 
+IconCache::FileType IconCache::MakeType(const QMimeType& mime) {
+    FileType type;
+    type.mimeName = mime.name().toStdString();
+    type.iconName = mime.iconName();
+    type.genericIconName = mime.genericIconName();
+    type.executable = IsExecutableType(mime);
+    return type;
+}
+
 const IconCache::FileType& IconCache::TypeOf(std::string_view fileName) {
     std::string suffix = TypeSuffix(fileName);
     auto found = mTypes.find(suffix);
@@ -112,12 +121,18 @@ const IconCache::FileType& IconCache::TypeOf(std::string_view fileName) {
     // Only the suffix decides, so a stand-in name is as good as the real one.
     const QMimeType mime = mMimeDb.mimeTypeForFile(QStringLiteral("x") + DisplayName(suffix),
                                                    QMimeDatabase::MatchExtension);
-    FileType type;
-    type.mimeName = mime.name().toStdString();
-    type.iconName = mime.iconName();
-    type.genericIconName = mime.genericIconName();
-    type.executable = IsExecutableType(mime);
-    return mTypes.emplace(std::move(suffix), std::move(type)).first->second;
+    return mTypes.emplace(std::move(suffix), MakeType(mime)).first->second;
+}
+
+const IconCache::FileType& IconCache::FolderType() {
+    // Kept among the suffixes under a key that no suffix can be.
+    static const std::string kKey = "/";
+    auto found = mTypes.find(kKey);
+    if (found != mTypes.end()) {
+        return found->second;
+    }
+    const QMimeType mime = mMimeDb.mimeTypeForName(QStringLiteral("inode/directory"));
+    return mTypes.emplace(kKey, MakeType(mime)).first->second;
 }
 
 QIcon IconCache::LookUpIcon(const FileType& type, const std::string& fullPath) const {
@@ -160,9 +175,10 @@ int IconCache::Add(const std::string& key, const QPixmap& large, const QPixmap& 
     return index;
 }
 
-int IconCache::Assign(std::string_view folder, std::string_view fileName, bool noSfxIcons) {
+int IconCache::Assign(std::string_view folder, std::string_view fileName, bool noSfxIcons,
+                      bool isFolder) {
     static const std::string sfxKey = kSfxKey;
-    const FileType& type = TypeOf(fileName);
+    const FileType& type = isFolder ? FolderType() : TypeOf(fileName);
     // The full path is built only where it is needed: it is the key of an
     // executable with an icon of its own, and the first file of a type is
     // asked for its icon.

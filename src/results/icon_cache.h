@@ -23,6 +23,8 @@ namespace mervok {
 // type is, or derives from, one of the PE/DOS executable types
 // (application/x-ms-dos-executable, application/x-msdownload,
 // application/vnd.microsoft.portable-executable, application/x-dosexec).
+// A folder named like an archive is of the folder type (inode/directory)
+// whatever its name, so that it never lends its icon to the files of a type.
 //
 // Each entry holds one picture at the large and one at the small size. Once a
 // key is in the cache it is never replaced: every later file of that type
@@ -42,9 +44,10 @@ class IconCache {
     void Clear();
 
     // Makes sure the cache holds an icon for the file folder + fileName (exact
-    // bytes; folder ends with the separator) and returns the index of its
-    // entry; never fails.
-    int Assign(std::string_view folder, std::string_view fileName, bool noSfxIcons);
+    // bytes; folder ends with the separator), or for that folder when isFolder,
+    // and returns the index of its entry; never fails.
+    int Assign(std::string_view folder, std::string_view fileName, bool noSfxIcons,
+               bool isFolder = false);
 
     int Count() const { return static_cast<int>(mEntries.size()); }
     // -1 when the key is not cached.
@@ -73,7 +76,9 @@ class IconCache {
         QPixmap small;
     };
 
+    static FileType MakeType(const QMimeType& mime);
     const FileType& TypeOf(std::string_view fileName);
+    const FileType& FolderType();
     int Add(const std::string& key, const QPixmap& large, const QPixmap& small);
     QIcon LookUpIcon(const FileType& type, const std::string& fullPath) const;
 

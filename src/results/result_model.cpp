@@ -128,7 +128,7 @@ void ResultModel::SetRows(std::vector<FoundArchive> hits, const RowStyle& style)
         if (style.colourByKind) {
             row.colour = RowColor(hit.kind, hit.provisional, style.colours);
         }
-        row.icon = mIcons.Assign(hit.folder, hit.fileName, style.noSfxIcons);
+        row.icon = mIcons.Assign(hit.folder, hit.fileName, style.noSfxIcons, hit.isFolder);
         row.hit = std::move(hit);
         mRows.push_back(std::move(row));
         previousFolder = &mRows.back().hit.folder;

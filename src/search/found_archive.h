@@ -28,6 +28,8 @@ struct FoundArchive {
     // The kind says only what the name's extension says: before the document
     // check, or when it was skipped.
     bool provisional = false;
+    // A folder named like an archive: listed only when the check is skipped.
+    bool isFolder = false;
 
     std::string Path() const { return folder + fileName; }
 };

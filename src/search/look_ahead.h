@@ -21,6 +21,7 @@ struct CandidateFacts {
     bool exists = false;  // the path (or a dangling link by that name) could be examined
     std::int64_t size = 0;
     std::int64_t modifiedSeconds = 0;
+    bool isFolder = false;                 // a folder, or a link to one, named like an archive
     ArchiveKind kind = ArchiveKind::None;  // the look-up's answer, when one was asked for
 };
 

@@ -282,8 +282,9 @@ CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
         return facts;
     }
     facts.exists = true;
+    facts.isFolder = S_ISDIR(info.st_mode);
     // The listing reports no size for a folder.
-    facts.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::int64_t>(info.st_size);
+    facts.size = facts.isFolder ? 0 : static_cast<std::int64_t>(info.st_size);
     facts.modifiedSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
     // Only a regular file goes to a library: opening a FIFO would release a
     // writer waiting at it or hold the check until one comes, and a device
@@ -296,6 +297,7 @@ CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
 
 void SearchEngine::TakeFacts(FoundArchive& candidate, const CandidateFacts& facts) {
     candidate.size = facts.size;
+    candidate.isFolder = facts.isFolder;
     candidate.modified = LocalTimeText(facts.modifiedSeconds);
 }
 

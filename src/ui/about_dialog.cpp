@@ -130,6 +130,13 @@ QFont FitFont(QFont font, const QString& text, const QSize& box) {
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
+    // Placed by the show event, not by Qt's guess at the frame beforehand.
+    setAttribute(Qt::WA_Moved);
+    // The face the main window's controls are designed in: the legal notice
+    // then fits the designed client area.
+    if (parent != nullptr) {
+        setFont(parent->font());
+    }
     setWindowTitle(QString::fromUtf8(kProductName) + QStringLiteral(" バージョン情報"));
 
     const QString maker = QString::fromUtf8(kMakerName);
@@ -240,6 +247,13 @@ bool frmAbout::event(QEvent* event) {
         gOwnerHwnd = this;
     }
     return QDialog::event(event);
+}
+
+void frmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (parentWidget() != nullptr) {
+        CentreOverOwner(*this, *parentWidget());
+    }
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {

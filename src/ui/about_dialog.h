@@ -44,6 +44,8 @@ class frmAbout : public QDialog {
     // owner (gOwnerHwnd), so that boxes centre over it while it is open.
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Centred over the main window as the message boxes are.
+    void showEvent(QShowEvent* event) override;
 
   private:
     void Form_Load();

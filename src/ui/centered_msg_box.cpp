@@ -1,5 +1,6 @@
 #include "ui/centered_msg_box.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -32,6 +33,62 @@ QPoint CenteredBoxPosition(const QRect& owner, const QSize& box, const QSize& sc
     return {x, y};
 }
 
+namespace {
+
+void Centre(QWidget& window, const QWidget& owner) {
+    QSize screen;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen = primary->geometry().size();
+    }
+    const bool framed = window.frameGeometry() != window.geometry();
+    const QWidget& framedLike = framed ? window : owner;
+    const QRect frame = framedLike.frameGeometry();
+    const QRect client = framedLike.geometry();
+    const QPoint place = CenteredBoxPosition(owner.frameGeometry(),
+                                             window.size() + frame.size() - client.size(), screen);
+    // The client area is placed: where a move puts a window that has no frame
+    // yet differs between window systems (X11 puts its client area there).
+    window.setGeometry(QRect(place + (client.topLeft() - frame.topLeft()), window.size()));
+}
+
+// Centres the window again after its first paint, by when the window manager
+// has framed it.
+class CentreWhenFramed : public QObject {
+  public:
+    CentreWhenFramed(QWidget& window, const QWidget& owner) : QObject(&window), mOwner(&owner) {
+        window.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (mOwner != nullptr) {
+                        Centre(*static_cast<QWidget*>(parent()), *mOwner);
+                    }
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+  private:
+    QPointer<const QWidget> mOwner;
+};
+
+}  // namespace
+
+void CentreOverOwner(QWidget& window, const QWidget& owner) {
+    Centre(window, owner);
+    if (window.frameGeometry() == window.geometry()) {
+        new CentreWhenFramed(window, owner);
+    }
+}
+
 int CenteredMsgBox(const QString& text, int style, QString& title) {
     if (title.isEmpty()) {
         title = QString::fromUtf8(kApplicationTitle);
@@ -40,18 +97,8 @@ int CenteredMsgBox(const QString& text, int style, QString& title) {
     if (owner == nullptr) {
         return MessageBox::Show(nullptr, text, style, title);
     }
-    const int answer = MessageBox::Show(owner, text, style, title, [owner](QMessageBox& box) {
-        QSize screen;
-        if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-            screen = primary->geometry().size();
-        }
-        // The box has no frame yet; the window manager will give it the same
-        // margins as its owner.
-        const QRect ownerFrame = owner->frameGeometry();
-        const QRect ownerClient = owner->geometry();
-        const QSize margins = ownerFrame.size() - ownerClient.size();
-        box.move(CenteredBoxPosition(ownerFrame, box.size() + margins, screen));
-    });
+    const int answer = MessageBox::Show(
+        owner, text, style, title, [owner](QMessageBox& box) { CentreOverOwner(box, *owner); });
     // Without a window manager nobody hands the activation back, and the
     // owner's access keys would stay dead until it is clicked.
     if (gOwnerHwnd != nullptr && gOwnerHwnd->isVisible()) {

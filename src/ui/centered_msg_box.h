@@ -23,6 +23,12 @@ inline constexpr const char* kApplicationTitle = "MERVOK";
 // the right is put flush with the right edge.
 QPoint CenteredBoxPosition(const QRect& owner, const QSize& box, const QSize& screen);
 
+// Moves window so that its frame lies where CenteredBoxPosition puts it over
+// owner's frame. The window manager tells a window's frame only once it has
+// framed it: until then the window is taken to get a frame like owner's, and
+// a second call once it has been painted puts it right.
+void CentreOverOwner(QWidget& window, const QWidget& owner);
+
 // Shows a message box centred over the window activated last (placed by the
 // system when there is none yet) and returns the identifier of the button
 // that closed it. An empty title becomes "MERVOK", in the caller's variable

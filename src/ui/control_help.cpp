@@ -264,9 +264,12 @@ bool ControlHelp::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (type == QEvent::ToolTip) {
-        // A control without a tip of its own shows none, rather than the tip
-        // of the frame around it.
-        if (widget == control && info->toolTip == nullptr && widget->toolTip().isEmpty()) {
+        // A disabled control shows no tip (Qt would show it; the desktop these
+        // controls copy sends a disabled control no mouse messages), and a
+        // control without a tip of its own shows none rather than the tip of
+        // the frame around it.
+        if (!widget->isEnabled() ||
+            (widget == control && info->toolTip == nullptr && widget->toolTip().isEmpty())) {
             QToolTip::hideText();
             return true;
         }

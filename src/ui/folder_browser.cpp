@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -15,8 +16,34 @@ FolderDialogFunction& DialogFunction() {
     return dialog;
 }
 
+// Qt's Japanese texts lack the type name of a folder, the one English word
+// the dialog would show.
+class JapaneseFolderType : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        return info.isDir() ? QStringLiteral("フォルダー") : QFileIconProvider::type(info);
+    }
+};
+
 QString RealFolderDialog(QWidget* owner, const QString& title, const QString& startFolder) {
-    return QFileDialog::getExistingDirectory(owner, title, startFolder, QFileDialog::ShowDirsOnly);
+    JapaneseFolderType types;
+    QFileDialog dialog(owner, title);
+    dialog.setIconProvider(&types);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (startFolder.isEmpty()) {
+        // The top of the tree, nothing selected.
+        dialog.setDirectory(QDir::rootPath());
+    } else {
+        // The folder selected among its siblings, not opened.
+        const QFileInfo folder(QDir::cleanPath(startFolder));
+        dialog.setDirectory(folder.absolutePath());
+        dialog.selectFile(folder.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
 }
 
 // Only blanks are trimmed, as the box's text is typed.
@@ -75,7 +102,7 @@ QString FolderDialogStart(const QString& initialFolder) {
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
         return folder;
     }
-    return QDir::homePath();
+    return {};
 }
 
 void BrowseForSearchFolder(QLineEdit* txtSearchDir, QWidget* owner) {

@@ -12,8 +12,10 @@ namespace mervok {
 // The title of the search-folder dialog.
 QString FolderDialogTitle();
 
-// Shows the folder dialog (only folders can be chosen) starting at
-// startFolder; returns the chosen folder, or an empty text on cancel.
+// Shows the folder dialog (only folders can be chosen) with startFolder
+// selected in its parent folder, or at the top of the tree with nothing
+// selected when startFolder is empty; returns the chosen folder, or an empty
+// text on cancel.
 using FolderDialogFunction =
     std::function<QString(QWidget* owner, const QString& title, const QString& startFolder)>;
 
@@ -21,9 +23,8 @@ using FolderDialogFunction =
 // brings the real dialog back.
 void SetFolderDialogFunction(FolderDialogFunction dialog);
 
-// The folder the dialog opens on: the given folder (blanks around it removed)
-// when it names an existing folder, otherwise the user's home folder, since
-// there is no desktop root to fall back on.
+// The folder the dialog opens with selected: the given folder (blanks around
+// it removed) when it names an existing folder, otherwise none (empty).
 QString FolderDialogStart(const QString& initialFolder);
 
 // Opens the dialog for the search-folder box: on the box's folder when that

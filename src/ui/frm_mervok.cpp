@@ -60,6 +60,11 @@ void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
                         TwipsToPixels(height));
 }
 
+// Taller than designed when the caption's font needs it; never lower.
+void FitHeightToFont(QWidget* caption) {
+    caption->resize(caption->width(), std::max(caption->height(), caption->sizeHint().height()));
+}
+
 template <typename Widget>
 Widget* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* widget = new Widget(parent);
@@ -244,6 +249,18 @@ void frmMERVOK::CreateControls() {
     mPanel1 = MakePanel(StatusBar1, "Panel1", "", 6000, 6000, 1);
     mPanel2 = MakePanel(StatusBar1, "Panel2", "抽出件数", 600, 600, 0);
     mPanel3 = MakePanel(StatusBar1, "Panel3", "処理時間", 1210, 1000, 0);
+
+    // A face with a deeper descent than the designed one (Noto Sans CJK JP)
+    // would cut off the access-key underlines: the captions get the height
+    // their font needs, and the extension panel holds its grown boxes.
+    for (QWidget* caption : std::initializer_list<QWidget*>{Label1, Label2}) {
+        FitHeightToFont(caption);
+    }
+    for (QCheckBox* box : findChildren<QCheckBox*>()) {
+        FitHeightToFont(box);
+    }
+    picXpStyle1->resize(picXpStyle1->width(),
+                        std::max(picXpStyle1->height(), picXpStyle1->childrenRect().bottom() + 1));
 
     // Created last so that it lies above the status bar it covers.
     ProgressBar1 = Make<QProgressBar>(this, "ProgressBar1", 0, 6330, 3345, 180);

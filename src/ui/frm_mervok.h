@@ -203,6 +203,7 @@ class frmMERVOK : public QWidget {
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
     std::function<void()> mEndProcess;
+    QPointer<QWidget> mFocusBeforeRun;
 
     ControlHelp* mControlHelp = nullptr;
     ViewerHandOff* mViewerHandOff = nullptr;

@@ -82,6 +82,9 @@ void frmMERVOK::StartSearch() {
     // longer wanted.
     RetireWorker();
 
+    // Locking the options moves the focus off them; a run without hits
+    // gives it back.
+    mFocusBeforeRun = focusWidget();
     *mAbortRequested = false;
     EnableSearchControls(false);
     btnSearch->setText(kCaptionAbort);
@@ -231,6 +234,10 @@ void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
                                                : QStringLiteral("ダブルクリック")) +
                         QStringLiteral("したら Quorvix で開きます"));
         lsvArchive->CurrentView()->setFocus();
+    } else if (mFocusBeforeRun != nullptr && mFocusBeforeRun->isEnabled()) {
+        // Back as if it had never left: the folder box keeps its caret rather
+        // than selecting its text as a focus move of the program does.
+        mFocusBeforeRun->setFocus(Qt::ActiveWindowFocusReason);
     }
     emit SearchFinished();
 }

@@ -25,6 +25,7 @@
 #include "startup/startup.h"
 #include "ui/centered_msg_box.h"
 #include "ui/control_help.h"
+#include "ui/folder_browser.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
@@ -154,6 +155,9 @@ void frmMERVOK::ShowLoaded() {
     } else {
         show();
     }
+    // The first control takes the focus as any focus move by the program
+    // does: a stored folder is selected, ready to be typed over.
+    FocusSearchFolder(txtSearchDir);
     // Some window systems know the frame as soon as the window is shown,
     // others tell it later (a move or resize then follows).
     ApplyPendingOuterSize();

@@ -48,6 +48,16 @@ class ResultItemDelegate : public QStyledItemDelegate {
         return mItemSize.isValid() ? mItemSize : QStyledItemDelegate::sizeHint(option, index);
     }
 
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // A name under its large icon is centred, whatever its column's
+        // alignment in the details view.
+        if (option->decorationPosition == QStyleOptionViewItem::Top) {
+            option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+        }
+    }
+
   private:
     QSize mItemSize;
 };
@@ -136,8 +146,8 @@ ResultList::ResultList(QWidget* parent) : QStackedWidget(parent) {
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(-1, Qt::AscendingOrder);
+    // The list sorts without showing an arrow in its header.
+    header->setSortIndicatorShown(false);
     // A fitted column may end up narrower than its title.
     header->setMinimumSectionSize(4);
     connect(header, &QHeaderView::sectionClicked, this, &ResultList::lsvArchive_ColumnClick);
@@ -214,7 +224,6 @@ void ResultList::Fill(std::vector<FoundArchive> hits, const RowStyle& style) {
     mSortColumn = 1;
     mSortOrder = Qt::AscendingOrder;
     mProxy->sort(ResultModel::kFileColumn, mSortOrder);
-    mDetailsView->header()->setSortIndicator(ResultModel::kFileColumn, mSortOrder);
     SelectFirstRow();
     if (mAutoColumnWidth && mView == kDetails) {
         FitColumnWidths();
@@ -332,7 +341,6 @@ void ResultList::lsvArchive_ColumnClick(int column) {
         mSortColumn = position;
     }
     mProxy->sort(column, mSortOrder);
-    mDetailsView->header()->setSortIndicator(column, mSortOrder);
 }
 
 void ResultList::FitColumnWidths() {

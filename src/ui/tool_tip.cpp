@@ -1,13 +1,13 @@
 #include "ui/tool_tip.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QEnterEvent>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QStyleHints>
+#include <QStyle>
 #include <QToolTip>
 #include <QWidget>
 #include <algorithm>
@@ -29,9 +29,13 @@ QColor FromColorValue(int value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-int DoubleClickTime() {
-    return QGuiApplication::styleHints()->mouseDoubleClickInterval();
+// The controls' own tool tips come after the style's wake-up delay and stay
+// ten seconds (Qt's time for a short text); the hints keep the same times, so
+// that both kinds come and go alike.
+int WakeUpDelay() {
+    return QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay);
 }
+constexpr int kToolTipDisplayTime = 10000;
 
 }  // namespace
 
@@ -164,7 +168,7 @@ int clsToolTip::pReShowTime() const {
     if (!mTipHwnd) {
         return 0;
     }
-    return mReShowTime < 0 ? DoubleClickTime() / 5 : mReShowTime;
+    return mReShowTime < 0 ? WakeUpDelay() / 5 : mReShowTime;
 }
 
 void clsToolTip::pReShowTime(int lngTime) {
@@ -177,7 +181,7 @@ int clsToolTip::pInitialTime() const {
     if (!mTipHwnd) {
         return 0;
     }
-    return mInitialTime < 0 ? DoubleClickTime() : mInitialTime;
+    return mInitialTime < 0 ? WakeUpDelay() : mInitialTime;
 }
 
 void clsToolTip::pInitialTime(int lngTime) {
@@ -190,7 +194,7 @@ int clsToolTip::pAutoPopTime() const {
     if (!mTipHwnd) {
         return 0;
     }
-    return mAutoPopTime < 0 ? DoubleClickTime() * 10 : mAutoPopTime;
+    return mAutoPopTime < 0 ? kToolTipDisplayTime : mAutoPopTime;
 }
 
 void clsToolTip::pAutoPopTime(int lngTime) {
@@ -420,7 +424,9 @@ void clsToolTip::PointerAt(const QPoint& position) {
     }
     mHotTool = key;
     mHotPopped = false;
-    if (key < 0 || !mActive || mTrackedTool >= 0) {
+    // A disabled control gets no mouse messages on the desktop the hints
+    // copy, so it shows no hint either.
+    if (key < 0 || !mActive || mTrackedTool >= 0 || !mParentHwnd->isEnabled()) {
         return;
     }
     int delay = wasShown ? pReShowTime() : pInitialTime();
@@ -433,7 +439,7 @@ void clsToolTip::PointerAt(const QPoint& position) {
 
 void clsToolTip::ShowHotTool() {
     const Tool* tool = FindTool(mHotTool);
-    if (!tool || !mActive || mHotPopped || mTrackedTool >= 0) {
+    if (!tool || !mActive || mHotPopped || mTrackedTool >= 0 || !mParentHwnd->isEnabled()) {
         return;
     }
     ShowTool(*tool, QCursor::pos() + kBelowPointer, true);
@@ -501,6 +507,7 @@ bool clsToolTip::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Leave:
         case QEvent::Hide:
         case QEvent::WindowDeactivate:
+        case QEvent::EnabledChange:
             Hide();
             mHotTool = -1;
             break;

@@ -25,14 +25,15 @@ class HintWindow;
 // through an event filter: resting on a tool shows its text after the initial
 // delay (the reshow delay when moving from one shown tool to the next), the
 // text pops after the auto-pop delay, and leaving the tool, a button press or
-// a wheel turn hides it. Members called before mCreate do nothing and getters
-// then return 0, as do getters for unknown tools.
+// a wheel turn hides it; a disabled target shows none. Members called before
+// mCreate do nothing and getters then return 0, as do getters for unknown
+// tools.
 //
 // Colours are 0x00BBGGRR integers (red in the low byte); widths, positions and
 // margins are pixels (tool rectangles in the target's coordinates, the track
 // position on the screen); delays are milliseconds, a negative delay restores
-// the default (initial: the double-click time, auto-pop: ten times it,
-// reshow: a fifth of it).
+// the default: those of the controls' own tool tips (initial: the style's
+// wake-up delay, reshow: a fifth of it, auto-pop: ten seconds).
 class clsToolTip : public QObject {
     Q_OBJECT
 

@@ -99,13 +99,16 @@ TEST_F(SettingsStoreTest, SectionReadFillsTheBufferFrontWithWholeEntriesOnly) {
 
 TEST_F(SettingsStoreTest, WritesChangeOnlyTheirLines) {
     const std::string head = "; Mervok settings\r\n[Other]\r\nName=" + kShiftJis +
-                             "\r\n\r\n[Mervok]\r\nLeft = 100\r\n; between\r\nTop=5\r\n";
+                             "\r\n\r\n[Mervok]\r\nLeft = 100\r\n; between\r\nTop=  5 \r\n";
     const std::string tail = "\r\n; trailing comment\r\n[Zeta]\r\nz=1";
     SettingsStore store = Ini(head + tail);
     EXPECT_TRUE(store.WriteString("mervok", "LEFT", "200"));
     EXPECT_TRUE(store.WriteString("Mervok", "SearchDir", kShiftJis));
+    // The same value read from a padded line is written back without the pad.
+    EXPECT_TRUE(store.WriteString("Mervok", "Top", "5"));
     std::string expected = head + "SearchDir=" + kShiftJis + "\r\n" + tail;
     expected.replace(expected.find("100"), 3, "200");
+    expected.replace(expected.find("  5 "), 4, "5");
     EXPECT_EQ(Bytes(), expected);
     // A new section goes at the end, after a break for the unterminated line;
     // a name that differs only in a Shift-JIS character's second byte is new.

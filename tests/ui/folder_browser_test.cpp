@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +19,7 @@
 #include <memory>
 
 #include "desktop/qt_translations.h"
+#include "gui_test_support.h"
 
 namespace mervok {
 namespace {
@@ -62,7 +65,7 @@ TEST_F(FolderBrowserTest, OpensOnTheBoxFolderOnlyWhenItExistsAndOnlyAChoiceChang
                                 QStringLiteral("   ")}) {
         box.setText(text);
         BrowseForSearchFolder(&box, &window);
-        EXPECT_EQ(mStart, QDir::homePath()) << text.toStdString();
+        EXPECT_EQ(mStart, QString()) << text.toStdString();
     }
     // A cancel keeps the text as it was; a choice replaces it.
     box.setText("  old text ");
@@ -71,6 +74,31 @@ TEST_F(FolderBrowserTest, OpensOnTheBoxFolderOnlyWhenItExistsAndOnlyAChoiceChang
     mAnswer = "/";
     BrowseForSearchFolder(&box, nullptr);
     EXPECT_EQ(box.text(), "/") << "a root keeps its separator";
+}
+
+TEST_F(FolderBrowserTest, TheRealDialogSelectsTheFolderInItsParentOrStartsAtTheTopWithNothing) {
+    SetFolderDialogFunction({});
+    QWidget window;
+    QLineEdit box(&window);
+    for (const QString& text : {" " + mFolder + " ", mTemp.filePath("missing")}) {
+        box.setText(text);
+        QString shownFolder;
+        QString nameText;
+        QString typeName;
+        test::WhenModalShown([&](QWidget& shown) {
+            auto& dialog = static_cast<QFileDialog&>(shown);
+            shownFolder = dialog.directory().absolutePath();
+            nameText = dialog.findChild<QLineEdit*>("fileNameEdit")->text();
+            typeName = dialog.iconProvider()->type(QFileInfo(mFolder));
+            dialog.reject();
+        });
+        BrowseForSearchFolder(&box, &window);
+        const bool exists = text.startsWith(' ');
+        EXPECT_EQ(shownFolder, exists ? mTemp.path() : QDir::rootPath());
+        EXPECT_EQ(nameText, exists ? QStringLiteral("a folder") : QString());
+        EXPECT_EQ(typeName, QStringLiteral("フォルダー"));
+        EXPECT_EQ(box.text(), text) << "cancelled";
+    }
 }
 
 TEST(QtTranslationsTest, TheFolderBrowserEditMenusAndStandardButtonsReadInJapanese) {

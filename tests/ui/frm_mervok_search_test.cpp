@@ -116,17 +116,40 @@ TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
     EXPECT_FALSE(mWindow->SearchRunning());
 
     // The button's state, not its caption, tells a start from an abort; a
-    // run that finds nothing leaves an empty list.
+    // run that finds nothing leaves an empty list and the focus where it was
+    // (on the button, or on an option the run locked).
     std::filesystem::remove_all(mData.File("sub"));
     std::filesystem::remove(mData.File("alpha.lzh"));
     std::filesystem::remove(mData.File("beta.zip"));
     SearchButton()->setText(kAbortCaption);
+    for (const char* focused : {"btnSearch", "txtSearchDir"}) {
+        Control(focused)->setFocus();
+        SearchAndWait();
+        EXPECT_EQ(List()->RowCount(), 0);
+        EXPECT_EQ(Panel("Panel1"), QString());
+        EXPECT_EQ(Panel("Panel2"), QStringLiteral("0"));
+        EXPECT_TRUE(Panel("Panel3").endsWith(QStringLiteral(" sec")));
+        EXPECT_EQ(mWindow->focusWidget(), Control(focused));
+        ExpectIdle();
+    }
+}
+
+TEST_F(SearchRunTest, WithoutTheCheckAFolderNamedLikeAnArchiveMetFirstKeepsItsIconToItself) {
+    mData.Folder("first.zip");
+    CopyFixture("zip/plain.zip", mData.File("sub/later.zip"));
+    CopyFixture("zip/nodoc.zip", mData.File("sub/other.zip"));
+    OpenOnData();
+    Control<QCheckBox>("chkNoArcCheck")->setChecked(true);
     SearchAndWait();
-    EXPECT_EQ(List()->RowCount(), 0);
-    EXPECT_EQ(Panel("Panel1"), QString());
-    EXPECT_EQ(Panel("Panel2"), QStringLiteral("0"));
-    EXPECT_TRUE(Panel("Panel3").endsWith(QStringLiteral(" sec")));
-    ExpectIdle();
+
+    const ResultModel& model = *List()->Model();
+    ASSERT_EQ(model.rowCount(), 3);
+    ASSERT_EQ(model.Hit(0).fileName, "first.zip");
+    EXPECT_NE(model.IconIndex(1), model.IconIndex(0));
+    EXPECT_EQ(model.IconIndex(2), model.IconIndex(1));
+    EXPECT_EQ(model.Icons().Key(model.IconIndex(1)), "application/zip");
+    EXPECT_NE(model.Icons().Large(model.IconIndex(1)).toImage(),
+              model.Icons().Large(model.IconIndex(0)).toImage());
 }
 
 TEST_F(SearchRunTest, FolderProblemsAreToldAndTheFolderTextIsSelectedAgain) {

@@ -4,7 +4,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPointer>
-#include <QStyleHints>
+#include <QStyle>
 #include <QToolTip>
 #include <QWidget>
 
@@ -95,14 +95,15 @@ TEST_F(ToolTipTest, MembersDoNothingUntilCreatedDelaysDefaultAndTheWindowGoesWit
 
         ASSERT_TRUE(tip.mCreate(&mTarget));
         window = tip.phWnd();
-        const int doubleClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
-        EXPECT_EQ(tip.pInitialTime(), doubleClick);
-        EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
-        EXPECT_EQ(tip.pReShowTime(), doubleClick / 5);
+        // By default as the controls' own tool tips.
+        const int wakeUp = QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+        EXPECT_EQ(tip.pInitialTime(), wakeUp);
+        EXPECT_EQ(tip.pAutoPopTime(), 10000);
+        EXPECT_EQ(tip.pReShowTime(), wakeUp / 5);
         tip.pAutoPopTime(9000);
         EXPECT_EQ(tip.pAutoPopTime(), 9000);
         tip.pAutoPopTime(-1);
-        EXPECT_EQ(tip.pAutoPopTime(), doubleClick * 10);
+        EXPECT_EQ(tip.pAutoPopTime(), 10000);
     }
     EXPECT_TRUE(window.isNull());
     Enter(&mTarget, {1, 1});  // no report reaches the destroyed object
@@ -148,7 +149,7 @@ TEST_F(ToolTipTest, RectanglesZeroMeansTheClientAreaAndEachToolShowsItsTextInIts
     EXPECT_EQ(mTip.ShownTool(), -1);
 }
 
-TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHideATrackedHintStays) {
+TEST_F(ToolTipTest, LeavingPressingPoppingDisablingAndDeactivatingHideATrackedHintStays) {
     mTip.mToolAdd(1, "hint");
     Enter(&mTarget, {5, 5});
     ASSERT_TRUE(mTip.phWnd()->isVisible());
@@ -171,6 +172,17 @@ TEST_F(ToolTipTest, LeavingPressingPoppingAndDeactivatingHideATrackedHintStays) 
     mTip.pActivate(false);
     Enter(&mTarget, {5, 5});
     EXPECT_FALSE(mTip.phWnd()->isVisible());
+
+    // A disabled target shows no hint, and one shown goes as it is disabled.
+    Leave(&mTarget);
+    mTip.pActivate(true);
+    Enter(&mTarget, {5, 5});
+    ASSERT_TRUE(mTip.phWnd()->isVisible());
+    mTarget.setEnabled(false);
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    Enter(&mTarget, {5, 5});
+    EXPECT_FALSE(mTip.phWnd()->isVisible());
+    mTarget.setEnabled(true);
 
     // A tracked hint shows at the track position until switched off.
     mTip.pActivate(true);
