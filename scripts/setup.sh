@@ -16,12 +16,15 @@ packages=(
   libgtest-dev libgmock-dev
   # A Japanese font, as the package depends on one: the captions are Japanese.
   fonts-ipafont-gothic qt6-translations-l10n
-  xdg-utils
+  xdg-utils shared-mime-info
 )
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
   # Real archivers make the archives the tests look into; Xvfb and xdotool
   # drive the real window.
   packages+=(jlha-utils gcab zip unzip p7zip-full libarchive-tools xvfb xdotool x11-utils)
+  # Qt's SVG image plugin, which the viewer's pages must never hand an image
+  # to: present, so that the test that shows it runs.
+  packages+=(libqt6svg6)
   # The Debian package is built and checked with Debian's own tools.
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 fi

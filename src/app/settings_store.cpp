@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "app/file_lock.h"
 #include "app/ini_text.h"
 
 namespace mervok {
@@ -185,8 +187,28 @@ std::pair<std::string, int> CreateTempIn(int folder, const std::string& name, mo
 // Reads the file, lets edit change the text (told whether the file exists),
 // and replaces the file with the result: temporary file in the same folder,
 // flushed to disk, renamed over it. Any failure leaves the old file as it was.
+// A new file (NewOnly) is linked into place instead, never over one that
+// appeared meanwhile, and needs no lock.
+enum class Replace { Always, NewOnly };
+
 template <typename EditText>
-bool Rewrite(const std::string& path, EditText edit) {
+bool Rewrite(const std::string& path, EditText edit, Replace mode = Replace::Always) {
+    const auto Writable = [&path] {
+        OpenedSettings probe;
+        OpenSettings(path, probe);
+        return probe.trust == SettingsTrust::Usable && probe.folder.Get() >= 0;
+    };
+    // Another process's write between our read and our replace would be
+    // lost; the lock file is made only in a folder just checked, and the
+    // file is opened under the lock.
+    if (!Writable()) {
+        return false;
+    }
+    const std::optional<FileLockBeside> lock =
+        mode == Replace::Always ? std::optional<FileLockBeside>(std::in_place, path) : std::nullopt;
+    if (lock && !lock->MayWrite()) {
+        return false;
+    }
     OpenedSettings opened;
     OpenSettings(path, opened);
     if (opened.trust != SettingsTrust::Usable || opened.folder.Get() < 0) {
@@ -240,6 +262,13 @@ bool Rewrite(const std::string& path, EditText edit) {
     }
     // rename() replaces whatever the name is, a link included, and never
     // follows it.
+    if (mode == Replace::NewOnly) {
+        // EEXIST: another start made it meanwhile, and it is kept.
+        ok = ok && (::linkat(folder, tempName.c_str(), folder, opened.name.c_str(), 0) == 0 ||
+                    errno == EEXIST);
+        ::unlinkat(folder, tempName.c_str(), 0);
+        return ok;
+    }
     ok = ok && ::renameat(folder, tempName.c_str(), folder, opened.name.c_str()) == 0;
     if (!ok) {
         ::unlinkat(folder, tempName.c_str(), 0);
@@ -347,13 +376,16 @@ bool SettingsStore::WriteStrings(const std::vector<SettingsValue>& values) {
 }
 
 bool SettingsStore::CreateIfMissing(std::string_view contents) {
-    return Rewrite(mPath, [&](std::string& text, bool exists) {
-        if (exists) {
-            return ini::EditResult::Unchanged;
-        }
-        text = contents;
-        return ini::EditResult::Changed;
-    });
+    return Rewrite(
+        mPath,
+        [&](std::string& text, bool exists) {
+            if (exists) {
+                return ini::EditResult::Unchanged;
+            }
+            text = contents;
+            return ini::EditResult::Changed;
+        },
+        Replace::NewOnly);
 }
 
 std::size_t SettingsStore::ReadSection(std::string_view section, std::string& buffer) const {

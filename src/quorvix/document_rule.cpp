@@ -58,6 +58,38 @@ bool LooksBinary(std::string_view head) {
     return control * 20 > head.size();
 }
 
+// Without control characters (C0, DEL, C1), ':', and the marks that reorder
+// or hide text (bidi overrides, embeddings, isolates and marks), so that a
+// name shows what it is: "spoof\u202Egnp.exe" reads as what it ends in.
+std::string WithoutInvisibles(std::string_view name) {
+    std::string out;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const std::string_view rest = name.substr(i);
+        std::size_t drop = 0;
+        if (c < 0x20 || c == 0x7F || c == ':') {
+            drop = 1;
+        } else if (c == 0xC2 && rest.size() >= 2 && static_cast<unsigned char>(rest[1]) >= 0x80 &&
+                   static_cast<unsigned char>(rest[1]) < 0xA0) {
+            drop = 2;  // U+0080-U+009F
+        } else if (rest.starts_with("\xD8\x9C")) {
+            drop = 2;  // U+061C
+        } else if (rest.size() >= 3 && rest.starts_with("\xE2\x80")) {
+            const auto d = static_cast<unsigned char>(rest[2]);
+            drop = d == 0x8E || d == 0x8F || (d >= 0xAA && d <= 0xAE) ? 3 : 0;  // U+200E-F, 202A-E
+        } else if (rest.size() >= 3 && rest.starts_with("\xE2\x81")) {
+            const auto d = static_cast<unsigned char>(rest[2]);
+            drop = d >= 0xA6 && d <= 0xA9 ? 3 : 0;  // U+2066-U+2069
+        }
+        if (drop == 0) {
+            out += name[i];
+            drop = 1;
+        }
+        i += drop;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string DocumentWildcardsFor(std::string_view docTypes) {
@@ -80,11 +112,15 @@ bool IsExecutable(std::string_view name, std::string_view head) {
         head.starts_with("#!")) {
         return true;
     }
-    return OneOf(LowerExtension(name),
-                 {"exe", "com",  "bat", "cmd", "pif", "scr",      "msi",     "msp", "cpl", "hta",
-                  "vbs", "vbe",  "js",  "jse", "wsf", "wsh",      "ps1",     "lnk", "reg", "inf",
-                  "sh",  "bash", "csh", "run", "bin", "appimage", "desktop", "jar", "py",  "pl",
-                  "rb",  "deb",  "rpm", "apk", "so",  "dll",      "sys",     "drv", "ocx"});
+    // The name as it would be written: "app.jar." and "run.sh " are programs.
+    return OneOf(
+        LowerExtension(ExportFileName(name)),
+        {"exe",         "com",  "bat", "cmd",      "pif",     "scr",    "msi", "msp",  "cpl",
+         "hta",         "vbs",  "vbe", "js",       "jse",     "wsf",    "wsh", "ps1",  "lnk",
+         "url",         "reg",  "inf", "sh",       "bash",    "csh",    "zsh", "ksh",  "fish",
+         "command",     "run",  "bin", "appimage", "desktop", "kdelnk", "jar", "jnlp", "flatpakref",
+         "flatpakrepo", "snap", "py",  "pyw",      "pyz",     "pyc",    "pl",  "rb",   "php",
+         "lua",         "deb",  "rpm", "apk",      "so",      "dll",    "sys", "drv",  "ocx"});
 }
 
 std::string DisplayName(std::string_view rawName) {
@@ -98,7 +134,18 @@ std::string DisplayName(std::string_view rawName) {
 std::string ExportFileName(std::string_view displayName) {
     const auto slash = displayName.find_last_of("/\\");
     std::string name(slash == std::string_view::npos ? displayName : displayName.substr(slash + 1));
-    std::erase_if(name, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == ':'; });
+    name = WithoutInvisibles(name);
+    // Blanks and dots at the end hide the extension from a reader (and
+    // Windows drops them): "launcher.desktop." is a launcher.
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        for (const std::string_view tail : {".", " ", "\xC2\xA0", "\xE3\x80\x80"}) {
+            if (name.ends_with(tail)) {
+                name.resize(name.size() - tail.size());
+                trimmed = true;
+            }
+        }
+    }
     constexpr std::size_t kMaxName = 200;
     if (name.size() > kMaxName) {
         // Keep the extension, which tells the desktop what the file is; cut
@@ -112,7 +159,7 @@ std::string ExportFileName(std::string_view displayName) {
         }
         name = name.substr(0, cut) + ext;
     }
-    if (name.empty() || name == "." || name == "..") {
+    if (name.empty()) {  // dot-only names end here too
         return "entry";
     }
     return name;

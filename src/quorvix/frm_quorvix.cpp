@@ -1,5 +1,7 @@
 #include "quorvix/frm_quorvix.h"
 
+#include <sys/statvfs.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -30,6 +32,7 @@
 #include "app/settings_store.h"
 #include "quorvix/frm_option.h"
 #include "quorvix/html_view.h"
+#include "quorvix/open_with_policy.h"
 #include "viewer/viewer_settings.h"
 
 namespace mervok::quorvix {
@@ -38,6 +41,11 @@ namespace {
 
 // A file handed to the desktop is written whole; beyond this it is refused.
 constexpr std::uint64_t kMaxHandOverBytes = std::uint64_t{2} << 30;
+// The copies handed over are kept until the viewer ends (the desktop's
+// application may open its file late); together they take at most this, and
+// each leaves at least the second figure free on the temporary folder's disk.
+constexpr std::uint64_t kMaxHandOverTotal = std::uint64_t{4} << 30;
+constexpr std::uint64_t kMinFreeAfterHandOver = std::uint64_t{1} << 30;
 // One image or style sheet of a page.
 constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
 // How much of a text goes into the view before the first paint, and then per
@@ -72,6 +80,8 @@ frmQuorvix::frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* paren
       mIni(ini),
       mPrivateFolder(std::move(privateFolder)),
       mSettings(ReadWindowSettings(ini)),
+      mHandOverTotal(kMaxHandOverTotal),
+      mKeepFree(kMinFreeAfterHandOver),
       mLastSaveFolder(QDir::homePath()) {
     setObjectName(QStringLiteral("frmQuorvix"));
     setWindowTitle(QStringLiteral("Quorvix"));
@@ -490,12 +500,14 @@ void frmQuorvix::SetText(QString text) {
     mPendingText = std::move(text);
     mFilling = false;
     qsizetype first = std::min(kFirstFill, mPendingText.size());
-    // Whole lines, so that the first screen is laid out as it will stay.
+    // Whole lines, so that the first screen is laid out as it will stay; a
+    // line that goes on much further is cut where the first part ends (its
+    // layout is what costs), not between the two halves of a surrogate pair.
     const qsizetype lineEnd = mPendingText.indexOf(QLatin1Char('\n'), first);
     if (lineEnd >= 0 && lineEnd - first < kFirstFill) {
         first = lineEnd + 1;
-    } else if (lineEnd < 0) {
-        first = mPendingText.size();
+    } else if (first < mPendingText.size() && mPendingText.at(first).isLowSurrogate()) {
+        --first;
     }
     txtDocument->setPlainText(mPendingText.first(first));
     mPendingFrom = first;
@@ -646,29 +658,68 @@ void frmQuorvix::btnOpenWith_Click() {
         SetStatus(QStringLiteral("実行ファイルは開けません。"));
         return;
     }
-    if (item.header.originalSize > kMaxHandOverBytes) {
-        SetStatus(TooLargeText(kMaxHandOverBytes));
+    const QString file = HandOverCopy();
+    if (file.isEmpty()) {
         return;
     }
-    // A folder of its own per hand-over keeps the entry's own name, which
-    // tells the desktop what it is, without clashing with an earlier one.
-    const QString folder = QDir(mPrivateFolder).filePath(QString::number(++mExportCount));
-    if (!QDir().mkpath(folder)) {
-        SetStatus(QStringLiteral("一時フォルダを作れません: %1").arg(folder));
+    // What the desktop will make of the file written, not what its stored
+    // name claims.
+    if (const QString refusal = HandOverRefusal(file); !refusal.isEmpty()) {
+        SetStatus(refusal);
         return;
     }
-    const QString file = QDir(folder).filePath(FromUtf8(ExportFileName(item.displayName)));
-    const QString error = WriteItem(file, kMaxHandOverBytes);
-    if (!error.isEmpty()) {
-        SetStatus(error);
-        return;
-    }
-    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
         SetStatus(QStringLiteral("このファイルを開くアプリが見つかりません。"));
         return;
     }
     SetStatus(QStringLiteral("アプリで開きました: %1").arg(file));
+}
+
+QString frmQuorvix::HandOverCopy() {
+    const std::uint64_t size = mArchive->Items().at(*mCurrent).header.originalSize;
+    const auto key = std::pair(mArchivePath, *mCurrent);
+    if (const auto known = mHandedOver.find(key); known != mHandedOver.end()) {
+        if (QFileInfo(known->second).size() == static_cast<qint64>(size)) {
+            return known->second;
+        }
+        // Changed or removed since: written again.
+        QFile::remove(known->second);
+        mHandedOverBytes -= std::min(mHandedOverBytes, size);
+        mHandedOver.erase(known);
+    }
+    if (size > kMaxHandOverBytes) {
+        SetStatus(TooLargeText(kMaxHandOverBytes));
+        return {};
+    }
+    if (mHandedOverBytes + size > mHandOverTotal) {
+        SetStatus(QStringLiteral("アプリに渡したファイルが一時フォルダで %1 を超えるため、"
+                                 "書き出しません。保存してから開いてください。")
+                      .arg(LimitText(mHandOverTotal)));
+        return {};
+    }
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(mPrivateFolder).constData(), &disk) != 0 ||
+        static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize < size + mKeepFree) {
+        SetStatus(QStringLiteral("一時フォルダのディスクの空きが足りないため、書き出しません。"));
+        return {};
+    }
+    // A folder of its own per copy keeps the entry's own name, which tells
+    // the desktop what it is, without clashing with an earlier one.
+    const QString folder = QDir(mPrivateFolder).filePath(QString::number(++mExportCount));
+    if (!QDir().mkpath(folder)) {
+        SetStatus(QStringLiteral("一時フォルダを作れません: %1").arg(folder));
+        return {};
+    }
+    const ArchiveItem& item = mArchive->Items().at(*mCurrent);
+    const QString file = QDir(folder).filePath(FromUtf8(ExportFileName(item.displayName)));
+    if (const QString error = WriteItem(file, kMaxHandOverBytes); !error.isEmpty()) {
+        SetStatus(error);
+        return {};
+    }
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    mHandedOver.emplace(key, file);
+    mHandedOverBytes += size;
+    return file;
 }
 
 void frmQuorvix::mnuOpen_Click() {

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "quorvix/archive_contents.h"
 #include "quorvix/document_rule.h"
@@ -60,6 +62,14 @@ class frmQuorvix : public QMainWindow {
     // The most of one text or page that is read (kMaxTextBytes).
     void SetTextLimit(std::uint64_t bytes) { mTextLimit = bytes; }
 
+    // The most the copies handed to the desktop take in the private folder
+    // together (kMaxHandOverTotal), and the free space a new copy must leave
+    // on its file system (kMinFreeAfterHandOver).
+    void SetHandOverLimits(std::uint64_t total, std::uint64_t keepFree) {
+        mHandOverTotal = total;
+        mKeepFree = keepFree;
+    }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -99,6 +109,10 @@ class frmQuorvix : public QMainWindow {
     std::optional<QByteArray> LoadArchiveFile(const QString& path);
     // Writes the current item to file; an error text, "" when it went well.
     QString WriteItem(const QString& file, std::uint64_t limit);
+    // The current item's copy in the private folder: the one written before
+    // for it, else a new one within the folder's budget and the free space;
+    // "" with the reason in the status when refused.
+    QString HandOverCopy();
 
     SettingsStore& mIni;
     QString mPrivateFolder;
@@ -120,6 +134,12 @@ class frmQuorvix : public QMainWindow {
     std::size_t mInvalidSequences = 0;
     bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;
+    // The copies in the private folder, by archive path and entry, and the
+    // bytes they take together.
+    std::map<std::pair<std::string, std::size_t>, QString> mHandedOver;
+    std::uint64_t mHandedOverBytes = 0;
+    std::uint64_t mHandOverTotal;
+    std::uint64_t mKeepFree;
     // Counts the archives opened: one handed over while a dialog was open
     // makes what was chosen before it stale.
     std::uint64_t mOpenCount = 0;

@@ -120,21 +120,15 @@ bool InstanceServer::Listen(const QString& name) {
     if (name.isEmpty()) {
         return false;
     }
-    if (mServer->listen(name)) {
-        return true;
-    }
-    if (mServer->serverError() != QAbstractSocket::AddressInUseError) {
-        return false;
-    }
-    // A viewer that started meanwhile keeps the name; one left behind by a
-    // viewer that did not end cleanly answers nobody, so it can go.
+    // Qt's listen puts its socket over the name even where a viewer answers
+    // (and over one left behind by a viewer that did not end cleanly, which
+    // is right): a viewer that answers keeps the name.
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.waitForConnected(kProbeMs)) {
         probe.abort();
         return false;
     }
-    QLocalServer::removeServer(name);
     return mServer->listen(name);
 }
 

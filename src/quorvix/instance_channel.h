@@ -34,7 +34,7 @@ class InstanceServer : public QObject {
   public:
     explicit InstanceServer(QObject* parent = nullptr);
     // Listens at name, replacing a socket file that no viewer answers on;
-    // false for "".
+    // false, leaving the name, when a viewer answers there, and for "".
     bool Listen(const QString& name);
 
   signals:

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/text_util.h"
+#include "quorvix/image_format.h"
 #include "quorvix/text_decoding.h"
 
 namespace mervok::quorvix {
@@ -39,9 +40,18 @@ QVariant PageResources::Get(int type, const QString& path, const Reader& read) {
 }
 
 QVariant PageResources::Image(const QByteArray& bytes) {
+    // Only the raster format the bytes begin with, never by the name and
+    // never by Qt's own guess, which would hand an "image.png" holding SVG
+    // to the SVG plugin.
+    const char* format = RasterImageFormat(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (format == nullptr) {
+        return QImage();
+    }
     QBuffer buffer;
     buffer.setData(bytes);
-    QImageReader reader(&buffer);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
     // The header tells the size before anything is decoded.
     const QSize size = reader.size();
     const std::int64_t pixels = std::int64_t{size.width()} * size.height();

@@ -3,6 +3,7 @@
 #include "app/settings_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,23 @@ TEST(SettingsFolderTest, BesideAWritableProgramElsePerUserWithTheViewerSettingsS
                   PrepareSettingsFolder(top + "/broken");
                   ok &= Check(!std::filesystem::exists(mine + "Quorvix.ini"),
                               "and no Quorvix.ini is made up for it");
+                  // Seeded whole under the final name: no write is ever seen there.
+                  const int watch = inotify_init1(IN_NONBLOCK);
+                  inotify_add_watch(watch, mine.c_str(), IN_MODIFY | IN_CLOSE_WRITE);
+                  PrepareSettingsFolder(top + "/installed");
+                  alignas(inotify_event) char events[4096];
+                  const ssize_t got = read(watch, events, sizeof events);
+                  int writes = 0;
+                  for (ssize_t at = 0; at < got;) {
+                      const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                      writes += event->len > 0 && std::string(event->name) == "Quorvix.ini";
+                      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                  }
+                  close(watch);
+                  const std::filesystem::directory_iterator seeded(mine);
+                  ok &= Check(got > 0 && writes == 0 && ReadBytes(mine + "Quorvix.ini") == ini &&
+                                  std::distance(begin(seeded), end(seeded)) == 1,
+                              "the seeded file appears whole, nothing left beside it");
 
                   setenv("HOME", (top + "/installed").c_str(), 1);
                   unsetenv("XDG_CONFIG_HOME");

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/text_util.h"
 #include "support/files.h"
@@ -34,9 +37,12 @@ class SettingsStoreTest : public ::testing::Test {
     }
     std::string Path() const { return mFolder.File("Mervok.ini"); }
     std::string Bytes() const { return ReadBytes(Path()); }
+    // Besides the lock file, which stays.
     long FilesInFolder() const {
         const std::filesystem::directory_iterator entries(mFolder.Path());
-        return std::distance(begin(entries), end(entries));
+        return std::count_if(begin(entries), end(entries), [](const auto& entry) {
+            return !entry.path().filename().string().ends_with(".lock");
+        });
     }
 
     TempFolder mFolder;
@@ -257,6 +263,42 @@ TEST_F(SettingsStoreTest, OnlyTheUsersOwnFolderAndFileAreUsedNeverALink) {
                          Untouched(link);
               }),
               1);
+}
+
+TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNoKey) {
+    SettingsStore store = Ini("[Option]\r\nPrevInstance=1\r\n");
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    constexpr int kKeys = 200;
+    std::vector<pid_t> writers;
+    for (const char* prefix : {"Window", "Viewer"}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(gate[1]);
+            char go = 0;
+            bool ok = ::read(gate[0], &go, 1) == 0;  // both start when the gate closes
+            for (int key = 0; ok && key < kKeys; ++key) {
+                ok = store.WriteString("Option", prefix + std::to_string(key), std::to_string(key));
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        writers.push_back(child);
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (const pid_t writer : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    int lost = 0;
+    for (const char* prefix : {"Window", "Viewer"}) {
+        for (int key = 0; key < kKeys; ++key) {
+            lost += store.GetInt("Option", prefix + std::to_string(key), -1) != key;
+        }
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(store.GetInt("Option", "PrevInstance", 0), 1);
 }
 
 TEST_F(SettingsStoreTest, AnInterruptedWriteLeavesTheOldFile) {

@@ -46,6 +46,8 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder.Runtime()));
     ASSERT_TRUE(server.Listen(InstanceServerName(folder.Folder())));
     ShowHandedOver(server, window);
+    InstanceServer late;  // a viewer that answers keeps the name
+    EXPECT_FALSE(late.Listen(InstanceServerName(folder.Folder())));
 
     const int status = folder.Start({Fixture("quorvix/sjis_lh7.lzh")})->WaitForEnd();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -66,6 +68,19 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
         kill(viewer->Pid(), SIGTERM);
         EXPECT_EQ(viewer->WaitForEnd(), 0);
     }
+
+    // Two starts at the same moment: one hands its archive to the other,
+    // which a later start finds too.
+    ViewerFolder pair("[Option]\r\nPrevInstance=1\r\n");
+    const auto first = pair.Start({Fixture("quorvix/eucjp.zip")});
+    const auto second = pair.Start({Fixture("quorvix/sjis_lh7.lzh")});
+    ASSERT_TRUE(SpinUntil([&] { return first->Ended() || second->Ended(); }));
+    ViewerProcess& kept = first->Ended() ? *second : *first;
+    EXPECT_EQ((first->Ended() ? *first : *second).WaitForEnd(), 0);
+    EXPECT_EQ(pair.Start({Fixture("archives/zip/plain.zip")})->WaitForEnd(), 0);
+    EXPECT_FALSE(kept.Ended());
+    kill(kept.Pid(), SIGTERM);
+    EXPECT_EQ(kept.WaitForEnd(), 0);
 
     // Another user made the private socket folder first: the name is not
     // used, and a viewer runs on its own, putting nothing there.

@@ -60,16 +60,18 @@ class ViewerProcess {
     }
     pid_t Pid() const { return mPid; }
 
+    bool Ended() {
+        int status = 0;
+        if (mStatus == -1 && ::waitpid(mPid, &status, WNOHANG) == mPid) {
+            mStatus = status;
+        }
+        return mStatus != -1;
+    }
+
     // The wait status once it has ended, the event loop running meanwhile;
     // -1 when it has not ended within the spin's limit.
     int WaitForEnd() {
-        SpinUntil([this] {
-            int status = 0;
-            if (mStatus == -1 && ::waitpid(mPid, &status, WNOHANG) == mPid) {
-                mStatus = status;
-            }
-            return mStatus != -1;
-        });
+        SpinUntil([this] { return Ended(); });
         return mStatus;
     }
 

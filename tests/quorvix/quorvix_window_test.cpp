@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +27,7 @@
 #include "quorvix/frm_option.h"
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/html_view.h"
+#include "quorvix/open_with_policy.h"
 #include "quorvix/page_resources.h"
 #include "quorvix_test_support.h"
 
@@ -213,8 +215,32 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     page->grab();
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(page->PixelsDecoded(), 120 * 32);
-    EXPECT_TRUE(
-        document->resource(QTextDocument::ImageResource, QUrl(onDisk)).value<QImage>().isNull());
+    const auto drawn = [&](const QString& reference) {
+        return document->resource(QTextDocument::ImageResource, QUrl(reference)).value<QImage>();
+    };
+    EXPECT_TRUE(drawn(onDisk).isNull());
+
+    // An image is decoded by its bytes, and only as PNG, JPEG, GIF or BMP:
+    // SVG named like an image stays blank, as its decoder would read the
+    // file it names from this computer's disk.
+    QByteArray bmp;
+    QBuffer bmpBuffer(&bmp);
+    ASSERT_TRUE(QImage(3, 5, QImage::Format_RGB32).save(&bmpBuffer, "BMP"));
+    const QByteArray svg = QStringLiteral(
+                               "<svg xmlns='http://www.w3.org/2000/svg' "
+                               "xmlns:xlink='http://www.w3.org/1999/xlink' width='4' height='4'>"
+                               "<image width='4' height='4' xlink:href='%1'/></svg>")
+                               .arg(onDisk)
+                               .toUtf8();
+    page->SetPage(QStringLiteral("<img src=\"shot.gif\"><img src=\"vector.png\">"), "",
+                  [&](const QString& path) { return path == "shot.gif" ? bmp : svg; });
+    page->grab();
+    EXPECT_EQ(drawn("shot.gif").size(), QSize(3, 5));
+    if (!QImageReader::supportedImageFormats().contains("svg")) {
+        GTEST_SKIP() << "Qt's SVG image plugin (libqt6svg6) is not installed here";
+    }
+    ASSERT_EQ(QImage::fromData(svg).size(), QSize(4, 4));  // what the plugin would make of it
+    EXPECT_TRUE(drawn("vector.png").isNull());
 }
 
 // Beyond a page's budget of decoded pixels an image is not decoded at all:
@@ -246,11 +272,15 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
     EXPECT_EQ(resources.PixelsDecoded(), 8000);
 
     // A header that claims 72 Mpixel is all that is read of it.
+    QByteArray header("BM");
+    for (const quint32 field : {0u, 0u, 54u, 40u, 12000u, 6000u, 0x180001u}) {
+        header.append(reinterpret_cast<const char*>(&field), 4);  // little-endian, 1 plane 24 bits
+    }
+    header.append(24, '\0');
     HtmlView view;
-    view.SetPage(
-        QStringLiteral("<img src=\"x.ppm\" alt=\"too large\" width=\"50\">"), "",
-        [&](const QString&) { return std::optional(QByteArray("P6\n12000 6000\n255\n")); });
-    EXPECT_EQ(view.document()->resource(QTextDocument::ImageResource, QUrl("x.ppm")).toSize(),
+    view.SetPage(QStringLiteral("<img src=\"x.png\" alt=\"too large\" width=\"50\">"), "",
+                 [&](const QString&) { return std::optional(header); });
+    EXPECT_EQ(view.document()->resource(QTextDocument::ImageResource, QUrl("x.png")).toSize(),
               QSize(12000, 6000));
     EXPECT_EQ(view.PixelsDecoded(), 0);
     view.grab();  // the frame and the text drawn in its place
@@ -333,6 +363,45 @@ TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
     EXPECT_FALSE(fs::exists(mTemp.File("outside.doc")));
     EXPECT_FALSE(fs::exists(fs::path(mTemp.Path()).parent_path() / "outside.doc"));
 
+    // A copy written before is handed over again; a new one must fit the
+    // folder's budget and leave the disk's reserve free, or is refused.
+    const auto copies = [&] {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(mPrivate)) {
+            if (entry.is_regular_file()) {
+                files.push_back(entry.path().string());
+            }
+        }
+        return files;
+    };
+    const std::vector<std::string> written = copies();
+    EXPECT_EQ(written.size(), 3u);
+    Select(QStringLiteral("MANUAL.DOC"));
+    openWith->click();
+    EXPECT_EQ(copies(), written);
+    ASSERT_EQ(desktop.opened.size(), 1);
+    const std::string again = desktop.opened.takeLast().toStdString();
+    EXPECT_EQ(fs::path(again).filename(), "MANUAL.DOC");
+    fs::remove(again);  // gone since: written anew, within the limits
+    const struct {
+        std::uint64_t total, keepFree;
+        const char* refusal;
+    } limits[] = {{3 * 525 - 1, 0, "一時フォルダで 1,574 バイト を超える"},
+                  {std::uint64_t{1} << 40, std::uint64_t{1} << 62, "空きが足りない"},
+                  {3 * 525, 0, nullptr}};
+    for (const auto& limit : limits) {
+        mWindow->SetHandOverLimits(limit.total, limit.keepFree);
+        openWith->click();
+        if (limit.refusal != nullptr) {
+            EXPECT_TRUE(Status().contains(QString::fromUtf8(limit.refusal)))
+                << Status().toStdString();
+            EXPECT_EQ(copies().size(), 2u);
+        }
+    }
+    EXPECT_EQ(copies().size(), 3u);
+    EXPECT_EQ(desktop.opened.size(), 1);
+    desktop.opened.clear();
+
     // A program is neither shown nor handed over; a script or a launcher
     // is only shown as the text it is.
     Select(QStringLiteral("SETUP.EXE"));
@@ -363,6 +432,63 @@ TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
     });
     Trigger("mnuSaveAs");
     EXPECT_FALSE(fs::exists(mTemp.File("stale.bin")));
+}
+
+TEST(OpenWithPolicyTest, OnlyDocumentsReachTheDesktopWhateverTheirNameSays) {
+    // Decided as the window decides: on the name as written and on the
+    // desktop's own type of the file written.
+    TempFolder folder;
+    const std::string launcher = "[Desktop Entry]\nType=Application\nExec=sh -c id\n";
+    const std::string zip("PK\x03\x04\x14\0\0\0\0\0", 10);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(QImage(2, 2, QImage::Format_RGB32).save(&buffer, "PNG"));
+    const struct {
+        const char* name;
+        std::string content;
+        bool handedOver;
+    } files[] = {
+        {"launcher.desktop.", launcher, false},
+        {"launcher.desktop ", launcher, false},
+        {"launcher.kdelnk", launcher, false},
+        {"notes.txt", launcher, false},  // the content is a launcher's
+        {"app.jar.", zip, false},
+        {"App.appimage.", "AI\x02", false},
+        {"start.jnlp", "<?xml version=\"1.0\"?>\n<jnlp spec=\"1.0+\"/>\n", false},
+        {"app.flatpakref", "[Flatpak Ref]\nName=x\n", false},
+        {"index.php", "<?php system($_GET['c']); ?>\n", false},
+        {"init.lua", "os.execute('id')\n", false},
+        {"run.zsh", "id\n", false},
+        {"run.ksh", "id\n", false},
+        {"run.fish", "id\n", false},
+        {"run.command", "id\n", false},
+        {"tool.pyw", "import os\n", false},
+        {"tool.pyz", zip, false},
+        {"site.url", "[InternetShortcut]\nURL=file:///bin/sh\n", false},
+        {"bundle.zip", zip, false},
+        {"page.html", "<html><body><SCRIPT>x()</SCRIPT></body></html>", false},
+        {"page.htm", "<html><body onload = \"x()\"><p>hi</p></body></html>", false},
+        {"link.html", "<html><a href=\"jav&#x09;ascript:x()\">x</a></html>", false},
+        {"picture.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"><script>x()</script></svg>",
+         false},
+        {"saved.mht", "MIME-Version: 1.0\nContent-Type: multipart/related; boundary=b\n\n", false},
+        {"readme.txt.", "Read me.\n", true},
+        {"MANUAL.DOC", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + std::string(504, '\0'), true},
+        {"report.pdf", "%PDF-1.4\n%\xE2\xE3\n", true},
+        {"logo.png", png.toStdString(), true},
+        {"page.html",
+         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+         "</head><body><p>Only words.</p></body></html>",
+         true},
+    };
+    for (const auto& file : files) {
+        const std::string path = folder.File(ExportFileName(file.name));
+        WriteBytes(path, file.content);
+        const QString refusal = HandOverRefusal(QString::fromStdString(path));
+        EXPECT_EQ(!IsExecutable(file.name, file.content) && refusal.isEmpty(), file.handedOver)
+            << file.name << ": " << refusal.toStdString();
+        fs::remove(path);
+    }
 }
 
 // A ZIP64 archive of one stored entry of 4 GiB + 1: a text at its front, the
@@ -435,7 +561,7 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
     }
 
     // A bomb: 80 MiB of text that deflates to a few hundred KiB; and a
-    // 4 GiB entry. Each shows its first part and says so.
+    // 4 GiB entry, a single line. Each shows its first part and says so.
     const std::string bomb = mTemp.File("bomb.zip");
     const std::string make = "cd '" + mTemp.Path() +
                              "' && yes 'これはテキストです。' | head -c 80M | zip -q bomb.zip - && "
@@ -444,7 +570,7 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
     const std::string huge = mTemp.File("huge.zip");
     std::string front;
     while (front.size() < (2 << 20)) {
-        front += "これは大きな文書です。\n";
+        front += "これは大きな文書です。";
     }
     WriteHugeZip(huge, front);
     for (const std::string& archive : {bomb, huge}) {
@@ -456,6 +582,9 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         EXPECT_EQ(Page(), QLatin1String("txtDocument"));
         EXPECT_TRUE(Status().contains(QStringLiteral("先頭の 1 MiB だけ")))
             << Status().toStdString();
+        // At once, at most the first 32 K characters and the rest of their
+        // line, or only those in a line that goes on.
+        EXPECT_LE(Shown().size(), 32 * 1024 + 16);
         // All of the first MiB, filled in behind the first screen; a
         // character the limit cut in two is one replacement.
         Trigger("mnuSelectAll");

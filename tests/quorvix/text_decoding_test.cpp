@@ -134,6 +134,11 @@ TEST(EntryRuleTest, NamesKindsAndWhatNeverRuns) {
         {"doc/..", "entry"},
         {"doc/", "entry"},
         {std::string_view("x\0y.txt", 7), "xy.txt"},
+        // What would hide the real extension or reorder the name goes.
+        {"launcher.desktop. \xC2\xA0. ", "launcher.desktop"},
+        {"spoof\u202Egnp.exe", "spoofgnp.exe"},
+        {"a\x7F\xC2\x9B\u2067\u200Fb\u2069.txt", "ab.txt"},
+        {"...", "entry"},
     };
     for (const auto& e : exports) {
         EXPECT_EQ(ExportFileName(e.stored), e.written) << e.stored;
