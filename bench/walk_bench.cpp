@@ -6,7 +6,6 @@
 // Without --check only the walk runs; with it the document check follows on
 // THREADS threads, with the archiver libraries from LIBRARY_FOLDER.
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,14 +16,7 @@
 
 namespace {
 
-class QuietObserver : public mervok::SearchObserver {
-  public:
-    void OnCandidate(std::string_view, std::size_t) override {}
-    void OnCheckStarted(std::size_t) override {}
-    void OnCandidateChecked(std::size_t) override {}
-    void OnHit(std::size_t) override {}
-    void OnFinished(const mervok::SearchResult&) override {}
-};
+class QuietObserver : public mervok::SearchObserver {};
 
 }  // namespace
 
@@ -52,9 +44,9 @@ int main(int argc, char** argv) {
     startup.libraries = check ? mervok::QueryLibraryVersions(libraries.Set())
                               : mervok::LibraryVersions{100, 100, 100};
     startup.viewerVersion = 100;
-    std::atomic<bool> abort{false};
+    mervok::CancelToken cancel;
     QuietObserver observer;
-    mervok::SearchEngine engine(options, startup, libraries.Set(), {}, abort, observer);
+    mervok::SearchEngine engine(options, startup, libraries.Set(), {}, cancel, observer);
     if (check) {
         engine.SetCheckThreads(std::atoi(argv[4]));
     }

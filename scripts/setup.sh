@@ -64,10 +64,18 @@ run)
 test)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ctest --test-dir build --output-on-failure -j "$jobs"
-  bash scripts/package_check.sh build
+  # ctest gives each case its own timeout; the package check, which builds
+  # and runs the package, gets one of its own so that a hang fails too.
+  timeout --kill-after=10 900 bash scripts/package_check.sh build
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMERVOK_SANITIZE=ON
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+  # The threads of the search, the archiver libraries and the command-line
+  # tool under ThreadSanitizer; only what is not ours is suppressed.
+  configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMERVOK_TSAN=ON \
+    -DMERVOK_BUILD_GUI=OFF
+  TSAN_OPTIONS="suppressions=$top/tests/tsan.supp halt_on_error=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs"
   ;;
 bench)
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo

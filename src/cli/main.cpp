@@ -2,12 +2,12 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -33,6 +33,7 @@ namespace {
 constexpr int kExitHits = 0;
 constexpr int kExitNoHits = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFailed = 3;
 constexpr int kExitInterrupted = 130;
 
 constexpr std::string_view kUsage =
@@ -55,8 +56,8 @@ constexpr std::string_view kUsage =
     "In the table, control characters, bytes that are not UTF-8 and backslashes\n"
     "in names are written as escapes (\\n, \\x1b, \\\\); --json keeps every byte.\n"
     "\n"
-    "Exit status: 0 hits found, 1 none, 2 usage or folder error,\n"
-    "130 interrupted (the hits found before Ctrl-C during the check are printed).\n";
+    "Exit status: 0 hits found, 1 none, 2 usage or folder error, 3 the search\n"
+    "failed, 130 interrupted (the hits found before Ctrl-C during the check are printed).\n";
 
 struct CommandLine {
     bool includeSubfolders = false;
@@ -145,13 +146,14 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
 
 // Ctrl-C asks the search to stop, as the window's abort click does; a second
 // Ctrl-C ends the program the usual way.
-std::atomic<bool> gAbortRequested{false};
+const CancelToken* gInterruptedRun = nullptr;
 
 extern "C" void OnInterrupt(int) {
-    gAbortRequested.store(true);
+    gInterruptedRun->Cancel();
 }
 
-void InstallInterruptHandler() {
+void InstallInterruptHandler(const CancelToken& run) {
+    gInterruptedRun = &run;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -165,21 +167,21 @@ class ProgressReporter final : public SearchObserver {
   public:
     explicit ProgressReporter(bool enabled) : mEnabled(enabled) {}
 
-    void OnCandidate(std::string_view, std::size_t count) override {
+    Answer OnCandidate(std::string_view, std::size_t count) override {
         mCandidates = count;
-        Show(false);
+        return Show(false);
     }
-    void OnCheckStarted(std::size_t total) override {
+    Answer OnCheckStarted(std::size_t total) override {
         mTotal = total;
-        Show(true);
+        return Show(true);
     }
-    void OnCandidateChecked(std::size_t checked) override {
+    Answer OnCandidateChecked(std::size_t checked) override {
         mChecked = checked;
-        Show(false);
+        return Show(false);
     }
-    void OnHit(std::size_t count) override {
+    Answer OnHit(std::size_t count) override {
         mHits = count;
-        Show(false);
+        return Show(false);
     }
     void OnFinished(const SearchResult&) override {
         if (mEnabled && mShown) {
@@ -188,13 +190,13 @@ class ProgressReporter final : public SearchObserver {
     }
 
   private:
-    void Show(bool now) {
+    Answer Show(bool now) {
         if (!mEnabled) {
-            return;
+            return Answer::Continue;
         }
         const auto time = std::chrono::steady_clock::now();
         if (!now && time - mLast < std::chrono::milliseconds(100)) {
-            return;
+            return Answer::Continue;
         }
         mLast = time;
         mShown = true;
@@ -203,6 +205,7 @@ class ProgressReporter final : public SearchObserver {
         } else {
             std::fprintf(stderr, "\r\033[Kchecked: %zu / %zu  hits: %zu", mChecked, mTotal, mHits);
         }
+        return Answer::Continue;
     }
 
     bool mEnabled;
@@ -272,12 +275,18 @@ int Run(int argc, char** argv) {
     DocTypeSource docTypes = startup.docTypes;
     docTypes.fixed = line.docTypes;
 
-    InstallInterruptHandler();
-    ProgressReporter progress(isatty(STDERR_FILENO) != 0);
-    SearchEngine engine(options, startup.values, libraries.Set(), docTypes, gAbortRequested,
-                        progress);
-    SearchResult result = engine.Run();
+    SearchRun run(options, startup.values, libraries.Set(), docTypes,
+                  std::make_unique<ProgressReporter>(isatty(STDERR_FILENO) != 0));
+    const CancelToken token = run.Token();
+    InstallInterruptHandler(token);
+    run.Start();
+    run.WaitFor();
+    SearchResult result = run.Result();
 
+    if (result.outcome == SearchOutcome::Failed) {
+        std::cerr << "mervok-search: the search failed: " << result.error << '\n';
+        return kExitFailed;
+    }
     if (result.outcome == SearchOutcome::WalkAborted) {
         return kExitInterrupted;
     }

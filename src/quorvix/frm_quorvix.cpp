@@ -33,6 +33,7 @@
 #include "quorvix/frm_option.h"
 #include "quorvix/html_view.h"
 #include "quorvix/open_with_policy.h"
+#include "quorvix/page_bounds.h"
 #include "viewer/viewer_settings.h"
 
 namespace mervok::quorvix {
@@ -459,10 +460,24 @@ void frmQuorvix::ShowDecoded() {
         const auto slash = item.displayName.find_last_of("/\\");
         const QString folder =
             slash == std::string::npos ? QString() : FromUtf8(item.displayName.substr(0, slash));
-        htmDocument->SetPage(FromUtf8(page.utf8), folder,
-                             [this](const QString& path) { return LoadArchiveFile(path); });
-        stkView->setCurrentWidget(htmDocument);
+        // Rebuilt within what Qt's layout bears; too large a page is shown
+        // as its text, filled in pieces like any long text.
+        const BoundedPage bounded = BoundPage(page.utf8);
+        if (bounded.tooLarge) {
+            SetText(FromUtf8(page.utf8));
+            stkView->setCurrentWidget(txtDocument);
+            mPageNotice = QStringLiteral("ページが大きすぎるため、テキストとして表示しています。");
+        } else {
+            htmDocument->SetPage(FromUtf8(bounded.html), folder,
+                                 [this](const QString& path) { return LoadArchiveFile(path); });
+            stkView->setCurrentWidget(htmDocument);
+            mPageNotice = bounded.simplified ? QStringLiteral(
+                                                   "ページの構造が深すぎるか大きすぎるため、"
+                                                   "表などを簡略化して表示しています。")
+                                             : QString();
+        }
     } else {
+        mPageNotice.clear();
         mShownEncoding = mEncodingOverride ? *mEncodingOverride : DetectEncoding(mCurrentBytes);
         mUndecodedFrom = LineCut(mCurrentBytes, kFirstDecode, mShownEncoding);
         const DecodedText first =
@@ -488,6 +503,9 @@ void frmQuorvix::ShowTextStatus() {
         status += QStringLiteral("　%1 として読めないバイトが %2 か所あります。")
                       .arg(QString::fromLatin1(EncodingName(mShownEncoding)))
                       .arg(mInvalidSequences);
+    }
+    if (!mPageNotice.isEmpty()) {
+        status += QStringLiteral("　") + mPageNotice;
     }
     // A text shown later must not hide that the list is not whole.
     if (const QString notice = ListNotice(); !notice.isEmpty()) {

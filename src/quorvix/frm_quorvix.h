@@ -132,6 +132,7 @@ class frmQuorvix : public QMainWindow {
     TextEncoding mShownEncoding = TextEncoding::Utf8;
     std::size_t mUndecodedFrom = 0;  // in mCurrentBytes: not yet decoded
     std::size_t mInvalidSequences = 0;
+    QString mPageNotice;    // what was done to the page shown to show it
     bool mFilling = false;  // FillMore is on its way
     int mExportCount = 0;
     // The copies in the private folder, by archive path and entry, and the

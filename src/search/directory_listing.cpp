@@ -119,14 +119,47 @@ bool DirectoryListing::IsFolder() const {
     return fstatat(dirfd(AsDir(mDir)), mName.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool DirectoryListing::FolderIdentity(std::uint64_t& device, std::uint64_t& inode) const {
+std::optional<FolderId> DirectoryListing::Identity() const {
     struct stat info {};
     if (mDir == nullptr || fstat(dirfd(AsDir(mDir)), &info) != 0) {
-        return false;
+        return std::nullopt;
     }
-    device = static_cast<std::uint64_t>(info.st_dev);
-    inode = static_cast<std::uint64_t>(info.st_ino);
-    return true;
+    return FolderId{static_cast<std::uint64_t>(info.st_dev),
+                    static_cast<std::uint64_t>(info.st_ino)};
+}
+
+namespace {
+
+class LocalFileSystem final : public FileSystem {
+  public:
+    std::unique_ptr<FolderListing> ListFolder(const std::string& folder) override {
+        auto listing = std::make_unique<DirectoryListing>();
+        if (!listing->Open(folder, "*")) {
+            return nullptr;
+        }
+        return listing;
+    }
+
+    std::optional<FileFacts> Examine(const std::string& path) override {
+        struct stat info {};
+        FileFacts facts;
+        facts.followed = ::stat(path.c_str(), &info) == 0;
+        if (!facts.followed && ::lstat(path.c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        facts.folder = S_ISDIR(info.st_mode);
+        facts.regular = S_ISREG(info.st_mode);
+        facts.size = static_cast<std::int64_t>(info.st_size);
+        facts.modifiedSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+        return facts;
+    }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+    static LocalFileSystem files;
+    return files;
 }
 
 }  // namespace mervok

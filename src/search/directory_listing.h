@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "search/file_system.h"
+
 namespace mervok {
 
 // True when name matches the wildcard, with '*' and '?' and letters compared
@@ -18,28 +20,28 @@ std::string LocalTimeText(std::int64_t secondsSinceEpoch);
 // FindFirstFile / FindNextFile pair: "." and ".." are never returned, names
 // keep their exact bytes. The name comes from the listing itself; whether an
 // entry is a folder needs a stat only when the file system does not say.
-class DirectoryListing {
+class DirectoryListing final : public FolderListing {
   public:
     DirectoryListing() = default;
     DirectoryListing(const DirectoryListing&) = delete;
     DirectoryListing& operator=(const DirectoryListing&) = delete;
-    ~DirectoryListing();
+    ~DirectoryListing() override;
 
     // Opens folder (with or without a trailing separator). False when it
     // cannot be listed.
     bool Open(const std::string& folder, std::string wildcard);
     // Moves to the next matching entry; false when there is none (or the
     // listing failed).
-    bool Next();
+    bool Next() override;
     void Close();
 
     // The current entry's name.
-    std::string_view Name() const { return mName; }
+    std::string_view Name() const override { return mName; }
     // The current entry is a folder, or a symbolic link to one.
-    bool IsFolder() const;
+    bool IsFolder() const override;
 
     // Device and inode of the open folder itself.
-    bool FolderIdentity(std::uint64_t& device, std::uint64_t& inode) const;
+    std::optional<FolderId> Identity() const override;
 
   private:
     void* mDir = nullptr;  // DIR*

@@ -15,10 +15,10 @@ constexpr std::size_t kBatch = 16;
 
 }  // namespace
 
-LookAhead::LookAhead(int threads, Examine examine, const std::atomic<bool>& abortRequested)
+LookAhead::LookAhead(int threads, Examine examine, CancelToken cancel)
     : mThreads(threads < 0 ? 0 : threads),
       mExamine(std::move(examine)),
-      mAbortRequested(abortRequested) {}
+      mCancel(std::move(cancel)) {}
 
 LookAhead::~LookAhead() {
     {
@@ -32,20 +32,31 @@ LookAhead::~LookAhead() {
 }
 
 bool LookAhead::MayStart() const {
-    return !mStopping && !mAbortRequested.load(std::memory_order_relaxed);
+    return !mStopping && !mCancel.Cancelled();
 }
 
-CandidateFacts LookAhead::Run(const Job& job) const {
+void LookAhead::Run(Job& job, std::unique_lock<std::mutex>& lock) {
+    job.state = State::Started;
+    lock.unlock();
+    CandidateFacts facts;
+    std::exception_ptr error;
     try {
-        return mExamine(job.path, job.kind);
+        facts = mExamine(job.path, job.kind);
     } catch (...) {
-        return {};
+        // Handed to whoever takes the facts: the search fails, it does not
+        // go on as if the file had gone.
+        error = std::current_exception();
     }
+    lock.lock();
+    job.facts = facts;
+    job.error = error;
+    job.state = State::Done;
+    std::string().swap(job.path);
 }
 
 void LookAhead::Add(std::string path, ArchiveKind kind) {
     std::unique_lock lock(mMutex);
-    mJobs.push_back(Job{std::move(path), kind, State::Waiting, {}});
+    mJobs.push_back(Job{std::move(path), kind, State::Waiting, {}, {}});
     if (mThreads > 0 && mWorkers.empty()) {
         // Started with the first candidate: a walk that finds none costs no
         // thread. When none can be started, Take examines on its own.
@@ -81,11 +92,7 @@ std::optional<CandidateFacts> LookAhead::Take(std::size_t index) {
         if (!MayStart()) {
             return std::nullopt;
         }
-        lock.unlock();
-        CandidateFacts facts = Run(job);
-        lock.lock();
-        job.facts = facts;
-        job.state = State::Done;
+        Run(job, lock);
     }
     const auto ready = [&] {
         return job.state == State::Done || (job.state == State::Waiting && !MayStart());
@@ -103,6 +110,9 @@ std::optional<CandidateFacts> LookAhead::Take(std::size_t index) {
     if (job.state != State::Done) {
         return std::nullopt;
     }
+    if (job.error) {
+        std::rethrow_exception(job.error);
+    }
     return job.facts;
 }
 
@@ -118,14 +128,7 @@ void LookAhead::Work() {
             break;
         }
         const std::size_t index = mNext++;
-        Job& job = mJobs[index];
-        job.state = State::Started;
-        lock.unlock();
-        CandidateFacts facts = Run(job);
-        lock.lock();
-        job.facts = facts;
-        job.state = State::Done;
-        std::string().swap(job.path);
+        Run(mJobs[index], lock);
         if (index == mAwaited) {
             mDone.notify_one();
         }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "search/cancel_token.h"
 #include "search/found_archive.h"
 
 namespace mervok {
@@ -35,9 +36,8 @@ class LookAhead {
     using Examine = std::function<CandidateFacts(const std::string& path, ArchiveKind kind)>;
 
     // threads 0: nothing runs ahead; each candidate is examined by Take, on
-    // the calling thread. Examinations start only while abortRequested is
-    // clear; one that throws finds nothing.
-    LookAhead(int threads, Examine examine, const std::atomic<bool>& abortRequested);
+    // the calling thread. Examinations start only until cancel is set.
+    LookAhead(int threads, Examine examine, CancelToken cancel);
     // Starts no further examination and waits for those in hand.
     ~LookAhead();
     LookAhead(const LookAhead&) = delete;
@@ -49,7 +49,8 @@ class LookAhead {
     // Sets the workers going on every candidate queued.
     void Dispatch();
     // The facts of the index-th candidate added, waiting for them; nullopt
-    // when an abort came before its examination started.
+    // when an abort came before its examination started. An examination that
+    // threw throws here again, on the caller's thread.
     std::optional<CandidateFacts> Take(std::size_t index);
 
   private:
@@ -59,19 +60,21 @@ class LookAhead {
         ArchiveKind kind;
         State state = State::Waiting;
         CandidateFacts facts;
+        std::exception_ptr error;
     };
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     bool MayStart() const;
-    CandidateFacts Run(const Job& job) const;
+    // Examines job and marks it done; lock is released meanwhile.
+    void Run(Job& job, std::unique_lock<std::mutex>& lock);
     // Wakes an idle worker per job not started; returns with lock released.
     void WakeWorkers(std::unique_lock<std::mutex>& lock);
     void Work();
 
     const int mThreads;
     Examine mExamine;
-    const std::atomic<bool>& mAbortRequested;
+    const CancelToken mCancel;
     std::mutex mMutex;
     std::condition_variable mWork;  // idle workers wait here for jobs
     std::condition_variable mDone;  // Take waits here for mAwaited

@@ -1,7 +1,5 @@
 #include "search/search_engine.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -108,14 +106,13 @@ LibraryVersions QueryLibraryVersions(const ArchiverSet& libraries) {
 }
 
 SearchEngine::SearchEngine(SearchOptions options, StartupValues startup, ArchiverSet libraries,
-                           DocTypeSource docTypes, std::atomic<bool>& abortRequested,
-                           SearchObserver& observer)
+                           DocTypeSource docTypes, CancelToken cancel, SearchObserver& observer)
     : mOptions(std::move(options)),
       mStartup(std::move(startup)),
       mUsable(GetUsableFormats(mStartup.libraries)),
       mLibraries(libraries),
       mDocTypes(std::move(docTypes)),
-      mAbortRequested(abortRequested),
+      mCancel(std::move(cancel)),
       mObserver(observer) {
     // A library that is not there has no version, whatever start-up said.
     if (mLibraries.lha == nullptr) {
@@ -132,8 +129,10 @@ SearchEngine::SearchEngine(SearchOptions options, StartupValues startup, Archive
 
 SearchEngine::~SearchEngine() = default;
 
-bool SearchEngine::AbortRequested() const {
-    return mAbortRequested.load(std::memory_order_relaxed);
+void SearchEngine::Heed(ObserverAnswer answer) const {
+    if (answer == ObserverAnswer::Stop) {
+        mCancel.Cancel();
+    }
 }
 
 SearchResult SearchEngine::Run() {
@@ -182,29 +181,29 @@ void SearchEngine::WalkFolder(const std::string& folder, const std::string& file
     {
         // One pass over the folder serves both the walk (its sub-folders)
         // and the classification (its candidates, before any sub-folder).
-        DirectoryListing listing;
-        if (!listing.Open(folder, "*")) {
+        const std::unique_ptr<FolderListing> listing = mFiles->ListFolder(folder);
+        if (listing == nullptr) {
             return;
         }
-        // Taken from the folder as opened, so that what is listed is what
-        // was recorded. A link back up would never end, and links across
-        // would walk a folder once per path to it: 2^n times for n levels
-        // that each link the next folder twice.
-        FolderId id{};
-        if (!listing.FolderIdentity(id.first, id.second) || !visited.insert(id).second) {
+        // Taken from the folder as opened, so that what is listed is what was
+        // recorded. A link back up would never end, and links across would
+        // walk a folder once per path to it: 2^n times for n levels that each
+        // link the next folder twice.
+        const std::optional<FolderId> id = listing->Identity();
+        if (!id || !visited.insert(*id).second) {
             return;
         }
-        while (listing.Next()) {
+        while (listing->Next()) {
             if (AbortRequested()) {
                 break;
             }
-            const std::string_view name = listing.Name();
+            const std::string_view name = listing->Name();
             if (MatchesWildcard(name, filePattern)) {
                 if (const ArchiveKind kind = CandidateKind(name); kind != ArchiveKind::None) {
                     AddCandidate(folder, name, kind);
                 }
             }
-            if (includeSubfolders && name[0] != '.' && listing.IsFolder() &&
+            if (includeSubfolders && name[0] != '.' && listing->IsFolder() &&
                 !InRecycleBin(folder, name)) {
                 subfolders.emplace_back(name);
             }
@@ -253,8 +252,8 @@ void SearchEngine::AddCandidate(const std::string& folder, std::string_view name
         StartExamining(!mOptions.skipArchiveCheck);
     }
     mExamining->Add(added.Path(), kind);
-    mObserver.OnCandidate(mOptions.hideFileNames ? std::string() : added.Path(),
-                          mCandidates.size());
+    Heed(mObserver.OnCandidate(mOptions.hideFileNames ? std::string() : added.Path(),
+                               mCandidates.size()));
 }
 
 void SearchEngine::StartExamining(bool withLookUp) {
@@ -269,27 +268,26 @@ void SearchEngine::StartExamining(bool withLookUp) {
         [this, withLookUp](const std::string& path, ArchiveKind kind) {
             return Examine(path, kind, withLookUp);
         },
-        mAbortRequested);
+        mCancel);
 }
 
 CandidateFacts SearchEngine::Examine(const std::string& path, ArchiveKind kind,
                                      bool withLookUp) const {
     CandidateFacts facts;
-    struct stat info {};
     // A link is followed; a dangling one is still an entry of its own.
-    const bool followed = ::stat(path.c_str(), &info) == 0;
-    if (!followed && ::lstat(path.c_str(), &info) != 0) {
+    const std::optional<FileFacts> file = mFiles->Examine(path);
+    if (!file) {
         return facts;
     }
     facts.exists = true;
-    facts.isFolder = S_ISDIR(info.st_mode);
+    facts.isFolder = file->folder;
     // The listing reports no size for a folder.
-    facts.size = facts.isFolder ? 0 : static_cast<std::int64_t>(info.st_size);
-    facts.modifiedSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    facts.size = file->folder ? 0 : file->size;
+    facts.modifiedSeconds = file->modifiedSeconds;
     // Only a regular file goes to a library: opening a FIFO would release a
     // writer waiting at it or hold the check until one comes, and a device
     // may never end.
-    if (withLookUp && followed && S_ISREG(info.st_mode)) {
+    if (withLookUp && file->followed && file->regular) {
         facts.kind = CheckOne(path, kind);
     }
     return facts;
@@ -409,7 +407,7 @@ void SearchEngine::CheckDocuments() {
 void SearchEngine::CheckExamined() {
     mCheckAborted = false;
     mHits.clear();
-    mObserver.OnCheckStarted(mCandidates.size());
+    Heed(mObserver.OnCheckStarted(mCandidates.size()));
     for (std::size_t i = 0; i < mCandidates.size(); ++i) {
         // Answers found early wait for their turn, so that an abort leaves
         // the list where the user saw the counts stand.
@@ -431,9 +429,9 @@ void SearchEngine::TakeResult(std::size_t index, ArchiveKind kind) {
     candidate.provisional = false;
     if (candidate.kind != ArchiveKind::None) {
         mHits.push_back(candidate);
-        mObserver.OnHit(mHits.size());
+        Heed(mObserver.OnHit(mHits.size()));
     }
-    mObserver.OnCandidateChecked(index + 1);
+    Heed(mObserver.OnCandidateChecked(index + 1));
 }
 
 }  // namespace mervok

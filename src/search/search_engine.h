@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,7 +13,9 @@
 
 #include "archivers/archive_lookup.h"
 #include "archivers/archiver_api.h"
+#include "search/cancel_token.h"
 #include "search/directory_listing.h"
+#include "search/file_system.h"
 #include "search/found_archive.h"
 #include "search/look_ahead.h"
 #include "search/search_options.h"
@@ -51,24 +52,32 @@ bool IndependentHandles(const ArchiverSet& libraries, const LibraryVersions& ver
 
 struct SearchResult;
 
+// What an observer answers to a report: Stop ends the search as an abort
+// does, where the walk or the check would next test for one.
+enum class ObserverAnswer : std::uint8_t { Continue, Stop };
+
 // Told what a search does as it goes. Every call comes from the thread that
 // runs the search, also while helper threads examine candidates; nothing in
 // the engine waits for the observer beyond its own calls.
+// Each report is ignored unless overridden.
 class SearchObserver {
   public:
+    using Answer = ObserverAnswer;
     virtual ~SearchObserver() = default;
     // A candidate was found during the walk. path is its full path, or empty
     // when hideFileNames is set; count is the number of candidates so far (a
     // file gone before it could be examined is counted here, never listed).
-    virtual void OnCandidate(std::string_view path, std::size_t count) = 0;
+    virtual Answer OnCandidate(std::string_view /*path*/, std::size_t /*count*/) {
+        return Answer::Continue;
+    }
     // The document check starts on total candidates.
-    virtual void OnCheckStarted(std::size_t total) = 0;
+    virtual Answer OnCheckStarted(std::size_t /*total*/) { return Answer::Continue; }
     // checked candidates (in candidate order) have been examined.
-    virtual void OnCandidateChecked(std::size_t checked) = 0;
+    virtual Answer OnCandidateChecked(std::size_t /*checked*/) { return Answer::Continue; }
     // A hit was found; count is the number of hits so far.
-    virtual void OnHit(std::size_t count) = 0;
+    virtual Answer OnHit(std::size_t /*count*/) { return Answer::Continue; }
     // The search ended (finished or aborted).
-    virtual void OnFinished(const SearchResult& result) = 0;
+    virtual void OnFinished(const SearchResult& /*result*/) {}
 };
 
 // How a run ended.
@@ -82,6 +91,9 @@ enum class SearchOutcome : std::uint8_t {
     CheckAborted,
     // Aborted during the walk: nothing is to be shown.
     WalkAborted,
+    // Ended by an error (an examination or an observer threw): nothing is
+    // to be shown; the result's error says what happened.
+    Failed,
 };
 
 // What a run leaves for the list.
@@ -90,6 +102,8 @@ struct SearchResult {
     // checked. Empty after an abort in the walk.
     std::vector<FoundArchive> archives;
     SearchOutcome outcome = SearchOutcome::Listed;
+    // What ended a Failed run.
+    std::string error;
 
     // The document check ran, to its end or to an abort.
     bool CheckRan() const {
@@ -99,9 +113,10 @@ struct SearchResult {
 
 // One search: the walk over the folder collects candidates by name, the
 // document check keeps those an archiver library opens and finds a document
-// in. Synchronous to its caller; the abort flag is tested where the walk, the
-// classification and the check would let the window handle a click. The
-// engine never clears the flag; the caller resets it before a run.
+// in. Synchronous to its caller (SearchRun gives it a thread); the cancel
+// token is tested where the walk, the classification and the check would let
+// the window handle a click, and set when the observer answers Stop. An
+// examination that throws ends Run with that exception.
 //
 // The I/O of a candidate (its size and time, and the look-up) runs ahead on a
 // few threads from the moment the walk finds it; the observer's calls, the
@@ -113,8 +128,7 @@ class SearchEngine {
     static constexpr int kDefaultCheckThreads = 8;
 
     SearchEngine(SearchOptions options, StartupValues startup, ArchiverSet libraries,
-                 DocTypeSource docTypes, std::atomic<bool>& abortRequested,
-                 SearchObserver& observer);
+                 DocTypeSource docTypes, CancelToken cancel, SearchObserver& observer);
     ~SearchEngine();
 
     // Handed to OpenArchive as the owner window.
@@ -125,6 +139,9 @@ class SearchEngine {
     // (one thread only while a library present did not promise independent
     // handles).
     void SetCheckThreads(int threads) { mCheckThreads = threads < 1 ? 1 : threads; }
+    // What the walk lists and the examination looks at; the real file system
+    // unless set. It must outlive the engine.
+    void SetFileSystem(FileSystem& files) { mFiles = &files; }
     // Most GetRunning calls made per library before the check goes on anyway.
     void SetRunningPollLimit(long polls) { mRunningPollLimit = polls; }
 
@@ -143,10 +160,11 @@ class SearchEngine {
     bool CheckAborted() const { return mCheckAborted; }
 
   private:
-    using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
     enum LibraryIndex : std::uint8_t { kLha, kZip, kCab };
 
-    bool AbortRequested() const;
+    bool AbortRequested() const { return mCancel.Cancelled(); }
+    // Stops the search when the observer's answer says so.
+    void Heed(ObserverAnswer answer) const;
     // Visits folder (ending with the separator) and, when asked, its
     // sub-folders depth first, pre-order, adding candidates. Each real folder
     // (device and inode) is visited once per run, under the first path that
@@ -179,9 +197,10 @@ class SearchEngine {
     UsableFormats mUsable;
     ArchiverSet mLibraries;
     DocTypeSource mDocTypes;
-    std::atomic<bool>& mAbortRequested;
+    CancelToken mCancel;
     SearchObserver& mObserver;
     void* mWindow = nullptr;
+    FileSystem* mFiles = &RealFileSystem();
     int mCheckThreads = kDefaultCheckThreads;
     long mRunningPollLimit = 100000;
 

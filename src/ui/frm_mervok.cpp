@@ -30,7 +30,6 @@
 #include "ui/control_help.h"
 #include "ui/folder_browser.h"
 #include "ui/result_list.h"
-#include "ui/search_worker.h"
 #include "ui/twips.h"
 #include "ui/viewer_hand_off.h"
 
@@ -181,9 +180,8 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
 }
 
 frmMERVOK::~frmMERVOK() {
-    // The worker reports to this window and uses its libraries.
-    *mAbortRequested = true;
-    StopWorker();
+    // The runs report to this window and use its libraries.
+    mRuns.StopAll();
 }
 
 void frmMERVOK::CreateControls() {

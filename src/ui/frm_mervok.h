@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -36,7 +35,6 @@ struct MervokSettings;
 class ArchiverLibraries;
 class ControlHelp;
 class ResultList;
-class SearchWorker;
 class ViewerHandOff;
 struct SearchResult;
 
@@ -101,8 +99,9 @@ class frmMERVOK : public QWidget {
     // True while a search's worker thread exists (also after an abort, until
     // it has unwound).
     bool SearchRunning() const;
-    // Set by the abort click and by closing the window; cleared by a new run.
-    bool AbortRequested() const { return *mAbortRequested; }
+    // The run in hand's cancel token (set by the abort click and by closing
+    // the window); none when no run is in hand.
+    std::optional<CancelToken> RunToken() const;
 
     // Test seam: called on the worker thread at every step the search
     // reports, before the window hears of it. Lets a test hold the search at
@@ -151,15 +150,6 @@ class frmMERVOK : public QWidget {
     void AbortSearch();
     void ShowSearchProgress();
     void OnSearchFinished(std::uint64_t run, SearchResult result);
-    // Waits for the worker, at most limit when one is given; false when it
-    // is still running then.
-    bool StopWorker(std::optional<std::chrono::milliseconds> limit = std::nullopt);
-    // Makes way for a new run: the last one, aborted, is let go on unwinding
-    // by itself with its own abort flag, unless a library cannot take two
-    // runs' calls at once; then it is waited for.
-    void RetireWorker();
-    // Forgets the let-go runs that have ended.
-    void ReapRetired();
     void SetPanel(int panel, const QString& text);
 
     std::string mProgramFolder;
@@ -181,18 +171,8 @@ class frmMERVOK : public QWidget {
     // written again once it is.
     bool mFirstRunBounds = false;
 
-    // The search run.
-    // Each run has its own flag: one let go keeps its abort while the next
-    // runs.
-    std::unique_ptr<std::atomic<bool>> mAbortRequested = std::make_unique<std::atomic<bool>>(false);
-    std::unique_ptr<SearchWorker> mWorker;
-    // Aborted runs let go while a look-up of theirs waits on storage that
-    // stopped answering.
-    struct RetiredRun {
-        std::unique_ptr<std::atomic<bool>> abortRequested;
-        std::unique_ptr<SearchWorker> worker;
-    };
-    std::vector<RetiredRun> mRetired;
+    // The search run: the one in hand and those let go after an abort.
+    SearchRuns mRuns;
     std::uint64_t mRunNumber = 0;
     // From a run's start until it ends or is aborted (its worker may still
     // be unwinding then): btnSearch aborts while it is set and starts

@@ -21,7 +21,6 @@
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
-#include "ui/search_worker.h"
 
 namespace mervok {
 
@@ -34,10 +33,38 @@ QString Count(std::size_t value) {
     return QString::number(value);
 }
 
+// Lets a test hold the run at a known step.
+class ProbeObserver final : public SearchObserver {
+  public:
+    explicit ProbeObserver(SearchProbe probe) : mProbe(std::move(probe)) {}
+
+    Answer OnCandidate(std::string_view, std::size_t) override {
+        return Tell(SearchStep::kCandidate);
+    }
+    Answer OnCheckStarted(std::size_t) override { return Tell(SearchStep::kCheckStarted); }
+    Answer OnCandidateChecked(std::size_t) override { return Tell(SearchStep::kCandidateChecked); }
+    Answer OnHit(std::size_t) override { return Tell(SearchStep::kHit); }
+    void OnFinished(const SearchResult&) override { Tell(SearchStep::kFinished); }
+
+  private:
+    Answer Tell(SearchStep step) {
+        mProbe(step);
+        return Answer::Continue;
+    }
+    SearchProbe mProbe;
+};
+
 }  // namespace
 
 bool frmMERVOK::SearchRunning() const {
-    return mWorker != nullptr;
+    return mRuns.Current() != nullptr;
+}
+
+std::optional<CancelToken> frmMERVOK::RunToken() const {
+    if (SearchRun* run = mRuns.Current()) {
+        return run->Token();
+    }
+    return std::nullopt;
 }
 
 void frmMERVOK::btnSearch_Click() {
@@ -78,14 +105,9 @@ void frmMERVOK::StartSearch() {
         return;
     }
 
-    // A run aborted a moment ago may still be unwinding; its result is no
-    // longer wanted.
-    RetireWorker();
-
     // Locking the options moves the focus off them; a run without hits
     // gives it back.
     mFocusBeforeRun = focusWidget();
-    *mAbortRequested = false;
     EnableSearchControls(false);
     btnSearch->setText(kCaptionAbort);
     lsvArchive->Clear();
@@ -97,19 +119,32 @@ void frmMERVOK::StartSearch() {
         SetPanel(1, QStringLiteral("ファイル情報取得中..."));
     }
 
-    DocTypeSource docTypes = ViewerDocTypes(mStartup.viewerIniFile);
-    const std::uint64_t run = ++mRunNumber;
+    auto run = std::make_unique<SearchRun>(
+        std::move(options), mStartup, mLibraries, ViewerDocTypes(mStartup.viewerIniFile),
+        mSearchProbe ? std::make_unique<ProbeObserver>(mSearchProbe) : nullptr);
+    run->Engine().SetWindow(reinterpret_cast<void*>(winId()));
+    const std::uint64_t number = ++mRunNumber;
     mSearchActive = true;
-    mWorker = std::make_unique<SearchWorker>(
-        std::move(options), mStartup, mLibraries, std::move(docTypes), *mAbortRequested,
-        reinterpret_cast<void*>(winId()), this,
-        [this, run](SearchResult result) { OnSearchFinished(run, std::move(result)); },
-        mSearchProbe);
+    // A run aborted a moment ago may still be unwinding; its result is no
+    // longer wanted. It is let go while every library takes calls from two
+    // runs at once, else waited for.
+    mRuns.Start(
+        std::move(run), IndependentHandles(mLibraries, mStartup.libraries),
+        [this, number](const SearchResult& result) {
+            // Delivered only while the window lives; it waits for
+            // every run before it goes.
+            QMetaObject::invokeMethod(
+                this,
+                [this, number, result]() mutable { OnSearchFinished(number, std::move(result)); },
+                Qt::QueuedConnection);
+        });
     mProgressTimer.start();
 }
 
 void frmMERVOK::AbortSearch() {
-    *mAbortRequested = true;
+    if (SearchRun* run = mRuns.Current()) {
+        run->Abort();
+    }
     // The window looks idle at once; the worker stops at its next test.
     mSearchActive = false;
     mProgressTimer.stop();
@@ -123,10 +158,11 @@ void frmMERVOK::AbortSearch() {
 }
 
 void frmMERVOK::ShowSearchProgress() {
-    if (!mSearchActive || mWorker == nullptr) {
+    SearchRun* run = mRuns.Current();
+    if (!mSearchActive || run == nullptr) {
         return;
     }
-    const std::optional<SearchProgress> progress = mWorker->TakeProgress();
+    const std::optional<SearchProgress> progress = run->TakeProgress();
     if (!progress) {
         return;
     }
@@ -146,53 +182,31 @@ void frmMERVOK::ShowSearchProgress() {
     SetPanel(2, Count(progress->hits));
 }
 
-bool frmMERVOK::StopWorker(std::optional<std::chrono::milliseconds> limit) {
-    if (mWorker != nullptr) {
-        if (limit && !mWorker->JoinFor(*limit)) {
-            return false;
-        }
-        mWorker->Join();
-        mWorker.reset();
-    }
-    return true;
-}
-
-void frmMERVOK::RetireWorker() {
-    ReapRetired();
-    if (mWorker == nullptr) {
-        return;
-    }
-    if (!IndependentHandles(mLibraries, mStartup.libraries) ||
-        mWorker->JoinFor(std::chrono::milliseconds(0))) {
-        StopWorker();
-        return;
-    }
-    mRetired.push_back({std::move(mAbortRequested), std::move(mWorker)});
-    mAbortRequested = std::make_unique<std::atomic<bool>>(true);
-}
-
-void frmMERVOK::ReapRetired() {
-    std::erase_if(mRetired, [](const RetiredRun& retired) {
-        return retired.worker->JoinFor(std::chrono::milliseconds(0));
-    });
-}
-
 void frmMERVOK::OnSearchFinished(std::uint64_t run, SearchResult result) {
-    if (run != mRunNumber || mUnloaded || mWorker == nullptr) {
+    if (run != mRunNumber || mUnloaded || mRuns.Current() == nullptr) {
         // An abandoned run, or the window is closing.
-        ReapRetired();
+        mRuns.Reap();
         return;
     }
     ShowSearchProgress();
     mProgressTimer.stop();
     mSearchActive = false;
-    StopWorker();
+    const bool aborted = mRuns.Current()->AbortRequested();
+    mRuns.Finish();
 
     // An abort in the walk, or one that came after the walk of a run
     // without the check: the abort click has already restored the window.
-    const bool aborted = *mAbortRequested;
+    if (result.outcome == SearchOutcome::Failed && !aborted) {
+        // Put back as the abort click does, then told.
+        AbortSearch();
+        QString title = QString::fromUtf8(kProductName);
+        CenteredMsgBox(QString::fromStdString(result.error), kMbOk | kMbIconExclamation, title);
+        emit SearchFinished();
+        return;
+    }
     const bool checkRan = result.CheckRan();
-    if (result.outcome == SearchOutcome::WalkAborted || (aborted && !checkRan)) {
+    if (result.outcome == SearchOutcome::Failed || result.outcome == SearchOutcome::WalkAborted ||
+        (aborted && !checkRan)) {
         emit SearchFinished();
         return;
     }

@@ -29,7 +29,6 @@
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
-#include "ui/search_worker.h"
 #include "ui/twips.h"
 #include "ui/viewer_hand_off.h"
 #include "viewer/viewer_settings.h"
@@ -259,18 +258,8 @@ void frmMERVOK::Form_Unload() {
     // A search still running is stopped and waited for; it reports nothing
     // more. One held by storage that stopped answering is not waited for:
     // the process ends without it, as soon as the settings are saved.
-    *mAbortRequested = true;
     mProgressTimer.stop();
-    const auto deadline = std::chrono::steady_clock::now() + kCloseWait;
-    const auto left = [deadline] {
-        return std::max(std::chrono::milliseconds(0),
-                        std::chrono::duration_cast<std::chrono::milliseconds>(
-                            deadline - std::chrono::steady_clock::now()));
-    };
-    bool stopped = StopWorker(left());
-    for (const RetiredRun& retired : mRetired) {
-        stopped = retired.worker->JoinFor(left()) && stopped;
-    }
+    const bool stopped = mRuns.StopAll(kCloseWait);
     // The hints go with the window.
     delete mControlHelp;
     mControlHelp = nullptr;

@@ -32,13 +32,13 @@ class RealLibrariesTest : public ::testing::Test {
         StartupValues startup;
         startup.libraries = QueryLibraryVersions(libraries.Set());
         startup.viewerVersion = 100;
-        SearchEngine engine(options, startup, libraries.Set(), {}, abort, observer);
+        SearchEngine engine(options, startup, libraries.Set(), {}, cancel, observer);
         engine.SetCheckThreads(threads);
         return engine.Run();
     }
 
     ArchiverLibraries libraries{MERVOK_DIST_DIR};
-    std::atomic<bool> abort{false};
+    CancelToken cancel;
     RecordingObserver observer;
     TempFolder top;
 };

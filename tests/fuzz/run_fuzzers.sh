@@ -13,9 +13,13 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 top=$(cd "$here/../.." && pwd)
 build=$top/build-fuzz
 
-if [ ! -f "$build/build.ninja" ]; then
+# The page fuzzer needs the viewer's window part (Qt, offscreen); the others
+# build without Qt.
+gui=OFF
+[ "$target" = page_fuzzer ] && gui=ON
+if [ ! -f "$build/build.ninja" ] || [ "$gui" = ON ]; then
   CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DMERVOK_FUZZ=ON \
-    -DMERVOK_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DMERVOK_BUILD_GUI=$gui -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" --target "$target" -j 2
 
@@ -39,6 +43,7 @@ scratch=$(mktemp -d "$scratch_base/mervok-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 cd "$here"
-TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 "$build/fuzz/$target" "$corpus" \
+TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$here/lsan.supp \
+  "$build/fuzz/$target" "$corpus" \
   -max_total_time="$seconds" -timeout=2 -rss_limit_mb=2048 -max_len=1100000 \
   -print_final_stats=1 ${args[@]+"${args[@]}"}

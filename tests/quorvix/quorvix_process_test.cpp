@@ -120,6 +120,26 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     const std::string ini = ReadBytes(folder.Ini());
     EXPECT_TRUE(ini.starts_with(options));
     EXPECT_NE(ini.find("[Window]"), std::string::npos);
+
+    // Also while it shows a page that Qt's layout alone would take minutes
+    // over (tables nested 1,000 deep): the signal is heard once the page is
+    // shown, and that is at once.
+    TempFolder pages;
+    std::string deep;
+    for (int i = 0; i < 1000; ++i) {
+        deep = "<table><tr><td>" + deep + "</td></tr></table>";
+    }
+    WriteBytes(pages.File("deep.htm"), deep);
+    ASSERT_EQ(std::system(("cd '" + pages.Path() + "' && zip -q deep.zip deep.htm").c_str()), 0);
+    ViewerFolder pageFolder("[Option]\r\nDocType=HTM\r\n");
+    const auto busy = pageFolder.Start({pages.File("deep.zip")});
+    ASSERT_TRUE(SpinUntil([&] { return pageFolder.HasPrivateFolder(); }));
+    // Time to show the page: a signal sent before that is heard before the
+    // layout starts.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    kill(busy->Pid(), SIGTERM);
+    EXPECT_EQ(busy->WaitForEnd(), 0);
+    EXPECT_FALSE(pageFolder.HasPrivateFolder());
 }
 
 }  // namespace

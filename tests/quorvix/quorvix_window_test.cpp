@@ -18,6 +18,8 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QUrl>
 
 #include <fstream>
@@ -284,6 +286,66 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
               QSize(12000, 6000));
     EXPECT_EQ(view.PixelsDecoded(), 0);
     view.grab();  // the frame and the text drawn in its place
+}
+
+// How deep tables nest in a laid-out page (each table is a frame).
+int TableDepth(const QTextFrame* frame) {
+    int deepest = 0;
+    for (const QTextFrame* child : frame->childFrames()) {
+        deepest =
+            std::max(deepest, TableDepth(child) + (qobject_cast<const QTextTable*>(child) ? 1 : 0));
+    }
+    return deepest;
+}
+
+// Pages whose layout would take Qt's text engine minutes, or overflow its
+// stack, reach it rebuilt within its means; what was left out is said.
+TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnce) {
+    const auto repeat = [](std::string_view piece, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    const std::pair<std::string, std::string> pages[] = {
+        {"deep5000.htm", repeat("<table><tr><td>x", 5000) + "innermost"},
+        {"deep1000.htm",
+         repeat("<TABLE><TR><TD>", 1000) + "innermost" + repeat("</TD></TR></TABLE>", 1000)},
+        {"nested.htm", repeat("<ul><li><div><blockquote><b><i>", 2000) + "innermost"},
+        {"wide.htm", "<table><tr><td colspan=99999999 rowspan=4000000000>innermost</table>"},
+        {"grid.htm",
+         "<table>" + repeat("<tr>" + repeat("<td>cell", 100), 100) + "</table>innermost"},
+        {"huge.htm", repeat("<p>paragraph</p>\n", 20000) + "innermost"},
+        {"fine.htm", "<table><tr><td><table><tr><td>inner<td>cell</table></table>innermost"},
+    };
+    for (const auto& [name, page] : pages) {
+        WriteBytes(mTemp.File(name), page);
+    }
+    ASSERT_EQ(std::system(("cd '" + mTemp.Path() + "' && zip -q pages.zip *.htm").c_str()), 0);
+    Open(mTemp.File("pages.zip"));
+    auto* view = Find<HtmlView>(*mWindow, "htmDocument");
+    for (const auto& [name, page] : pages) {
+        SCOPED_TRACE(name);
+        Select(QString::fromStdString(name));
+        Trigger("mnuSelectAll");  // a long text is whole once selected
+        EXPECT_TRUE(Shown().contains(QStringLiteral("innermost")));
+        if (name == "huge.htm") {
+            EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+            EXPECT_TRUE(Status().contains(QStringLiteral("テキストとして表示")))
+                << Status().toStdString();
+            continue;
+        }
+        ASSERT_EQ(Page(), QLatin1String("htmDocument"));
+        const int depth = TableDepth(view->document()->rootFrame());
+        EXPECT_LE(depth, 8);
+        EXPECT_EQ(Status().contains(QStringLiteral("簡略化")), name != "fine.htm")
+            << Status().toStdString();
+        if (name == "fine.htm") {
+            EXPECT_EQ(depth, 2);
+        }
+        view->grab();
+    }
 }
 
 TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {

@@ -1,12 +1,20 @@
 // The document check against fake libraries: versions, busy libraries and the
-// order of calls, which real libraries cannot show.
+// order of calls, which real libraries cannot show; FIFOs and devices named
+// like archives, which never reach a library.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -14,6 +22,8 @@
 
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/gate.h"
+#include "support/memory_file_system.h"
 
 namespace mervok {
 namespace {
@@ -23,6 +33,7 @@ using ::testing::IsEmpty;
 using namespace mervok::testing;
 using enum ArchiveKind;
 
+const std::string kRoot = MemoryFileSystem::kRoot;
 const std::string kList = "*.TXT *.HLP *.DOC *.HTM *.HTML *.CHM";
 const std::string kFind = "FindFirst " + kList;
 
@@ -31,10 +42,10 @@ class CheckTest : public ::testing::Test {
     // A candidate file that the given fake knows, holding entries.
     void Add(const std::string& name, ArchiveKind kind, FakeArchiver* library = nullptr,
              std::vector<std::string> entries = {"a.txt"}, bool opens = true) {
-        candidates.push_back({top.Folder(), name, 1, kind, "", true});
-        top.Write(name);
+        candidates.push_back({kRoot, name, 1, kind, "", true});
+        files.AddFile(name);
         if (library) {
-            library->archives[top.Folder() + name] = {true, opens, std::move(entries)};
+            library->archives[kRoot + name] = {true, opens, std::move(entries)};
         }
     }
     // Checks the candidates; the kinds afterwards.
@@ -42,10 +53,11 @@ class CheckTest : public ::testing::Test {
         StartupValues startup;
         startup.libraries = versions;
         startup.viewerVersion = 100;
-        SearchEngine engine({}, startup, {&lha, &zip, &cab}, {}, abort, observer);
+        SearchEngine engine({}, startup, {&lha, &zip, &cab}, {}, cancel, observer);
         engine.SetCheckThreads(threads);
         engine.SetRunningPollLimit(3);
         engine.SetWindow(&window);
+        engine.SetFileSystem(files);
         engine.Candidates() = candidates;
         engine.CheckDocuments();
         hits = engine.Hits();
@@ -56,17 +68,18 @@ class CheckTest : public ::testing::Test {
         }
         return kinds;
     }
-    // A whole run over the folder (the test's own by default), every format.
-    SearchResult Search(int threads, const std::string& folder = {}) {
+    // A whole run over the folder (the root by default), every format.
+    SearchResult Search(int threads, const std::string& folder = kRoot) {
         SearchOptions options;
-        options.searchFolder = folder.empty() ? top.Folder() : folder;
+        options.searchFolder = folder;
         options.includeSubfolders = true;
         options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
         StartupValues startup;
         startup.libraries = versions;
         startup.viewerVersion = 100;
-        SearchEngine engine(options, startup, {&lha, &zip, &cab}, {}, abort, observer);
+        SearchEngine engine(options, startup, {&lha, &zip, &cab}, {}, cancel, observer);
         engine.SetCheckThreads(threads);
+        engine.SetFileSystem(files);
         return engine.Run();
     }
     // The calls after the libraries have been readied.
@@ -80,11 +93,11 @@ class CheckTest : public ::testing::Test {
         return calls;
     }
 
-    TempFolder top;
+    MemoryFileSystem files;
     CallLog log;
     FakeArchiver lha{"LHA", log}, zip{"ZIP", log}, cab{"CAB", log};
     LibraryVersions versions{100, 100, 100};
-    std::atomic<bool> abort{false};
+    CancelToken cancel;
     RecordingObserver observer;
     int window = 0;
     std::vector<FoundArchive> candidates;
@@ -119,10 +132,10 @@ TEST_F(CheckTest, EachFormatIsAskedOfItsLibraryAsTheCallingOrderSays) {
     // opens them: recognised and opened by LHA without a document is the
     // answer; recognised by LHA, which cannot open it, goes on.
     Add("setup.exe", Sfx, &lha, {"PROG.EXE"});
-    zip.archives[top.Folder() + "setup.exe"] = {true, true, {"readme.txt"}};
+    zip.archives[kRoot + "setup.exe"] = {true, true, {"readme.txt"}};
     Add("zipsfx.exe", Sfx, &zip);
     Add("cabsfx.exe", Sfx, &lha, {}, false);
-    cab.archives[top.Folder() + "cabsfx.exe"] = {true, true, {"help.hlp"}};
+    cab.archives[kRoot + "cabsfx.exe"] = {true, true, {"help.hlp"}};
     Add("lhasfx.exe", Sfx, &lha, {"read.me", "INFO.DOC"});
     EXPECT_THAT(Check(), ElementsAre("LHA", "", "", "ZIP", "", "CAB", "", "", "ZIP-SFX", "CAB-SFX",
                                      "LHA-SFX"));
@@ -147,9 +160,8 @@ TEST_F(CheckTest, EachFormatIsAskedOfItsLibraryAsTheCallingOrderSays) {
                     "CAB.CheckArchive cabsfx.exe 0", "CAB.OpenArchive cabsfx.exe 8388608", cabTo[0],
                     cabTo[1], "CAB.CloseArchive", "LHA.CheckArchive lhasfx.exe 0",
                     "LHA.OpenArchive lhasfx.exe 8388608", "LHA." + kFind, "LHA.CloseArchive"));
-    EXPECT_THAT(RelativePaths(hits, top.Folder()),
-                ElementsAre("good.lzh", "readme.zip", "manual.cab", "zipsfx.exe", "cabsfx.exe",
-                            "lhasfx.exe"));
+    EXPECT_THAT(RelativePaths(hits, kRoot), ElementsAre("good.lzh", "readme.zip", "manual.cab",
+                                                        "zipsfx.exe", "cabsfx.exe", "lhasfx.exe"));
     EXPECT_THAT(observer.checkedCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u));
     EXPECT_THAT(observer.hitCounts, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u));
     EXPECT_EQ(lha.openHandles + zip.openHandles + cab.openHandles, 0);
@@ -158,7 +170,7 @@ TEST_F(CheckTest, EachFormatIsAskedOfItsLibraryAsTheCallingOrderSays) {
 TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalled) {
     Add("sfx.exe", Sfx, &cab, {"help.hlp"});
     Add("plain.cab", Cab, &cab);
-    zip.archives[top.Folder() + "sfx.exe"] = {false, true, {}};
+    zip.archives[kRoot + "sfx.exe"] = {false, true, {}};
     const std::tuple<LibraryVersions, std::vector<std::string>, const char*> cases[] = {
         {{100, 100, 89}, {"", "CAB"}, "CAB.CheckArchive"},
         {{100, 100, 90}, {"CAB-SFX", "CAB"}, "-"},
@@ -175,18 +187,6 @@ TEST_F(CheckTest, SelfExtractingCabNeedsVersion90AndAbsentLibrariesAreNeverCalle
     }
 }
 
-// Waits, bounded so that a fault fails the test instead of hanging it, until
-// ready() holds; others make it hold under mutex and call changed.notify_all().
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    template <typename Ready>
-    void Wait(Ready ready) {
-        std::unique_lock lock(mutex);
-        changed.wait_for(lock, std::chrono::seconds(20), ready);
-    }
-};
-
 TEST_F(CheckTest, LookUpsThatFinishOutOfOrderGiveWhatOneThreadGives) {
     // Every kind, some without documents, in nested folders; self-extractors
     // for each library.
@@ -199,9 +199,9 @@ TEST_F(CheckTest, LookUpsThatFinishOutOfOrderGiveWhatOneThreadGives) {
                                              : i % 3 == 1 ? "s/"
                                                           : "s/t/") +
                                  std::to_string(i) + ext;
-        top.Write(name);
+        files.AddFile(name);
         FakeArchiver* owner = library ? library : sfxLibraries[i / 4 % 3];
-        owner->archives[top.Folder() + name] = {true, true, {i % 5 ? "a.txt" : "a.bin"}};
+        owner->archives[kRoot + name] = {true, true, {i % 5 ? "a.txt" : "a.bin"}};
     }
     const auto summary = [&](const SearchResult& result) {
         std::vector<std::string> rows;
@@ -228,16 +228,14 @@ TEST_F(CheckTest, LookUpsThatFinishOutOfOrderGiveWhatOneThreadGives) {
     }
     const auto delay = [&](const std::string& path) {
         if (const auto found = waitsFor.find(path); found != waitsFor.end()) {
-            gate.Wait([&] { return finished.contains(found->second); });
+            gate.WaitUntil([&] { return finished.contains(found->second); });
         }
     };
     const auto finish = [&](const std::string& path) {
-        {
-            std::lock_guard lock(gate.mutex);
+        gate.Update([&] {
             finished.insert(path);
             finishOrder.push_back(path);
-        }
-        gate.changed.notify_all();
+        });
     };
     lha.onClose = zip.onClose = cab.onClose = finish;
     const auto runs = [&](int threads) {
@@ -280,14 +278,14 @@ TEST_F(CheckTest, AnAbortStopsAfterTheLookUpsInFlightAndListsWhereTheCountsStood
         Gate gate;
         int waiting = 0;
         lha.onFindFirst = [&](const std::string&) {
-            {
-                std::lock_guard lock(gate.mutex);
-                abort = ++waiting == threads;
-            }
-            gate.changed.notify_all();
-            gate.Wait([&] { return waiting >= threads; });
+            gate.Update([&] {
+                if (++waiting == threads) {
+                    cancel.Cancel();
+                }
+            });
+            gate.WaitUntil([&] { return waiting >= threads; });
         };
-        abort = false;
+        cancel = CancelToken();
         log.calls.clear();
         observer = RecordingObserver();
         Check(threads);
@@ -301,21 +299,78 @@ TEST_F(CheckTest, AnAbortStopsAfterTheLookUpsInFlightAndListsWhereTheCountsStood
     }
     lha.onFindFirst = nullptr;
     // An abort at the tenth hit of two hundred, answers found ahead or not.
-    observer.onHit = [&](std::size_t count) { abort = abort || count == 10; };
+    observer.onHit = [](std::size_t count) {
+        return count == 10 ? ObserverAnswer::Stop : ObserverAnswer::Continue;
+    };
     for (const int threads : {1, SearchEngine::kDefaultCheckThreads}) {
-        abort = false;
+        cancel = CancelToken();
         const auto result = Search(threads);
         EXPECT_EQ(result.outcome, SearchOutcome::CheckAborted);
         EXPECT_EQ(result.archives.size(), 10u) << threads;
     }
     EXPECT_EQ(lha.openHandles, 0);
     // Without candidates there is no check at all.
-    TempFolder none;
-    none.Write("readme.txt");
+    files.AddFile("none/readme.txt");
     log.calls.clear();
-    abort = false;
-    EXPECT_EQ(Search(2, none.Folder()).outcome, SearchOutcome::Listed);
+    cancel = CancelToken();
+    EXPECT_EQ(Search(2, kRoot + "none/").outcome, SearchOutcome::Listed);
     EXPECT_THAT(log.calls, IsEmpty());
+}
+
+// True once pid sits in the open() of a FIFO waiting for a reader.
+bool WaitingInOpen(pid_t pid) {
+    for (int polls = 0; polls < 100000; ++polls) {
+        std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
+        long number = -1;
+        if (syscall >> number && (number == SYS_openat || number == SYS_open)) {
+            return true;
+        }
+        usleep(100);
+    }
+    return false;
+}
+
+// On real files: only the kernel makes FIFOs and devices.
+TEST_F(CheckTest, FifosDevicesAndFoldersNamedLikeArchivesNeverReachALibrary) {
+    TempFolder top;
+    top.Write("real.lzh");
+    top.Folder("folder.cab");
+    ASSERT_EQ(mkfifo((top.Folder() + "f.lzh").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (top.Folder() + "z.zip").c_str()), 0);
+    // A writer that waits in open() until someone opens the FIFO to read.
+    const std::string fifo = top.Folder() + "f.lzh";
+    const pid_t writer = fork();
+    if (writer == 0) {
+        _exit(open(fifo.c_str(), O_WRONLY) >= 0 ? 0 : 1);
+    }
+    ASSERT_GT(writer, 0);
+    ASSERT_TRUE(WaitingInOpen(writer));
+
+    // Each would be found, were it asked about.
+    lha.archives[top.Folder() + "real.lzh"] = {true, true, {"a.txt"}};
+    lha.archives[top.Folder() + "f.lzh"] = {true, true, {"a.txt"}};
+    zip.archives[top.Folder() + "z.zip"] = {true, true, {"a.txt"}};
+    cab.archives[top.Folder() + "folder.cab"] = {true, true, {"a.txt"}};
+    SearchOptions options;
+    options.searchFolder = top.Folder();
+    options.includeSubfolders = true;
+    options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
+    StartupValues startup;
+    startup.libraries = {100, 100, 100};
+    const auto result =
+        SearchEngine(options, startup, {&lha, &zip, &cab}, {}, cancel, observer).Run();
+
+    int status = 0;
+    EXPECT_EQ(waitpid(writer, &status, WNOHANG), 0) << "the FIFO was opened";
+    kill(writer, SIGKILL);
+    waitpid(writer, &status, 0);
+    EXPECT_THAT(RelativePaths(result.archives, top.Folder()), ::testing::ElementsAre("real.lzh"));
+    EXPECT_THAT(log.calls, ::testing::Contains("LHA.OpenArchive real.lzh 8388608"));
+    for (const auto& call : log.calls) {
+        EXPECT_THAT(call, ::testing::Not(::testing::AnyOf(::testing::HasSubstr("f.lzh"),
+                                                          ::testing::HasSubstr("z.zip"),
+                                                          ::testing::HasSubstr("folder.cab"))));
+    }
 }
 
 TEST(DocumentWildcardsTest, TxtThenTheViewersTypesFromVersion100OrAFixedList) {

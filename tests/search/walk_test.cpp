@@ -1,7 +1,7 @@
-// The walk and the classification over real folders; the libraries are fakes
-// because the walk never calls them.
+// The walk and the classification over folders in memory, and over real
+// ones for what only the kernel decides (links, permissions); the libraries
+// are fakes because the walk never calls them.
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/memory_file_system.h"
 
 namespace mervok {
 namespace {
@@ -24,9 +25,10 @@ using namespace mervok::testing;
 
 class WalkTest : public ::testing::Test {
   protected:
-    SearchOptions Options(bool subfolders = true) const {
+    // Over the folder in memory unless another is named.
+    SearchOptions Options(bool subfolders = true, std::string folder = kRoot) const {
         SearchOptions options;
-        options.searchFolder = top.Folder();
+        options.searchFolder = std::move(folder);
         options.includeSubfolders = subfolders;
         options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
         options.skipArchiveCheck = true;
@@ -35,28 +37,42 @@ class WalkTest : public ::testing::Test {
     SearchResult Search(const SearchOptions& options, LibraryVersions versions = {100, 100, 100}) {
         StartupValues startup;
         startup.libraries = versions;
-        return SearchEngine(options, startup, set, DocTypeSource{}, abort, observer).Run();
+        SearchEngine engine(options, startup, set, DocTypeSource{}, cancel, observer);
+        if (options.searchFolder == kRoot) {
+            engine.SetFileSystem(files);
+        }
+        return engine.Run();
     }
     std::vector<std::string> Found(const SearchOptions& options,
                                    LibraryVersions versions = {100, 100, 100}) {
-        return RelativePaths(Search(options, versions).archives, top.Folder());
+        return RelativePaths(Search(options, versions).archives, options.searchFolder);
     }
+    std::vector<std::string> Listed() {
+        std::vector<std::string> listed;
+        for (const auto& access : files.Accesses()) {
+            if (access.starts_with("list ")) {
+                listed.push_back(access.substr(5));
+            }
+        }
+        return listed;
+    }
+
+    static constexpr const char* kRoot = MemoryFileSystem::kRoot;
+    MemoryFileSystem files;
 
     CallLog log;
     FakeArchiver lha{"LHA", log}, zip{"ZIP", log}, cab{"CAB", log};
     ArchiverSet set{&lha, &zip, &cab};
-    std::atomic<bool> abort{false};
+    CancelToken cancel;
     RecordingObserver observer;
-    TempFolder top;
 };
 
 TEST_F(WalkTest, DepthFirstPreOrderWithEachFoldersOwnFilesFirst) {
-    top.Write({"s1/in-s1.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh", "top.lzh"});
+    files.Add({"s1/in-s1.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh", "top.lzh", "empty/"});
     const auto result = Search(Options());
-    EXPECT_THAT(RelativePaths(result.archives, top.Folder()),
-                ::testing::AnyOf(
-                    ElementsAre("top.lzh", "s1/in-s1.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh"),
-                    ElementsAre("top.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh", "s1/in-s1.lzh")));
+    EXPECT_THAT(RelativePaths(result.archives, kRoot),
+                ElementsAre("top.lzh", "s1/in-s1.lzh", "s2/in-s2.lzh", "s2/deep/in-deep.lzh"));
+    EXPECT_THAT(Listed(), ElementsAre("", "empty/", "s1/", "s2/", "s2/deep/"));
     EXPECT_EQ(result.archives.back().folder.back(), '/');
     EXPECT_EQ(result.outcome, SearchOutcome::Listed);
     EXPECT_THAT(log.calls, IsEmpty());  // nothing is opened without the check
@@ -64,14 +80,13 @@ TEST_F(WalkTest, DepthFirstPreOrderWithEachFoldersOwnFilesFirst) {
 }
 
 TEST_F(WalkTest, CandidatesGoByExtensionAndDotFoldersAreNeverEntered) {
-    top.Write({"README.LZH", "data.lzh.bak", "lzh", ".zip", "Setup.Exe", "x.cab", "notes.txt",
-               ".git/objects/x.zip", "RECYCLED/sub/a.lzh"});
-    top.Folder("old.zip");
+    files.Add({"README.LZH", "data.lzh.bak", "lzh", ".zip", "Setup.Exe", "x.cab", "notes.txt",
+               ".git/objects/x.zip", "RECYCLED/sub/a.lzh", "old.zip/"});
     auto options = Options();
     options.searchCab = false;
     std::map<std::string, std::string> found;
     for (const auto& archive : Search(options).archives) {
-        found[archive.Path().substr(top.Folder().size())] =
+        found[archive.Path().substr(std::string_view(kRoot).size())] =
             std::string(KindLabel(archive)) + " " + std::to_string(archive.size);
     }
     // A folder has no size in the listing; a recycle bin needs a drive letter.
@@ -85,7 +100,7 @@ TEST_F(WalkTest, CandidatesGoByExtensionAndDotFoldersAreNeverEntered) {
 }
 
 TEST_F(WalkTest, AFormatCountsOnlyWithALibraryThatCanReadIt) {
-    top.Write({"setup.exe", "data.cab", "b.zip", "a.lzh"});
+    files.Add({"setup.exe", "data.cab", "b.zip", "a.lzh"});
     // Self-extracting cabinets need a CAB library from 0.90 on.
     const std::pair<LibraryVersions, std::vector<std::string>> cases[] = {
         {{0, 0, 89}, {"data.cab"}},
@@ -101,9 +116,7 @@ TEST_F(WalkTest, AFormatCountsOnlyWithALibraryThatCanReadIt) {
 }
 
 TEST_F(WalkTest, CandidatesCarrySizeAndLocalTimeAndAreReportedOneByOne) {
-    const std::string path = top.Write("a.lzh", "12345");
-    const timespec when[2] = {{1110153901, 0}, {1110153901, 0}};  // 2005-03-07 00:05:01 UTC
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), when, 0), 0);
+    const std::string path = files.AddFile("a.lzh", 5, 1110153901);  // 2005-03-07 00:05:01 UTC
     const std::string oldTz = std::getenv("TZ") ? std::getenv("TZ") : "UTC0";
     setenv("TZ", "JST-9", 1);
     tzset();
@@ -113,10 +126,10 @@ TEST_F(WalkTest, CandidatesCarrySizeAndLocalTimeAndAreReportedOneByOne) {
     ASSERT_EQ(archives.size(), 1u);
     EXPECT_EQ(archives[0].modified, "2005/03/07 09:05:01");
     EXPECT_EQ(archives[0].size, 5);
-    EXPECT_EQ(archives[0].folder, top.Folder());
+    EXPECT_EQ(archives[0].folder, kRoot);
     EXPECT_THAT(observer.paths, ElementsAre(path));
 
-    top.Write("b.lzh");
+    files.AddFile("b.lzh");
     observer.paths.clear();
     observer.candidateCounts.clear();
     auto options = Options();
@@ -127,6 +140,7 @@ TEST_F(WalkTest, CandidatesCarrySizeAndLocalTimeAndAreReportedOneByOne) {
 }
 
 TEST_F(WalkTest, LinksAreFollowedAndEachFolderIsWalkedOnceUnderTheFirstPathToIt) {
+    TempFolder top;
     top.Write({"a/x.zip", "b/y.zip"});
     // Back to a folder on the way down: never entered. To a sibling: b is
     // walked once, as a/tob when a is listed first, else as itself.
@@ -144,7 +158,7 @@ TEST_F(WalkTest, LinksAreFollowedAndEachFolderIsWalkedOnceUnderTheFirstPathToIt)
     }
     const bool aFirst = listed.front() == "a";
     std::map<std::string, std::int64_t> found;
-    for (const auto& archive : Search(Options()).archives) {
+    for (const auto& archive : Search(Options(true, top.Folder())).archives) {
         found[archive.Path().substr(top.Folder().size())] = archive.size;
     }
     // A link to a file has its target's size.
@@ -156,27 +170,31 @@ TEST_F(WalkTest, LinksAreFollowedAndEachFolderIsWalkedOnceUnderTheFirstPathToIt)
 }
 
 TEST_F(WalkTest, VanishedOrUnreadableFoldersArePassedOverQuietly) {
-    top.Write(
-        {"first.zip", "s1/gone.zip", "s2/kept.zip", "locked/hidden.zip", "locked/sub/deep.zip"});
-    // Searched as an ordinary user, who may remove s1 but not read locked.
-    ASSERT_EQ(chmod((top.Folder() + "locked").c_str(), 0), 0);
-    ASSERT_EQ(chmod((top.Folder() + "s1").c_str(), 0777), 0);
-    ASSERT_EQ(chmod(top.Folder().c_str(), 0777), 0);
+    files.Add({"first.zip", "s1/gone.zip", "s2/kept.zip"});
     observer.onCandidate = [&](std::string_view path) {
-        std::error_code ignored;
-        if (path == top.Folder() + "first.zip") {
-            std::filesystem::remove_all(top.Folder() + "s1", ignored);
+        if (path == kRoot + std::string("first.zip")) {
+            files.Remove("s1");
         }
+        return ObserverAnswer::Continue;
     };
+    EXPECT_THAT(Found(Options()), ElementsAre("first.zip", "s2/kept.zip"));
+    observer.onCandidate = nullptr;
+
+    // Searched as an ordinary user, who may not read locked.
+    TempFolder top;
+    top.Write({"first.zip", "locked/hidden.zip", "locked/sub/deep.zip"});
+    ASSERT_EQ(chmod((top.Folder() + "locked").c_str(), 0), 0);
+    ASSERT_EQ(chmod(top.Folder().c_str(), 0777), 0);
     EXPECT_EQ(RunUnprivileged([&] {
-                  return Found(Options()) == std::vector<std::string>{"first.zip", "s2/kept.zip"};
+                  return Found(Options(true, top.Folder())) ==
+                         std::vector<std::string>{"first.zip"};
               }),
               1);
 }
 
 TEST_F(WalkTest, AbortStopsTheWalkAndLeavesNothingToShow) {
-    top.Write({"a1.zip", "a2.zip", "sub/b.zip"});
-    observer.onCandidate = [&](std::string_view) { abort = true; };
+    files.Add({"a1.zip", "a2.zip", "sub/b.zip"});
+    observer.onCandidate = [](std::string_view) { return ObserverAnswer::Stop; };
     auto result = Search(Options());
     EXPECT_EQ(result.outcome, SearchOutcome::WalkAborted);
     EXPECT_THAT(result.archives, IsEmpty());
@@ -191,14 +209,10 @@ TEST_F(WalkTest, AbortStopsTheWalkAndLeavesNothingToShow) {
 TEST_F(WalkTest, NoLimitOnSubfoldersOrCandidates) {
     // Past the 16-bit counts of old: 32,770 folders in one, each with a candidate.
     constexpr int kCount = 32770;
-    TempFolder fast(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp");
     for (int i = 0; i < kCount; ++i) {
-        const std::string folder = fast.Folder() + std::to_string(i);
-        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-        ASSERT_EQ(close(open((folder + "/a.zip").c_str(), O_CREAT | O_WRONLY, 0644)), 0);
+        files.AddFile(std::to_string(i) + "/a.zip");
     }
     auto options = Options();
-    options.searchFolder = fast.Folder();
     options.hideFileNames = true;
     EXPECT_EQ(Search(options).archives.size(), static_cast<std::size_t>(kCount));
     EXPECT_EQ(observer.candidateCounts.back(), static_cast<std::size_t>(kCount));

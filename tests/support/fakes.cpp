@@ -83,30 +83,28 @@ void FakeArchiver::Log(const std::string& call) {
     mLog.calls.push_back(mName + "." + call);
 }
 
-void RecordingObserver::OnCandidate(std::string_view path, std::size_t count) {
+SearchObserver::Answer RecordingObserver::OnCandidate(std::string_view path, std::size_t count) {
     paths.emplace_back(path);
     candidateCounts.push_back(count);
     calls.push_back("candidate " + std::string(path) + " " + std::to_string(count));
-    if (onCandidate) {
-        onCandidate(path);
-    }
+    return onCandidate ? onCandidate(path) : Answer::Continue;
 }
 
-void RecordingObserver::OnCheckStarted(std::size_t total) {
+SearchObserver::Answer RecordingObserver::OnCheckStarted(std::size_t total) {
     calls.push_back("check " + std::to_string(total));
+    return Answer::Continue;
 }
 
-void RecordingObserver::OnCandidateChecked(std::size_t checked) {
+SearchObserver::Answer RecordingObserver::OnCandidateChecked(std::size_t checked) {
     checkedCounts.push_back(checked);
     calls.push_back("checked " + std::to_string(checked));
+    return Answer::Continue;
 }
 
-void RecordingObserver::OnHit(std::size_t count) {
+SearchObserver::Answer RecordingObserver::OnHit(std::size_t count) {
     hitCounts.push_back(count);
     calls.push_back("hit " + std::to_string(count));
-    if (onHit) {
-        onHit(count);
-    }
+    return onHit ? onHit(count) : Answer::Continue;
 }
 
 void RecordingObserver::OnFinished(const SearchResult& result) {

@@ -69,13 +69,14 @@ class RecordingObserver : public SearchObserver {
     std::vector<std::size_t> candidateCounts, checkedCounts, hitCounts;
     std::vector<std::string> calls;  // every call with its arguments, in order
     int finishes = 0;
-    std::function<void(std::string_view path)> onCandidate;
-    std::function<void(std::size_t count)> onHit;
+    // The answers to the reports; Continue when unset.
+    std::function<Answer(std::string_view path)> onCandidate;
+    std::function<Answer(std::size_t count)> onHit;
 
-    void OnCandidate(std::string_view path, std::size_t count) override;
-    void OnCheckStarted(std::size_t total) override;
-    void OnCandidateChecked(std::size_t checked) override;
-    void OnHit(std::size_t count) override;
+    Answer OnCandidate(std::string_view path, std::size_t count) override;
+    Answer OnCheckStarted(std::size_t total) override;
+    Answer OnCandidateChecked(std::size_t checked) override;
+    Answer OnHit(std::size_t count) override;
     void OnFinished(const SearchResult& result) override;
 };
 

@@ -62,7 +62,7 @@ class SearchRunTest : public test::WindowTest {
             }
         });
         SearchButton()->click();
-        gate.AwaitReached();
+        ASSERT_TRUE(gate.AwaitReached());
     }
 
     QStringList ShownNames() { return test::ShownNames(List()->CurrentView()); }
@@ -281,8 +281,10 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
         test::Gate held;
         StartHeldAt(SearchStep::kHit, held);
         // The held thread is let go once the close has asked for the stop.
+        const std::optional<CancelToken> run = mWindow->RunToken();
+        ASSERT_TRUE(run);
         std::thread releaser([&] {
-            while (!mWindow->AbortRequested()) {
+            while (!run->Cancelled()) {
                 std::this_thread::yield();
             }
             if (answers) {
@@ -300,7 +302,9 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
         const std::string saved = testing::ReadBytes(IniPath());
         EXPECT_NE(saved.find(answers ? "ListColor=0" : "ListColor=1"), std::string::npos) << saved;
         EXPECT_NE(saved.find("SearchDir=" + mData.Path()), std::string::npos) << saved;
+        // The gate outlives the run that waits at it.
         held.Open();
+        mWindow.reset();
     }
 }
 

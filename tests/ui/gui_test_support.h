@@ -24,6 +24,7 @@
 #include "archivers/archiver_library.h"
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/gate.h"
 #include "support/qt_app.h"
 #include "ui/frm_mervok.h"
 #include "ui/message_box.h"
@@ -72,21 +73,7 @@ inline ArchiverLibraries& RealLibraries() {
     return libraries;
 }
 
-// A gate threads of the search wait at until the test opens it.
-struct Gate {
-    void Wait() {
-        reached = true;
-        reached.notify_all();
-        open.wait(false);
-    }
-    // Called by the test: returns once a thread waits at the gate.
-    void AwaitReached() { reached.wait(false); }
-    void Open() {
-        open = true;
-        open.notify_all();
-    }
-    std::atomic<bool> reached{false}, open{false};
-};
+using testing::Gate;
 
 // Waits (handling events) for a signal; the limit only stops a hang.
 inline bool AwaitSignal(QSignalSpy& spy) {
