@@ -13,7 +13,7 @@ set(allowed_startup "app;archivers;search;viewer")
 set(allowed_cli "app;archivers;search;results;viewer;startup")
 set(allowed_desktop "")
 set(allowed_ui "app;archivers;search;results;viewer;startup;desktop")
-set(allowed_quorvix "app;archivers;search;viewer;desktop")
+set(allowed_quorvix "app;archivers;search;results;viewer;desktop")
 
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp
      ${SOURCE_DIR}/*.c)

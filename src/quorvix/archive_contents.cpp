@@ -16,7 +16,8 @@ std::unique_ptr<ArchiveContents> ArchiveContents::Open(const std::string& path,
                                                        OpenError& error) {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = OpenError::Missing;
+        error = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? OpenError::Folder
+                                                                          : OpenError::Missing;
         return nullptr;
     }
     auto reader = plugin::OpenAnyArchiveReader(path.c_str());

@@ -30,7 +30,7 @@ enum class ReadStatus {
     Stopped,     // the sink refused more
 };
 
-enum class OpenError { None, Missing, NotAnArchive };
+enum class OpenError { None, Missing, Folder, NotAnArchive };
 
 // An archive opened through the archiver libraries' per-format readers: its
 // files listed once, their data read on demand. One object belongs to one

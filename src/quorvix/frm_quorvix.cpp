@@ -2,25 +2,33 @@
 
 #include <sys/statvfs.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -28,12 +36,15 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/jis_variants.h"
 #include "app/settings_folder.h"
 #include "app/settings_store.h"
+#include "app/text_util.h"
 #include "quorvix/frm_option.h"
 #include "quorvix/html_view.h"
 #include "quorvix/open_with_policy.h"
 #include "quorvix/page_bounds.h"
+#include "quorvix/reading_order.h"
 #include "viewer/viewer_settings.h"
 
 namespace mervok::quorvix {
@@ -54,11 +65,47 @@ constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
 constexpr std::size_t kFirstDecode = 64 * 1024;  // bytes
 constexpr qsizetype kFirstFill = 32 * 1024;      // characters
 constexpr qsizetype kLaterFill = 256 * 1024;
+constexpr std::size_t kLaterDecode = 1 << 20;  // bytes
 constexpr int kMinFontSize = 6;
 constexpr int kMaxFontSize = 96;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The find bar's text as a pattern in which either form of a JIS/CP932
+// variant pair (〜 and ～, ...) matches, so that a find works alike in texts
+// from every Japanese encoding.
+QRegularExpression FindPattern(const QString& wanted, bool matchCase) {
+    QString pattern;
+    qsizetype run = 0;  // start of the characters not yet put in
+    for (qsizetype i = 0; i <= wanted.size(); ++i) {
+        const char32_t c = i < wanted.size() ? wanted[i].unicode() : 0;
+        const char32_t partner = JisVariantPartner(c);
+        if (i < wanted.size() && partner == c) {
+            continue;
+        }
+        pattern += QRegularExpression::escape(wanted.sliced(run, i - run));
+        if (i < wanted.size()) {
+            pattern += QStringLiteral("[%1%2]").arg(QChar(c), QChar(partner));
+        }
+        run = i + 1;
+    }
+    return QRegularExpression(pattern, matchCase ? QRegularExpression::NoPatternOption
+                                                 : QRegularExpression::CaseInsensitiveOption);
+}
+
+// Whether a decoded sample is mostly what no text holds: bytes that did not
+// decode, controls, unassigned, private-use or lone surrogate code points.
+bool LooksLikeNonsense(const QString& sample) {
+    qsizetype odd = 0;
+    for (const QChar c : sample) {
+        const QChar::Category category = c.category();
+        odd += c == QChar::ReplacementCharacter || category == QChar::Other_NotAssigned ||
+               category == QChar::Other_PrivateUse || category == QChar::Other_Surrogate ||
+               (category == QChar::Other_Control && !QStringLiteral("\t\n\f\x1A\x1B").contains(c));
+    }
+    return odd >= 16 && odd * 16 > sample.size();
 }
 
 QString SizeText(std::uint64_t bytes) {
@@ -100,6 +147,12 @@ frmQuorvix::frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* paren
         statusBar()->addPermanentWidget(lblSettings);
     }
     resize(mSettings.width, mSettings.height);
+    // Where it was, unless that is on no screen now.
+    const QPoint position(mSettings.left, mSettings.top);
+    if (mSettings.left != WindowSettings::kNoPosition &&
+        QGuiApplication::screenAt(position + QPoint(20, 20)) != nullptr) {
+        move(position);
+    }
     splMain->setSizes({mSettings.listWidth, std::max(mSettings.width - mSettings.listWidth, 100)});
     ApplyFont();
     ApplyWrap();
@@ -130,23 +183,8 @@ void frmQuorvix::CreateControls() {
     txtDocument->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     htmDocument = new HtmlView(stkView);
     htmDocument->setObjectName(QStringLiteral("htmDocument"));
-    connect(htmDocument, &HtmlView::archiveLinkClicked, this,
-            [this](const QString& path, const QUrl& link) {
-                const auto index =
-                    path.isEmpty() || !mArchive ? std::nullopt : mArchive->Find(path.toStdString());
-                if (!index) {
-                    SetStatus(QStringLiteral("書庫の外へのリンクは開きません: %1")
-                                  .arg(link.toDisplayString()));
-                    return;
-                }
-                for (int row = 0; row < lstEntry->count(); ++row) {
-                    if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == *index) {
-                        lstEntry->setCurrentRow(row);
-                        return;
-                    }
-                }
-                ShowItem(*index);
-            });
+    htmDocument->viewport()->installEventFilter(this);
+    connect(htmDocument, &HtmlView::archiveLinkClicked, this, &frmQuorvix::OpenLink);
 
     pnlMessage = new QWidget(stkView);
     pnlMessage->setObjectName(QStringLiteral("pnlMessage"));
@@ -199,6 +237,9 @@ void frmQuorvix::CreateControls() {
         pnlFind->hide();
         stkView->currentWidget()->setFocus();
     });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), pnlFind);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, btnFindClose, &QPushButton::click);
     findLayout->addWidget(lblFind);
     findLayout->addWidget(txtFind, 1);
     findLayout->addWidget(chkMatchCase);
@@ -251,14 +292,14 @@ void frmQuorvix::CreateMenus() {
         if (stkView->currentWidget() == htmDocument) {
             htmDocument->copy();
         } else {
-            txtDocument->copy();
+            CopyText();
         }
     });
     add(mnuEdit, "mnuSelectAll", QStringLiteral("すべて選択(&A)"), QKeySequence::SelectAll, [this] {
         if (stkView->currentWidget() == htmDocument) {
             htmDocument->selectAll();
         } else {
-            FinishFill();
+            // What is filled in later joins the selection at its end.
             txtDocument->selectAll();
         }
     });
@@ -290,6 +331,13 @@ void frmQuorvix::CreateMenus() {
         [this] { ChangeFontSize(-1); });
     add(mnuView, "mnuFont", QStringLiteral("フォント(&F)..."), {}, &frmQuorvix::mnuFont_Click);
 
+    QMenu* mnuGo = menuBar()->addMenu(QStringLiteral("移動(&G)"));
+    mnuGo->setObjectName(QStringLiteral("mnuGo"));
+    add(mnuGo, "mnuBack", QStringLiteral("戻る(&B)"), QKeySequence(Qt::ALT | Qt::Key_Left),
+        [this] { GoBack(false); });
+    add(mnuGo, "mnuForward", QStringLiteral("進む(&F)"), QKeySequence(Qt::ALT | Qt::Key_Right),
+        [this] { GoBack(true); });
+
     QMenu* mnuEncoding = menuBar()->addMenu(QStringLiteral("文字コード(&C)"));
     mnuEncoding->setObjectName(QStringLiteral("mnuEncoding"));
     grpEncoding = new QActionGroup(this);
@@ -316,10 +364,10 @@ void frmQuorvix::OpenArchive(const std::string& path) {
     ++mOpenCount;
     mArchive.reset();
     mCurrent.reset();
+    mBack.clear();
+    mForward.clear();
     mCurrentBytes.clear();
-    const auto slash = path.find_last_of('/');
-    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    setWindowTitle(FromUtf8(DisplayName(fileName)));
+    UpdateTitle();
 
     OpenError error = OpenError::None;
     const std::string wildcards = DocumentWildcardsFor(ReadViewerDocTypes(mIni));
@@ -329,6 +377,8 @@ void frmQuorvix::OpenArchive(const std::string& path) {
         const QString where = FromUtf8(DisplayName(path));
         ShowMessage(error == OpenError::Missing
                         ? QStringLiteral("書庫が見つかりません。\n\n%1").arg(where)
+                    : error == OpenError::Folder
+                        ? QStringLiteral("フォルダは書庫として開けません。\n\n%1").arg(where)
                         : QStringLiteral("LHA、ZIP、CAB のどの書庫としても読めません。\n"
                                          "壊れているか、書庫ではないファイルです。\n\n%1")
                               .arg(where),
@@ -343,13 +393,16 @@ void frmQuorvix::FillList() {
     const QSignalBlocker blocker(lstEntry);
     lstEntry->clear();
     const auto& items = mArchive->Items();
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    std::vector<const ArchiveItem*> listed;
+    for (const std::size_t i : ReadingOrder(items)) {
         if (items[i].document || mSettings.allEntries) {
             auto* row = new QListWidgetItem(FromUtf8(items[i].displayName), lstEntry);
             row->setData(Qt::UserRole, static_cast<qulonglong>(i));
+            row->setToolTip(row->text());
+            listed.push_back(&items[i]);
         }
     }
-    int select = 0;
+    int select = listed.empty() ? 0 : static_cast<int>(FirstToShow(listed));
     for (int row = 0; mCurrent && row < lstEntry->count(); ++row) {
         if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == *mCurrent) {
             select = row;
@@ -385,11 +438,88 @@ QString frmQuorvix::ListNotice() const {
 
 void frmQuorvix::lstEntry_CurrentRowChanged(int row) {
     if (row >= 0 && row < lstEntry->count()) {
+        RememberVisit();
         ShowItem(lstEntry->item(row)->data(Qt::UserRole).toULongLong());
     }
 }
 
+void frmQuorvix::OpenLink(const QString& path, const QUrl& link) {
+    // "#part" alone: a place on the page shown.
+    const bool samePage = link.scheme().isEmpty() && link.host().isEmpty() && link.path().isEmpty();
+    std::optional<std::size_t> index = samePage ? mCurrent : std::nullopt;
+    if (!samePage && !path.isEmpty() && mArchive) {
+        index = mArchive->Find(path.toStdString());
+    }
+    if (!index) {
+        SetStatus(
+            path.isEmpty() && !samePage
+                ? QStringLiteral("書庫の外へのリンクは開きません: %1").arg(link.toDisplayString())
+                : QStringLiteral("この書庫にはありません: %1").arg(link.toDisplayString()));
+        return;
+    }
+    RememberVisit();
+    ShowVisit({*index, 0});
+    if (link.hasFragment() && stkView->currentWidget() == htmDocument) {
+        htmDocument->scrollToAnchor(link.fragment(QUrl::FullyDecoded));
+    }
+}
+
+int frmQuorvix::Scrolled() const {
+    QWidget* view = stkView->currentWidget();
+    return view == htmDocument   ? htmDocument->verticalScrollBar()->value()
+           : view == txtDocument ? txtDocument->verticalScrollBar()->value()
+                                 : 0;
+}
+
+void frmQuorvix::RememberVisit() {
+    if (mCurrent) {
+        mBack.push_back({*mCurrent, Scrolled()});
+        mForward.clear();
+    }
+}
+
+void frmQuorvix::GoBack(bool forward) {
+    auto& from = forward ? mForward : mBack;
+    auto& to = forward ? mBack : mForward;
+    if (from.empty() || !mCurrent) {
+        return;
+    }
+    to.push_back({*mCurrent, Scrolled()});
+    const Visit visit = from.back();
+    from.pop_back();
+    ShowVisit(visit);
+}
+
+void frmQuorvix::ShowVisit(const Visit& visit) {
+    if (mCurrent != visit.index) {
+        const QSignalBlocker blocker(lstEntry);
+        lstEntry->setCurrentRow(-1);
+        for (int row = 0; row < lstEntry->count(); ++row) {
+            if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == visit.index) {
+                lstEntry->setCurrentRow(row);
+            }
+        }
+        ShowItem(visit.index);
+    } else if (stkView->currentWidget() != pnlMessage) {
+        ShowTextStatus();  // a link's message goes once the link is followed
+    }
+    if (stkView->currentWidget() == htmDocument) {
+        htmDocument->document()->documentLayout()->documentSize();  // laid out to the end
+        htmDocument->verticalScrollBar()->setValue(visit.scroll);
+    } else if (stkView->currentWidget() == txtDocument) {
+        if (visit.scroll > 0) {
+            FinishFill();
+        }
+        txtDocument->verticalScrollBar()->setValue(visit.scroll);
+    }
+}
+
 void frmQuorvix::ShowItem(std::size_t index) {
+    // The encoding chosen for one document is not the next one's.
+    if (mCurrent != index && mEncodingOverride) {
+        mEncodingOverride.reset();
+        grpEncoding->actions().constFirst()->setChecked(true);
+    }
     mCurrent = index;
     mCurrentBytes.clear();
     StopFill();
@@ -431,19 +561,46 @@ void frmQuorvix::ShowItem(std::size_t index) {
         default:
             break;
     }
+    if (mCurrentKind == EntryKind::Binary && ShowImage(item.displayName)) {
+        SetStatus(size);
+        return;
+    }
     if (mCurrentKind == EntryKind::Binary) {
         mCurrentBytes.resize(std::min(mCurrentBytes.size(), kSniffBytes));
         const bool executable = IsExecutable(item.displayName, mCurrentBytes);
-        ShowMessage(executable
-                        ? QStringLiteral("このファイルは文書ではないため表示できません。\n"
-                                         "実行ファイルのため、アプリで開くこともできません。")
-                        : QStringLiteral("このファイルは文書ではないため表示できません。\n"
-                                         "関連付けられたアプリで開くか、保存してください。"),
+        const QString what = executable || !item.document
+                                 ? QStringLiteral("このファイルは文書ではないため表示できません。")
+                                 : QStringLiteral("この種類の文書を表示する機能はありません。");
+        ShowMessage(what + (executable ? QStringLiteral("\n実行ファイルのため、アプリで開くこと"
+                                                        "もできません。")
+                                       : QStringLiteral("\n関連付けられたアプリで開くか、保存し"
+                                                        "てください。")),
                     true, !executable && !mPrivateFolder.isEmpty());
         SetStatus(size);
         return;
     }
     ShowDecoded();
+}
+
+bool frmQuorvix::ShowImage(const std::string& name) {
+    const auto dot = name.find_last_of('.');
+    const std::string extension = AsciiLower(dot == std::string::npos ? "" : name.substr(dot + 1));
+    if (extension != "png" && extension != "jpg" && extension != "jpeg" && extension != "gif" &&
+        extension != "bmp") {
+        return false;
+    }
+    // A page of the image alone, read from the archive as a page's images are.
+    const auto slash = name.find_last_of("/\\");
+    const QString folder = slash == std::string::npos ? QString() : FromUtf8(name.substr(0, slash));
+    const QByteArray file = QUrl::toPercentEncoding(
+        FromUtf8(slash == std::string::npos ? name : name.substr(slash + 1)));
+    htmDocument->SetPage(QStringLiteral("<img src=\"%1\">").arg(QString::fromLatin1(file)), folder,
+                         [this](const QString& path) { return LoadArchiveFile(path); });
+    stkView->setCurrentWidget(htmDocument);
+    mnuSaveAs->setEnabled(true);
+    lblEncoding->clear();
+    UpdateTitle();
+    return true;
 }
 
 void frmQuorvix::ShowDecoded() {
@@ -479,16 +636,28 @@ void frmQuorvix::ShowDecoded() {
     } else {
         mPageNotice.clear();
         mShownEncoding = mEncodingOverride ? *mEncodingOverride : DetectEncoding(mCurrentBytes);
-        mUndecodedFrom = LineCut(mCurrentBytes, kFirstDecode, mShownEncoding);
-        const DecodedText first =
-            DecodeText(std::string_view(mCurrentBytes).substr(0, mUndecodedFrom), mShownEncoding);
-        mInvalidSequences = first.invalidSequences;
-        SetText(FromUtf8(first.utf8));
+        mDecoder = std::make_unique<TextDecoder>(mShownEncoding);
+        mUndecodedFrom = 0;
+        mInvalidSequences = 0;
+        QString first = DecodeMore(kFirstDecode);
+        // Read as nonsense (bytes no reading knows, characters nobody writes):
+        // not a text, whatever its name says.
+        if (!mEncodingOverride && LooksLikeNonsense(first)) {
+            ShowMessage(
+                QStringLiteral("このファイルは文字として読めないバイトが多いため、"
+                               "テキストではないようです。\n"
+                               "［文字コード］で選ぶと、その文字コードで表示します。"),
+                true, !IsExecutable(item.displayName, mCurrentBytes) && !mPrivateFolder.isEmpty());
+            SetStatus(SizeText(item.header.originalSize));
+            return;
+        }
+        SetText(std::move(first));
         stkView->setCurrentWidget(txtDocument);
     }
     mnuSaveAs->setEnabled(true);
     lblEncoding->setText(QString::fromLatin1(EncodingName(mShownEncoding)));
     ShowTextStatus();
+    UpdateTitle();
 }
 
 void frmQuorvix::ShowTextStatus() {
@@ -531,6 +700,14 @@ void frmQuorvix::SetText(QString text) {
     mPendingFrom = first;
 }
 
+QString frmQuorvix::DecodeMore(std::size_t bytes) {
+    const std::string_view rest = std::string_view(mCurrentBytes).substr(mUndecodedFrom, bytes);
+    mUndecodedFrom += rest.size();
+    std::string utf8;
+    mInvalidSequences += mDecoder->Decode(rest, mUndecodedFrom == mCurrentBytes.size(), utf8);
+    return FromUtf8(utf8);
+}
+
 bool frmQuorvix::FillPending() const {
     return mPendingFrom < mPendingText.size() || mUndecodedFrom < mCurrentBytes.size();
 }
@@ -540,15 +717,15 @@ void frmQuorvix::FillMore() {
         mFilling = false;
         return;
     }
-    if (mUndecodedFrom < mCurrentBytes.size()) {
-        const DecodedText rest =
-            DecodeText(std::string_view(mCurrentBytes).substr(mUndecodedFrom), mShownEncoding);
-        mUndecodedFrom = mCurrentBytes.size();
+    // Each turn decodes and lays out a bounded piece, so that the window
+    // answers (a close, SIGTERM) while a long text is prepared.
+    if (mUndecodedFrom < mCurrentBytes.size() && mPendingText.size() - mPendingFrom < kLaterFill) {
         mPendingText.remove(0, mPendingFrom);
         mPendingFrom = 0;
-        mPendingText += FromUtf8(rest.utf8);
-        mInvalidSequences += rest.invalidSequences;
-        ShowTextStatus();
+        mPendingText += DecodeMore(kLaterDecode);
+        if (mUndecodedFrom == mCurrentBytes.size()) {
+            ShowTextStatus();
+        }
     }
     const qsizetype count = std::min(kLaterFill, mPendingText.size() - mPendingFrom);
     QTextCursor end(txtDocument->document());
@@ -565,9 +742,39 @@ void frmQuorvix::FillMore() {
 }
 
 void frmQuorvix::FinishFill() {
-    while (FillPending()) {
-        FillMore();
+    if (!FillPending()) {
+        return;
     }
+    // At once: one insertion lays the rest out once, not once per piece.
+    mPendingText.remove(0, mPendingFrom);
+    mPendingFrom = 0;
+    mPendingText += DecodeMore(mCurrentBytes.size() - mUndecodedFrom);
+    QTextCursor end(txtDocument->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(mPendingText);
+    mPendingText.clear();
+    ShowTextStatus();
+}
+
+void frmQuorvix::CopyText() {
+    const QTextCursor selection = txtDocument->textCursor();
+    if (!selection.hasSelection() || selection.selectionStart() > 0 ||
+        selection.selectionEnd() < txtDocument->document()->characterCount() - 1) {
+        txtDocument->copy();
+        return;
+    }
+    // All of it: decoded afresh from the bytes, in pieces as the view is
+    // filled, rather than taken from the view, which may not hold all of it
+    // yet and whose own copy builds a second document of the selection.
+    QString all;
+    TextDecoder decoder(mShownEncoding);
+    for (std::size_t at = 0; at < mCurrentBytes.size(); at += kLaterDecode) {
+        std::string utf8;
+        decoder.Decode(std::string_view(mCurrentBytes).substr(at, kLaterDecode),
+                       at + kLaterDecode >= mCurrentBytes.size(), utf8);
+        all += FromUtf8(utf8);
+    }
+    QGuiApplication::clipboard()->setText(all);
 }
 
 void frmQuorvix::StopFill() {
@@ -585,6 +792,7 @@ void frmQuorvix::ShowMessage(const QString& text, bool canSave, bool canOpen) {
     mnuSaveAs->setEnabled(canSave);
     lblEncoding->clear();
     stkView->setCurrentWidget(pnlMessage);
+    UpdateTitle();
 }
 
 void frmQuorvix::SetStatus(const QString& text) {
@@ -602,7 +810,7 @@ void frmQuorvix::mnuEncoding_Triggered(QAction* action) {
     mEncodingOverride = action->data().isValid()
                             ? std::optional(static_cast<TextEncoding>(action->data().toInt()))
                             : std::nullopt;
-    if (mArchive && mCurrent && stkView->currentWidget() != pnlMessage) {
+    if (mArchive && mCurrent && !mCurrentBytes.empty() && mCurrentKind != EntryKind::Binary) {
         ShowDecoded();
     }
 }
@@ -745,7 +953,8 @@ void frmQuorvix::mnuOpen_Click() {
         this, QStringLiteral("書庫を開く"),
         QFileInfo(QFile::decodeName(QByteArray::fromStdString(mArchivePath))).absolutePath(),
         QStringLiteral(
-            "書庫 (*.lzh *.LZH *.zip *.ZIP *.cab *.CAB *.exe *.EXE);;すべてのファイル (*)"));
+            "書庫 (*.[lL][zZ][hH] *.[lL][hH][aA] *.[zZ][iI][pP] *.[cC][aA][bB] *.[eE][xX][eE]);;"
+            "すべてのファイル (*)"));
     if (!file.isEmpty()) {
         OpenArchive(QFile::encodeName(file).toStdString());
     }
@@ -777,27 +986,39 @@ void frmQuorvix::Find(bool backward) {
         mnuFind_Click();
         return;
     }
-    QTextDocument::FindFlags flags;
-    if (backward) {
-        flags |= QTextDocument::FindBackward;
-    }
-    if (chkMatchCase->isChecked()) {
-        flags |= QTextDocument::FindCaseSensitively;
-    }
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    const QRegularExpression pattern = FindPattern(wanted, chkMatchCase->isChecked());
     const auto findIn = [&](auto* view) {
-        if (view->find(wanted, flags)) {
+        const QTextCursor before = view->textCursor();
+        const int scrolled = view->verticalScrollBar()->value();
+        if (view->find(pattern, flags)) {
             return true;
         }
-        // Go round once from the other end.
+        // Go round once from the other end; where nothing is found, the view
+        // stays where it was.
         QTextCursor cursor = view->textCursor();
         cursor.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
         view->setTextCursor(cursor);
-        return view->find(wanted, flags);
+        if (view->find(pattern, flags)) {
+            return true;
+        }
+        view->setTextCursor(before);
+        view->verticalScrollBar()->setValue(scrolled);
+        return false;
     };
     QWidget* current = stkView->currentWidget();
-    const bool found = current == htmDocument   ? findIn(htmDocument)
-                       : current == txtDocument ? findIn(txtDocument)
-                                                : false;
+    bool found = false;
+    if (current == htmDocument && findIn(htmDocument)) {
+        found = true;
+        // The hit in the middle of the view, not at its edge.
+        QScrollBar* bar = htmDocument->verticalScrollBar();
+        bar->setValue(bar->value() + htmDocument->cursorRect().center().y() -
+                      htmDocument->viewport()->height() / 2);
+    } else if (current == txtDocument && findIn(txtDocument)) {
+        found = true;
+        txtDocument->centerCursor();
+    }
     SetStatus(found ? QString() : QStringLiteral("見つかりません: %1").arg(wanted));
     if (!found) {
         QApplication::beep();
@@ -824,24 +1045,53 @@ void frmQuorvix::mnuFont_Click() {
 
 void frmQuorvix::ApplyFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // A full-width character exactly two columns wide, whatever the locale's
+    // fixed font, so that indented Japanese lines stay aligned.
+    const QStringList families = QFontDatabase::families();
+    for (const char* cjk : {"Noto Sans Mono CJK JP", "IPAGothic", "TakaoGothic", "VL Gothic"}) {
+        if (families.contains(QLatin1String(cjk))) {
+            font.setFamily(QLatin1String(cjk));
+            break;
+        }
+    }
     if (!mSettings.fontFamily.empty()) {
         font.setFamily(QString::fromStdString(mSettings.fontFamily));
     }
+    QFont pageFont = QApplication::font();
     if (mSettings.fontSize > 0) {
         font.setPointSize(mSettings.fontSize);
+        pageFont.setPointSize(mSettings.fontSize);
     }
     txtDocument->setFont(font);
-    htmDocument->setFont(font);
+    // Pages in the desktop's proportional font, at the size chosen.
+    htmDocument->setFont(pageFont);
     // Tabs every eight characters, as in the editors these texts come from.
-    const qreal tab = 8 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' '));
-    txtDocument->setTabStopDistance(tab);
-    htmDocument->setTabStopDistance(tab);
+    txtDocument->setTabStopDistance(8 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
 }
 
 void frmQuorvix::ApplyWrap() {
     txtDocument->setLineWrapMode(mSettings.wrap ? QPlainTextEdit::WidgetWidth
                                                 : QPlainTextEdit::NoWrap);
     htmDocument->setLineWrapMode(mSettings.wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    // The lines start at the left edge, not where the cursor last was.
+    txtDocument->horizontalScrollBar()->setValue(0);
+    htmDocument->horizontalScrollBar()->setValue(0);
+}
+
+void frmQuorvix::UpdateTitle() {
+    QString document;
+    if (mArchive && mCurrent) {
+        document = stkView->currentWidget() == htmDocument ? htmDocument->documentTitle().trimmed()
+                                                           : QString();
+        if (document.isEmpty()) {
+            document = FromUtf8(mArchive->Items().at(*mCurrent).displayName);
+        }
+    }
+    const auto slash = mArchivePath.find_last_of('/');
+    const QString archive = FromUtf8(
+        DisplayName(slash == std::string::npos ? mArchivePath : mArchivePath.substr(slash + 1)));
+    setWindowTitle(document.isEmpty() ? QStringLiteral("%1 - Quorvix").arg(archive)
+                                      : QStringLiteral("%1 - %2 - Quorvix").arg(document, archive));
 }
 
 std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
@@ -859,18 +1109,28 @@ std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
 }
 
 bool frmQuorvix::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == txtDocument->viewport() || watched == htmDocument->viewport())) {
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        if (button == Qt::BackButton || button == Qt::ForwardButton) {
+            GoBack(button == Qt::ForwardButton);
+            return true;
+        }
+    }
     if (watched == txtDocument->viewport() && event->type() == QEvent::Paint && FillPending() &&
         !mFilling) {
         // Once per text: FillMore goes on by itself from here.
         mFilling = true;
         QTimer::singleShot(0, this, &frmQuorvix::FillMore);
     }
-    // The view's own select-all (its key and its context menu) takes the
-    // whole text too.
-    if (watched == txtDocument &&
-        (event->type() == QEvent::ContextMenu ||
-         (event->type() == QEvent::ShortcutOverride &&
-          static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll)))) {
+    // The view's own copy key copies as the menu does; its context menu
+    // copies by itself, so the whole text goes in first.
+    if (watched == txtDocument && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        CopyText();
+        return true;
+    }
+    if (watched == txtDocument && event->type() == QEvent::ContextMenu) {
         FinishFill();
     }
     return QMainWindow::eventFilter(watched, event);
@@ -880,6 +1140,8 @@ void frmQuorvix::closeEvent(QCloseEvent* event) {
     if (!isMaximized() && !isFullScreen()) {
         mSettings.width = width();
         mSettings.height = height();
+        mSettings.left = x();
+        mSettings.top = y();
     }
     mSettings.listWidth = splMain->sizes().value(0, mSettings.listWidth);
     WriteWindowSettings(mIni, mSettings);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "quorvix/archive_contents.h"
 #include "quorvix/document_rule.h"
@@ -31,6 +32,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
+class QUrl;
 
 namespace mervok::quorvix {
 
@@ -80,7 +82,19 @@ class frmQuorvix : public QMainWindow {
     void FillList();
     void lstEntry_CurrentRowChanged(int row);
     void ShowItem(std::size_t index);
+    // Back and Forward: where a reader was, and how far down.
+    struct Visit {
+        std::size_t index;
+        int scroll;
+    };
+    void OpenLink(const QString& path, const QUrl& link);
+    int Scrolled() const;
+    void RememberVisit();
+    void GoBack(bool forward);
+    void ShowVisit(const Visit& visit);
     void ShowDecoded();
+    // An image entry (by its extension) shown by itself; false for others.
+    bool ShowImage(const std::string& name);
     // What the status says when the archive could be listed only in part.
     QString ListNotice() const;
     void ShowTextStatus();
@@ -89,10 +103,15 @@ class frmQuorvix : public QMainWindow {
     // and filled in once that has been painted, so that the window paints
     // without waiting for the whole text's decoding and layout.
     void SetText(QString text);
+    // The UTF-8 of up to bytes more of the text, decoded as a piece.
+    QString DecodeMore(std::size_t bytes);
     bool FillPending() const;
     void FillMore();
     void FinishFill();
     void StopFill();
+    // Copies the text view's selection; all of a long text without a copy
+    // of its document.
+    void CopyText();
     void SetStatus(const QString& text);
     void mnuAllEntries_Toggled(bool checked);
     void mnuEncoding_Triggered(QAction* action);
@@ -106,6 +125,8 @@ class frmQuorvix : public QMainWindow {
     void mnuFont_Click();
     void ApplyFont();
     void ApplyWrap();
+    // "document - archive - Quorvix".
+    void UpdateTitle();
     std::optional<QByteArray> LoadArchiveFile(const QString& path);
     // Writes the current item to file; an error text, "" when it went well.
     QString WriteItem(const QString& file, std::uint64_t limit);
@@ -127,10 +148,13 @@ class frmQuorvix : public QMainWindow {
     EntryKind mCurrentKind = EntryKind::Text;
     ReadStatus mCurrentStatus = ReadStatus::Complete;
     std::optional<TextEncoding> mEncodingOverride;
+    std::vector<Visit> mBack;
+    std::vector<Visit> mForward;
     QString mPendingText;  // of the text shown, not yet in its view
     qsizetype mPendingFrom = 0;
     TextEncoding mShownEncoding = TextEncoding::Utf8;
-    std::size_t mUndecodedFrom = 0;  // in mCurrentBytes: not yet decoded
+    std::unique_ptr<TextDecoder> mDecoder;  // of the text shown
+    std::size_t mUndecodedFrom = 0;         // in mCurrentBytes: not yet decoded
     std::size_t mInvalidSequences = 0;
     QString mPageNotice;    // what was done to the page shown to show it
     bool mFilling = false;  // FillMore is on its way

@@ -1,12 +1,15 @@
 #include "quorvix/html_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <QTextObjectInterface>
 #include <QUrl>
+
+#include "quorvix/document_rule.h"
 
 namespace mervok::quorvix {
 
@@ -46,6 +49,9 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override {
         const QTextImageFormat image = format.toImageFormat();
         const QSizeF natural = NaturalSize(Resource(document, image));
+        if (natural.isEmpty() && !AltText(image).isEmpty()) {
+            return QFontMetricsF(document->defaultFont()).size(0, AltText(image)) + QSizeF(6, 4);
+        }
         const bool width = image.hasProperty(QTextFormat::ImageWidth);
         const bool height = image.hasProperty(QTextFormat::ImageHeight);
         if (natural.isEmpty() || (width && height)) {
@@ -63,28 +69,36 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
 
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int,
                     const QTextFormat& format) override {
-        const QVariant resource = Resource(document, format.toImageFormat());
-        if (resource.typeId() == QMetaType::QImage) {
-            const QImage image = resource.value<QImage>();
-            if (!image.isNull()) {
-                painter->drawImage(rect, image);
-            }
+        const QTextImageFormat imageFormat = format.toImageFormat();
+        const QVariant resource = Resource(document, imageFormat);
+        const QImage image = resource.value<QImage>();
+        if (resource.typeId() == QMetaType::QImage && !image.isNull()) {
+            painter->drawImage(rect, image);
             return;
         }
-        // Beyond the page's budget: a frame of the image's size with its
-        // alternative text.
+        // An image refused, missing or beyond the page's budget (then in a
+        // frame of its size): its alt text in a frame instead.
+        const QString alt = AltText(imageFormat);
+        if (alt.isEmpty() && resource.typeId() != QMetaType::QSize) {
+            return;
+        }
         painter->save();
         painter->setPen(Qt::gray);
         painter->drawRect(rect.adjusted(0, 0, -1, -1));
-        painter->drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap,
-                          format.property(QTextFormat::ImageAltText).toString());
+        painter->setPen(Qt::black);
+        painter->setFont(document->defaultFont());
+        painter->drawText(rect, Qt::AlignCenter | Qt::TextWordWrap, alt);
         painter->restore();
     }
 
   private:
+    static QString AltText(const QTextImageFormat& format) {
+        return format.stringProperty(QTextFormat::ImageAltText).simplified();
+    }
     static QVariant Resource(QTextDocument* document, const QTextImageFormat& format) {
         return document->resource(QTextDocument::ImageResource, QUrl(format.name()));
     }
+    // An image's size, or the size of one left undecoded beyond the budget.
     static QSizeF NaturalSize(const QVariant& resource) {
         return resource.typeId() == QMetaType::QSize ? QSizeF(resource.toSize())
                                                      : QSizeF(resource.value<QImage>().size());
@@ -99,13 +113,8 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent) {
                                                   new ArchiveImageHandler(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
-        if (link.scheme().isEmpty() && link.path().isEmpty() && link.hasFragment()) {
-            scrollToAnchor(link.fragment());
-            return;
-        }
-        emit archiveLinkClicked(ArchivePath(link), link);
-    });
+    connect(this, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& link) { emit archiveLinkClicked(ArchivePath(link), link); });
 }
 
 void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader) {
@@ -122,7 +131,11 @@ QString HtmlView::ArchivePath(const QUrl& reference) const {
     if (!reference.scheme().isEmpty() || !reference.host().isEmpty()) {
         return {};
     }
-    QString path = reference.path(QUrl::FullyDecoded);
+    // Percent-encoded bytes of a name as stored: UTF-8, or Shift-JIS as old
+    // pages write them ("%90%E0%96%BE.HTM").
+    QString path = QString::fromStdString(
+        DisplayName(QByteArray::fromPercentEncoding(reference.path(QUrl::FullyEncoded).toLatin1())
+                        .toStdString()));
     if (path.isEmpty()) {
         return {};
     }

@@ -16,7 +16,7 @@ namespace mervok::quorvix {
 // the network or read from the disk, whatever the page asks for: the page's
 // document answers every resource itself (QTextDocument would otherwise read
 // a local file the view does not give, "file:///dev/zero" included). Links
-// are reported, not followed.
+// are reported, not followed, "#part" alone included.
 class HtmlView : public QTextBrowser {
     Q_OBJECT
   public:
@@ -41,7 +41,8 @@ class HtmlView : public QTextBrowser {
     std::int64_t PixelsDecoded() const { return mResources.PixelsDecoded(); }
 
   signals:
-    // A link to another file of the archive ("" path: a link elsewhere).
+    // A link clicked, with the file of the archive it names ("" for a link
+    // elsewhere or to a place on this page).
     void archiveLinkClicked(const QString& archivePath, const QUrl& link);
 
   private:

@@ -22,6 +22,8 @@ struct IntKey {
 constexpr IntKey kIntKeys[] = {
     {"Width", &WindowSettings::width, 200, 16384},
     {"Height", &WindowSettings::height, 150, 16384},
+    {"Left", &WindowSettings::left, -16384, 16384},
+    {"Top", &WindowSettings::top, -16384, 16384},
     {"ListWidth", &WindowSettings::listWidth, 0, 16384},
     {"FontSize", &WindowSettings::fontSize, 0, 200},
 };

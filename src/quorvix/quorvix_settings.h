@@ -14,8 +14,12 @@ namespace mervok::quorvix {
 inline constexpr std::string_view kWindowSection = "Window";
 
 struct WindowSettings {
+    static constexpr int kNoPosition = -100000;  // the window system places it
+
     int width = 900;  // pixels
     int height = 640;
+    int left = kNoPosition;  // of the frame, on the virtual desktop
+    int top = kNoPosition;
     int listWidth = 220;     // the list's side of the splitter
     std::string fontFamily;  // empty: the system's fixed-pitch font
     int fontSize = 0;        // points; 0: the family's default

@@ -22,18 +22,22 @@ unsigned Byte(std::string_view bytes, std::size_t i) {
 }
 
 // What the viewer knows of each encoding, in the order of TextEncoding. iconv's
-// names: the Microsoft variants read the characters Windows adds (circled
-// numbers, the NEC and IBM rows) that the plain tables refuse, and
-// ISO-2022-JP-3 reads half-width kana after ESC ( I too.
+// names: CP932 reads the characters Windows adds (circled numbers, the NEC
+// and IBM rows); EUC-JP is read with the standard JIS table, as ISO-2022-JP
+// is, so that both give the same character for the same JIS code (〜, not
+// the ～ of the Microsoft table), and only what that table refuses (the NEC
+// and IBM rows) is read by the Microsoft variant; ISO-2022-JP-3 reads
+// half-width kana after ESC ( I too.
 struct EncodingFacts {
     std::string_view name;
     const char* iconvName;
+    const char* fallbackName;  // for a sequence the first table refuses
     std::string_view bom;
 };
 constexpr EncodingFacts kFacts[] = {
-    {"UTF-8", "UTF-8", "\xEF\xBB\xBF"},   {"UTF-16LE", "UTF-16LE", "\xFF\xFE"},
-    {"UTF-16BE", "UTF-16BE", "\xFE\xFF"}, {"Shift_JIS", "CP932", {}},
-    {"EUC-JP", "EUC-JP-MS", {}},          {"ISO-2022-JP", "ISO-2022-JP-3", {}},
+    {"UTF-8", "UTF-8", nullptr, "\xEF\xBB\xBF"},   {"UTF-16LE", "UTF-16LE", nullptr, "\xFF\xFE"},
+    {"UTF-16BE", "UTF-16BE", nullptr, "\xFE\xFF"}, {"Shift_JIS", "CP932", nullptr, {}},
+    {"EUC-JP", "EUC-JP", "EUC-JP-MS", {}},         {"ISO-2022-JP", "ISO-2022-JP-3", nullptr, {}},
 };
 static_assert(std::size(kFacts) == std::size(kAllEncodings));
 
@@ -166,14 +170,20 @@ bool HasJisEscapes(std::string_view s) {
     return false;
 }
 
-void NormalizeLineEnds(std::string& text) {
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+// CR LF and a lone CR become LF, from `from` on; afterCr carries a CR at the
+// end over to the next piece, whose LF then belongs to it.
+void NormalizeLineEnds(std::string& text, std::size_t from, bool& afterCr) {
+    std::size_t out = from;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        const bool lfOfCr = afterCr && text[i] == '\n';
+        afterCr = false;
+        if (lfOfCr) {
+            continue;
+        }
         if (text[i] == '\r') {
             text[out++] = '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
+            afterCr = i + 1 == text.size();
+            i += i + 1 < text.size() && text[i + 1] == '\n';
         } else {
             text[out++] = text[i];
         }
@@ -181,81 +191,15 @@ void NormalizeLineEnds(std::string& text) {
     text.resize(out);
 }
 
-class Converter {
-  public:
-    explicit Converter(TextEncoding from) : mHandle(::iconv_open("UTF-8", Facts(from).iconvName)) {}
-    ~Converter() {
-        if (mHandle != reinterpret_cast<iconv_t>(-1)) {
-            ::iconv_close(mHandle);
-        }
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+iconv_t OpenIconv(const char* from) {
+    return from == nullptr ? reinterpret_cast<iconv_t>(-1) : ::iconv_open("UTF-8", from);
+}
 
-    // Appends the UTF-8 of bytes to out; returns the number of invalid
-    // sequences, each replaced by U+FFFD. unit is the step over a bad one.
-    std::size_t Convert(std::string_view bytes, std::size_t unit, std::string& out) {
-        if (mHandle == reinterpret_cast<iconv_t>(-1)) {
-            out.append(bytes);
-            return 0;
-        }
-        std::size_t invalid = 0;
-        std::array<char, 64 * 1024> buffer;
-        char* in = const_cast<char*>(bytes.data());
-        std::size_t inLeft = bytes.size();
-        while (inLeft > 0) {
-            char* to = buffer.data();
-            std::size_t toLeft = buffer.size();
-            const std::size_t result = ::iconv(mHandle, &in, &inLeft, &to, &toLeft);
-            const int error = errno;
-            out.append(buffer.data(), buffer.size() - toLeft);
-            if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
-                continue;
-            }
-            // EILSEQ, or EINVAL for a sequence cut by the end.
-            ++invalid;
-            out += kReplacement;
-            const std::size_t skip = error == EINVAL ? inLeft : std::min(unit, inLeft);
-            in += skip;
-            inLeft -= skip;
-            ::iconv(mHandle, nullptr, nullptr, nullptr, nullptr);
-        }
-        return invalid;
-    }
-
-  private:
-    iconv_t mHandle;
-};
+bool IsOpen(iconv_t handle) {
+    return handle != reinterpret_cast<iconv_t>(-1);
+}
 
 }  // namespace
-
-std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding) {
-    const bool wide = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
-    const std::size_t unit = wide ? 2 : 1;
-    const auto code = [&](std::size_t i) -> unsigned {
-        if (!wide) {
-            return Byte(bytes, i);
-        }
-        return encoding == TextEncoding::Utf16Be ? Byte(bytes, i) << 8 | Byte(bytes, i + 1)
-                                                 : Byte(bytes, i) | Byte(bytes, i + 1) << 8;
-    };
-    for (std::size_t i = (at + unit - 1) / unit * unit; i + unit <= bytes.size(); i += unit) {
-        const unsigned c = code(i);
-        const bool crAlone = c == '\r' && (i + 2 * unit > bytes.size() || code(i + unit) != '\n');
-        if (c != '\n' && !crAlone) {
-            continue;
-        }
-        if (encoding == TextEncoding::Iso2022Jp) {
-            const std::size_t escape = bytes.rfind('\x1B', i);
-            if (escape != std::string_view::npos && !bytes.substr(escape).starts_with("\x1B(B") &&
-                !bytes.substr(escape).starts_with("\x1B(J")) {
-                continue;
-            }
-        }
-        return i + unit;
-    }
-    return bytes.size();
-}
 
 std::string_view EncodingName(TextEncoding encoding) {
     return Facts(encoding).name;
@@ -335,17 +279,175 @@ TextEncoding DetectEncoding(std::string_view bytes) {
     return euc.typical > sjis.typical ? TextEncoding::EucJp : TextEncoding::ShiftJis;
 }
 
+class TextDecoder::Converter {
+  public:
+    // UTF-8 is checked by ourselves: iconv passes the five- and six-byte
+    // forms that UTF-8 no longer has.
+    explicit Converter(TextEncoding from)
+        : mUtf8(from == TextEncoding::Utf8),
+          mHandle(mUtf8 ? OpenIconv(nullptr) : OpenIconv(Facts(from).iconvName)),
+          mFallback(OpenIconv(Facts(from).fallbackName)) {}
+    ~Converter() {
+        for (const iconv_t handle : {mHandle, mFallback}) {
+            if (IsOpen(handle)) {
+                ::iconv_close(handle);
+            }
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Appends the UTF-8 of bytes to out; returns the number of invalid
+    // sequences, each replaced by U+FFFD. unit is the step over a bad one.
+    // A sequence cut by the end goes to carry unless last.
+    std::size_t Convert(std::string_view bytes, std::size_t unit, bool last, std::string& out,
+                        std::string& carry) {
+        if (mUtf8) {
+            return ConvertUtf8(bytes, last, out, carry);
+        }
+        if (!IsOpen(mHandle)) {
+            out.append(bytes);
+            return 0;
+        }
+        std::size_t invalid = 0;
+        char* in = const_cast<char*>(bytes.data());
+        std::size_t inLeft = bytes.size();
+        while (inLeft > 0) {
+            // Written straight into out, in steps of at most 64 KiB, so that
+            // a small piece costs little.
+            const std::size_t room = std::min<std::size_t>(3 * inLeft + 16, 64 * 1024);
+            const std::size_t start = out.size();
+            out.resize(start + room);
+            char* to = out.data() + start;
+            std::size_t toLeft = room;
+            const std::size_t result = ::iconv(mHandle, &in, &inLeft, &to, &toLeft);
+            const int error = errno;
+            out.resize(out.size() - toLeft);
+            if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+                continue;
+            }
+            if (error == EINVAL && !last) {
+                carry.assign(in, inLeft);
+                return invalid;
+            }
+            // The fallback's sequences are two bytes, or three after 0x8F.
+            if (error == EILSEQ && IsOpen(mFallback) && !last &&
+                inLeft < (*in == '\x8F' ? 3u : 2u)) {
+                carry.assign(in, inLeft);
+                return invalid;
+            }
+            if (error == EILSEQ && ConvertOne(in, inLeft, out)) {
+                continue;
+            }
+            // EILSEQ, or EINVAL for a sequence cut by the end.
+            ++invalid;
+            out += kReplacement;
+            const std::size_t skip = error == EINVAL ? inLeft : std::min(unit, inLeft);
+            in += skip;
+            inLeft -= skip;
+            ::iconv(mHandle, nullptr, nullptr, nullptr, nullptr);
+        }
+        return invalid;
+    }
+
+  private:
+    std::size_t ConvertUtf8(std::string_view bytes, bool last, std::string& out,
+                            std::string& carry) {
+        std::size_t invalid = 0;
+        std::size_t valid = 0;  // start of the valid run not yet appended
+        for (std::size_t i = 0; i < bytes.size();) {
+            if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+                ++i;
+                continue;
+            }
+            if (const auto character = DecodeUtf8(bytes.substr(i))) {
+                i += character->length;
+                continue;
+            }
+            out.append(bytes.substr(valid, i - valid));
+            // A sequence the end cuts: wait for the rest, or one replacement.
+            const std::string_view rest = bytes.substr(i);
+            const unsigned lead = static_cast<unsigned char>(rest[0]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            const bool cut = lead >= 0xC2 && lead <= 0xF4 && rest.size() < length &&
+                             std::all_of(rest.begin() + 1, rest.end(), [](char c) {
+                                 return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+                             });
+            if (cut && !last) {
+                carry.assign(rest);
+                return invalid;
+            }
+            ++invalid;
+            out += kReplacement;
+            i += cut ? rest.size() : 1;
+            valid = i;
+        }
+        out.append(bytes.substr(valid));
+        return invalid;
+    }
+
+    // One character the first table refuses, read by the fallback table.
+    bool ConvertOne(char*& in, std::size_t& inLeft, std::string& out) {
+        if (!IsOpen(mFallback)) {
+            return false;
+        }
+        char* from = in;
+        std::size_t fromLeft = std::min<std::size_t>(*from == '\x8F' ? 3 : 2, inLeft);
+        std::array<char, 16> buffer;
+        char* to = buffer.data();
+        std::size_t toLeft = buffer.size();
+        const bool converted =
+            ::iconv(mFallback, &from, &fromLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
+            to != buffer.data();
+        ::iconv(mFallback, nullptr, nullptr, nullptr, nullptr);
+        if (!converted) {
+            return false;
+        }
+        out.append(buffer.data(), buffer.size() - toLeft);
+        inLeft -= static_cast<std::size_t>(from - in);
+        in = from;
+        return true;
+    }
+
+    bool mUtf8;
+    iconv_t mHandle;
+    iconv_t mFallback;
+};
+
+TextDecoder::TextDecoder(TextEncoding encoding)
+    : mConverter(std::make_unique<Converter>(encoding)), mEncoding(encoding) {}
+
+TextDecoder::~TextDecoder() = default;
+
+std::size_t TextDecoder::Decode(std::string_view piece, bool last, std::string& out) {
+    std::string joined;
+    if (!mCarry.empty()) {
+        joined = std::move(mCarry);
+        joined += piece;
+        mCarry.clear();
+        piece = joined;
+    }
+    const std::string_view bom = Bom(mEncoding);
+    if (mStart && !last && piece.size() < bom.size() && bom.starts_with(piece)) {
+        mCarry = piece;  // too short yet to tell a byte-order mark
+        return 0;
+    }
+    if (mStart && !bom.empty() && piece.starts_with(bom)) {
+        piece.remove_prefix(bom.size());
+    }
+    mStart = false;
+    const bool wide = mEncoding == TextEncoding::Utf16Le || mEncoding == TextEncoding::Utf16Be;
+    const std::size_t from = out.size();
+    const std::size_t invalid = mConverter->Convert(piece, wide ? 2 : 1, last, out, mCarry);
+    NormalizeLineEnds(out, from, mAfterCr);
+    return invalid;
+}
+
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding) {
     DecodedText text;
     text.encoding = encoding ? *encoding : DetectEncoding(bytes);
-    if (bytes.starts_with(Bom(text.encoding)) && !Bom(text.encoding).empty()) {
-        bytes.remove_prefix(Bom(text.encoding).size());
-    }
-    const bool wide =
-        text.encoding == TextEncoding::Utf16Le || text.encoding == TextEncoding::Utf16Be;
     text.utf8.reserve(bytes.size() + bytes.size() / 2);
-    text.invalidSequences = Converter(text.encoding).Convert(bytes, wide ? 2 : 1, text.utf8);
-    NormalizeLineEnds(text.utf8);
+    text.invalidSequences = TextDecoder(text.encoding).Decode(bytes, true, text.utf8);
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,13 +29,6 @@ inline constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
 // nothing tells them apart, as on the systems these archives come from.
 TextEncoding DetectEncoding(std::string_view bytes);
 
-// Where the bytes may be cut so that the two parts decode apart as the whole
-// decodes: just after the first line end at or past `at` (in ISO-2022-JP only
-// where the escapes have returned to ASCII, as they do at line ends);
-// bytes.size() when there is none. Lets a long text be decoded a screenful
-// first and the rest later.
-std::size_t LineCut(std::string_view bytes, std::size_t at, TextEncoding encoding);
-
 // The encoding a name such as "Shift_JIS", "x-sjis", "euc-jp" or "utf-16le"
 // stands for (case-blind); nothing for a name the viewer does not read.
 std::optional<TextEncoding> EncodingFromName(std::string_view name);
@@ -56,5 +50,29 @@ struct DecodedText {
 // encoding's byte-order mark is dropped; a byte that does not decode becomes
 // U+FFFD and decoding goes on after it; CR LF and a lone CR become LF.
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding = {});
+
+// Decodes a text handed over in pieces, cut anywhere, as DecodeText decodes
+// the whole: a character, an escape's state or a CR LF cut by a piece's end
+// carries over to the next piece. Lets a long text be prepared a bounded
+// piece at a time.
+class TextDecoder {
+  public:
+    explicit TextDecoder(TextEncoding encoding);
+    ~TextDecoder();
+    TextDecoder(const TextDecoder&) = delete;
+    TextDecoder& operator=(const TextDecoder&) = delete;
+
+    // Appends the UTF-8 of the next piece to out; last: no piece follows, so
+    // a sequence cut by its end is invalid. Returns the invalid sequences.
+    std::size_t Decode(std::string_view piece, bool last, std::string& out);
+
+  private:
+    class Converter;
+    std::unique_ptr<Converter> mConverter;
+    TextEncoding mEncoding;
+    std::string mCarry;     // the start of a sequence cut by the last piece's end
+    bool mStart = true;     // before the first byte (where a byte-order mark goes)
+    bool mAfterCr = false;  // the output so far ends in a CR made LF
+};
 
 }  // namespace mervok::quorvix

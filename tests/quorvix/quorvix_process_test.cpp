@@ -51,7 +51,7 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
 
     const int status = folder.Start({Fixture("quorvix/sjis_lh7.lzh")})->WaitForEnd();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("sjis_lh7.lzh"));
+    EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("sjis_lh7.lzh")));
     EXPECT_FALSE(window.isMinimized());
     EXPECT_FALSE(folder.HasPrivateFolder());
 
@@ -63,7 +63,7 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
         WriteBytes(folder.Ini(), settings);
         const auto viewer = folder.Start({Fixture("archives/zip/plain.zip")});
         ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
-        EXPECT_EQ(window.windowTitle(), QStringLiteral("sjis_lh7.lzh"));
+        EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("sjis_lh7.lzh")));
         EXPECT_EQ(SettingsStore(folder.Ini()).GetInt("Option", "DroppedArcFile", 0), 0);
         kill(viewer->Pid(), SIGTERM);
         EXPECT_EQ(viewer->WaitForEnd(), 0);
@@ -111,8 +111,12 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     EXPECT_EQ(ReadBytes(folder.Ini()), options);
 
     // The window: closed as by its close box, so its state is saved; its
-    // private folder goes with it.
-    const auto viewer = folder.Start({Fixture("quorvix/sjis_lh7.lzh")});
+    // private folder goes with it. It hears the signal while it prepares a
+    // long text: a JIS run opened and a million line breaks.
+    const std::string text = folder.Tmp() + "/JIS.TXT";
+    WriteBytes(text, "\x1B$B" + std::string(1'000'000, '\n'));
+    ASSERT_EQ(std::system(("zip -qj '" + folder.Tmp() + "/jis.zip' '" + text + "'").c_str()), 0);
+    const auto viewer = folder.Start({folder.Tmp() + "/jis.zip"});
     ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
     kill(viewer->Pid(), SIGTERM);
     EXPECT_EQ(viewer->WaitForEnd(), 0);

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTest>
@@ -127,7 +128,9 @@ TEST_F(ViewerWindowTest, EveryFormatAndStubShowsItsFirstDocumentAtOnce) {
         const std::string archive = mTemp.File(fs::path(cell[0]).filename().string());
         WriteBytes(archive, cell[7]);
         Open(archive);
-        EXPECT_EQ(mWindow->windowTitle().toStdString(), fs::path(cell[0]).filename());
+        EXPECT_TRUE(mWindow->windowTitle().endsWith(
+            QString::fromStdString(" - " + fs::path(cell[0]).filename().string() + " - Quorvix")))
+            << mWindow->windowTitle().toStdString();
         // Listed, but its data cannot be read: said so, not shown.
         if (cell[0].starts_with("corrupt/") || cell[6].find("encrypted") != std::string::npos) {
             EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
@@ -152,6 +155,16 @@ TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodin
     Trigger("mnuAllEntries");
     EXPECT_EQ(Listed(), (QStringList{"MANUAL.HTM", "doc/page2.htm", "img/logo.png"}));
     EXPECT_EQ(Page(), QLatin1String("htmDocument"));
+    // An image is shown by itself.
+    Select(QStringLiteral("img/logo.png"));
+    auto* page = Find<HtmlView>(*mWindow, "htmDocument");
+    page->grab();
+    EXPECT_EQ(Page(), QLatin1String("htmDocument"));
+    EXPECT_EQ(page->document()
+                  ->resource(QTextDocument::ImageResource, QUrl("logo.png"))
+                  .value<QImage>()
+                  .size(),
+              QSize(120, 32));
 
     WriteBytes(mIniPath, "[Option]\r\nDocType=HTM\r\n");
     Open(Fixture("quorvix/binary.zip"));
@@ -163,6 +176,27 @@ TEST_F(ViewerWindowTest, DocumentsByTheSearchRuleEveryFileOnRequestAndTheEncodin
     EXPECT_EQ(Find<QLabel>(*mWindow, "lblEncoding")->text(), QStringLiteral("EUC-JP"));
     Trigger("mnuEncodingAuto");
     EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
+    // Bytes that no encoding reads are not shown as text unless asked for.
+    std::string noise;
+    for (unsigned i = 1; noise.size() < 4096; i = i * 1103515245 + 12345) {
+        noise += static_cast<char>(0x80 | i >> 16);
+    }
+    mTemp.Write("noise/NOISE.TXT", noise);
+    ASSERT_EQ(
+        std::system(("cd '" + mTemp.File("noise") + "' && zip -q ../noise.zip NOISE.TXT").c_str()),
+        0);
+    Open(mTemp.File("noise.zip"));
+    EXPECT_TRUE(Shown().contains(QStringLiteral("テキストではないよう")));
+    Trigger("mnuEncoding_Shift_JIS");
+    EXPECT_EQ(Page(), QLatin1String("txtDocument"));
+    Open(Fixture("quorvix/binary.zip"));
+    // The choice holds for the document it was made for only.
+    Trigger("mnuEncoding_EUC-JP");
+    Trigger("mnuAllEntries");
+    Select(QStringLiteral("MANUAL.DOC"));
+    Select(QStringLiteral("README.TXT"));
+    EXPECT_EQ(Shown(), QStringLiteral("読んでください\n"));
+    EXPECT_TRUE(Find<QAction>(*mWindow, "mnuEncodingAuto")->isChecked());
 }
 
 TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
@@ -288,6 +322,69 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
     view.grab();  // the frame and the text drawn in its place
 }
 
+// A manual of several pages, packed by zip and by lha: read from its index,
+// its contents' links go to their sections, Back and Forward return.
+TEST_F(ViewerWindowTest, AManualOpensOnItsIndexAndItsLinksGoToTheirSections) {
+    std::string filler;
+    for (int i = 0; i < 300; ++i) {
+        filler += "<p>Paragraph " + std::to_string(i) + "</p>";
+    }
+    mTemp.Write("src/Zeta.txt", "last by name");
+    mTemp.Write("src/alpha.htm", "<p>alpha</p>");
+    mTemp.Write("src/manual/index.html",
+                "<title>The Manual</title><a href=\"ch2.html#s2\">Section 2</a> "
+                "<a href=\"gone.html\">Gone</a> <a href=\"%90%E0%96%BE.htm\">SJIS</a> "
+                "<a href=\"#end\">End</a>" +
+                    filler + "<a name=\"end\">The end</a>");
+    mTemp.Write("src/manual/ch2.html", "<p>Chapter 2</p>" + filler +
+                                           "<h2><a name=\"s2\">Section 2</a></h2>" + filler +
+                                           "<img src=\"missing.png\" alt=\"Figure 1\">");
+    mTemp.Write("src/manual/\x90\xE0\x96\xBE.htm", "<p>説明 page</p>");
+    // zip keeps the name's Shift-JIS bytes (jlha here cannot write them).
+    const std::string cd = "cd '" + mTemp.File("src") + "' && ";
+    ASSERT_EQ(std::system((cd + "zip -qr ../manual.zip .").c_str()), 0);
+    fs::remove(mTemp.File("src/manual/\x90\xE0\x96\xBE.htm"));
+    ASSERT_EQ(std::system((cd + "lha aq ../manual.lzh Zeta.txt alpha.htm manual").c_str()), 0);
+    for (const char* archive : {"manual.zip", "manual.lzh"}) {
+        SCOPED_TRACE(archive);
+        const bool zip = QLatin1String(archive).endsWith(QLatin1String(".zip"));
+        Open(mTemp.File(archive));
+        QStringList pages{"alpha.htm", "Zeta.txt", "manual/ch2.html", "manual/index.html"};
+        EXPECT_EQ(Listed(), zip ? pages << QStringLiteral("manual/説明.htm") : pages);
+        EXPECT_EQ(mWindow->windowTitle(),
+                  QStringLiteral("The Manual - %1 - Quorvix").arg(QLatin1String(archive)));
+        auto* page = Find<HtmlView>(*mWindow, "htmDocument");
+        QScrollBar* scroll = page->verticalScrollBar();
+        emit page->anchorClicked(QUrl("#end"));  // on this page
+        EXPECT_GT(scroll->value(), 0);
+        const int end = scroll->value();
+        emit page->anchorClicked(QUrl("gone.html"));
+        EXPECT_TRUE(Status().contains(QStringLiteral("この書庫にはありません")))
+            << Status().toStdString();
+        emit page->anchorClicked(QUrl("ch2.html#s2"));
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("Chapter 2")));
+        EXPECT_FALSE(Status().contains(QStringLiteral("ありません")));
+        const int section = scroll->value();
+        EXPECT_GT(section, 0);
+        EXPECT_LT(section, scroll->maximum());
+        // Back to the place on the index, back to its top, forward again.
+        Trigger("mnuBack");
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("Section 2")));
+        EXPECT_EQ(scroll->value(), end);
+        Trigger("mnuBack");
+        EXPECT_EQ(scroll->value(), 0);
+        Trigger("mnuForward");
+        Trigger("mnuForward");
+        EXPECT_EQ(scroll->value(), section);
+        EXPECT_EQ(Find<QListWidget>(*mWindow, "lstEntry")->currentItem()->text(),
+                  QStringLiteral("manual/ch2.html"));
+        // A name written as its Shift-JIS bytes, percent-encoded.
+        Select(QStringLiteral("manual/index.html"));
+        emit page->anchorClicked(QUrl("%90%E0%96%BE.htm"));
+        EXPECT_EQ(Shown() == QStringLiteral("説明 page"), zip);
+    }
+}
+
 // How deep tables nest in a laid-out page (each table is a frame).
 int TableDepth(const QTextFrame* frame) {
     int deepest = 0;
@@ -328,8 +425,9 @@ TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnc
     for (const auto& [name, page] : pages) {
         SCOPED_TRACE(name);
         Select(QString::fromStdString(name));
-        Trigger("mnuSelectAll");  // a long text is whole once selected
-        EXPECT_TRUE(Shown().contains(QStringLiteral("innermost")));
+        Trigger("mnuSelectAll");  // all of a long text, though not yet filled in
+        Trigger("mnuCopy");
+        EXPECT_TRUE(QApplication::clipboard()->text().contains(QStringLiteral("innermost")));
         if (name == "huge.htm") {
             EXPECT_EQ(Page(), QLatin1String("txtDocument"));
             EXPECT_TRUE(Status().contains(QStringLiteral("テキストとして表示")))
@@ -365,9 +463,15 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     text->moveCursor(QTextCursor::End);
     QTest::keyClick(mWindow.get(), Qt::Key_F3);
     EXPECT_EQ(text->textCursor().position(), first);
+    // A failed search leaves the view as it was; Esc closes the bar.
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClick(mWindow.get(), Qt::Key_F3);
     Find<QLineEdit>(*mWindow, "txtFind")->setText(QStringLiteral("ありえない"));
     QTest::keyClick(mWindow.get(), Qt::Key_F3);
     EXPECT_TRUE(Status().startsWith(QStringLiteral("見つかりません")));
+    EXPECT_EQ(text->textCursor().position(), first);
+    QTest::keyClick(Find<QLineEdit>(*mWindow, "txtFind"), Qt::Key_Escape);
+    EXPECT_FALSE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
 
     Trigger("mnuSelectAll");
     Trigger("mnuCopy");
@@ -399,7 +503,21 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     EXPECT_EQ(Find<QSplitter>(*mWindow, "splMain")->sizes().value(0), 150);
     EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
     EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
-    EXPECT_EQ(Listed(), (QStringList{"説明書.TXT", "SETUP.EXE"}));
+    EXPECT_EQ(Listed(), (QStringList{"SETUP.EXE", "説明書.TXT"}));
+
+    // The wave dash as Shift-JIS gives it (～) is found as 〜 and the other way.
+    mTemp.Write("tilde/TILDE.TXT",
+                "\x82\xA0 1\x81\x60"
+                "3 \x81\x7C\r\n");
+    const std::string pack = "cd '" + mTemp.File("tilde") + "' && zip -q ../tilde.zip TILDE.TXT";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    Open(mTemp.File("tilde.zip"));
+    for (const char* wanted : {"1〜3 −", "1～3 －"}) {
+        Find<QLineEdit>(*mWindow, "txtFind")->setText(QString::fromUtf8(wanted));
+        Trigger("mnuFindNext");
+        EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->textCursor().selectedText(),
+                  QStringLiteral("1～3 －"));
+    }
 }
 
 TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
@@ -412,6 +530,7 @@ TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
         SCOPED_TRACE(name);
         Select(QString::fromUtf8(name));
         EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_TRUE(Shown().startsWith(QStringLiteral("この種類の文書を表示する機能はありません")));
         ASSERT_TRUE(openWith->isVisible() && openWith->isEnabled());
         openWith->click();
         ASSERT_FALSE(desktop.opened.isEmpty());
@@ -539,7 +658,8 @@ TEST(OpenWithPolicyTest, OnlyDocumentsReachTheDesktopWhateverTheirNameSays) {
         {"report.pdf", "%PDF-1.4\n%\xE2\xE3\n", true},
         {"logo.png", png.toStdString(), true},
         {"page.html",
-         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+         "charset=Shift_JIS\">"
          "</head><body><p>Only words.</p></body></html>",
          true},
     };
@@ -613,7 +733,7 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         {"corrupt/lha_cut_in_data.lzh", "文書がありません"},
         {"../quorvix/encrypted.zip", "暗号化"},
         {mTemp.File("missing.lzh"), "見つかりません"},
-        {mTemp.Path(), "見つかりません"},
+        {mTemp.Path(), "フォルダは書庫として開けません"},
     };
     for (const auto& [archive, message] : broken) {
         SCOPED_TRACE(archive);
@@ -647,10 +767,11 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         // At once, at most the first 32 K characters and the rest of their
         // line, or only those in a line that goes on.
         EXPECT_LE(Shown().size(), 32 * 1024 + 16);
-        // All of the first MiB, filled in behind the first screen; a
-        // character the limit cut in two is one replacement.
+        // All of the first MiB, though not yet filled in behind the first
+        // screen; a character the limit cut in two is one replacement.
         Trigger("mnuSelectAll");
-        EXPECT_NEAR(Shown().toUtf8().size(), 1 << 20, 3);
+        Trigger("mnuCopy");
+        EXPECT_NEAR(QApplication::clipboard()->text().toUtf8().size(), 1 << 20, 3);
         // Nothing near the entry's size was ever reserved.
         EXPECT_LT(PeakKiB() - before, 512u << 10);
     }

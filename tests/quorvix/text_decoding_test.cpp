@@ -54,23 +54,48 @@ TEST(TextDecodingTest, EveryEncodingAndLineEndIsFoundAndRead) {
             c.encoding == TextEncoding::EucJp ? TextEncoding::ShiftJis : TextEncoding::EucJp;
         EXPECT_EQ(DecodeText(bytes, other).encoding, other);
         EXPECT_NE(DecodeText(bytes, other).utf8, c.text);
-        // Cut after a line end, the two parts read as the whole.
-        const std::size_t cut = LineCut(bytes, 8, c.encoding);
-        EXPECT_EQ(DecodeText(bytes.substr(0, cut), c.encoding).utf8 +
-                      DecodeText(bytes.substr(cut), c.encoding).utf8,
-                  c.text);
-        EXPECT_LT(cut, c.text.find('\n') == c.text.size() - 1 ? bytes.size() + 1 : bytes.size());
+        // Handed over in pieces cut anywhere (in a character, an escape, a
+        // CR LF, the byte-order mark), the text reads as the whole.
+        for (const std::size_t step : {1, 2, 3, 7}) {
+            TextDecoder decoder(c.encoding);
+            std::string pieces;
+            std::size_t invalid = 0;
+            for (std::size_t at = 0; at < bytes.size(); at += step) {
+                invalid += decoder.Decode(std::string_view(bytes).substr(at, step),
+                                          at + step >= bytes.size(), pieces);
+            }
+            EXPECT_EQ(pieces, c.text) << step;
+            EXPECT_EQ(invalid, 0u);
+        }
         // These files name themselves after their encoding.
         EXPECT_TRUE(KindOf(c.file, bytes) == EntryKind::Text);
     }
-    // In ISO-2022-JP a line end inside a JIS run is no place to cut.
-    EXPECT_EQ(LineCut("\x1B$B$\\\n$$\x1B(B\nab", 0, TextEncoding::Iso2022Jp), 12u);
+    // The same JIS codes give the same characters from EUC-JP as from
+    // ISO-2022-JP (〜−‖¢£¬), and the NEC and IBM rows stay readable in EUC-JP.
+    const std::string jis = "〜−‖¢£¬\n";
+    EXPECT_EQ(DecodeText("\x1B$B!A!]!B!q!r\"L\x1B(B\n", TextEncoding::Iso2022Jp).utf8, jis);
+    EXPECT_EQ(
+        DecodeText("\xA1\xC1\xA1\xDD\xA1\xC2\xA1\xF1\xA1\xF2\xA2\xCC\n", TextEncoding::EucJp).utf8,
+        jis);
+    const DecodedText nec = DecodeText("\xAD\xA1\xAD\xE2\x8F\xF3\xF3\xFF", TextEncoding::EucJp);
+    EXPECT_EQ(nec.utf8, "①№ⅰ\xEF\xBF\xBD");
+    EXPECT_EQ(nec.invalidSequences, 1u);
+    TextDecoder byByte(TextEncoding::EucJp);
+    std::string pieces;
+    for (const char c : std::string_view("\xAD\xA1\xAD\xE2\x8F\xF3\xF3\xFF")) {
+        byByte.Decode(std::string_view(&c, 1), c == '\xFF', pieces);
+    }
+    EXPECT_EQ(pieces, nec.utf8);
     // A byte that no reading knows becomes one replacement and no more.
     const DecodedText broken = DecodeText(Text("broken_sjis.txt"), TextEncoding::ShiftJis);
     EXPECT_EQ(broken.utf8, "説明\xEF\xBF\xBD書");
     EXPECT_EQ(broken.invalidSequences, 1u);
     // A UTF-8 sequence cut where the read stopped; an empty text.
     EXPECT_EQ(DecodeText("ab\xE6\x97", TextEncoding::Utf8).utf8, "ab\xEF\xBF\xBD");
+    // The five-byte form UTF-8 no longer has is five bad bytes, not passed on.
+    const DecodedText five = DecodeText("a\xFA\xBA\xBA\xBA\xBA", TextEncoding::Utf8);
+    EXPECT_TRUE(IsUtf8(five.utf8));
+    EXPECT_EQ(five.invalidSequences, 5u);
     EXPECT_EQ(DecodeText("").utf8, "");
 }
 

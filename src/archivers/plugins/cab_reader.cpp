@@ -4,7 +4,9 @@
 #include <archive_entry.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "libarchive_stream.h"
@@ -42,6 +44,8 @@ constexpr long kMaxEntries = 10'000'000;
 struct CabFile {
     std::string name;
     std::uint32_t size = 0;
+    std::uint32_t folderStart = 0;  // where its data starts in its folder's data
+    unsigned folder = 0;
     std::uint16_t date = 0;
     std::uint16_t time = 0;
     std::uint16_t attributes = 0;
@@ -55,6 +59,42 @@ struct CabFile {
 class CabTable {
   public:
     CabTable(const FileReader& file, std::uint64_t base) : mFile(file), mBase(base) {}
+
+    // Whether the data blocks that hold the file's data carry the checksums
+    // they state (a block stating 0 has none). libarchive checks a block
+    // only once it has read past its end, which the last file of a block
+    // never does.
+    bool ChecksumsGood(const CabFile& file) {
+        if (file.folder >= mFolders.size()) {
+            return true;  // continued from or into a neighbouring cabinet
+        }
+        const Folder& folder = mFolders[file.folder];
+        const std::uint64_t start = file.folderStart;
+        const std::uint64_t end = start + file.size;
+        std::uint64_t at = mBase + folder.firstBlock;
+        std::uint64_t uncompressed = 0;
+        for (unsigned block = 0; block < folder.blocks && uncompressed < end; ++block) {
+            std::uint8_t header[8];
+            if (!mFile.ReadExact(at, header, sizeof header)) {
+                return false;
+            }
+            const std::uint16_t size = Le16(header + 4);
+            const std::uint16_t blockEnd = Le16(header + 6);
+            const std::uint64_t dataAt = at + 8 + mDataReserve;
+            if (uncompressed + blockEnd > start && Le32(header) != 0) {
+                const std::vector<std::uint8_t> data = mFile.ReadBlock(dataAt, size);
+                std::vector<std::uint8_t> tail = mFile.ReadBlock(at + 8, mDataReserve);
+                tail.insert(tail.begin(), header + 4, header + 8);
+                if (data.size() != size || tail.size() != 4 + mDataReserve ||
+                    CabChecksum(tail, CabChecksum(data, 0)) != Le32(header)) {
+                    return false;
+                }
+            }
+            uncompressed += blockEnd;
+            at = dataAt + size;
+        }
+        return true;
+    }
 
     std::optional<CabFile> At(long index) {
         if (!mReady && !Prepare()) {
@@ -86,6 +126,7 @@ class CabTable {
                 result.date = Le16(fixed + 10);
                 result.time = Le16(fixed + 12);
                 result.attributes = Le16(fixed + 14);
+                result.folderStart = Le32(fixed + 4);
                 unsigned folder = Le16(fixed + 8);
                 // Files continued from or into neighbouring cabinets name no folder index.
                 if (folder == 0xFFFD || folder == 0xFFFF) {
@@ -94,6 +135,7 @@ class CabTable {
                     folder = static_cast<unsigned>(mMethods.size()) - 1;
                 }
                 result.method = folder < mMethods.size() ? mMethods[folder] : "";
+                result.folder = Le16(fixed + 8);
                 return result;
             }
             mOffset += 16 + nameLength + 1;
@@ -117,6 +159,7 @@ class CabTable {
                 return false;
             }
             folderReserve = r[2];
+            mDataReserve = r[3];
             pos += 4 + Le16(r);
         }
         for (int strings = ((header->flags & 1) ? 2 : 0) + ((header->flags & 2) ? 2 : 0);
@@ -136,8 +179,10 @@ class CabTable {
         }
         static const char* const kMethods[] = {"None", "MSZIP", "Quantum", "LZX"};
         for (std::size_t i = 0; i < header->folderCount; ++i) {
-            unsigned type = Le16(folders.data() + i * folderSize + 6) & 0x0F;
+            const std::uint8_t* folder = folders.data() + i * folderSize;
+            unsigned type = Le16(folder + 6) & 0x0F;
             mMethods.push_back(type < 4 ? kMethods[type] : "unknown");
+            mFolders.push_back({Le32(folder), Le16(folder + 4)});
         }
         mFileCount = header->fileCount;
         mFirstFile = mOffset = mBase + header->filesOffset;
@@ -145,9 +190,30 @@ class CabTable {
         return true;
     }
 
+    // The MS-CAB checksum: the bytes as little-endian 32-bit words XORed, the
+    // last one to three bytes taken high byte first.
+    static std::uint32_t CabChecksum(const std::vector<std::uint8_t>& bytes, std::uint32_t seed) {
+        std::size_t i = 0;
+        for (; i + 4 <= bytes.size(); i += 4) {
+            seed ^= Le32(bytes.data() + i);
+        }
+        std::uint32_t last = 0;
+        for (; i < bytes.size(); ++i) {
+            last = last << 8 | bytes[i];
+        }
+        return seed ^ last;
+    }
+
+    struct Folder {
+        std::uint32_t firstBlock;  // offset of its first data block in the cabinet
+        unsigned blocks;
+    };
+
     const FileReader& mFile;
     std::uint64_t mBase;
     bool mReady = false;
+    std::vector<Folder> mFolders;
+    std::size_t mDataReserve = 0;  // per data block
     long mFileCount = 0;
     std::vector<const char*> mMethods;
     std::uint64_t mFirstFile = 0;
@@ -161,20 +227,24 @@ class CabTable {
 // a damaged cabinet. `broken` tells the reader so.
 class CabData final : public EntryData {
   public:
-    CabData(struct archive* handle, bool& broken) : mHandle(handle), mBroken(broken) {}
+    // checked: the entry's data blocks carry their checksums.
+    CabData(struct archive* handle, bool& broken, std::function<bool()> checked)
+        : mHandle(handle), mBroken(broken), mChecked(std::move(checked)) {}
 
     std::ptrdiff_t Read(void* out, std::size_t count) override {
         if (mBroken) {
             return -1;
         }
         const la_ssize_t got = archive_read_data(mHandle, out, count);
-        mBroken = got < 0;
+        // At its end, damage the checksums show is damage like any other.
+        mBroken = got < 0 || (got == 0 && count > 0 && mChecked && !std::exchange(mChecked, {})());
         return mBroken ? -1 : static_cast<std::ptrdiff_t>(got);
     }
 
   private:
     struct archive* mHandle;
     bool& mBroken;
+    std::function<bool()> mChecked;
 };
 
 class CabReader final : public ArchiveReader {
@@ -242,7 +312,9 @@ class CabReader final : public ArchiveReader {
             return nullptr;
         }
         mDataUnread = false;
-        return std::make_unique<CabData>(mHandle.get(), mBroken);
+        const auto file = mTable.At(mCurrent);
+        return std::make_unique<CabData>(
+            mHandle.get(), mBroken, [this, file] { return !file || mTable.ChecksumsGood(*file); });
     }
 
   private:

@@ -105,10 +105,12 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Fixture("zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
         {Fixture("corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha, std::nullopt},
         // Damaged data: lh5 (after its 46-byte header), deflate (after 40 bytes
-        // of local header), MSZIP (its last block).
+        // of local header), MSZIP (its last block), stored CAB data whose
+        // block goes on with the next file's (a checksum read only by us).
         {Damaged(temp, "lha/lh5.lzh", 60), "README.TXT", Format::Lha, std::nullopt},
         {Damaged(temp, "zip/plain.zip", 60), "README.TXT", Format::Zip, std::nullopt},
         {Damaged(temp, "cab/mszip.cab", -20), "doc/guide.txt", Format::Cab, std::nullopt},
+        {Damaged(temp, "cab/stored.cab", 120), "README.TXT", Format::Cab, std::nullopt},
         {Fixture("corrupt/cab_missing_block.cab"), "README.TXT", Format::Cab, std::nullopt},
         {Fixture("zip/zip64_huge.zip"), "README.TXT", Format::Zip, std::nullopt},
         {Fixture("foreign/rar4_holding_zip.rar"), "README.TXT", std::nullopt, std::nullopt},
