@@ -2,6 +2,7 @@
 
 #include <array>
 #include <variant>
+#include <vector>
 
 #include "app/color_codec.h"
 #include "app/file_exists.h"
@@ -155,14 +156,18 @@ MervokSettings LoadSettings(SettingsStore& ini, const MervokSettings& current, b
     return settings;
 }
 
-void SaveSettings(SettingsStore& ini, const MervokSettings& settings) {
-    for (const Key& key : kKeys) {
+bool SaveSettings(SettingsStore& ini, const MervokSettings& settings) {
+    std::array<std::string, kKeys.size()> texts;
+    std::vector<SettingsValue> values;
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        const Key& key = kKeys[i];
         if (key.rule == Rule::Bound && settings.window != 0) {
             continue;
         }
-        std::visit([&](auto field) { ini.WriteString(kSection, key.name, Text(settings.*field)); },
-                   key.field);
+        std::visit([&](auto field) { texts[i] = Text(settings.*field); }, key.field);
+        values.push_back({kSection, key.name, texts[i]});
     }
+    return ini.WriteStrings(values);
 }
 
 }  // namespace mervok

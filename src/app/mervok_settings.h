@@ -64,8 +64,9 @@ std::optional<int> Migrate(SettingsStore& ini);
 MervokSettings LoadSettings(SettingsStore& ini, const MervokSettings& current,
                             bool* firstRun = nullptr);
 
-// Writes every key in the file's order, one write a key; the bounds only
-// while the window is normal (0). Lines of other keys stay as they are.
-void SaveSettings(SettingsStore& ini, const MervokSettings& settings);
+// Writes every key, new ones in the file's order, in one replace of the file;
+// the bounds only while the window is normal (0). Lines of other keys stay as
+// they are. False when the file could not be written.
+bool SaveSettings(SettingsStore& ini, const MervokSettings& settings);
 
 }  // namespace mervok

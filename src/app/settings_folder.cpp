@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <system_error>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
 #include "app/program_folder.h"
 
@@ -28,18 +30,13 @@ std::string ConfigHome() {
     return home != nullptr && home[0] == '/' ? PathInFolder(home, ".config") : std::string();
 }
 
-// Copies from to a new file to, never over an existing one. The copy is
-// made under a name of its own and linked into place whole, so that a reader
-// never sees it half-written; what is left of a failed copy is removed, so a
-// later start tries again.
-void CopyNew(const std::string& from, const std::string& to) {
-    const std::string temp = to + ".seed-" + std::to_string(getpid());
-    std::error_code error;
-    std::filesystem::remove(temp, error);
-    if (std::filesystem::copy_file(from, temp, error)) {
-        [[maybe_unused]] const int linked = link(temp.c_str(), to.c_str());  // EEXIST: kept
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in.is_open() || in.bad()) {
+        return std::nullopt;
     }
-    std::filesystem::remove(temp, error);
+    return bytes;
 }
 
 }  // namespace
@@ -73,12 +70,32 @@ SettingsFolder PrepareSettingsFolder(std::string_view programFolder) {
     if (stat(where.folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return {WithTrailingSeparator(std::string(programFolder)), false};
     }
-    const std::string source = PathInFolder(programFolder, kViewerIniName);
-    const std::string seeded = PathInFolder(where.folder, kViewerIniName);
-    if (stat(seeded.c_str(), &info) != 0 && stat(source.c_str(), &info) == 0) {
-        CopyNew(source, seeded);
+    // Seeded by the store's own rules: never through a link, never into a
+    // folder someone else controls.
+    if (const auto source = ReadFile(PathInFolder(programFolder, kViewerIniName))) {
+        SettingsStore(PathInFolder(where.folder, kViewerIniName)).CreateIfMissing(*source);
     }
     return where;
+}
+
+std::string SettingsRefusalText(SettingsTrust trust, const std::string& file) {
+    const auto slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? file : file.substr(0, slash + 1);
+    std::string why;
+    switch (trust) {
+        case SettingsTrust::Usable:
+            return {};
+        case SettingsTrust::FolderNotOwned:
+            why = "設定フォルダ " + folder + " は別のユーザーのものです。";
+            break;
+        case SettingsTrust::FolderOpenToOthers:
+            why = "設定フォルダ " + folder + " には他のユーザーも書き込めます。";
+            break;
+        case SettingsTrust::FileNotOwned:
+            why = "設定ファイル " + file + " はリンクか、別のユーザーのものです。";
+            break;
+    }
+    return why + "設定は読み書きせず、既定の設定で動きます。";
 }
 
 }  // namespace mervok

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/settings_store.h"
+
 namespace mervok {
 
 // Where Mervok.ini and Quorvix.ini live. A program folder the user may write
@@ -31,7 +33,12 @@ SettingsFolder LocateSettingsFolder(std::string_view programFolder);
 // folder when it is not there yet. When the program folder has no
 // Quorvix.ini, none is made up, so that a missing one still shows a broken
 // installation. Falls back to the program folder when the per-user folder
-// cannot be made.
+// cannot be made. A folder whose settings are refused (SettingsTrust) is
+// still the answer, and nothing is written into it.
 SettingsFolder PrepareSettingsFolder(std::string_view programFolder);
+
+// Why the settings in file are neither read nor written, as the windows
+// say it once; "" when trust is Usable.
+std::string SettingsRefusalText(SettingsTrust trust, const std::string& file);
 
 }  // namespace mervok

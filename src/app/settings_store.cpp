@@ -1,8 +1,6 @@
 #include "app/settings_store.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,15 +32,15 @@ SettingsStore::BeforeReplaceHook gBeforeReplaceHook;
 
 class FileDescriptor {
   public:
-    explicit FileDescriptor(int fd) : mFd(fd) {}
+    explicit FileDescriptor(int fd = -1) : mFd(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (mFd >= 0) {
-            ::close(mFd);
-        }
-    }
+    ~FileDescriptor() { Close(); }
     int Get() const { return mFd; }
+    void Reset(int fd) {
+        Close();
+        mFd = fd;
+    }
     // Closes now, for callers that need to know that the close worked.
     bool Close() {
         const int fd = std::exchange(mFd, -1);
@@ -52,22 +51,82 @@ class FileDescriptor {
     int mFd;
 };
 
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A settings file opened for reading after the checks of SettingsTrust: its
+// folder held open, so that what was checked is what is written, and the file
+// itself unless it does not exist (or the folder does not).
+struct OpenedSettings {
+    SettingsTrust trust = SettingsTrust::Usable;
+    FileDescriptor folder;
+    std::string name;
+    FileDescriptor file;
+    int openError = 0;  // errno of the file's open
+    struct stat info {};
+};
+
+void OpenSettings(const std::string& path, OpenedSettings& opened) {
+    const uid_t user = ::geteuid();
+    const std::string folder = FolderOf(path);
+    opened.name = NameOf(path);
+    struct stat info {};
+    // A link is checked before it is followed: it counts as its maker's.
+    if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && info.st_uid != user &&
+        info.st_uid != 0) {
+        opened.trust = SettingsTrust::FolderNotOwned;
+        return;
+    }
+    opened.folder.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened.folder.Get() < 0 || opened.name.empty()) {
+        opened.folder.Close();
+        return;
+    }
+    if (::fstat(opened.folder.Get(), &info) != 0 || info.st_uid != user) {
+        opened.trust = SettingsTrust::FolderNotOwned;
+    } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        opened.trust = SettingsTrust::FolderOpenToOthers;
+    }
+    if (opened.trust != SettingsTrust::Usable) {
+        opened.folder.Close();
+        return;
+    }
+    opened.file.Reset(::openat(opened.folder.Get(), opened.name.c_str(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (opened.file.Get() < 0) {
+        opened.openError = errno;
+        if (errno == ELOOP) {
+            opened.trust = SettingsTrust::FileNotOwned;
+        }
+        return;
+    }
+    if (::fstat(opened.file.Get(), &opened.info) != 0 || opened.info.st_uid != user) {
+        opened.trust = SettingsTrust::FileNotOwned;
+        opened.file.Close();
+    }
+}
+
 // The whole file, or nullopt when it cannot be read as a regular file of a
 // sane size.
-std::optional<std::string> ReadBytes(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.Get() < 0) {
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) > kMaxFileSize) {
+std::optional<std::string> ReadAll(const OpenedSettings& opened) {
+    if (opened.file.Get() < 0 || !S_ISREG(opened.info.st_mode) ||
+        static_cast<std::uint64_t>(opened.info.st_size) > kMaxFileSize) {
         return std::nullopt;
     }
     std::string bytes;
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::read(file.Get(), chunk, sizeof chunk);
+        const ssize_t got = ::read(opened.file.Get(), chunk, sizeof chunk);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -85,6 +144,12 @@ std::optional<std::string> ReadBytes(const std::string& path) {
     return bytes;
 }
 
+std::optional<std::string> ReadBytes(const std::string& path) {
+    OpenedSettings opened;
+    OpenSettings(path, opened);
+    return ReadAll(opened);
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t put = ::write(fd, bytes.data(), bytes.size());
@@ -99,32 +164,18 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A fresh, unused name beside target, opened for writing.
-std::pair<std::string, int> CreateTempBeside(const std::string& target, mode_t mode) {
+// A fresh, unused name in the folder, beside the file, opened for writing.
+std::pair<std::string, int> CreateTempIn(int folder, const std::string& name, mode_t mode) {
     static std::atomic<unsigned> counter{0};
-    const std::string folder = FolderOf(target);
-    const std::string prefix = (folder == "/" ? "" : folder) + "/." + NameOf(target) + ".tmp-" +
-                               std::to_string(::getpid());
+    const std::string prefix = "." + name + ".tmp-" + std::to_string(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-        std::string name = prefix + "-" + std::to_string(counter.fetch_add(1)) + "-" +
+        std::string temp = prefix + "-" + std::to_string(counter.fetch_add(1)) + "-" +
                            std::to_string(static_cast<unsigned long long>(ticks) % 1000000);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = ::openat(folder, temp.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) {
-            return {std::move(name), fd};
+            return {std::move(temp), fd};
         }
         if (errno != EEXIST) {
             break;
@@ -133,56 +184,56 @@ std::pair<std::string, int> CreateTempBeside(const std::string& target, mode_t m
     return {{}, -1};
 }
 
-// The file that a write really replaces: a symbolic link is followed, so
-// that the link stays and its target gets the new contents.
-std::optional<std::string> ResolveTarget(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return path;
-    }
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) {
-        return std::nullopt;
-    }
-    return std::string(resolved);
-}
+// Reads the file, lets edit change the text (told whether the file exists),
+// and replaces the file with the result: temporary file in the same folder,
+// flushed to disk, renamed over it. Any failure leaves the old file as it was.
+// A new file (NewOnly) is linked into place instead, never over one that
+// appeared meanwhile, and needs no lock.
+enum class Replace { Always, NewOnly };
 
-// Reads the file, lets edit change the text, and replaces the file with the
-// result: temporary file beside it, flushed to disk, renamed over it. Any
-// failure leaves the old file as it was.
 template <typename EditText>
-bool Rewrite(const std::string& path, EditText edit) {
-    const auto target = ResolveTarget(path);
-    if (!target || target->empty()) {
+bool Rewrite(const std::string& path, EditText edit, Replace mode = Replace::Always) {
+    const auto Writable = [&path] {
+        OpenedSettings probe;
+        OpenSettings(path, probe);
+        return probe.trust == SettingsTrust::Usable && probe.folder.Get() >= 0;
+    };
+    // Another process's write between our read and our replace would be
+    // lost; the lock file is made only in a folder just checked, and the
+    // file is opened under the lock.
+    if (!Writable()) {
         return false;
     }
-    // Another process's write between our read and our replace would be lost.
-    const FileLockBeside lock(*target);
-    if (!lock.MayWrite()) {
+    const std::optional<FileLockBeside> lock =
+        mode == Replace::Always ? std::optional<FileLockBeside>(std::in_place, path) : std::nullopt;
+    if (lock && !lock->MayWrite()) {
         return false;
     }
-    struct stat info {};
-    const bool exists = ::stat(target->c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) {
+    OpenedSettings opened;
+    OpenSettings(path, opened);
+    if (opened.trust != SettingsTrust::Usable || opened.folder.Get() < 0) {
+        return false;
+    }
+    const bool exists = opened.file.Get() >= 0;
+    if (!exists && opened.openError != ENOENT) {
         return false;
     }
     std::string text;
     if (exists) {
         // The rename below would replace even a file we may not write, so
-        // the file's own permission is checked first. A file without any
-        // write bit counts as read-only for every user, root included.
-        if (!S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 ||
-            ::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0) {
+        // the file's own permission is checked first; it is ours, so the
+        // owner's write bit decides, for root too.
+        if (!S_ISREG(opened.info.st_mode) || (opened.info.st_mode & S_IWUSR) == 0) {
             return false;
         }
-        auto bytes = ReadBytes(*target);
+        auto bytes = ReadAll(opened);
         if (!bytes) {
             return false;
         }
         text = std::move(*bytes);
     }
 
-    switch (edit(text)) {
+    switch (edit(text, exists)) {
         case ini::EditResult::Invalid:
             return false;
         case ini::EditResult::Unchanged:
@@ -191,32 +242,40 @@ bool Rewrite(const std::string& path, EditText edit) {
             break;
     }
 
-    auto [tempPath, fd] = CreateTempBeside(*target, exists ? 0600 : 0666);
+    const int folder = opened.folder.Get();
+    auto [tempName, fd] = CreateTempIn(folder, opened.name, exists ? 0600 : 0666);
     if (fd < 0) {
         return false;
     }
     FileDescriptor temp(fd);
     bool ok = WriteAll(temp.Get(), text);
     if (ok && exists) {
-        // Ownership may only be kept when we may give it away; the mode always.
-        [[maybe_unused]] const int ignored = ::fchown(temp.Get(), info.st_uid, info.st_gid);
-        ok = ::fchmod(temp.Get(), info.st_mode & 07777) == 0;
+        // The group may only be kept when we belong to it; the mode always.
+        [[maybe_unused]] const int ignored =
+            ::fchown(temp.Get(), static_cast<uid_t>(-1), opened.info.st_gid);
+        ok = ::fchmod(temp.Get(), opened.info.st_mode & 07777) == 0;
     }
     ok = ok && ::fsync(temp.Get()) == 0;
     ok = temp.Close() && ok;
     if (ok && gBeforeReplaceHook) {
-        ok = gBeforeReplaceHook(tempPath);
+        ok = gBeforeReplaceHook(FolderOf(path) + "/" + tempName);
     }
-    ok = ok && ::rename(tempPath.c_str(), target->c_str()) == 0;
+    // rename() replaces whatever the name is, a link included, and never
+    // follows it.
+    if (mode == Replace::NewOnly) {
+        // EEXIST: another start made it meanwhile, and it is kept.
+        ok = ok && (::linkat(folder, tempName.c_str(), folder, opened.name.c_str(), 0) == 0 ||
+                    errno == EEXIST);
+        ::unlinkat(folder, tempName.c_str(), 0);
+        return ok;
+    }
+    ok = ok && ::renameat(folder, tempName.c_str(), folder, opened.name.c_str()) == 0;
     if (!ok) {
-        ::unlink(tempPath.c_str());
+        ::unlinkat(folder, tempName.c_str(), 0);
         return false;
     }
     // Makes the rename itself durable; the new contents are complete either way.
-    FileDescriptor folder(::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() >= 0) {
-        ::fsync(folder.Get());
-    }
+    ::fsync(folder);
     return true;
 }
 
@@ -287,10 +346,46 @@ std::string SettingsStore::GetString(std::string_view section, std::string_view 
     return std::string(defaultValue);
 }
 
+SettingsTrust SettingsStore::Trust() const {
+    OpenedSettings opened;
+    OpenSettings(mPath, opened);
+    return opened.trust;
+}
+
 bool SettingsStore::WriteString(std::string_view section, std::string_view key,
                                 std::optional<std::string_view> value) {
-    return Rewrite(mPath,
-                   [&](std::string& text) { return ini::SetValue(text, section, key, value); });
+    return WriteStrings({{section, key, value}});
+}
+
+bool SettingsStore::WriteStrings(const std::vector<SettingsValue>& values) {
+    return Rewrite(mPath, [&](std::string& text, bool) {
+        auto result = ini::EditResult::Unchanged;
+        for (const SettingsValue& value : values) {
+            switch (ini::SetValue(text, value.section, value.key, value.value)) {
+                case ini::EditResult::Invalid:
+                    return ini::EditResult::Invalid;
+                case ini::EditResult::Changed:
+                    result = ini::EditResult::Changed;
+                    break;
+                case ini::EditResult::Unchanged:
+                    break;
+            }
+        }
+        return result;
+    });
+}
+
+bool SettingsStore::CreateIfMissing(std::string_view contents) {
+    return Rewrite(
+        mPath,
+        [&](std::string& text, bool exists) {
+            if (exists) {
+                return ini::EditResult::Unchanged;
+            }
+            text = contents;
+            return ini::EditResult::Changed;
+        },
+        Replace::NewOnly);
 }
 
 std::size_t SettingsStore::ReadSection(std::string_view section, std::string& buffer) const {
@@ -324,8 +419,8 @@ bool SettingsStore::WriteSection(std::string_view section,
     if (entries) {
         list = ini::SplitEntryList(*entries);
     }
-    return Rewrite(mPath,
-                   [&](std::string& text) { return ini::ReplaceSection(text, section, list); });
+    return Rewrite(
+        mPath, [&](std::string& text, bool) { return ini::ReplaceSection(text, section, list); });
 }
 
 }  // namespace mervok

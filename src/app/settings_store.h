@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mervok {
 
@@ -21,11 +22,35 @@ namespace mervok {
 // would not stay one line of its own (line breaks, '=' in a key, a key
 // starting with ';' or '[') is not written and reports false. The parsing
 // rules are in ini_text.h.
+//
+// Settings are kept only where no one else can plant anything: in a folder
+// that belongs to the user the program runs as and that no one else may
+// write to (a link naming it counts only when that user or root made it),
+// in a regular file of that user's, never through a link. A file refused so
+// reads as missing and is never written; temporary files are made in that
+// folder only, and the replace never follows a link.
+enum class SettingsTrust {
+    Usable,              // also when the file or the folder does not exist yet
+    FolderNotOwned,      // the folder, or the link naming it, is someone else's
+    FolderOpenToOthers,  // its group or others may write to it
+    FileNotOwned,        // the file is a link or belongs to someone else
+};
+
+// One key to set (or, with std::nullopt, to delete) in a write of several.
+struct SettingsValue {
+    std::string_view section;
+    std::string_view key;
+    std::optional<std::string_view> value;
+};
+
 class SettingsStore {
   public:
     explicit SettingsStore(std::string path);
 
     const std::string& Path() const { return mPath; }
+
+    // Whether the file may be read and written; see SettingsTrust.
+    SettingsTrust Trust() const;
 
     // The value's leading decimal integer (blanks, a sign, digits; beyond 32
     // bits it wraps around like the classic function); defaultValue when the
@@ -45,6 +70,15 @@ class SettingsStore {
     // the section. Writing what the file already says leaves it untouched.
     bool WriteString(std::string_view section, std::string_view key,
                      std::optional<std::string_view> value);
+
+    // Every value as WriteString would write it, in one replace of the file:
+    // either all of them are written or, when one cannot be stored or the
+    // write fails, none.
+    bool WriteStrings(const std::vector<SettingsValue>& values);
+
+    // Creates the file with contents when it does not exist; an existing
+    // file is left as it is (true).
+    bool CreateIfMissing(std::string_view contents);
 
     // Copies the section's entries as "key=value" texts, each ended by a NUL,
     // the list ended by a second NUL, into the front of buffer, cut to what

@@ -16,6 +16,7 @@
 
 #include "app/product_info.h"
 #include "app/program_folder.h"
+#include "app/settings_folder.h"
 #include "app/text_util.h"
 #include "app/version_text.h"
 #include "archivers/archiver_library.h"
@@ -264,6 +265,12 @@ int Run(int argc, char** argv) {
     const std::string programFolder = ProgramFolder();
     ArchiverLibraries libraries(programFolder);
     const Startup startup = AssembleStartup(programFolder, libraries.Set());
+    // The same words as the window's, once.
+    if (startup.viewerIniTrust != SettingsTrust::Usable) {
+        std::cerr << "mervok-search: "
+                  << SettingsRefusalText(startup.viewerIniTrust, startup.values.viewerIniFile)
+                  << '\n';
+    }
 
     SearchOptions options;
     // Rows carry full paths, also when the folder was given relative to here.

@@ -6,26 +6,10 @@
 #include <array>
 #include <limits>
 
-#include "app/text_util.h"
 #include "archivers/plugins/wildcard.h"
 #include "quorvix/document_rule.h"
 
 namespace mervok::quorvix {
-
-namespace {
-
-// A path as compared: '/' between parts, letter case of ASCII not counting,
-// no leading "./" or "/".
-std::string FoldPath(std::string_view path) {
-    std::string folded = AsciiLower(path);
-    std::replace(folded.begin(), folded.end(), '\\', '/');
-    while (folded.starts_with("./") || folded.starts_with("/")) {
-        folded.erase(0, folded.starts_with("/") ? 1 : 2);
-    }
-    return folded;
-}
-
-}  // namespace
 
 std::unique_ptr<ArchiveContents> ArchiveContents::Open(const std::string& path,
                                                        std::string_view documentWildcards,
@@ -129,13 +113,14 @@ ReadStatus ArchiveContents::ReadBytes(std::size_t index, std::uint64_t limit, st
 }
 
 std::optional<std::size_t> ArchiveContents::Find(std::string_view path) const {
-    const std::string wanted = FoldPath(path);
-    for (std::size_t i = 0; i < mItems.size(); ++i) {
-        if (FoldPath(mItems[i].displayName) == wanted) {
-            return i;
+    // Built on the first look-up: an archive of texts alone never needs it.
+    if (!mNames) {
+        mNames.emplace();
+        for (std::size_t i = 0; i < mItems.size(); ++i) {
+            mNames->Add(mItems[i].displayName, i);
         }
     }
-    return std::nullopt;
+    return mNames->Find(path);
 }
 
 }  // namespace mervok::quorvix

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archivers/plugins/archive_reader.h"
+#include "quorvix/entry_name_index.h"
 
 namespace mervok::quorvix {
 
@@ -61,6 +62,10 @@ class ArchiveContents {
     // and without a leading "./" or '/'; for the pages' images and links.
     std::optional<std::size_t> Find(std::string_view path) const;
 
+    // Names folded by Find so far: each entry's once per archive, and one
+    // per look-up.
+    std::size_t NamesFolded() const { return mNames ? mNames->NamesFolded() : 0; }
+
   private:
     explicit ArchiveContents(std::unique_ptr<plugin::ArchiveReader> reader)
         : mReader(std::move(reader)) {}
@@ -72,6 +77,7 @@ class ArchiveContents {
     std::vector<std::size_t> mOrdinal;  // the item's place among all entries
     std::size_t mNextOrdinal = 0;       // of the entry Next gives next
     bool mIncomplete = false;
+    mutable std::optional<EntryNameIndex> mNames;
 };
 
 }  // namespace mervok::quorvix

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "quorvix/quorvix_settings.h"
 
@@ -44,7 +45,9 @@ frmOption::frmOption(SettingsStore& ini, QWidget* parent) : QDialog(parent), mIn
     lblError = new QLabel(this);
     lblError->setObjectName(QStringLiteral("lblError"));
     lblError->setWordWrap(true);
-    lblError->hide();
+    // Settings someone else controls are neither read nor written.
+    lblError->setText(QString::fromStdString(SettingsRefusalText(ini.Trust(), ini.Path())));
+    lblError->setVisible(!lblError->text().isEmpty());
     mShownDocTypes = txtDocType->text();
     mDocTypes = options.docTypes;
 

@@ -37,6 +37,7 @@
 #include <QVBoxLayout>
 
 #include "app/jis_variants.h"
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "app/text_util.h"
 #include "quorvix/frm_option.h"
@@ -137,6 +138,14 @@ frmQuorvix::frmQuorvix(SettingsStore& ini, QString privateFolder, QWidget* paren
     };
     CreateControls();
     CreateMenus();
+    // Settings someone else controls are neither read nor written; the
+    // status says so for as long as the window is open.
+    if (const auto trust = ini.Trust(); trust != SettingsTrust::Usable) {
+        auto* lblSettings =
+            new QLabel(QString::fromStdString(SettingsRefusalText(trust, ini.Path())), this);
+        lblSettings->setObjectName(QStringLiteral("lblSettings"));
+        statusBar()->addPermanentWidget(lblSettings);
+    }
     resize(mSettings.width, mSettings.height);
     // Where it was, unless that is on no screen now.
     const QPoint position(mSettings.left, mSettings.top);

@@ -1,53 +1,30 @@
 #include "quorvix/html_view.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <QTextObjectInterface>
 #include <QUrl>
 
-#include "app/text_decoding.h"
 #include "quorvix/document_rule.h"
-#include "quorvix/image_format.h"
 
 namespace mervok::quorvix {
 
 namespace {
-
-// Decodes only the raster format the bytes begin with, never by the name and
-// never by Qt's own guess, which would hand an "image.png" holding SVG to the
-// SVG plugin.
-QImage DecodeRasterImage(const QByteArray& bytes) {
-    const char* format = RasterImageFormat(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (format == nullptr) {
-        return {};
-    }
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer, format);
-    reader.setAutoDetectImageFormat(false);
-    return reader.read();
-}
 
 class PageDocument : public QTextDocument {
   public:
     explicit PageDocument(HtmlView* view) : QTextDocument(view), mView(view) {}
 
   protected:
-    // Each reference is asked of the view once per page: an image is decoded
-    // once and kept, and one the archive lacks is kept as a null image, so
-    // that repainting searches the archive no more.
+    // Each reference is asked of the view once per page and kept, a missing
+    // image as a null one, so that repainting searches the archive no more;
+    // the view reads and decodes each entry once, whatever the reference.
     QVariant loadResource(int type, const QUrl& name) override {
         QVariant value = mView->loadResource(type, name);
-        if (type == ImageResource && (value.isValid() || !mView->ArchivePath(name).isEmpty())) {
-            value = DecodeRasterImage(value.toByteArray());
-        }
         if (value.isValid()) {
             addResource(type, name, value);
         }
@@ -71,7 +48,7 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
 
     QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override {
         const QTextImageFormat image = format.toImageFormat();
-        const QSizeF natural = Image(document, image).size();
+        const QSizeF natural = NaturalSize(Resource(document, image));
         if (natural.isEmpty() && !AltText(image).isEmpty()) {
             return QFontMetricsF(document->defaultFont()).size(0, AltText(image)) + QSizeF(6, 4);
         }
@@ -92,26 +69,39 @@ class ArchiveImageHandler final : public QObject, public QTextObjectInterface {
 
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int,
                     const QTextFormat& format) override {
-        const QImage image = Image(document, format.toImageFormat());
-        if (!image.isNull()) {
+        const QTextImageFormat imageFormat = format.toImageFormat();
+        const QVariant resource = Resource(document, imageFormat);
+        const QImage image = resource.value<QImage>();
+        if (resource.typeId() == QMetaType::QImage && !image.isNull()) {
             painter->drawImage(rect, image);
-        } else if (const QString alt = AltText(format.toImageFormat()); !alt.isEmpty()) {
-            // An image refused or missing: its alt text in a frame instead.
-            painter->setPen(Qt::gray);
-            painter->drawRect(rect.adjusted(0, 0, -1, -1));
-            painter->setPen(Qt::black);
-            painter->setFont(document->defaultFont());
-            painter->drawText(rect, Qt::AlignCenter, alt);
+            return;
         }
+        // An image refused, missing or beyond the page's budget (then in a
+        // frame of its size): its alt text in a frame instead.
+        const QString alt = AltText(imageFormat);
+        if (alt.isEmpty() && resource.typeId() != QMetaType::QSize) {
+            return;
+        }
+        painter->save();
+        painter->setPen(Qt::gray);
+        painter->drawRect(rect.adjusted(0, 0, -1, -1));
+        painter->setPen(Qt::black);
+        painter->setFont(document->defaultFont());
+        painter->drawText(rect, Qt::AlignCenter | Qt::TextWordWrap, alt);
+        painter->restore();
     }
 
   private:
     static QString AltText(const QTextImageFormat& format) {
         return format.stringProperty(QTextFormat::ImageAltText).simplified();
     }
-    static QImage Image(QTextDocument* document, const QTextImageFormat& format) {
-        return document->resource(QTextDocument::ImageResource, QUrl(format.name()))
-            .value<QImage>();
+    static QVariant Resource(QTextDocument* document, const QTextImageFormat& format) {
+        return document->resource(QTextDocument::ImageResource, QUrl(format.name()));
+    }
+    // An image's size, or the size of one left undecoded beyond the budget.
+    static QSizeF NaturalSize(const QVariant& resource) {
+        return resource.typeId() == QMetaType::QSize ? QSizeF(resource.toSize())
+                                                     : QSizeF(resource.value<QImage>().size());
     }
 };
 
@@ -133,6 +123,7 @@ void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceL
     // The document caches resources by their reference; a new page starts
     // afresh, so "image.png" of another folder is not reused.
     document()->clear();
+    mResources.Clear();
     setHtml(html);
 }
 
@@ -174,15 +165,7 @@ QVariant HtmlView::loadResource(int type, const QUrl& name) {
     if (path.isEmpty() || !mLoader) {
         return {};
     }
-    const auto bytes = mLoader(path);
-    if (!bytes) {
-        return {};
-    }
-    if (type == QTextDocument::StyleSheetResource) {
-        const std::string_view view(bytes->constData(), static_cast<std::size_t>(bytes->size()));
-        return QString::fromStdString(DecodeText(view).utf8);
-    }
-    return *bytes;
+    return mResources.Get(type, path, [&] { return mLoader(path); });
 }
 
 }  // namespace mervok::quorvix

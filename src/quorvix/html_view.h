@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QTextBrowser>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+
+#include "quorvix/page_resources.h"
 
 namespace mervok::quorvix {
 
@@ -30,9 +33,12 @@ class HtmlView : public QTextBrowser {
     // it points outside it (a scheme, or more ".." than folders).
     QString ArchivePath(const QUrl& reference) const;
 
-    // Images and style sheets from the archive; nothing else, from nowhere
-    // else.
+    // Images and style sheets from the archive, through PageResources;
+    // nothing else, from nowhere else.
     QVariant loadResource(int type, const QUrl& name) override;
+
+    // The pixels the images of the page shown have decoded.
+    std::int64_t PixelsDecoded() const { return mResources.PixelsDecoded(); }
 
   signals:
     // A link clicked, with the file of the archive it names ("" for a link
@@ -42,6 +48,7 @@ class HtmlView : public QTextBrowser {
   private:
     QString mPageFolder;
     ResourceLoader mLoader;
+    PageResources mResources;
 };
 
 }  // namespace mervok::quorvix

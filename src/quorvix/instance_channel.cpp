@@ -24,22 +24,37 @@ constexpr int kAnswerMs = 10000;
 // How long Listen asks whether a viewer holds the name already.
 constexpr int kProbeMs = 200;
 
+// True when path is a real folder of the user's that no one else may enter
+// or write to.
+bool IsPrivateFolder(const QString& path, mode_t othersMask) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & othersMask) == 0;
+}
+
 }  // namespace
 
 QString InstanceServerName(const std::string& programFolder) {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists()) {
-        folder = QDir::tempPath();
+    // The runtime folder only when it is the user's own: another user's
+    // (sudo keeping the variable) could move what we make there.
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (base.isEmpty() || !IsPrivateFolder(base, S_IWGRP | S_IWOTH)) {
+        base = QDir::tempPath();
+    }
+    const QString folder = base + QStringLiteral("/quorvix-%1").arg(::getuid());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    if (!IsPrivateFolder(folder, S_IRWXG | S_IRWXO)) {
+        return {};
     }
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(programFolder), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    return folder + QStringLiteral("/quorvix-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+    return folder + QLatin1Char('/') + QString::fromLatin1(hash);
 }
 
 bool HandOverArchive(const QString& name, const std::string& archivePath) {
-    // In a shared folder another user could have put a socket of that name.
+    // Only the user's own socket, whatever the folder.
     struct stat info;
     if (::lstat(QFile::encodeName(name).constData(), &info) != 0 || !S_ISSOCK(info.st_mode) ||
         info.st_uid != ::getuid() || archivePath.size() > kMaxPath) {
@@ -102,6 +117,9 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), mServer(new Q
 }
 
 bool InstanceServer::Listen(const QString& name) {
+    if (name.isEmpty()) {
+        return false;
+    }
     // Qt's listen puts its socket over the name even where a viewer answers
     // (and over one left behind by a viewer that did not end cleanly, which
     // is right): a viewer that answers keeps the name.

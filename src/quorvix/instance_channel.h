@@ -12,11 +12,15 @@ namespace mervok::quorvix {
 
 // With "PrevInstance" = 1 there is one viewer per user and program folder: the
 // first one listens on a local socket, and a later start hands its archive
-// over and ends. The socket lies in $XDG_RUNTIME_DIR (else the temporary
-// folder) and is named after the user and the program folder, so that two
-// installations keep their own viewer and only the user may connect.
+// over and ends. The socket lies in a private folder "quorvix-<uid>" (mode
+// 0700, the user's) in $XDG_RUNTIME_DIR when that is the user's own, else in
+// the temporary folder, and is named after the program folder, so that two
+// installations keep their own viewer and no one else may connect, put a
+// socket in its place or take its name first.
 
-// The socket's full path for this user and program folder.
+// The socket's full path for this user and program folder, its folder made
+// when missing; "" when that folder is not the user's alone (another user
+// made it first): the viewer then runs on its own, without hand-over.
 QString InstanceServerName(const std::string& programFolder);
 
 // Hands the archive's path (exact bytes) to the viewer listening at name and
@@ -30,7 +34,7 @@ class InstanceServer : public QObject {
   public:
     explicit InstanceServer(QObject* parent = nullptr);
     // Listens at name, replacing a socket file that no viewer answers on;
-    // false, leaving the name, when a viewer answers there.
+    // false, leaving the name, when a viewer answers there, and for "".
     bool Listen(const QString& name);
 
   signals:

@@ -76,23 +76,25 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     // the next hit, so it keeps its own window whatever "PrevInstance" says.
     const bool fromSearchList = TakeDroppedArcFile(ini);
     const bool oneViewer = !fromSearchList && ReadViewerOptions(ini).prevInstance;
-    const QString serverName = InstanceServerName(programFolder);
+    // "" when someone else took the private folder's name: then no hand-over.
+    const QString serverName = oneViewer ? InstanceServerName(programFolder) : QString();
     // Listening before the first archive is read: a second start meanwhile
     // hands over instead of racing for the name.
     InstanceServer server;
-    if (oneViewer) {
+    bool listening = false;
+    if (!serverName.isEmpty()) {
         // Starts at the same moment take turns: each finds the one before it
         // listening (else both would listen, the later over the earlier).
         const FileLockBeside turn(QFile::encodeName(serverName).toStdString());
         if (HandOverArchive(serverName, *archive)) {
             return 0;
         }
-        server.Listen(serverName);
+        listening = server.Listen(serverName);
     }
 
     QTemporaryDir privateFolder(QDir::tempPath() + QStringLiteral("/quorvix-XXXXXX"));
     frmQuorvix window(ini, privateFolder.isValid() ? privateFolder.path() : QString());
-    if (oneViewer) {
+    if (listening) {
         ShowHandedOver(server, window);
     }
     window.OpenArchive(*archive);

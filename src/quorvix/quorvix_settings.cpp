@@ -1,7 +1,9 @@
 #include "quorvix/quorvix_settings.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
+#include <vector>
 
 #include "app/text_util.h"
 #include "viewer/viewer_settings.h"
@@ -52,14 +54,19 @@ WindowSettings ReadWindowSettings(const SettingsStore& ini) {
     return settings;
 }
 
-void WriteWindowSettings(SettingsStore& ini, const WindowSettings& settings) {
+bool WriteWindowSettings(SettingsStore& ini, const WindowSettings& settings) {
+    std::vector<std::string> numbers;
+    numbers.reserve(std::size(kIntKeys));  // the values below point into it
+    std::vector<SettingsValue> values;
     for (const IntKey& key : kIntKeys) {
-        ini.WriteString(kWindowSection, key.name, std::to_string(settings.*key.member));
+        numbers.push_back(std::to_string(settings.*key.member));
+        values.push_back({kWindowSection, key.name, numbers.back()});
     }
     for (const BoolKey& key : kBoolKeys) {
-        ini.WriteString(kWindowSection, key.name, settings.*key.member ? "1" : "0");
+        values.push_back({kWindowSection, key.name, settings.*key.member ? "1" : "0"});
     }
-    ini.WriteString(kWindowSection, kFontFamilyKey, settings.fontFamily);
+    values.push_back({kWindowSection, kFontFamilyKey, settings.fontFamily});
+    return ini.WriteStrings(values);
 }
 
 ViewerOptions ReadViewerOptions(const SettingsStore& ini) {
@@ -68,15 +75,16 @@ ViewerOptions ReadViewerOptions(const SettingsStore& ini) {
 
 bool WriteViewerOptions(SettingsStore& ini, const ViewerOptions& options) {
     const ViewerOptions old = ReadViewerOptions(ini);
-    bool written = true;
+    const std::string docTypes = TrimBlanks(options.docTypes);
+    std::vector<SettingsValue> values;
     if (options.docTypes != old.docTypes) {
-        written &= ini.WriteString(kViewerOptionSection, kDocTypeKey, TrimBlanks(options.docTypes));
+        values.push_back({kViewerOptionSection, kDocTypeKey, docTypes});
     }
     if (options.prevInstance != old.prevInstance) {
-        written &= ini.WriteString(kViewerOptionSection, kPrevInstanceKey,
-                                   options.prevInstance ? "1" : "0");
+        values.push_back(
+            {kViewerOptionSection, kPrevInstanceKey, options.prevInstance ? "1" : "0"});
     }
-    return written;
+    return values.empty() || ini.WriteStrings(values);
 }
 
 bool TakeDroppedArcFile(SettingsStore& ini) {

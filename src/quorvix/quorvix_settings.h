@@ -28,7 +28,9 @@ struct WindowSettings {
 };
 
 WindowSettings ReadWindowSettings(const SettingsStore& ini);
-void WriteWindowSettings(SettingsStore& ini, const WindowSettings& settings);
+// All keys of section "Window" in one replace of the file; false when it
+// could not be written.
+bool WriteWindowSettings(SettingsStore& ini, const WindowSettings& settings);
 
 // What the options dialog edits.
 struct ViewerOptions {

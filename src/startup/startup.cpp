@@ -14,8 +14,9 @@ Startup AssembleStartup(std::string_view programFolder, const ArchiverSet& libra
     values.viewerVersion = GetViewerVersion(programFolder);
     startup.settingsFolder = PrepareSettingsFolder(programFolder).folder;
     values.viewerIniFile = ViewerIniPath(startup.settingsFolder);
-    values.viewerPrevInstance =
-        static_cast<std::int16_t>(ReadViewerPrevInstance(SettingsStore(values.viewerIniFile)));
+    const SettingsStore viewerIni(values.viewerIniFile);
+    startup.viewerIniTrust = viewerIni.Trust();
+    values.viewerPrevInstance = static_cast<std::int16_t>(ReadViewerPrevInstance(viewerIni));
     startup.usable = GetUsableFormats(values.libraries);
     startup.docTypes = ViewerDocTypes(values.viewerIniFile);
     return startup;

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/settings_store.h"
 #include "archivers/archiver_api.h"
 #include "search/search_engine.h"
 #include "search/search_options.h"
@@ -14,6 +15,9 @@ namespace mervok {
 struct Startup {
     // Where Mervok.ini and the viewer's Quorvix.ini live (app/settings_folder).
     std::string settingsFolder;
+    // Whether the viewer's settings there may be used: refused ones (another
+    // user's folder, a planted link) read as missing and are never written.
+    SettingsTrust viewerIniTrust = SettingsTrust::Usable;
     // The libraries' versions, the viewer's version, its settings file and
     // its "PrevInstance" setting.
     StartupValues values;

@@ -20,6 +20,7 @@
 #include "app/mervok_settings.h"
 #include "app/product_info.h"
 #include "app/program_folder.h"
+#include "app/settings_folder.h"
 #include "app/settings_store.h"
 #include "startup/startup.h"
 #include "ui/centered_msg_box.h"
@@ -72,7 +73,10 @@ bool frmMERVOK::Form_Load() {
     // installed program seeds from its own folder: missing there, the
     // installation is broken.
     const auto startup = AssembleStartup(mProgramFolder, mLibraries);
-    if (!ViewerIniExists(startup.values.viewerIniFile)) {
+    // Refused settings are not a broken installation: the program runs on
+    // its defaults and says why once loaded.
+    if (startup.viewerIniTrust == SettingsTrust::Usable &&
+        !ViewerIniExists(startup.values.viewerIniFile)) {
         // The window was never shown: the plain box, placed by the system.
         MessageBox::Show(nullptr, MissingViewerIniText(), kMbOk | kMbIconStop,
                          QString::fromUtf8(kProductName));
@@ -93,6 +97,14 @@ bool frmMERVOK::Form_Load() {
 
     mIniFile = PathInFolder(startup.settingsFolder, kSettingsFileName);
     LoadSettings();
+    for (const std::string& file : {mIniFile, mStartup.viewerIniFile}) {
+        if (const auto trust = SettingsStore(file).Trust(); trust != SettingsTrust::Usable) {
+            const QString why = QString::fromStdString(SettingsRefusalText(trust, file));
+            mPanel1->setText(why);
+            mPanel1->setToolTip(why);
+            break;
+        }
+    }
 
     lsvArchive->SetHoverSelection(chkClick->isChecked());
 

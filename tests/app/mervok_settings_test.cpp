@@ -64,7 +64,14 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
         s.searchLha = s.searchZip = s.searchCab = s.searchExe = s.sfxIcon = s.listColor = false;
     });
     WriteBytes(mPath, "; mine\r\n[Other]\r\nView=1\r\n[Mervok]\r\nLeft=10\r\nUnknown=x\r\n");
-    SaveSettings(mIni, changed);
+    int replaces = 0;
+    SettingsStore::SetBeforeReplaceHookForTesting([&](const std::string&) {
+        ++replaces;
+        return true;
+    });
+    EXPECT_TRUE(SaveSettings(mIni, changed));
+    SettingsStore::SetBeforeReplaceHookForTesting({});
+    EXPECT_EQ(replaces, 1) << "all keys in one replace of the file";
     const std::string saved = ReadBytes(mPath);
     EXPECT_TRUE(
         saved.starts_with("; mine\r\n[Other]\r\nView=1\r\n[Mervok]\r\nLeft=10\r\nUnknown=x\r\n"))

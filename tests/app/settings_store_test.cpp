@@ -174,18 +174,95 @@ TEST_F(SettingsStoreTest, NewFileAndNamesOrValuesThatWouldNotStayOneLine) {
     EXPECT_EQ(Bytes(), "[Mervok]\nWindow=0\nLeft=-300\n");
 }
 
-TEST_F(SettingsStoreTest, FileModeAndSymbolicLinkSurviveAWrite) {
-    const std::string real = mFolder.File("real.ini");
-    WriteBytes(real, "[Mervok]\nLeft=1\n");
-    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-    ASSERT_EQ(::symlink(real.c_str(), Path().c_str()), 0);
-    EXPECT_TRUE(SettingsStore(Path()).WriteString("Mervok", "Left", "2"));
-    EXPECT_TRUE(std::filesystem::is_symlink(Path()));
-    EXPECT_EQ(ReadBytes(real), "[Mervok]\nLeft=2\n");
+TEST_F(SettingsStoreTest, SeveralValuesAreOneReplaceThatKeepsTheModeAndIsAllOrNothing) {
+    const std::string before = "[Mervok]\nLeft=1\n";
+    SettingsStore store = Ini(before);
+    ASSERT_EQ(::chmod(Path().c_str(), 0640), 0);
+    int replaces = 0;
+    SettingsStore::SetBeforeReplaceHookForTesting([&](const std::string&) {
+        ++replaces;
+        return true;
+    });
+    EXPECT_FALSE(store.WriteStrings({{"Mervok", "Left", "2"}, {"Mervok", "Top", "1\n[Evil]"}}));
+    EXPECT_TRUE(store.WriteStrings({{"Mervok", "Left", "2"},
+                                    {"Mervok", "Top", "3"},
+                                    {"Other", "Key", "v"},
+                                    {"Mervok", "Left", std::nullopt}}));
+    EXPECT_TRUE(store.CreateIfMissing("[Seed]\n"));
+    SettingsStore::SetBeforeReplaceHookForTesting({});
+    EXPECT_EQ(replaces, 1);
+    EXPECT_EQ(Bytes(), "[Mervok]\nTop=3\n[Other]\nKey=v\n");
     struct stat info {};
-    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    ASSERT_EQ(::stat(Path().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(FilesInFolder(), 2);  // no temporary file left
+    EXPECT_EQ(FilesInFolder(), 1);  // no temporary file left
+}
+
+// What another user controls: their folder, a folder they may write to, their
+// file, a link they made. The program then reads nothing from there and
+// writes nothing anywhere, the file a link names least of all.
+TEST_F(SettingsStoreTest, OnlyTheUsersOwnFolderAndFileAreUsedNeverALink) {
+    const uid_t nobody = 65534;
+    const std::string before = "[Mervok]\nLeft=1\n";
+    const auto Untouched = [&](const std::string& file) {
+        // The file as it was, and nothing made beside it.
+        const std::filesystem::path path(file);
+        const std::filesystem::directory_iterator entries(path.parent_path());
+        return ReadBytes(file) == before && std::distance(begin(entries), end(entries)) == 1;
+    };
+    const auto Refused = [&](const std::string& file, SettingsTrust expected) {
+        SettingsStore store(file);
+        const bool refused = store.Trust() == expected && store.GetInt("Mervok", "Left", 7) == 7 &&
+                             !store.WriteString("Mervok", "Left", "2") &&
+                             !store.WriteStrings({{"Mervok", "Top", "2"}}) &&
+                             !store.WriteSection("Mervok", std::nullopt);
+        if (!refused) {
+            fprintf(stderr, "not refused: %s\n", file.c_str());
+        }
+        return refused;
+    };
+    if (::geteuid() == 0) {
+        // Root, with a folder of nobody's (sudo keeping XDG_CONFIG_HOME).
+        const std::string theirs = mFolder.Write("theirs/Mervok.ini", before);
+        const std::string folder = mFolder.File("theirs");
+        ASSERT_EQ(::chown(theirs.c_str(), nobody, nobody), 0);
+        ASSERT_EQ(::chown(folder.c_str(), nobody, nobody), 0);
+        EXPECT_TRUE(Refused(theirs, SettingsTrust::FolderNotOwned));
+        EXPECT_TRUE(Refused(mFolder.File("theirs/Quorvix.ini"), SettingsTrust::FolderNotOwned));
+        EXPECT_FALSE(std::filesystem::exists(mFolder.File("theirs/Quorvix.ini")));
+        ASSERT_EQ(::chown(folder.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+        EXPECT_TRUE(Refused(theirs, SettingsTrust::FolderOpenToOthers));
+        ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+        EXPECT_TRUE(Refused(theirs, SettingsTrust::FileNotOwned));
+        EXPECT_TRUE(Untouched(theirs));
+        // A link to root's own folder counts as its maker's.
+        const std::string mine = mFolder.Write("mine/Mervok.ini", before);
+        const std::string link = mFolder.File("link");
+        ASSERT_EQ(::symlink(mFolder.File("mine").c_str(), link.c_str()), 0);
+        ASSERT_EQ(::lchown(link.c_str(), nobody, nobody), 0);
+        EXPECT_TRUE(Refused(link + "/Mervok.ini", SettingsTrust::FolderNotOwned));
+        EXPECT_TRUE(Untouched(mine));
+        ASSERT_EQ(::lchown(link.c_str(), 0, 0), 0);
+        EXPECT_EQ(SettingsStore(link + "/Mervok.ini").GetInt("Mervok", "Left", 7), 1);
+    }
+    // nobody's own folder holding a link to another of their files, as
+    // another user would plant it: neither file is read or written.
+    const std::string target = mFolder.Write("elsewhere/profile", before);
+    const std::string link = mFolder.Folder("own") + "Quorvix.ini";
+    ASSERT_EQ(::chmod(mFolder.File("own").c_str(), 0700), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(mFolder.Path().c_str(), 0755), 0);
+        for (const char* path : {"own", "elsewhere", "elsewhere/profile"}) {
+            ASSERT_EQ(::chown(mFolder.File(path).c_str(), nobody, nobody), 0);
+        }
+    }
+    EXPECT_EQ(RunUnprivileged([&] {
+                  return ::symlink(target.c_str(), link.c_str()) == 0 &&
+                         Refused(link, SettingsTrust::FileNotOwned) && Untouched(target) &&
+                         Untouched(link);
+              }),
+              1);
 }
 
 TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNoKey) {
@@ -273,20 +350,18 @@ TEST_F(SettingsStoreTest, AWriteThatCannotBeDoneLeavesEverythingAsItWas) {
     EXPECT_FALSE(store.WriteString("Mervok", "Left", "2"));
     EXPECT_FALSE(store.WriteSection("Mervok", std::nullopt));
     // A read-only folder has no room for the temporary file; reads still work.
-    ASSERT_EQ(::chmod(Path().c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(Path().c_str(), 0644), 0);
     ASSERT_EQ(::chmod(mFolder.Path().c_str(), 0555), 0);
+    for (const std::string& path : {Path(), mFolder.Path()}) {
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        }
+    }
     EXPECT_EQ(RunUnprivileged([&] {
                   return store.GetInt("Mervok", "Left", 0) == 1 &&
-                         store.WriteString("Mervok", "Left", "2");
+                         !store.WriteString("Mervok", "Left", "2");
               }),
-              0);
-    // Root's file in a folder anyone may write to: renaming over it would
-    // work, writing it must not.
-    ASSERT_EQ(::chmod(mFolder.Path().c_str(), 0777), 0);
-    ASSERT_EQ(::chmod(Path().c_str(), 0644), 0);
-    if (::geteuid() == 0) {
-        EXPECT_EQ(RunUnprivileged([&] { return store.WriteString("Mervok", "Left", "2"); }), 0);
-    }
+              1);
     EXPECT_EQ(Bytes(), before);
 }
 

@@ -231,13 +231,18 @@ TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
     EXPECT_EQ(result.out,
               "mervok-search " + ProgramVersionText() + "\n" + std::string(kLegalCopyright) + "\n");
 
-    // Without its libraries the tool can search nothing, and says so.
+    // Without its libraries the tool can search nothing, and says so; a
+    // folder others may write to holds no settings of its.
     const fs::path lonely = mScratch / "lonely";
     fs::create_directory(lonely);
+    fs::permissions(lonely, fs::perms::all);
     fs::copy_file(kDist / "mervok-search", lonely / "mervok-search");
     result = Search({mTree.string()}, lonely / "mervok-search");
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_NE(result.err.find("libunzip32.so"), std::string::npos) << result.err;
+    EXPECT_TRUE(result.err.starts_with("mervok-search: 設定フォルダ " + lonely.string() +
+                                       "/ には他のユーザーも書き込めます。"))
+        << result.err;
 }
 
 TEST_F(CliTest, InterruptDuringTheCheckPrintsTheHitsFoundSoFar) {

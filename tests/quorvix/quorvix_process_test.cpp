@@ -81,6 +81,23 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
     EXPECT_FALSE(kept.Ended());
     kill(kept.Pid(), SIGTERM);
     EXPECT_EQ(kept.WaitForEnd(), 0);
+
+    // Another user made the private socket folder first: the name is not
+    // used, and a viewer runs on its own, putting nothing there.
+    ViewerFolder taken("[Option]\r\nPrevInstance=1\r\n");
+    const std::string theirs = taken.Runtime() + "/quorvix-" + std::to_string(getuid());
+    fs::create_directory(theirs);
+    fs::permissions(theirs, fs::perms::all);
+    if (getuid() == 0) {
+        ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    }
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(taken.Runtime()));
+    EXPECT_TRUE(InstanceServerName(taken.Folder()).isEmpty());
+    const auto alone = taken.Start({Fixture("archives/zip/plain.zip")});
+    ASSERT_TRUE(SpinUntil([&] { return taken.HasPrivateFolder(); }));
+    kill(alone->Pid(), SIGTERM);
+    EXPECT_EQ(alone->WaitForEnd(), 0);
+    EXPECT_TRUE(fs::is_empty(theirs));
 }
 
 TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {

@@ -31,6 +31,7 @@
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/html_view.h"
 #include "quorvix/open_with_policy.h"
+#include "quorvix/page_resources.h"
 #include "quorvix_test_support.h"
 
 namespace mervok::quorvix {
@@ -206,8 +207,7 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     auto* page = Find<HtmlView>(*mWindow, "htmDocument");
     QTextDocument* document = page->document();
     const auto image = [&](const char* reference) {
-        return QImage::fromData(
-            page->loadResource(QTextDocument::ImageResource, QUrl(reference)).toByteArray());
+        return page->loadResource(QTextDocument::ImageResource, QUrl(reference)).value<QImage>();
     };
     EXPECT_EQ(image("img/logo.png").size(), QSize(120, 32));
     for (const char* outside :
@@ -227,22 +227,30 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     EXPECT_TRUE(Shown().contains(QStringLiteral("二ページ目")));
     EXPECT_EQ(image("../IMG/LOGO.PNG").size(), QSize(120, 32));
 
-    // Painted, a page asks the archive once per image, and a name the
-    // archive lacks is not read from this computer's disk, though it is there.
-    const QByteArray logo =
-        page->loadResource(QTextDocument::ImageResource, QUrl("img/logo.png")).toByteArray();
+    // Painted, a page asks the archive once per entry, however many
+    // references name it, and a name the archive lacks is not read from this
+    // computer's disk, though it is there.
+    QByteArray logo;
+    QBuffer buffer(&logo);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QImage(120, 32, QImage::Format_RGB32).save(&buffer, "PNG"));
     const QString onDisk = QString::fromStdString(mTemp.File("local.png"));
     ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(onDisk));
     int asked = 0;
-    page->SetPage(QStringLiteral("<img src=\"img/logo.png\"><img src=\"%1\">").arg(onDisk), "",
-                  [&](const QString& path) -> std::optional<QByteArray> {
+    page->SetPage(QStringLiteral("<img src=\"img/logo.png\"><img src=\"%1\"><img "
+                                 "src=\"img/logo.png?1\"><img src=\"IMG/Logo.png#x\"><img "
+                                 "src=\"%1?2\">")
+                      .arg(onDisk),
+                  "", [&](const QString& path) -> std::optional<QByteArray> {
                       ++asked;
-                      return path == QLatin1String("img/logo.png") ? std::optional(logo)
-                                                                   : std::nullopt;
+                      return path.compare(QLatin1String("img/logo.png"), Qt::CaseInsensitive) == 0
+                                 ? std::optional(logo)
+                                 : std::nullopt;
                   });
     page->grab();
     page->grab();
     EXPECT_EQ(asked, 2);
+    EXPECT_EQ(page->PixelsDecoded(), 120 * 32);
     const auto drawn = [&](const QString& reference) {
         return document->resource(QTextDocument::ImageResource, QUrl(reference)).value<QImage>();
     };
@@ -252,8 +260,8 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     // SVG named like an image stays blank, as its decoder would read the
     // file it names from this computer's disk.
     QByteArray bmp;
-    QBuffer buffer(&bmp);
-    ASSERT_TRUE(QImage(3, 5, QImage::Format_RGB32).save(&buffer, "BMP"));
+    QBuffer bmpBuffer(&bmp);
+    ASSERT_TRUE(QImage(3, 5, QImage::Format_RGB32).save(&bmpBuffer, "BMP"));
     const QByteArray svg = QStringLiteral(
                                "<svg xmlns='http://www.w3.org/2000/svg' "
                                "xmlns:xlink='http://www.w3.org/1999/xlink' width='4' height='4'>"
@@ -269,6 +277,49 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
     }
     ASSERT_EQ(QImage::fromData(svg).size(), QSize(4, 4));  // what the plugin would make of it
     EXPECT_TRUE(drawn("vector.png").isNull());
+}
+
+// Beyond a page's budget of decoded pixels an image is not decoded at all:
+// it keeps its place as its size, drawn as a frame with its alternative text.
+TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
+    App();
+    const auto Png = [](int width, int height) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(width, height, QImage::Format_RGB32).save(&buffer, "PNG");
+        return bytes;
+    };
+    PageResources resources(10000);
+    int reads = 0;
+    const auto Get = [&](const char* path, const QByteArray& bytes) {
+        return resources.Get(QTextDocument::ImageResource, QString::fromLatin1(path), [&] {
+            ++reads;
+            return std::optional(bytes);
+        });
+    };
+    EXPECT_EQ(Get("a.png", Png(100, 60)).value<QImage>().size(), QSize(100, 60));
+    const QVariant over = Get("b.png", Png(80, 60));
+    EXPECT_EQ(over.typeId(), QMetaType::QSize);
+    EXPECT_EQ(over.toSize(), QSize(80, 60));
+    EXPECT_EQ(Get("c.png", Png(40, 50)).value<QImage>().size(), QSize(40, 50));
+    EXPECT_EQ(Get("A.PNG", {}).value<QImage>().size(), QSize(100, 60));
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(resources.PixelsDecoded(), 8000);
+
+    // A header that claims 72 Mpixel is all that is read of it.
+    QByteArray header("BM");
+    for (const quint32 field : {0u, 0u, 54u, 40u, 12000u, 6000u, 0x180001u}) {
+        header.append(reinterpret_cast<const char*>(&field), 4);  // little-endian, 1 plane 24 bits
+    }
+    header.append(24, '\0');
+    HtmlView view;
+    view.SetPage(QStringLiteral("<img src=\"x.png\" alt=\"too large\" width=\"50\">"), "",
+                 [&](const QString&) { return std::optional(header); });
+    EXPECT_EQ(view.document()->resource(QTextDocument::ImageResource, QUrl("x.png")).toSize(),
+              QSize(12000, 6000));
+    EXPECT_EQ(view.PixelsDecoded(), 0);
+    view.grab();  // the frame and the text drawn in its place
 }
 
 // A manual of several pages, packed by zip and by lha: read from its index,
@@ -434,7 +485,14 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     Trigger("mnuAllEntries");
     mWindow->resize(1000, 700);
     Find<QSplitter>(*mWindow, "splMain")->setSizes({150, 850});
+    int replaces = 0;
+    SettingsStore::SetBeforeReplaceHookForTesting([&](const std::string&) {
+        ++replaces;
+        return true;
+    });
     mWindow->close();
+    SettingsStore::SetBeforeReplaceHookForTesting({});
+    EXPECT_EQ(replaces, 1) << "every key in one replace of the file";
 
     // The viewer's own section follows the file as it was.
     const std::string ini = ReadBytes(mIniPath);
@@ -758,6 +816,24 @@ TEST_F(ViewerWindowTest, OptionsWriteTheirTwoKeysAndNothingElse) {
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(
         Find<QLabel>(dialog, "lblError")->text().contains(QStringLiteral("書き込めません")));
+}
+
+TEST_F(ViewerWindowTest, SettingsThroughALinkAreNeitherReadNorWrittenAndTheStatusSaysWhy) {
+    const std::string target = mTemp.Write("elsewhere/profile", "[Window]\nWidth=1000\n");
+    fs::remove(mIniPath);
+    ASSERT_EQ(symlink(target.c_str(), mIniPath.c_str()), 0);
+    const QString why = QString::fromStdString(
+        "設定ファイル " + mIniPath +
+        " はリンクか、別のユーザーのものです。設定は読み書きせず、既定の設定で動きます。");
+    Open(Fixture("quorvix/sjis_lh7.lzh"));
+    EXPECT_EQ(mWindow->width(), 900);
+    EXPECT_EQ(Find<QLabel>(*mWindow, "lblSettings")->text(), why);
+    mWindow->close();
+    frmOption dialog(mIni);
+    EXPECT_EQ(Find<QLabel>(dialog, "lblError")->text(), why);
+    Find<QPushButton>(dialog, "btnOK")->click();
+    EXPECT_EQ(ReadBytes(target), "[Window]\nWidth=1000\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(mTemp.File("elsewhere")), {}), 1);
 }
 
 }  // namespace

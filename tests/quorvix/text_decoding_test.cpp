@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
+#include "quorvix/archive_contents.h"
 #include "quorvix/document_rule.h"
 #include "support/files.h"
 
@@ -114,6 +116,32 @@ TEST(TextDecodingTest, DeclaredCharsets) {
     }
     EXPECT_EQ(EncodingFromName("Windows-31J"), TextEncoding::ShiftJis);
     EXPECT_EQ(EncodingFromName("ISO-2022-JP"), TextEncoding::Iso2022Jp);
+}
+
+// A page naming thousands of files the archive lacks: each look-up folds
+// the name asked for, never the archive's names again.
+TEST(EntryRuleTest, PagesFindEntriesByNameThroughAnIndexBuiltOncePerArchive) {
+    testing::TempFolder folder;
+    constexpr std::size_t kEntries = 400, kMissing = 1000;
+    for (std::size_t i = 0; i < kEntries; ++i) {
+        folder.Write("tree/Img/Pic" + std::to_string(i) + ".png");
+    }
+    const std::string archive = folder.File("pages.zip");
+    ASSERT_EQ(
+        std::system(("cd '" + folder.File("tree") + "' && zip -qr '" + archive + "' .").c_str()),
+        0);
+    OpenError error;
+    const auto contents = ArchiveContents::Open(archive, "*.TXT", error);
+    ASSERT_TRUE(contents);
+    ASSERT_EQ(contents->Items().size(), kEntries);
+    const auto found = contents->Find("./IMG\\pic7.PNG");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(contents->Items()[*found].displayName, "Img/Pic7.png");
+    EXPECT_EQ(contents->Find("/img/pic399.png"), contents->Find("img/PIC399.png"));
+    for (std::size_t i = 0; i < kMissing; ++i) {
+        EXPECT_FALSE(contents->Find("img/missing" + std::to_string(i) + ".png"));
+    }
+    EXPECT_EQ(contents->NamesFolded(), kEntries + kMissing + 3);
 }
 
 TEST(EntryRuleTest, NamesKindsAndWhatNeverRuns) {

@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -99,6 +102,36 @@ TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
     // Closing what was never loaded writes nothing either.
     window.close();
     EXPECT_FALSE(std::filesystem::exists(IniPath()));
+}
+
+TEST_F(StartupTest,
+       SettingsSomeoneElseCouldHavePlantedAreNeitherReadNorWrittenAndTheStatusSaysWhy) {
+    // Mervok.ini a link to a file elsewhere: that file is neither the
+    // settings nor written; the window runs on its defaults.
+    const std::string target = mData.Write("profile", "[Mervok]\nView=0\n");
+    ASSERT_EQ(symlink(target.c_str(), IniPath().c_str()), 0);
+    Open();
+    EXPECT_EQ(Control<QComboBox>("cmbView")->currentText(), QStringLiteral("詳細"));
+    EXPECT_EQ(
+        Control<QLabel>("Panel1")->text().toStdString(),
+        "設定ファイル " + IniPath() +
+            " はリンクか、別のユーザーのものです。設定は読み書きせず、既定の設定で動きます。");
+    mWindow->close();
+    EXPECT_EQ(ReadBytes(target), "[Mervok]\nView=0\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mData.Path()), {}), 1);
+
+    // A folder others may write to: nothing is read or written there, and a
+    // missing Quorvix.ini no longer counts as a broken installation.
+    std::filesystem::remove(IniPath());
+    std::filesystem::remove(mProgram.File("Quorvix.ini"));
+    ASSERT_EQ(chmod(mProgram.Path().c_str(), 0777), 0);
+    Open();
+    EXPECT_TRUE(Control<QLabel>("Panel1")->text().startsWith(
+        QStringLiteral("設定フォルダ %1 には他のユーザーも書き込めます。")
+            .arg(QString::fromStdString(mProgram.Folder()))));
+    mWindow->close();
+    EXPECT_FALSE(std::filesystem::exists(IniPath()));
+    EXPECT_TRUE(MessageBox::TakeShown().empty());
 }
 
 TEST_F(StartupTest, TheHelpFileBesideTheProgramOnly) {

@@ -1,0 +1,72 @@
+#include "quorvix/page_resources.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QTextDocument>
+
+#include <string>
+#include <string_view>
+
+#include "app/text_decoding.h"
+#include "app/text_util.h"
+#include "quorvix/image_format.h"
+
+namespace mervok::quorvix {
+
+void PageResources::Clear() {
+    mCache.clear();
+    mDecoded = 0;
+}
+
+QVariant PageResources::Get(int type, const QString& path, const Reader& read) {
+    // Entry names compare case-blind for ASCII letters, as the archive's
+    // look-up does.
+    const QString key = QString::number(type) + QLatin1Char(':') +
+                        QString::fromStdString(AsciiLower(path.toStdString()));
+    if (const auto found = mCache.constFind(key); found != mCache.constEnd()) {
+        return *found;
+    }
+    const std::optional<QByteArray> bytes = read();
+    QVariant value;
+    if (type == QTextDocument::ImageResource) {
+        value = bytes ? Image(*bytes) : QVariant(QImage());
+    } else if (bytes) {
+        const std::string_view text(bytes->constData(), static_cast<std::size_t>(bytes->size()));
+        value = QString::fromStdString(DecodeText(text).utf8);
+    }
+    mCache.insert(key, value);
+    return value;
+}
+
+QVariant PageResources::Image(const QByteArray& bytes) {
+    // Only the raster format the bytes begin with, never by the name and
+    // never by Qt's own guess, which would hand an "image.png" holding SVG
+    // to the SVG plugin.
+    const char* format = RasterImageFormat(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (format == nullptr) {
+        return QImage();
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    // The header tells the size before anything is decoded.
+    const QSize size = reader.size();
+    const std::int64_t pixels = std::int64_t{size.width()} * size.height();
+    if (size.isValid() && pixels > mBudget - mDecoded) {
+        return size;
+    }
+    const QImage image = reader.read();
+    // A format whose header gives no size is charged after decoding; it is
+    // kept only while within the budget.
+    const std::int64_t decoded = std::int64_t{image.width()} * image.height();
+    if (decoded > mBudget - mDecoded) {
+        return image.size();
+    }
+    mDecoded += decoded;
+    return image;
+}
+
+}  // namespace mervok::quorvix
