@@ -110,6 +110,9 @@ class frmMERVOK : public QWidget {
     // Test seam: what closing does when a search does not stop in time,
     // instead of ending the process.
     void SetProcessEndForTesting(std::function<void()> end) { mEndProcess = std::move(end); }
+    // Test seam: how long closing waits for a search to stop, so that a test
+    // of a run that does stop does not depend on the machine's speed.
+    void SetCloseWaitForTesting(std::chrono::milliseconds wait) { mCloseWait = wait; }
 
   signals:
     // A run has ended and the window shows its outcome (also after an abort
@@ -183,6 +186,9 @@ class frmMERVOK : public QWidget {
     ElapsedTimer mElapsed;
     SearchProbe mSearchProbe;
     std::function<void()> mEndProcess;
+    // How long closing waits for a search to stop. A look-up ends within
+    // milliseconds unless its storage stopped answering.
+    std::chrono::milliseconds mCloseWait{2000};
     QPointer<QWidget> mFocusBeforeRun;
 
     ControlHelp* mControlHelp = nullptr;

@@ -37,10 +37,6 @@ namespace mervok {
 
 namespace {
 
-// How long closing waits for a search to stop. A look-up ends within
-// milliseconds unless its storage stopped answering.
-constexpr std::chrono::milliseconds kCloseWait{2000};
-
 QString MissingViewerIniText() {
     return QString::fromUtf8(kViewerIniName.data(), static_cast<qsizetype>(kViewerIniName.size())) +
            QStringLiteral(" が見つかりません。") + QStringLiteral("\r\n\r\n") +
@@ -259,7 +255,7 @@ void frmMERVOK::Form_Unload() {
     // more. One held by storage that stopped answering is not waited for:
     // the process ends without it, as soon as the settings are saved.
     mProgressTimer.stop();
-    const bool stopped = mRuns.StopAll(kCloseWait);
+    const bool stopped = mRuns.StopAll(mCloseWait);
     // The hints go with the window.
     delete mControlHelp;
     mControlHelp = nullptr;

@@ -238,6 +238,7 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
     stuck.Open();
     bool ended = false;
     mWindow->SetProcessEndForTesting([&ended] { ended = true; });
+    mWindow->SetCloseWaitForTesting(std::chrono::minutes(1));
     mWindow->close();
     EXPECT_FALSE(ended) << "the run let go was not waited for";
 }
@@ -276,6 +277,10 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
         }
         bool ended = false;
         mWindow->SetProcessEndForTesting([&ended] { ended = true; });
+        // A run that answers is waited for however slow the machine; one
+        // that does not is given up after the limit.
+        mWindow->SetCloseWaitForTesting(answers ? std::chrono::milliseconds(std::chrono::minutes(1))
+                                                : std::chrono::milliseconds(200));
         Control<QCheckBox>("chkListColor")->setChecked(!answers);
         QSignalSpy closedRun(mWindow.get(), &frmMERVOK::SearchFinished);
         test::Gate held;
