@@ -7,6 +7,9 @@
 #include <cctype>
 #include <cerrno>
 #include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "app/text_util.h"
 
@@ -192,7 +195,11 @@ void NormalizeLineEnds(std::string& text, std::size_t from, bool& afterCr) {
 }
 
 iconv_t OpenIconv(const char* from) {
-    return from == nullptr ? reinterpret_cast<iconv_t>(-1) : ::iconv_open("UTF-8", from);
+    if (from == nullptr) {
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    KeepTableLoaded(from);
+    return ::iconv_open("UTF-8", from);
 }
 
 bool IsOpen(iconv_t handle) {
@@ -441,6 +448,19 @@ std::size_t TextDecoder::Decode(std::string_view piece, bool last, std::string& 
     const std::size_t invalid = mConverter->Convert(piece, wide ? 2 : 1, last, out, mCarry);
     NormalizeLineEnds(out, from, mAfterCr);
     return invalid;
+}
+
+// glibc loads a table's converter module at the first iconv_open and unloads
+// it when the last handle closes. One handle per table is kept open for the
+// life of the process, so decoding on many threads does not load and unload
+// the module over and over (which also races inside the dynamic loader).
+void KeepTableLoaded(const char* table) {
+    static std::mutex mutex;
+    static std::map<std::string, iconv_t> kept;
+    std::lock_guard lock(mutex);
+    if (kept.find(table) == kept.end()) {
+        kept.emplace(table, ::iconv_open("UTF-8", table));
+    }
 }
 
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding) {

@@ -51,6 +51,10 @@ struct DecodedText {
 // U+FFFD and decoding goes on after it; CR LF and a lone CR become LF.
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding = {});
 
+// Keeps iconv's converter for the table (an iconv name) loaded for the life of
+// the process; called before a converter is opened.
+void KeepTableLoaded(const char* table);
+
 // Decodes a text handed over in pieces, cut anywhere, as DecodeText decodes
 // the whole: a character, an escape's state or a CR LF cut by a piece's end
 // carries over to the next piece. Lets a long text be prepared a bounded

@@ -1,5 +1,7 @@
 #include "app/text_encoding.h"
 
+#include "app/text_decoding.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@ std::vector<const char*> Tables(TextEncoding encoding) {
 }
 
 std::optional<std::string> Encode(std::string_view utf8, const char* table) {
+    KeepTableLoaded(table);
     const iconv_t handle = ::iconv_open(table, "UTF-8");
     if (handle == kNoHandle) {
         return std::nullopt;

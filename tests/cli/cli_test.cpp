@@ -170,6 +170,12 @@ TEST_F(CliTest, OneRealTreeAsJsonAsATableNarrowedAndUnchecked) {
 // document per encoding in each; a bomb and an encrypted document are told on
 // stderr; usage errors and "no hit" keep their exit codes.
 TEST_F(CliTest, TextSearchAsCountsAsMatchLinesAndAsJson) {
+    // Half the documents count only through the viewer's "DocType" list,
+    // which the search applies when the built viewer lies beside it (a build
+    // without Qt has none).
+    if (!fs::exists(kDist / "Quorvix.exe")) {
+        GTEST_SKIP() << "the viewer is not built here";
+    }
     const fs::path data = fs::path(MERVOK_TEST_DATA_DIR) / "text";
     for (const char* name : {"mixed.zip", "mixed.lzh", "bomb.zip", "encrypted.zip"}) {
         fs::copy_file(data / name, mTree / name);
