@@ -455,8 +455,10 @@ std::size_t TextDecoder::Decode(std::string_view piece, bool last, std::string& 
 // life of the process, so decoding on many threads does not load and unload
 // the module over and over (which also races inside the dynamic loader).
 void KeepTableLoaded(const char* table) {
-    static std::mutex mutex;
-    static std::map<std::string, iconv_t> kept;
+    // Never destroyed: the handles must outlive every thread still decoding
+    // at exit, and stay reachable for the leak checker.
+    static std::mutex& mutex = *new std::mutex;
+    static std::map<std::string, iconv_t>& kept = *new std::map<std::string, iconv_t>;
     std::lock_guard lock(mutex);
     if (kept.find(table) == kept.end()) {
         kept.emplace(table, ::iconv_open("UTF-8", table));
