@@ -31,8 +31,9 @@ enum class Rule {
     Colour,  // six hex digits, red first; anything else the initial colour
 };
 
-using Field = std::variant<int MervokSettings::*, bool MervokSettings::*,
-                           std::string MervokSettings::*, std::uint32_t MervokSettings::*>;
+using Field =
+    std::variant<WindowState MervokSettings::*, int MervokSettings::*, bool MervokSettings::*,
+                 std::string MervokSettings::*, std::uint32_t MervokSettings::*>;
 
 struct Key {
     std::string_view name;
@@ -53,11 +54,11 @@ const std::array<Key, 24> kKeys = {{
     {"SearchZIP", Rule::Box, &MervokSettings::searchZip},
     {"SearchCAB", Rule::Box, &MervokSettings::searchCab},
     {"SearchEXE", Rule::Box, &MervokSettings::searchExe},
-    {"DispFileName", Rule::Box, &MervokSettings::dispFileName},
-    {"CheckArchive", Rule::Box, &MervokSettings::checkArchive},
+    {"DispFileName", Rule::Box, &MervokSettings::hideFileNames},
+    {"CheckArchive", Rule::Box, &MervokSettings::skipArchiveCheck},
     {"ClickMode", Rule::Box, &MervokSettings::clickMode},
     {"AutoColumn", Rule::Box, &MervokSettings::autoColumn},
-    {"SfxIcon", Rule::Box, &MervokSettings::sfxIcon},
+    {"SfxIcon", Rule::Box, &MervokSettings::noSfxIcons},
     {"ListColor", Rule::Box, &MervokSettings::listColor},
     {"View", Rule::View, &MervokSettings::view},
     {"ColorLHA", Rule::Colour, &MervokSettings::colorLha},
@@ -68,12 +69,15 @@ const std::array<Key, 24> kKeys = {{
     {"ColorCABSFX", Rule::Colour, &MervokSettings::colorCabSfx},
 }};
 
+void Read(const SettingsStore& ini, const Key& key, WindowState& value, WindowState missing) {
+    const int stored = ini.GetInt(kSection, key.name, static_cast<int>(missing));
+    value = stored == static_cast<int>(WindowState::Maximized) ? WindowState::Maximized
+                                                               : WindowState::Normal;
+}
+
 void Read(const SettingsStore& ini, const Key& key, int& value, int missing) {
     const int stored = ini.GetInt(kSection, key.name, missing);
     switch (key.rule) {
-        case Rule::State:
-            value = stored == 2 ? 2 : 0;
-            break;
         case Rule::View:
             value = stored < 0 || stored > 3 ? 3 : stored;
             break;
@@ -98,6 +102,9 @@ void Read(const SettingsStore& ini, const Key& key, std::uint32_t& value, std::u
     value = colour == -1 ? missing : static_cast<std::uint32_t>(colour);
 }
 
+std::string Text(WindowState value) {
+    return std::to_string(static_cast<int>(value));
+}
 std::string Text(int value) {
     return std::to_string(value);
 }
@@ -161,7 +168,7 @@ bool SaveSettings(SettingsStore& ini, const MervokSettings& settings) {
     std::vector<SettingsValue> values;
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         const Key& key = kKeys[i];
-        if (key.rule == Rule::Bound && settings.window != 0) {
+        if (key.rule == Rule::Bound && settings.window != WindowState::Normal) {
             continue;
         }
         std::visit([&](auto field) { texts[i] = Text(settings.*field); }, key.field);
