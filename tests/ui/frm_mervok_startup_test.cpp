@@ -96,7 +96,7 @@ TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
     EXPECT_EQ(shown[0].text,
               QStringLiteral("Quorvix.ini が見つかりません。\r\n\r\n"
                              "このプログラムは Quorvix.exe と同じ場所に置いてください。"));
-    EXPECT_EQ(shown[0].style, MsgStyle{MsgButtons::Ok, MsgIcon::Stop});
+    EXPECT_EQ(shown[0].style, (MsgStyle{MsgButtons::Ok, MsgIcon::Stop}));
     EXPECT_EQ(shown[0].title, QStringLiteral("Archive Search for Quorvix"));
     EXPECT_FALSE(window.isVisible());
     // Closing what was never loaded writes nothing either.

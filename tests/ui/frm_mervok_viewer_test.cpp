@@ -159,7 +159,7 @@ TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
     const std::vector<ShownMessage> shown = MessageBox::TakeShown();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Quorvix 起動エラー !!")));
-    EXPECT_EQ(shown[1].style, MsgStyle{MsgButtons::Ok, MsgIcon::Stop});
+    EXPECT_EQ(shown[1].style, (MsgStyle{MsgButtons::Ok, MsgIcon::Stop}));
 }
 
 TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDialog) {
