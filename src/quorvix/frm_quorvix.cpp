@@ -66,6 +66,11 @@ constexpr std::size_t kFirstDecode = 64 * 1024;  // bytes
 constexpr qsizetype kFirstFill = 32 * 1024;      // characters
 constexpr qsizetype kLaterFill = 256 * 1024;
 constexpr std::size_t kLaterDecode = 1 << 20;  // bytes
+// The longest line the text view holds as one: its layout takes the square of
+// a line's length (a line of 600 K characters held the window for seconds),
+// so a longer one is shown in lines of this many characters. Copying all of
+// a text gives it as it is.
+constexpr qsizetype kMaxLineShown = 4096;
 constexpr int kMinFontSize = 6;
 constexpr int kMaxFontSize = 96;
 
@@ -106,6 +111,43 @@ bool LooksLikeNonsense(const QString& sample) {
                (category == QChar::Other_Control && !QStringLiteral("\t\n\f\x1A\x1B").contains(c));
     }
     return odd >= 16 && odd * 16 > sample.size();
+}
+
+// The text with a line break put in wherever a line would grow past
+// kMaxLineShown; lineLength carries the length of the last line over to the
+// next piece.
+QString BreakLongLines(QString text, qsizetype& lineLength) {
+    QString out;
+    bool broken = false;  // out holds the text up to `from`
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), from);
+        const qsizetype end = lineEnd < 0 ? text.size() : lineEnd;
+        const qsizetype room = kMaxLineShown - lineLength;
+        if (end - from <= room) {
+            const qsizetype take = end - from + (lineEnd < 0 ? 0 : 1);
+            lineLength = lineEnd < 0 ? lineLength + take : 0;
+            if (broken) {
+                out += QStringView(text).sliced(from, take);
+            }
+            from += take;
+            continue;
+        }
+        qsizetype take = room;
+        if (take > 0 && text.at(from + take).isLowSurrogate()) {
+            --take;  // the pair stays whole, in the next line
+        }
+        if (!broken) {
+            out.reserve(text.size() + text.size() / kMaxLineShown + 1);
+            out += QStringView(text).first(from);
+            broken = true;
+        }
+        out += QStringView(text).sliced(from, take);
+        out += QLatin1Char('\n');
+        lineLength = 0;
+        from += take;
+    }
+    return broken ? out : text;
 }
 
 QString SizeText(std::uint64_t bytes) {
@@ -621,7 +663,8 @@ void frmQuorvix::ShowDecoded() {
         // as its text, filled in pieces like any long text.
         const BoundedPage bounded = BoundPage(page.utf8);
         if (bounded.tooLarge) {
-            SetText(FromUtf8(page.utf8));
+            mLineLength = 0;
+            SetText(BreakLongLines(FromUtf8(page.utf8), mLineLength));
             stkView->setCurrentWidget(txtDocument);
             mPageNotice = QStringLiteral("ページが大きすぎるため、テキストとして表示しています。");
         } else {
@@ -639,6 +682,7 @@ void frmQuorvix::ShowDecoded() {
         mDecoder = std::make_unique<TextDecoder>(mShownEncoding);
         mUndecodedFrom = 0;
         mInvalidSequences = 0;
+        mLineLength = 0;
         QString first = DecodeMore(kFirstDecode);
         // Read as nonsense (bytes no reading knows, characters nobody writes):
         // not a text, whatever its name says.
@@ -705,7 +749,7 @@ QString frmQuorvix::DecodeMore(std::size_t bytes) {
     mUndecodedFrom += rest.size();
     std::string utf8;
     mInvalidSequences += mDecoder->Decode(rest, mUndecodedFrom == mCurrentBytes.size(), utf8);
-    return FromUtf8(utf8);
+    return BreakLongLines(FromUtf8(utf8), mLineLength);
 }
 
 bool frmQuorvix::FillPending() const {

@@ -156,8 +156,9 @@ class frmQuorvix : public QMainWindow {
     std::unique_ptr<TextDecoder> mDecoder;  // of the text shown
     std::size_t mUndecodedFrom = 0;         // in mCurrentBytes: not yet decoded
     std::size_t mInvalidSequences = 0;
-    QString mPageNotice;    // what was done to the page shown to show it
-    bool mFilling = false;  // FillMore is on its way
+    qsizetype mLineLength = 0;  // of the last line put in, as shown
+    QString mPageNotice;        // what was done to the page shown to show it
+    bool mFilling = false;      // FillMore is on its way
     int mExportCount = 0;
     // The copies in the private folder, by archive path and entry, and the
     // bytes they take together.

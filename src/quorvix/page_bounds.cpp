@@ -85,6 +85,8 @@ struct Attribute {
 struct Element {
     std::string name;
     Kind kind;
+    std::string tag;        // as written, to open it again
+    std::size_t items = 0;  // of a list
 };
 
 // What tables hold at each depth, for the budget.
@@ -143,10 +145,34 @@ class PageBuilder {
 
   private:
     void Text(std::string_view text) {
-        mResult.html += text;
         if (mTableDepth > 0) {
             mLoad.text[mTableDepth] = Saturating(mLoad.text[mTableDepth], text.size());
         }
+        // A long paragraph goes on in a block of its own, cut after a space
+        // when there is one near, never inside a character or a reference.
+        while (mRun + text.size() > kMaxParagraphBytes) {
+            std::size_t cut = kMaxParagraphBytes - std::min(mRun, kMaxParagraphBytes);
+            const std::size_t space = text.find_last_of(" \t\n", cut);
+            if (space != std::string_view::npos && space + 256 > cut) {
+                cut = std::min(space + 1, text.size());
+            }
+            while (cut > 0 && cut < text.size() &&
+                   (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+                --cut;
+            }
+            if (const std::size_t amp = text.find_last_of('&', cut);
+                amp != std::string_view::npos && amp + 32 > cut && text.find(';', amp) >= cut) {
+                cut = amp;
+            }
+            mResult.html += text.substr(0, cut);
+            mResult.html += "<div></div>";
+            mResult.simplified = true;
+            Count();
+            mRun = 0;
+            text.remove_prefix(cut);
+        }
+        mRun += std::max<std::size_t>(text.size(), 1);
+        mResult.html += text;
     }
 
     std::size_t SkipSpace(std::size_t at) const {
@@ -299,10 +325,12 @@ class PageBuilder {
     void Break() {
         mResult.html += "<br />";
         Count();
+        Text("");  // a line of the paragraph too
     }
 
     void Emit(const std::string& name, const std::vector<Attribute>& attributes, bool isVoid) {
         Count();
+        mRun = KindOf(name) == Kind::Inline ? mRun : 0;
         std::string& out = mResult.html;
         out += '<';
         out += name;
@@ -367,6 +395,7 @@ class PageBuilder {
     }
 
     void Pop() {
+        mRun = mOpen.back().kind == Kind::Inline ? mRun : 0;
         mResult.html += "</";
         mResult.html += mOpen.back().name;
         mResult.html += '>';
@@ -389,7 +418,7 @@ class PageBuilder {
                                    IsTableSection(name))) {
             mDroppedTables += kind == Kind::Table ? 1 : 0;
             if (kind == Kind::Cell) {
-                mResult.html += ' ';
+                Text(" ");
             } else if (kind == Kind::Row) {
                 Break();
             }
@@ -411,7 +440,7 @@ class PageBuilder {
             case Kind::Cell: {
                 const auto table = Innermost({Kind::Table}, {});
                 if (!table) {
-                    kind == Kind::Cell ? void(mResult.html += ' ') : Break();
+                    kind == Kind::Cell ? Text(" ") : Break();
                     return;
                 }
                 const auto row = Innermost({Kind::Row}, {Kind::Table});
@@ -426,6 +455,17 @@ class PageBuilder {
             case Kind::Item:
                 if (const auto item = Innermost({Kind::Item}, {Kind::List, Kind::Table})) {
                     PopTo(*item);
+                }
+                // A long list goes on as a list of its own, like the first.
+                if (const auto list = Innermost({Kind::List}, {Kind::Table, Kind::Cell});
+                    list && ++mOpen[*list].items > kMaxListItems) {
+                    Element again = mOpen[*list];
+                    PopTo(*list);
+                    mResult.simplified = true;
+                    mResult.html += again.tag;
+                    Count();
+                    again.items = 1;
+                    mOpen.push_back(std::move(again));
                 }
                 break;
             case Kind::Term:
@@ -448,7 +488,7 @@ class PageBuilder {
                 ++mDroppedTables;
             }
             if (kind == Kind::Cell) {
-                mResult.html += ' ';
+                Text(" ");
             } else if (kind != Kind::Inline) {
                 Break();
             }
@@ -473,8 +513,9 @@ class PageBuilder {
     }
 
     void Push(const std::string& name, Kind kind, const std::vector<Attribute>& attributes) {
+        const std::size_t start = mResult.html.size();
         Emit(name, attributes, false);
-        mOpen.push_back({name, kind});
+        mOpen.push_back({name, kind, mResult.html.substr(start)});
         if (kind == Kind::Table) {
             ++mTableDepth;
             mDeepestTable = std::max(mDeepestTable, mTableDepth);
@@ -512,6 +553,7 @@ class PageBuilder {
     std::size_t mDroppedTables = 0;
     std::size_t mStyleBytes = 0;
     std::size_t mTags = 0;
+    std::size_t mRun = 0;  // bytes of text in the paragraph being written
     TableLoad mLoad;
 };
 

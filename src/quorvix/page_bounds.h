@@ -19,15 +19,23 @@ inline constexpr std::size_t kMaxPageDepth = 64;         // open elements of any
 inline constexpr std::size_t kMaxTableDepth = 8;         // tables inside table cells
 inline constexpr std::size_t kMaxSpan = 64;              // colspan and rowspan
 inline constexpr std::size_t kMaxStyleBytes = 64 << 10;  // <style> text on a page
+// Items of one list: the engine's time grows with their square, so a longer
+// list goes on as a list of its own (an ordered one counts from 1 again).
+inline constexpr std::size_t kMaxListItems = 256;
+// Text of one paragraph: its layout too takes the square of its length, so a
+// longer one goes on in a paragraph of its own.
+inline constexpr std::size_t kMaxParagraphBytes = 8 << 10;
 // What tables may cost: each byte of text inside tables counts 2^depth, each
 // tag kCellWeight * 2^depth (a cell as many as its span covers). Beyond the
 // budget, the deepest tables are flattened until the page fits.
 inline constexpr std::size_t kTableBudget = 128 << 10;
 inline constexpr std::size_t kCellWeight = 32;
 // A page whose rebuilt markup is larger, or has more tags, is shown as text
-// instead: Qt reads and lays out a page in one go.
-inline constexpr std::size_t kMaxPageBytes = 1 << 20;
-inline constexpr std::size_t kMaxPageTags = 16 << 10;
+// instead: Qt reads a page in one go (and lays out one paragraph in one go),
+// about 0.2 s per MiB on a quiet machine and several times that on a busy
+// one, all of it on the window's thread.
+inline constexpr std::size_t kMaxPageBytes = 256 << 10;
+inline constexpr std::size_t kMaxPageTags = 8 << 10;
 
 struct BoundedPage {
     std::string html;            // well-formed markup within the limits

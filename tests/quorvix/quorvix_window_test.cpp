@@ -18,8 +18,10 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <QUrl>
 
@@ -395,6 +397,17 @@ int TableDepth(const QTextFrame* frame) {
     return deepest;
 }
 
+// The most items of one list, and the longest line, of a laid-out document.
+std::pair<int, int> LongestListAndLine(const QTextDocument& document) {
+    int items = 0;
+    int line = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        items = std::max(items, block.textList() ? block.textList()->count() : 0);
+        line = std::max(line, block.length() - 1);
+    }
+    return {items, line};
+}
+
 // Pages whose layout would take Qt's text engine minutes, or overflow its
 // stack, reach it rebuilt within its means; what was left out is said.
 TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnce) {
@@ -410,10 +423,12 @@ TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnc
         {"deep1000.htm",
          repeat("<TABLE><TR><TD>", 1000) + "innermost" + repeat("</TD></TR></TABLE>", 1000)},
         {"nested.htm", repeat("<ul><li><div><blockquote><b><i>", 2000) + "innermost"},
+        {"list.htm", "<ol>" + repeat("<li>item", 3000) + "innermost"},
+        {"para.htm", "<p><b>" + repeat("word &amp; ", 20000) + "innermost"},
         {"wide.htm", "<table><tr><td colspan=99999999 rowspan=4000000000>innermost</table>"},
         {"grid.htm",
          "<table>" + repeat("<tr>" + repeat("<td>cell", 100), 100) + "</table>innermost"},
-        {"huge.htm", repeat("<p>paragraph</p>\n", 20000) + "innermost"},
+        {"huge.htm", repeat("<p>" + repeat("paragraph ", 6) + "</p>\n", 4000) + "innermost"},
         {"fine.htm", "<table><tr><td><table><tr><td>inner<td>cell</table></table>innermost"},
     };
     for (const auto& [name, page] : pages) {
@@ -437,6 +452,9 @@ TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnc
         ASSERT_EQ(Page(), QLatin1String("htmDocument"));
         const int depth = TableDepth(view->document()->rootFrame());
         EXPECT_LE(depth, 8);
+        const auto [items, line] = LongestListAndLine(*view->document());
+        EXPECT_LE(items, 256);
+        EXPECT_LE(line, 8192);
         EXPECT_EQ(Status().contains(QStringLiteral("簡略化")), name != "fine.htm")
             << Status().toStdString();
         if (name == "fine.htm") {
@@ -765,8 +783,12 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         EXPECT_TRUE(Status().contains(QStringLiteral("先頭の 1 MiB だけ")))
             << Status().toStdString();
         // At once, at most the first 32 K characters and the rest of their
-        // line, or only those in a line that goes on.
+        // line, or only those in a line that goes on, shown in lines the
+        // layout bears.
         EXPECT_LE(Shown().size(), 32 * 1024 + 16);
+        EXPECT_LE(
+            LongestListAndLine(*Find<QPlainTextEdit>(*mWindow, "txtDocument")->document()).second,
+            4096);
         // All of the first MiB, though not yet filled in behind the first
         // screen; a character the limit cut in two is one replacement.
         Trigger("mnuSelectAll");
