@@ -58,8 +58,6 @@ constexpr std::uint64_t kMaxHandOverBytes = std::uint64_t{2} << 30;
 // each leaves at least the second figure free on the temporary folder's disk.
 constexpr std::uint64_t kMaxHandOverTotal = std::uint64_t{4} << 30;
 constexpr std::uint64_t kMinFreeAfterHandOver = std::uint64_t{1} << 30;
-// One image or style sheet of a page.
-constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
 // How much of a text goes into the view before the first paint, and then per
 // turn of the event loop.
 constexpr std::size_t kFirstDecode = 64 * 1024;  // bytes
@@ -636,8 +634,9 @@ bool frmQuorvix::ShowImage(const std::string& name) {
     const QString folder = slash == std::string::npos ? QString() : FromUtf8(name.substr(0, slash));
     const QByteArray file = QUrl::toPercentEncoding(
         FromUtf8(slash == std::string::npos ? name : name.substr(slash + 1)));
-    htmDocument->SetPage(QStringLiteral("<img src=\"%1\">").arg(QString::fromLatin1(file)), folder,
-                         [this](const QString& path) { return LoadArchiveFile(path); });
+    htmDocument->SetPage(
+        QStringLiteral("<img src=\"%1\">").arg(QString::fromLatin1(file)), folder,
+        [this](const QString& path, std::uint64_t limit) { return LoadArchiveFile(path, limit); });
     stkView->setCurrentWidget(htmDocument);
     mnuSaveAs->setEnabled(true);
     lblEncoding->clear();
@@ -668,13 +667,18 @@ void frmQuorvix::ShowDecoded() {
             stkView->setCurrentWidget(txtDocument);
             mPageNotice = QStringLiteral("ページが大きすぎるため、テキストとして表示しています。");
         } else {
-            htmDocument->SetPage(FromUtf8(bounded.html), folder,
-                                 [this](const QString& path) { return LoadArchiveFile(path); });
+            htmDocument->SetPage(
+                FromUtf8(bounded.html), folder,
+                [this](const QString& path, std::uint64_t limit) {
+                    return LoadArchiveFile(path, limit);
+                },
+                bounded.styleRules);
             stkView->setCurrentWidget(htmDocument);
-            mPageNotice = bounded.simplified ? QStringLiteral(
-                                                   "ページの構造が深すぎるか大きすぎるため、"
-                                                   "表などを簡略化して表示しています。")
-                                             : QString();
+            mPageNotice = bounded.simplified || htmDocument->StyleLeftOut()
+                              ? QStringLiteral(
+                                    "ページの構造が深すぎるか大きすぎるため、"
+                                    "表などを簡略化して表示しています。")
+                              : QString();
         }
     } else {
         mPageNotice.clear();
@@ -1138,13 +1142,13 @@ void frmQuorvix::UpdateTitle() {
                                       : QStringLiteral("%1 - %2 - Quorvix").arg(document, archive));
 }
 
-std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
+std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path, std::uint64_t limit) {
     const auto index = mArchive ? mArchive->Find(path.toStdString()) : std::nullopt;
     if (!index) {
         return std::nullopt;
     }
     std::string bytes;
-    const ReadStatus status = mArchive->ReadBytes(*index, kMaxResourceBytes, bytes);
+    const ReadStatus status = mArchive->ReadBytes(*index, limit, bytes);
     // The page's own data is read again on the next call, from the top.
     if (status != ReadStatus::Complete) {
         return std::nullopt;

@@ -127,7 +127,7 @@ class frmQuorvix : public QMainWindow {
     void ApplyWrap();
     // "document - archive - Quorvix".
     void UpdateTitle();
-    std::optional<QByteArray> LoadArchiveFile(const QString& path);
+    std::optional<QByteArray> LoadArchiveFile(const QString& path, std::uint64_t limit);
     // Writes the current item to file; an error text, "" when it went well.
     QString WriteItem(const QString& file, std::uint64_t limit);
     // The current item's copy in the private folder: the one written before

@@ -136,6 +136,7 @@ class PageBuilder {
         while (!mOpen.empty()) {
             Pop();
         }
+        KeepStyleWithinBudget();
         mResult.tableDepth = mDeepestTable;
         mResult.tooLarge = mTags > kMaxPageTags;
         return std::move(mResult);
@@ -144,6 +145,28 @@ class PageBuilder {
     const TableLoad& Load() const { return mLoad; }
 
   private:
+    // The page's own rules, as many as its tags allow, in the order written;
+    // what is left for linked sheets.
+    void KeepStyleWithinBudget() {
+        std::size_t rules = kStyleBudget / std::max<std::size_t>(mTags, 1);
+        std::string kept;
+        std::size_t from = 0;
+        for (const Style& style : mStyles) {
+            const std::string_view sheet =
+                std::string_view(mResult.html).substr(style.at, style.size);
+            const std::string_view first = FirstStyleRules(sheet, rules);
+            rules -= StyleRuleCount(first);
+            mResult.simplified |= first.size() < sheet.size();
+            kept.append(mResult.html, from, style.at + first.size() - from);
+            from = style.at + style.size;
+        }
+        if (!mStyles.empty()) {
+            kept.append(mResult.html, from);
+            mResult.html = std::move(kept);
+        }
+        mResult.styleRules = rules;
+    }
+
     void Text(std::string_view text) {
         if (mTableDepth > 0) {
             mLoad.text[mTableDepth] = Saturating(mLoad.text[mTableDepth], text.size());
@@ -296,11 +319,13 @@ class PageBuilder {
             const std::string_view sheet = mPage.substr(pos, end - pos);
             if (mStyleBytes + sheet.size() <= kMaxStyleBytes) {
                 mStyleBytes += sheet.size();
+                const std::size_t at = mResult.html.size();
                 for (char c : sheet) {
                     if (c != '<') {
                         mResult.html += c;
                     }
                 }
+                mStyles.push_back({at, mResult.html.size() - at});
             } else {
                 mResult.simplified = true;
             }
@@ -552,12 +577,32 @@ class PageBuilder {
     std::size_t mDeepestTable = 0;
     std::size_t mDroppedTables = 0;
     std::size_t mStyleBytes = 0;
+    struct Style {
+        std::size_t at, size;  // of a <style>'s text in the result
+    };
+    std::vector<Style> mStyles;
     std::size_t mTags = 0;
     std::size_t mRun = 0;  // bytes of text in the paragraph being written
     TableLoad mLoad;
 };
 
 }  // namespace
+
+std::size_t StyleRuleCount(std::string_view sheet) {
+    return static_cast<std::size_t>(std::count(sheet.begin(), sheet.end(), '}'));
+}
+
+std::string_view FirstStyleRules(std::string_view sheet, std::size_t count) {
+    std::size_t end = 0;
+    for (; count > 0; --count) {
+        const std::size_t close = sheet.find('}', end);
+        if (close == std::string_view::npos) {
+            return sheet;
+        }
+        end = close + 1;
+    }
+    return sheet.substr(0, end);
+}
 
 BoundedPage BoundPage(std::string_view page) {
     PageBuilder first(kMaxTableDepth);

@@ -49,8 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     HtmlView& view = View();
-    view.SetPage(QString::fromStdString(bounded.html), QString(),
-                 [](const QString&) { return std::optional<QByteArray>(); });
+    view.SetPage(
+        QString::fromStdString(bounded.html), QString(),
+        [](const QString&, std::uint64_t) { return std::optional<QByteArray>(); },
+        bounded.styleRules);
     view.document()->setTextWidth(780);
     (void)view.document()->documentLayout()->documentSize();
     return 0;

@@ -33,6 +33,7 @@
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/html_view.h"
 #include "quorvix/open_with_policy.h"
+#include "quorvix/page_bounds.h"
 #include "quorvix/page_resources.h"
 #include "quorvix_test_support.h"
 
@@ -243,7 +244,7 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
                                  "src=\"img/logo.png?1\"><img src=\"IMG/Logo.png#x\"><img "
                                  "src=\"%1?2\">")
                       .arg(onDisk),
-                  "", [&](const QString& path) -> std::optional<QByteArray> {
+                  "", [&](const QString& path, std::uint64_t) -> std::optional<QByteArray> {
                       ++asked;
                       return path.compare(QLatin1String("img/logo.png"), Qt::CaseInsensitive) == 0
                                  ? std::optional(logo)
@@ -270,8 +271,9 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
                                "<image width='4' height='4' xlink:href='%1'/></svg>")
                                .arg(onDisk)
                                .toUtf8();
-    page->SetPage(QStringLiteral("<img src=\"shot.gif\"><img src=\"vector.png\">"), "",
-                  [&](const QString& path) { return path == "shot.gif" ? bmp : svg; });
+    page->SetPage(
+        QStringLiteral("<img src=\"shot.gif\"><img src=\"vector.png\">"), "",
+        [&](const QString& path, std::uint64_t) { return path == "shot.gif" ? bmp : svg; });
     page->grab();
     EXPECT_EQ(drawn("shot.gif").size(), QSize(3, 5));
     if (!QImageReader::supportedImageFormats().contains("svg")) {
@@ -283,7 +285,9 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
 
 // Beyond a page's budget of decoded pixels an image is not decoded at all:
 // it keeps its place as its size, drawn as a frame with its alternative text.
-TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
+// Style sheets are read up to a count and a size, and their rules kept as
+// far as the page's tags leave room.
+TEST(PageResourcesTest, ImagesAndStyleSheetsBeyondTheirBudgetAreLeftOut) {
     App();
     const auto Png = [](int width, int height) {
         QByteArray bytes;
@@ -295,7 +299,7 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
     PageResources resources(10000);
     int reads = 0;
     const auto Get = [&](const char* path, const QByteArray& bytes) {
-        return resources.Get(QTextDocument::ImageResource, QString::fromLatin1(path), [&] {
+        return resources.Get(QTextDocument::ImageResource, QString::fromLatin1(path), [&](auto) {
             ++reads;
             return std::optional(bytes);
         });
@@ -317,11 +321,60 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
     header.append(24, '\0');
     HtmlView view;
     view.SetPage(QStringLiteral("<img src=\"x.png\" alt=\"too large\" width=\"50\">"), "",
-                 [&](const QString&) { return std::optional(header); });
+                 [&](const QString&, std::uint64_t) { return std::optional(header); });
     EXPECT_EQ(view.document()->resource(QTextDocument::ImageResource, QUrl("x.png")).toSize(),
               QSize(12000, 6000));
     EXPECT_EQ(view.PixelsDecoded(), 0);
     view.grab();  // the frame and the text drawn in its place
+
+    // 2,048 tags leave room for 256 style rules: a rule after that many, in
+    // the page's <style> or in a sheet it links, has no effect.
+    std::string filler;
+    for (int i = 0; i < 300; ++i) {
+        filler += ".f" + std::to_string(i) + " { color: blue }\n";
+    }
+    filler += "b { color: red }";
+    std::string tags;
+    for (int i = 0; i < 1024; ++i) {
+        tags += "<p><b>bold</b></p>";
+    }
+    // At most 16 sheets, linked or imported, and 256 KiB of them are read.
+    std::string links;
+    for (int i = 0; i < 30; ++i) {
+        links += "<link rel=stylesheet type=text/css href=\"s" + std::to_string(i) + ".css\">";
+    }
+    const struct {
+        std::string page;
+        bool red;
+        std::size_t sheets;
+    } cases[] = {{"<style>" + filler + "</style>" + tags, false, 0},
+                 {"<link rel=stylesheet type=text/css href=big.css>" + tags, false, 1},
+                 {links + "<p><b>bold</b>", true, 16}};
+    for (const auto& [page, red, sheets] : cases) {
+        SCOPED_TRACE(sheets);
+        const BoundedPage bounded = BoundPage(page);
+        std::vector<std::uint64_t> limits;
+        view.SetPage(
+            QString::fromStdString(bounded.html), "",
+            [&](const QString& path, std::uint64_t limit) {
+                limits.push_back(limit);
+                return std::optional(path == "big.css"
+                                         ? QByteArray::fromStdString(filler)
+                                         : QStringLiteral("@import \"s%1.css\"; b { color: red }")
+                                               .arg(path.mid(1).toInt() + 1)
+                                               .toUtf8());
+            },
+            bounded.styleRules);
+        EXPECT_EQ(limits.size(), sheets);
+        if (sheets == 16) {
+            EXPECT_EQ(limits.front(), 256u << 10);
+            EXPECT_LT(limits.back(), limits.front());  // what was read counts
+        }
+        const QTextCharFormat bold = view.document()->begin().begin().fragment().charFormat();
+        EXPECT_EQ(bold.fontWeight(), QFont::Bold);
+        EXPECT_EQ(bold.foreground().color() == QColor(Qt::red), red);
+        EXPECT_TRUE(bounded.simplified || view.StyleLeftOut());
+    }
 }
 
 // A manual of several pages, packed by zip and by lha: read from its index,
