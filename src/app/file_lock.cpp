@@ -16,14 +16,16 @@ std::string FileLockBeside::LockPath(const std::string& path) {
     return path.substr(0, nameAt) + "." + path.substr(nameAt) + ".lock";
 }
 
-FileLockBeside::FileLockBeside(const std::string& path) {
+static_assert(FileLockBeside::kCurrentFolder == AT_FDCWD);
+
+FileLockBeside::FileLockBeside(const std::string& path, int folder) {
     const std::string lockPath = LockPath(path);
     // A link planted under the lock's name is not followed; a lock file
     // another user made (read-only to us) still takes a lock.
-    mFd = ::open(lockPath.c_str(),
-                 O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, 0644);
+    mFd = ::openat(folder, lockPath.c_str(),
+                   O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, 0644);
     if (mFd < 0 && errno == EACCES) {
-        mFd = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        mFd = ::openat(folder, lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     }
     if (mFd < 0) {
         return;

@@ -16,8 +16,11 @@ namespace mervok {
 class FileLockBeside {
   public:
     static constexpr int kMaxWaitMs = 10000;
+    static constexpr int kCurrentFolder = -100;  // AT_FDCWD
 
-    explicit FileLockBeside(const std::string& path);
+    // path: relative to the open folder when one is given (the lock file is
+    // then made in that very folder, whatever its path names meanwhile).
+    explicit FileLockBeside(const std::string& path, int folder = kCurrentFolder);
     FileLockBeside(const FileLockBeside&) = delete;
     FileLockBeside& operator=(const FileLockBeside&) = delete;
     ~FileLockBeside();

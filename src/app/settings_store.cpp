@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -76,7 +77,8 @@ struct OpenedSettings {
     struct stat info {};
 };
 
-void OpenSettings(const std::string& path, OpenedSettings& opened) {
+// The folder's checks only; OpenFile then opens the file itself.
+void OpenFolder(const std::string& path, OpenedSettings& opened) {
     const uid_t user = ::geteuid();
     const std::string folder = FolderOf(path);
     opened.name = NameOf(path);
@@ -99,6 +101,11 @@ void OpenSettings(const std::string& path, OpenedSettings& opened) {
     }
     if (opened.trust != SettingsTrust::Usable) {
         opened.folder.Close();
+    }
+}
+
+void OpenFile(OpenedSettings& opened) {
+    if (opened.trust != SettingsTrust::Usable || opened.folder.Get() < 0) {
         return;
     }
     opened.file.Reset(::openat(opened.folder.Get(), opened.name.c_str(),
@@ -110,10 +117,15 @@ void OpenSettings(const std::string& path, OpenedSettings& opened) {
         }
         return;
     }
-    if (::fstat(opened.file.Get(), &opened.info) != 0 || opened.info.st_uid != user) {
+    if (::fstat(opened.file.Get(), &opened.info) != 0 || opened.info.st_uid != ::geteuid()) {
         opened.trust = SettingsTrust::FileNotOwned;
         opened.file.Close();
     }
+}
+
+void OpenSettings(const std::string& path, OpenedSettings& opened) {
+    OpenFolder(path, opened);
+    OpenFile(opened);
 }
 
 // The whole file, or nullopt when it cannot be read as a regular file of a
@@ -193,25 +205,24 @@ enum class Replace { Always, NewOnly };
 
 template <typename EditText>
 bool Rewrite(const std::string& path, EditText edit, Replace mode = Replace::Always) {
-    const auto Writable = [&path] {
-        OpenedSettings probe;
-        OpenSettings(path, probe);
-        return probe.trust == SettingsTrust::Usable && probe.folder.Get() >= 0;
-    };
     // Another process's write between our read and our replace would be
-    // lost; the lock file is made only in a folder just checked, and the
-    // file is opened under the lock.
-    if (!Writable()) {
-        return false;
-    }
-    const std::optional<FileLockBeside> lock =
-        mode == Replace::Always ? std::optional<FileLockBeside>(std::in_place, path) : std::nullopt;
-    if (lock && !lock->MayWrite()) {
-        return false;
-    }
+    // lost; the lock file is made only where the file is usable, in the very
+    // folder checked, and the file is opened again under the lock (a writer
+    // before us may have replaced it).
     OpenedSettings opened;
     OpenSettings(path, opened);
     if (opened.trust != SettingsTrust::Usable || opened.folder.Get() < 0) {
+        return false;
+    }
+    const std::optional<FileLockBeside> lock =
+        mode == Replace::Always
+            ? std::optional<FileLockBeside>(std::in_place, opened.name, opened.folder.Get())
+            : std::nullopt;
+    if (lock && !lock->MayWrite()) {
+        return false;
+    }
+    OpenFile(opened);
+    if (opened.trust != SettingsTrust::Usable) {
         return false;
     }
     const bool exists = opened.file.Get() >= 0;
@@ -263,8 +274,13 @@ bool Rewrite(const std::string& path, EditText edit, Replace mode = Replace::Alw
     // rename() replaces whatever the name is, a link included, and never
     // follows it.
     if (mode == Replace::NewOnly) {
-        // EEXIST: another start made it meanwhile, and it is kept.
+        // EEXIST: another start made it meanwhile, and it is kept. A file
+        // system without hard links (FAT, some network and FUSE ones) refuses
+        // the link; a rename that never replaces does the same there.
         ok = ok && (::linkat(folder, tempName.c_str(), folder, opened.name.c_str(), 0) == 0 ||
+                    errno == EEXIST ||
+                    ::renameat2(folder, tempName.c_str(), folder, opened.name.c_str(),
+                                RENAME_NOREPLACE) == 0 ||
                     errno == EEXIST);
         ::unlinkat(folder, tempName.c_str(), 0);
         return ok;

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "app/text_util.h"
 
@@ -194,12 +195,8 @@ void NormalizeLineEnds(std::string& text, std::size_t from, bool& afterCr) {
     text.resize(out);
 }
 
-iconv_t OpenIconv(const char* from) {
-    if (from == nullptr) {
-        return reinterpret_cast<iconv_t>(-1);
-    }
-    KeepTableLoaded(from);
-    return ::iconv_open("UTF-8", from);
+iconv_t OpenDecoder(const char* from) {
+    return from == nullptr ? reinterpret_cast<iconv_t>(-1) : OpenIconv("UTF-8", from);
 }
 
 bool IsOpen(iconv_t handle) {
@@ -292,8 +289,8 @@ class TextDecoder::Converter {
     // forms that UTF-8 no longer has.
     explicit Converter(TextEncoding from)
         : mUtf8(from == TextEncoding::Utf8),
-          mHandle(mUtf8 ? OpenIconv(nullptr) : OpenIconv(Facts(from).iconvName)),
-          mFallback(OpenIconv(Facts(from).fallbackName)) {}
+          mHandle(mUtf8 ? OpenDecoder(nullptr) : OpenDecoder(Facts(from).iconvName)),
+          mFallback(OpenDecoder(Facts(from).fallbackName)) {}
     ~Converter() {
         for (const iconv_t handle : {mHandle, mFallback}) {
             if (IsOpen(handle)) {
@@ -450,19 +447,19 @@ std::size_t TextDecoder::Decode(std::string_view piece, bool last, std::string& 
     return invalid;
 }
 
-// glibc loads a table's converter module at the first iconv_open and unloads
-// it when the last handle closes. One handle per table is kept open for the
-// life of the process, so decoding on many threads does not load and unload
-// the module over and over (which also races inside the dynamic loader).
-void KeepTableLoaded(const char* table) {
-    // Never destroyed: the handles must outlive every thread still decoding
+iconv_t OpenIconv(const char* to, const char* from) {
+    // Never destroyed: the handles must outlive every thread still converting
     // at exit, and stay reachable for the leak checker.
     static std::mutex& mutex = *new std::mutex;
-    static std::map<std::string, iconv_t>& kept = *new std::map<std::string, iconv_t>;
-    std::lock_guard lock(mutex);
-    if (kept.find(table) == kept.end()) {
-        kept.emplace(table, ::iconv_open("UTF-8", table));
+    static auto& kept = *new std::map<std::pair<std::string, std::string>, iconv_t>;
+    {
+        std::lock_guard lock(mutex);
+        auto conversion = std::make_pair(std::string(to), std::string(from));
+        if (kept.find(conversion) == kept.end()) {
+            kept.emplace(std::move(conversion), ::iconv_open(to, from));
+        }
     }
+    return ::iconv_open(to, from);
 }
 
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <iconv.h>
+
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -51,9 +53,12 @@ struct DecodedText {
 // U+FFFD and decoding goes on after it; CR LF and a lone CR become LF.
 DecodedText DecodeText(std::string_view bytes, std::optional<TextEncoding> encoding = {});
 
-// Keeps iconv's converter for the table (an iconv name) loaded for the life of
-// the process; called before a converter is opened.
-void KeepTableLoaded(const char* table);
+// iconv_open(to, from), for every converter in the program. One handle of
+// each conversion asked for stays open for the life of the process, so that
+// glibc does not load and unload the converter module each time the last
+// handle closes (converters opened and closed on many threads would do so over
+// and over, and that races inside the dynamic loader).
+iconv_t OpenIconv(const char* to, const char* from);
 
 // Decodes a text handed over in pieces, cut anywhere, as DecodeText decodes
 // the whole: a character, an escape's state or a CR LF cut by a piece's end

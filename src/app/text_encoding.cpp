@@ -33,8 +33,7 @@ std::vector<const char*> Tables(TextEncoding encoding) {
 }
 
 std::optional<std::string> Encode(std::string_view utf8, const char* table) {
-    KeepTableLoaded(table);
-    const iconv_t handle = ::iconv_open(table, "UTF-8");
+    const iconv_t handle = OpenIconv(table, "UTF-8");
     if (handle == kNoHandle) {
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace mervok::quorvix {
@@ -21,35 +22,21 @@ bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> name
 }
 
 Kind KindOf(std::string_view name) {
-    if (name == "table") {
-        return Kind::Table;
+    constexpr std::pair<std::string_view, Kind> kStructural[] = {
+        {"table", Kind::Table},       {"tr", Kind::Row},   {"td", Kind::Cell},
+        {"th", Kind::Cell},           {"ul", Kind::List},  {"ol", Kind::List},
+        {"menu", Kind::List},         {"dir", Kind::List}, {"li", Kind::Item},
+        {"dl", Kind::DefinitionList}, {"dt", Kind::Term},  {"dd", Kind::Term},
+        {"p", Kind::Paragraph}};
+    for (const auto& [structural, kind] : kStructural) {
+        if (name == structural) {
+            return kind;
+        }
     }
-    if (name == "tr") {
-        return Kind::Row;
-    }
-    if (name == "td" || name == "th") {
-        return Kind::Cell;
-    }
-    if (IsOneOf(name, {"ul", "ol", "menu", "dir"})) {
-        return Kind::List;
-    }
-    if (name == "li") {
-        return Kind::Item;
-    }
-    if (name == "dl") {
-        return Kind::DefinitionList;
-    }
-    if (name == "dt" || name == "dd") {
-        return Kind::Term;
-    }
-    if (name == "p") {
-        return Kind::Paragraph;
-    }
-    if (IsOneOf(name, {"html", "head", "body", "div", "blockquote", "center", "pre", "h1", "h2",
-                       "h3", "h4", "h5", "h6", "address", "form", "hr", "title"})) {
-        return Kind::Block;
-    }
-    return Kind::Inline;
+    return IsOneOf(name, {"html", "head", "body", "div", "blockquote", "center", "pre", "h1", "h2",
+                          "h3", "h4", "h5", "h6", "address", "form", "hr", "title"})
+               ? Kind::Block
+               : Kind::Inline;
 }
 
 bool IsVoid(std::string_view name) {
@@ -61,6 +48,11 @@ bool IsVoid(std::string_view name) {
 // Table parts that the rebuilt page leaves out: their rows and cells are kept.
 bool IsTableSection(std::string_view name) {
     return IsOneOf(name, {"thead", "tbody", "tfoot", "colgroup", "caption"});
+}
+
+// What a flattened table drops: its own tags and those of its parts.
+bool IsTablePart(std::string_view name, Kind kind) {
+    return kind == Kind::Table || kind == Kind::Row || kind == Kind::Cell || IsTableSection(name);
 }
 
 bool IsSpace(char c) {
@@ -353,6 +345,16 @@ class PageBuilder {
         Text("");  // a line of the paragraph too
     }
 
+    // What stands for an element whose tag is left out: a blank for a cell,
+    // a line break for a row or block, nothing for inline markup.
+    void Flatten(Kind kind) {
+        if (kind == Kind::Cell) {
+            Text(" ");
+        } else if (kind != Kind::Inline) {
+            Break();
+        }
+    }
+
     void Emit(const std::string& name, const std::vector<Attribute>& attributes, bool isVoid) {
         Count();
         mRun = KindOf(name) == Kind::Inline ? mRun : 0;
@@ -439,8 +441,7 @@ class PageBuilder {
     void Open(const std::string& name, const std::vector<Attribute>& attributes, bool selfClosing) {
         const Kind kind = KindOf(name);
         const bool isVoid = IsVoid(name);
-        if (mDroppedTables > 0 && (kind == Kind::Table || kind == Kind::Row || kind == Kind::Cell ||
-                                   IsTableSection(name))) {
+        if (mDroppedTables > 0 && IsTablePart(name, kind)) {
             mDroppedTables += kind == Kind::Table ? 1 : 0;
             if (kind == Kind::Cell) {
                 Text(" ");
@@ -465,7 +466,7 @@ class PageBuilder {
             case Kind::Cell: {
                 const auto table = Innermost({Kind::Table}, {});
                 if (!table) {
-                    kind == Kind::Cell ? Text(" ") : Break();
+                    Flatten(kind);
                     return;
                 }
                 const auto row = Innermost({Kind::Row}, {Kind::Table});
@@ -512,11 +513,7 @@ class PageBuilder {
             if (kind == Kind::Table) {
                 ++mDroppedTables;
             }
-            if (kind == Kind::Cell) {
-                Text(" ");
-            } else if (kind != Kind::Inline) {
-                Break();
-            }
+            Flatten(kind);
             return;
         }
         if (kind == Kind::Cell) {
@@ -549,8 +546,7 @@ class PageBuilder {
 
     void Close(const std::string& name) {
         const Kind kind = KindOf(name);
-        if (mDroppedTables > 0 && (kind == Kind::Row || kind == Kind::Cell || kind == Kind::Table ||
-                                   IsTableSection(name))) {
+        if (mDroppedTables > 0 && IsTablePart(name, kind)) {
             mDroppedTables -= kind == Kind::Table ? 1 : 0;
             return;
         }

@@ -1,7 +1,6 @@
 #include "quorvix/reading_order.h"
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 
 #include "app/text_util.h"
@@ -41,11 +40,7 @@ std::vector<std::size_t> ReadingOrder(const std::vector<ArchiveItem>& items) {
     for (const ArchiveItem& item : items) {
         keys.push_back(PathKey(item.displayName));
     }
-    std::vector<std::size_t> order(items.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-    return order;
+    return OrderByKeys(keys);
 }
 
 std::size_t FirstToShow(const std::vector<const ArchiveItem*>& listed) {

@@ -4,9 +4,7 @@
 #include <locale.h>
 #include <wctype.h>
 
-#include <algorithm>
-#include <numeric>
-
+#include "app/text_decoding.h"
 #include "app/text_util.h"
 
 namespace mervok {
@@ -63,7 +61,7 @@ bool DecodeUtf8Key(std::string_view bytes, std::u16string& key) {
 bool DecodeShiftJisKey(std::string_view bytes, std::u16string& key) {
     // One converter per thread, opened on the first name that needs it.
     struct Converter {
-        iconv_t cd = iconv_open("UTF-32LE", "CP932");
+        iconv_t cd = OpenIconv("UTF-32LE", "CP932");
         ~Converter() {
             if (cd != reinterpret_cast<iconv_t>(-1)) {
                 iconv_close(cd);
@@ -120,13 +118,9 @@ void SortByFileName(std::vector<FoundArchive>& hits) {
     for (const auto& hit : hits) {
         keys.push_back(CollationKey(hit.fileName));
     }
-    std::vector<std::size_t> order(hits.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
     std::vector<FoundArchive> sorted;
     sorted.reserve(hits.size());
-    for (const std::size_t index : order) {
+    for (const std::size_t index : OrderByKeys(keys)) {
         sorted.push_back(std::move(hits[index]));
     }
     hits = std::move(sorted);

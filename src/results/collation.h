@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,17 @@ namespace mervok {
 // old media; else each byte as its Latin-1 character), lower-cased, in
 // UTF-16; keys compare by their code units.
 std::u16string CollationKey(std::string_view bytes);
+
+// The items' indices sorted by their keys (made once each, not per
+// comparison); equal keys keep the items' order.
+template <typename Key>
+std::vector<std::size_t> OrderByKeys(const std::vector<Key>& keys) {
+    std::vector<std::size_t> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    return order;
+}
 
 // Hits by file name in that order, as the window lists them after a search;
 // equal keys keep the hits' order.

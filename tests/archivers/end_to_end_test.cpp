@@ -11,8 +11,7 @@
 
 #include "archivers/archive_lookup.h"
 #include "archivers/archiver_library.h"
-#include "support/fakes.h"
-#include "support/files.h"
+#include "support/real_search.h"
 
 namespace mervok {
 namespace {
@@ -22,25 +21,13 @@ using namespace mervok::testing;
 const std::string kFixtures = std::string(MERVOK_TEST_DATA_DIR) + "/archives/";
 const std::string kList = "*.TXT *.HLP *.DOC *.HTM *.HTML *.CHM";
 
-class RealLibrariesTest : public ::testing::Test {
+class RealLibrariesTest : public RealSearchTest {
   protected:
     SearchResult Search(int threads = 2) {
         SearchOptions options;
-        options.searchFolder = top.Folder();
         options.includeSubfolders = true;
-        options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
-        StartupValues startup;
-        startup.libraries = QueryLibraryVersions(libraries.Set());
-        startup.viewerVersion = 100;
-        SearchEngine engine(options, startup, libraries.Set(), {}, cancel, observer);
-        engine.SetCheckThreads(threads);
-        return engine.Run();
+        return RunSearch(options, threads);
     }
-
-    ArchiverLibraries libraries{MERVOK_DIST_DIR};
-    CancelToken cancel;
-    RecordingObserver observer;
-    TempFolder top;
 };
 
 TEST_F(RealLibrariesTest, BoundByNameBesideTheProgramAndAbsentWhenUnreachable) {

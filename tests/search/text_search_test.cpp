@@ -8,11 +8,8 @@
 #include <map>
 #include <set>
 
-#include "archivers/archiver_library.h"
 #include "search/archive_text.h"
-#include "search/search_engine.h"
-#include "support/fakes.h"
-#include "support/files.h"
+#include "support/real_search.h"
 
 namespace mervok {
 namespace {
@@ -21,7 +18,7 @@ using namespace mervok::testing;
 
 const std::string kFixtures = std::string(MERVOK_TEST_DATA_DIR) + "/text/";
 
-class TextSearchTest : public ::testing::Test {
+class TextSearchTest : public RealSearchTest {
   protected:
     TextSearchTest() {
         for (const char* name : {"mixed.zip", "mixed.lzh", "mixed.cab", "mixed_sfx.exe",
@@ -32,23 +29,12 @@ class TextSearchTest : public ::testing::Test {
 
     SearchResult Search(const std::string& text, bool ignoreCase = false, int threads = 8) {
         SearchOptions options;
-        options.searchFolder = top.Folder();
-        options.searchLha = options.searchZip = options.searchCab = options.searchExe = true;
         options.text = text;
         options.ignoreCase = ignoreCase;
         options.textLimits = limits;
-        StartupValues startup;
-        startup.libraries = QueryLibraryVersions(libraries.Set());
-        startup.viewerVersion = 100;
-        SearchEngine engine(options, startup, libraries.Set(), {}, cancel, observer);
-        engine.SetCheckThreads(threads);
-        return engine.Run();
+        return RunSearch(options, threads);
     }
 
-    ArchiverLibraries libraries{MERVOK_DIST_DIR};
-    CancelToken cancel;
-    RecordingObserver observer;
-    TempFolder top;
     TextSearchLimits limits;
 };
 

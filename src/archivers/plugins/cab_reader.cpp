@@ -68,12 +68,19 @@ class CabTable {
         if (file.folder >= mFolders.size()) {
             return true;  // continued from or into a neighbouring cabinet
         }
-        const Folder& folder = mFolders[file.folder];
+        Folder& folder = mFolders[file.folder];
         const std::uint64_t start = file.folderStart;
         const std::uint64_t end = start + file.size;
-        std::uint64_t at = mBase + folder.firstBlock;
-        std::uint64_t uncompressed = 0;
-        for (unsigned block = 0; block < folder.blocks && uncompressed < end; ++block) {
+        // Files are mostly read in their folder's order: the walk goes on from
+        // the block the last one ended on rather than from the folder's first
+        // block, which would make reading every file of a large folder
+        // quadratic in its blocks.
+        BlockAt block = folder.last.at != 0 && folder.last.uncompressed <= start
+                            ? folder.last
+                            : BlockAt{mBase + folder.firstBlock, 0, 0};
+        for (; block.index < folder.blocks && block.uncompressed < end; ++block.index) {
+            folder.last = block;
+            const std::uint64_t at = block.at;
             std::uint8_t header[8];
             if (!mFile.ReadExact(at, header, sizeof header)) {
                 return false;
@@ -81,7 +88,7 @@ class CabTable {
             const std::uint16_t size = Le16(header + 4);
             const std::uint16_t blockEnd = Le16(header + 6);
             const std::uint64_t dataAt = at + 8 + mDataReserve;
-            if (uncompressed + blockEnd > start && Le32(header) != 0) {
+            if (block.uncompressed + blockEnd > start && Le32(header) != 0) {
                 const std::vector<std::uint8_t> data = mFile.ReadBlock(dataAt, size);
                 std::vector<std::uint8_t> tail = mFile.ReadBlock(at + 8, mDataReserve);
                 tail.insert(tail.begin(), header + 4, header + 8);
@@ -90,8 +97,8 @@ class CabTable {
                     return false;
                 }
             }
-            uncompressed += blockEnd;
-            at = dataAt + size;
+            block.uncompressed += blockEnd;
+            block.at = dataAt + size;
         }
         return true;
     }
@@ -204,9 +211,17 @@ class CabTable {
         return seed ^ last;
     }
 
+    // A data block of a folder: where its header is, how much of the
+    // folder's data comes before it, and its number in the folder.
+    struct BlockAt {
+        std::uint64_t at = 0;
+        std::uint64_t uncompressed = 0;
+        unsigned index = 0;
+    };
     struct Folder {
         std::uint32_t firstBlock;  // offset of its first data block in the cabinet
         unsigned blocks;
+        BlockAt last{};  // where the last checksum walk ended (at 0: none yet)
     };
 
     const FileReader& mFile;
