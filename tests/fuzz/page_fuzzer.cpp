@@ -38,6 +38,7 @@ mervok::quorvix::HtmlView& View() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace mervok;
     using namespace mervok::quorvix;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const DecodedText page = DecodeText(bytes, DeclaredHtmlEncoding(bytes));
