@@ -575,6 +575,13 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
     EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
     EXPECT_EQ(Listed(), (QStringList{"SETUP.EXE", "説明書.TXT"}));
+    // A list width from a damaged file neither hides the list nor the document.
+    for (const char* width : {"0", "5000"}) {
+        WriteBytes(mIniPath, std::string(kIni) + "[Window]\r\nWidth=1000\r\nListWidth=" + width);
+        Open(Fixture("quorvix/sjis_lh7.lzh"));
+        const int list = Find<QSplitter>(*mWindow, "splMain")->sizes().value(0);
+        EXPECT_TRUE(list >= 60 && list <= 800) << width << ": " << list;
+    }
 
     // The wave dash as Shift-JIS gives it (～) is found as 〜 and the other way.
     mTemp.Write("tilde/TILDE.TXT",
