@@ -799,25 +799,45 @@ std::uint64_t PeakKiB() {
 }
 
 TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLimit) {
+    // Archives cut short, of each format, list what is left and say so;
+    // empty ones say they are empty.
+    const std::string makeEmpty =
+        "cd '" + mTemp.Path() +
+        "' && echo x >E.TXT && lha aq empty.lzh E.TXT && lha dq empty.lzh "
+        "E.TXT && zip -q empty.zip E.TXT && zip -qd empty.zip E.TXT && yes 'Line of B' | "
+        "head -c 300000 >B.TXT && zip -q0 whole.zip E.TXT B.TXT && "
+        "head -c 150000 whole.zip >cut.zip";
+    ASSERT_EQ(std::system(makeEmpty.c_str()), 0);
     const char* unreadable = "読めません";
-    const std::pair<std::string, const char*> broken[] = {
-        {"corrupt/lha_cut_in_first_header.lzh", unreadable},
-        {"corrupt/lha_bad_checksum.lzh", unreadable},
-        {"corrupt/zip_cut_end.zip", unreadable},
-        {"corrupt/cab_cut.cab", unreadable},
-        {"corrupt/cab_bad_version.cab", unreadable},
-        {"corrupt/empty.bin", unreadable},
-        {"stub/stub_8k.exe", unreadable},
-        {"corrupt/lha_cut_in_data.lzh", "文書がありません"},
-        {"../quorvix/encrypted.zip", "暗号化"},
-        {mTemp.File("missing.lzh"), "見つかりません"},
-        {mTemp.Path(), "フォルダは書庫として開けません"},
+    const char* noDocument = "文書がありません";
+    const char* empty = "ファイルが入っていません";
+    const struct {
+        std::string archive;
+        const char* message;
+        bool cut;
+    } broken[] = {
+        {"corrupt/lha_cut_in_first_header.lzh", unreadable, false},
+        {"corrupt/lha_bad_checksum.lzh", unreadable, false},
+        {"corrupt/cab_bad_version.cab", unreadable, false},
+        {"corrupt/empty.bin", unreadable, false},
+        {"stub/stub_8k.exe", unreadable, false},
+        {"corrupt/lha_cut_in_data.lzh", noDocument, true},
+        {"corrupt/cab_cut.cab", "壊れているため", true},
+        {"corrupt/zip_cut_end.zip", "Line 1 of the read-me", true},
+        {mTemp.File("cut.zip"), "Line of B", true},
+        {mTemp.File("empty.lzh"), empty, false},
+        {mTemp.File("empty.zip"), empty, false},
+        {"../quorvix/encrypted.zip", "暗号化", false},
+        {mTemp.File("missing.lzh"), "見つかりません", false},
+        {mTemp.Path(), "フォルダは書庫として開けません", false},
     };
-    for (const auto& [archive, message] : broken) {
+    for (const auto& [archive, message, cut] : broken) {
         SCOPED_TRACE(archive);
         Open(archive.starts_with('/') ? archive : Fixture("archives/" + archive));
-        EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_EQ(Page(), message[0] == 'L' ? "txtDocument" : "pnlMessage");
         EXPECT_TRUE(Shown().contains(QString::fromUtf8(message))) << Shown().toStdString();
+        EXPECT_EQ(Status().contains(QStringLiteral("途中までしか一覧できません")), cut)
+            << Status().toStdString();
     }
 
     // A bomb: 80 MiB of text that deflates to a few hundred KiB; and a
