@@ -134,10 +134,12 @@ std::optional<TextEncoding> Utf16ByNuls(std::string_view s) {
 }
 
 // UTF-16 of Japanese text, which has few NULs: nearly every high byte falls
-// in the kana, CJK or full-width blocks (or is 0 before ASCII).
+// in the kana, CJK or full-width blocks (or is 0 before ASCII). Those blocks'
+// high bytes include ASCII's letters, so a sample of plain ASCII is never
+// read so: about half the low bytes of such text are 0x80 or above.
 std::optional<TextEncoding> Utf16ByBlocks(std::string_view s) {
     const std::size_t pairs = s.size() / 2;
-    if (pairs < 16) {
+    if (pairs < 16 || std::none_of(s.begin(), s.end(), [](char c) { return c & 0x80; })) {
         return std::nullopt;
     }
     const auto plausible = [&](std::size_t highAt) {

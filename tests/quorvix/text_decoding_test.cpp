@@ -97,6 +97,10 @@ TEST(TextDecodingTest, EveryEncodingAndLineEndIsFoundAndRead) {
     EXPECT_TRUE(IsUtf8(five.utf8));
     EXPECT_EQ(five.invalidSequences, 5u);
     EXPECT_EQ(DecodeText("").utf8, "");
+    // Plain ASCII is never taken for UTF-16, however many of its bytes fall
+    // where the kanji of UTF-16 have their high bytes.
+    EXPECT_EQ(DetectEncoding("readme_for_the_configuration_of_everything_in_lowercase\n"),
+              TextEncoding::Utf8);
 }
 
 TEST(TextDecodingTest, DeclaredCharsets) {
