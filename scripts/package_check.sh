@@ -57,4 +57,7 @@ for args in --help "a b"; do
     exit 1
   fi
 done
+# So is the viewer's, with its options for an entry and a text.
+env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/lib/mervok/Quorvix.exe" --help | grep -q -- "--find TEXT" ||
+  { echo "Quorvix.exe --help without a display did not tell its usage"; exit 1; }
 echo "Package check passed."

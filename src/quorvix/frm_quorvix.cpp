@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QColor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -32,6 +33,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -400,6 +402,13 @@ void frmQuorvix::CreateMenus() {
 }
 
 void frmQuorvix::OpenArchive(const std::string& path) {
+    ViewerTarget target;
+    target.archive = path;
+    OpenArchive(target);
+}
+
+void frmQuorvix::OpenArchive(const ViewerTarget& target) {
+    const std::string& path = target.archive;
     mArchivePath = path;
     ++mOpenCount;
     mArchive.reset();
@@ -426,10 +435,109 @@ void frmQuorvix::OpenArchive(const std::string& path) {
         SetStatus({});
         return;
     }
-    FillList();
+    const std::optional<std::size_t> wanted = EntryNamed(target.entry);
+    FillList(wanted);
+    if (wanted && mCurrent != wanted) {
+        ShowVisit({*wanted, 0});  // not listed: shown all the same
+    }
+    if (!target.entry.empty() && !wanted) {
+        SetStatus(QStringLiteral("この書庫にはありません: %1").arg(FromUtf8(target.entry)));
+    } else if (!target.text.empty() || target.line > 0) {
+        GoToText(FromUtf8(target.text), target.line, target.ignoreCase);
+    }
 }
 
-void frmQuorvix::FillList() {
+std::optional<std::size_t> frmQuorvix::EntryNamed(const std::string& name) const {
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    const auto& items = mArchive->Items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].displayName == name) {
+            return i;
+        }
+    }
+    return mArchive->Find(name);
+}
+
+void frmQuorvix::GoToText(const QString& text, std::uint64_t line, bool ignoreCase) {
+    if (!text.isEmpty()) {
+        txtFind->setText(text);
+        chkMatchCase->setChecked(!ignoreCase);
+        pnlFind->show();
+    }
+    const QRegularExpression pattern = FindPattern(text, !ignoreCase);
+    QTextCursor found;
+    QWidget* view = stkView->currentWidget();
+    if (view == txtDocument) {
+        FinishFill();
+        const QString all = AllText();
+        qsizetype from = 0;
+        for (std::uint64_t at = 1; at < line && from >= 0; ++at) {
+            from = all.indexOf(QLatin1Char('\n'), from);
+            from += from >= 0 ? 1 : 0;
+        }
+        qsizetype start = from;
+        qsizetype end = from;
+        if (!text.isEmpty()) {
+            // From the top when the line is gone (another limit, a changed file).
+            QRegularExpressionMatch match = pattern.match(all, std::max<qsizetype>(from, 0));
+            if (!match.hasMatch() && from != 0) {
+                match = pattern.match(all);
+            }
+            start = match.hasMatch() ? match.capturedStart() : -1;
+            end = match.capturedEnd();
+        }
+        if (start >= 0) {
+            // The decoder ends every line with one LF, as the view has it.
+            found = QTextCursor(txtDocument->document());
+            found.setPosition(static_cast<int>(start));
+            found.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
+        }
+    } else if (view == htmDocument && !text.isEmpty()) {
+        found = htmDocument->document()->find(pattern);
+    }
+    if (found.isNull()) {
+        if (!text.isEmpty()) {
+            SetStatus(QStringLiteral("見つかりません: %1").arg(text));
+        }
+        return;
+    }
+    // Marked apart from the selection, so that the mark shows whatever has
+    // the focus; the cursor after it, so that the next find goes on from it.
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = found;
+    mark.format.setBackground(QColor(255, 224, 0));
+    mark.format.setForeground(Qt::black);
+    const QList<QTextEdit::ExtraSelection> marks =
+        found.hasSelection() ? QList{mark} : QList<QTextEdit::ExtraSelection>();
+    found.clearSelection();
+    if (view == txtDocument) {
+        txtDocument->setTextCursor(found);
+        txtDocument->setExtraSelections(marks);
+    } else {
+        htmDocument->setTextCursor(found);
+        htmDocument->setExtraSelections(marks);
+    }
+    // Before the window is first shown its views have no height yet.
+    if (isVisible()) {
+        CenterCursor();
+    } else {
+        QTimer::singleShot(0, this, &frmQuorvix::CenterCursor);
+    }
+}
+
+void frmQuorvix::CenterCursor() {
+    if (stkView->currentWidget() == htmDocument) {
+        QScrollBar* bar = htmDocument->verticalScrollBar();
+        bar->setValue(bar->value() + htmDocument->cursorRect().center().y() -
+                      htmDocument->viewport()->height() / 2);
+    } else if (stkView->currentWidget() == txtDocument) {
+        txtDocument->centerCursor();
+    }
+}
+
+void frmQuorvix::FillList(std::optional<std::size_t> wanted) {
     const QSignalBlocker blocker(lstEntry);
     lstEntry->clear();
     const auto& items = mArchive->Items();
@@ -443,8 +551,9 @@ void frmQuorvix::FillList() {
         }
     }
     int select = listed.empty() ? 0 : static_cast<int>(FirstToShow(listed));
-    for (int row = 0; mCurrent && row < lstEntry->count(); ++row) {
-        if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == *mCurrent) {
+    const std::optional<std::size_t> keep = wanted ? wanted : mCurrent;
+    for (int row = 0; keep && row < lstEntry->count(); ++row) {
+        if (lstEntry->item(row)->data(Qt::UserRole).toULongLong() == *keep) {
             select = row;
         }
     }
@@ -563,6 +672,8 @@ void frmQuorvix::ShowItem(std::size_t index) {
     mCurrent = index;
     mCurrentBytes.clear();
     StopFill();
+    txtDocument->setExtraSelections({});
+    htmDocument->setExtraSelections({});
     const ArchiveItem& item = mArchive->Items().at(index);
     // One pass: the first bytes say whether it is text at all; a binary
     // entry is not read further.
@@ -811,9 +922,14 @@ void frmQuorvix::CopyText() {
         txtDocument->copy();
         return;
     }
-    // All of it: decoded afresh from the bytes, in pieces as the view is
-    // filled, rather than taken from the view, which may not hold all of it
-    // yet and whose own copy builds a second document of the selection.
+    // All of it: decoded afresh from the bytes rather than taken from the
+    // view, which may not hold all of it yet and whose own copy builds a
+    // second document of the selection.
+    QGuiApplication::clipboard()->setText(AllText());
+}
+
+QString frmQuorvix::AllText() const {
+    // In pieces as the view is filled, never a second copy of the bytes.
     QString all;
     TextDecoder decoder(mShownEncoding);
     for (std::size_t at = 0; at < mCurrentBytes.size(); at += kLaterDecode) {
@@ -822,7 +938,7 @@ void frmQuorvix::CopyText() {
                        at + kLaterDecode >= mCurrentBytes.size(), utf8);
         all += FromUtf8(utf8);
     }
-    QGuiApplication::clipboard()->setText(all);
+    return all;
 }
 
 void frmQuorvix::StopFill() {
@@ -1056,16 +1172,10 @@ void frmQuorvix::Find(bool backward) {
         return false;
     };
     QWidget* current = stkView->currentWidget();
-    bool found = false;
-    if (current == htmDocument && findIn(htmDocument)) {
-        found = true;
-        // The hit in the middle of the view, not at its edge.
-        QScrollBar* bar = htmDocument->verticalScrollBar();
-        bar->setValue(bar->value() + htmDocument->cursorRect().center().y() -
-                      htmDocument->viewport()->height() / 2);
-    } else if (current == txtDocument && findIn(txtDocument)) {
-        found = true;
-        txtDocument->centerCursor();
+    const bool found = (current == htmDocument && findIn(htmDocument)) ||
+                       (current == txtDocument && findIn(txtDocument));
+    if (found) {
+        CenterCursor();  // the hit in the middle of the view, not at its edge
     }
     SetStatus(found ? QString() : QStringLiteral("見つかりません: %1").arg(wanted));
     if (!found) {

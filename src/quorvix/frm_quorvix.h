@@ -17,6 +17,7 @@
 #include "quorvix/archive_contents.h"
 #include "quorvix/document_rule.h"
 #include "quorvix/quorvix_settings.h"
+#include "viewer/viewer_command_line.h"
 
 namespace mervok {
 class SettingsStore;
@@ -55,6 +56,12 @@ class frmQuorvix : public QMainWindow {
     // Opens the archive at path (exact bytes) in place of the one shown and
     // shows its first document.
     void OpenArchive(const std::string& path);
+    // Opens target's archive and shows its entry (the first document when
+    // none is named or it is not there); with a text, scrolls to its first
+    // place from the line on (or from the top when not found there) and
+    // marks it, and the find bar holds the text for the next one; with only
+    // a line, scrolls there. A page is searched from its top.
+    void OpenArchive(const ViewerTarget& target);
 
     // Asks where "Save as" writes; an empty answer cancels. The default is
     // the file dialog.
@@ -79,7 +86,12 @@ class frmQuorvix : public QMainWindow {
   private:
     void CreateControls();
     void CreateMenus();
-    void FillList();
+    // wanted: the entry to select rather than the first or the current one.
+    void FillList(std::optional<std::size_t> wanted = std::nullopt);
+    std::optional<std::size_t> EntryNamed(const std::string& name) const;
+    void GoToText(const QString& text, std::uint64_t line, bool ignoreCase);
+    // Brings the view's cursor to the middle of the view.
+    void CenterCursor();
     void lstEntry_CurrentRowChanged(int row);
     void ShowItem(std::size_t index);
     // Back and Forward: where a reader was, and how far down.
@@ -112,6 +124,8 @@ class frmQuorvix : public QMainWindow {
     // Copies the text view's selection; all of a long text without a copy
     // of its document.
     void CopyText();
+    // The text shown, all of it, decoded afresh from its bytes.
+    QString AllText() const;
     void SetStatus(const QString& text);
     void mnuAllEntries_Toggled(bool checked);
     void mnuEncoding_Triggered(QAction* action);

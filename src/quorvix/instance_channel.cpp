@@ -8,17 +8,23 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace mervok::quorvix {
 
 namespace {
 
-// "QVX1", the path's length (4 bytes, little-endian), the path; the answer is
-// "OK" once the archive is taken.
-constexpr char kMagic[] = "QVX1";
+// "QVX1", the path's length (4 bytes, little-endian), the path; or, with an
+// entry or a text, "QVX2", the length, and the viewer's arguments, each ended
+// by a NUL. The answer is "OK" once the archive is taken. A plain start keeps
+// the first form, which viewers of every version understand; a viewer that
+// does not know the second drops the connection, and the sender then opens
+// its own window.
+constexpr char kArchiveMagic[] = "QVX1";
+constexpr char kArgumentsMagic[] = "QVX2";
 constexpr qsizetype kHeaderSize = 8;
-constexpr quint32 kMaxPath = 64 * 1024;
+constexpr quint32 kMaxPayload = 256 * 1024;
 constexpr int kConnectMs = 2000;
 constexpr int kAnswerMs = 10000;
 // How long Listen asks whether a viewer holds the name already.
@@ -30,6 +36,27 @@ bool IsPrivateFolder(const QString& path, mode_t othersMask) {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == ::getuid() && (info.st_mode & othersMask) == 0;
+}
+
+// What a message's payload asks for; nothing when it is not understood.
+std::optional<ViewerTarget> ReadTarget(const QByteArray& magic, const QByteArray& payload) {
+    if (magic == kArchiveMagic) {
+        ViewerTarget target;
+        target.archive = payload.toStdString();
+        return target;
+    }
+    if (magic != kArgumentsMagic || !payload.endsWith('\0')) {
+        return std::nullopt;
+    }
+    std::vector<std::string> arguments;
+    for (const QByteArray& argument : payload.chopped(1).split('\0')) {
+        arguments.push_back(argument.toStdString());
+    }
+    ViewerCommand command = ParseViewerCommandLine(arguments);
+    if (command.action != ViewerCommand::Action::Open) {
+        return std::nullopt;
+    }
+    return std::move(command.target);
 }
 
 }  // namespace
@@ -53,11 +80,19 @@ QString InstanceServerName(const std::string& programFolder) {
     return folder + QLatin1Char('/') + QString::fromLatin1(hash);
 }
 
-bool HandOverArchive(const QString& name, const std::string& archivePath) {
+bool HandOverArchive(const QString& name, const ViewerTarget& target) {
+    const std::vector<std::string> arguments = ViewerTargetArguments(target);
+    QByteArray payload;
+    for (const std::string& argument : arguments) {
+        payload += QByteArray::fromStdString(argument);
+        if (arguments.size() > 1) {
+            payload += '\0';
+        }
+    }
     // Only the user's own socket, whatever the folder.
     struct stat info;
     if (::lstat(QFile::encodeName(name).constData(), &info) != 0 || !S_ISSOCK(info.st_mode) ||
-        info.st_uid != ::getuid() || archivePath.size() > kMaxPath) {
+        info.st_uid != ::getuid() || payload.size() > kMaxPayload) {
         return false;
     }
     QLocalSocket socket;
@@ -65,12 +100,12 @@ bool HandOverArchive(const QString& name, const std::string& archivePath) {
     if (!socket.waitForConnected(kConnectMs)) {
         return false;
     }
-    QByteArray message(kMagic, 4);
-    const auto length = static_cast<quint32>(archivePath.size());
+    QByteArray message(arguments.size() > 1 ? kArgumentsMagic : kArchiveMagic, 4);
+    const auto length = static_cast<quint32>(payload.size());
     for (int i = 0; i < 4; ++i) {
         message += static_cast<char>(length >> (8 * i) & 0xFF);
     }
-    message += QByteArray::fromStdString(archivePath);
+    message += payload;
     socket.write(message);
     if (!socket.waitForBytesWritten(kConnectMs)) {
         return false;
@@ -88,7 +123,7 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), mServer(new Q
         while (QLocalSocket* socket = mServer->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                const QByteArray buffer = socket->peek(kHeaderSize + kMaxPath);
+                const QByteArray buffer = socket->peek(kHeaderSize + kMaxPayload);
                 if (buffer.size() < kHeaderSize) {
                     return;
                 }
@@ -97,11 +132,18 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), mServer(new Q
                     length |= static_cast<quint32>(static_cast<unsigned char>(buffer[4 + i]))
                               << (8 * i);
                 }
-                if (std::memcmp(buffer.constData(), kMagic, 4) != 0 || length > kMaxPath) {
+                const QByteArray magic = buffer.first(4);
+                if ((magic != kArchiveMagic && magic != kArgumentsMagic) || length > kMaxPayload) {
                     socket->abort();
                     return;
                 }
                 if (buffer.size() < kHeaderSize + length) {
+                    return;
+                }
+                const std::optional<ViewerTarget> target =
+                    ReadTarget(magic, buffer.sliced(kHeaderSize, length));
+                if (!target) {
+                    socket->abort();
                     return;
                 }
                 socket->readAll();
@@ -110,7 +152,7 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), mServer(new Q
                 socket->write("OK");
                 socket->flush();
                 socket->disconnectFromServer();
-                emit archiveReceived(buffer.mid(kHeaderSize, length));
+                emit targetReceived(*target);
             });
         }
     });

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "viewer/viewer_command_line.h"
+
 class QLocalServer;
 
 namespace mervok::quorvix {
@@ -23,10 +25,12 @@ namespace mervok::quorvix {
 // made it first): the viewer then runs on its own, without hand-over.
 QString InstanceServerName(const std::string& programFolder);
 
-// Hands the archive's path (exact bytes) to the viewer listening at name and
-// waits until it has taken it. False when no viewer of this user listens there
-// or it did not answer in time; the caller then opens its own window.
-bool HandOverArchive(const QString& name, const std::string& archivePath);
+// Hands the target (the archive's exact path, and the entry and text when
+// asked for) to the viewer listening at name and waits until it has taken it.
+// False when no viewer of this user listens there, it did not answer in time
+// or it does not understand an entry and text (an older viewer); the caller
+// then opens its own window.
+bool HandOverArchive(const QString& name, const ViewerTarget& target);
 
 // The listening side, owned by the first viewer.
 class InstanceServer : public QObject {
@@ -38,7 +42,7 @@ class InstanceServer : public QObject {
     bool Listen(const QString& name);
 
   signals:
-    void archiveReceived(const QByteArray& archivePath);
+    void targetReceived(const mervok::ViewerTarget& target);
 
   private:
     QLocalServer* mServer;

@@ -7,8 +7,9 @@
 #include <QTemporaryDir>
 
 #include <climits>
-#include <optional>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/file_lock.h"
 #include "app/program_folder.h"
@@ -20,6 +21,7 @@
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/instance_channel.h"
 #include "quorvix/quorvix_settings.h"
+#include "viewer/viewer_command_line.h"
 #include "viewer/viewer_settings.h"
 
 namespace mervok::quorvix {
@@ -43,9 +45,9 @@ std::string AbsolutePath(const std::string& path) {
 }  // namespace
 
 void ShowHandedOver(InstanceServer& server, frmQuorvix& window) {
-    QObject::connect(&server, &InstanceServer::archiveReceived, &window,
-                     [&window](const QByteArray& path) {
-                         window.OpenArchive(path.toStdString());
+    QObject::connect(&server, &InstanceServer::targetReceived, &window,
+                     [&window](const ViewerTarget& target) {
+                         window.OpenArchive(target);
                          window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
                          window.raise();
                          window.activateWindow();
@@ -53,9 +55,26 @@ void ShowHandedOver(InstanceServer& server, frmQuorvix& window) {
 }
 
 int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
-    const std::optional<std::string> archive =
-        argc > 1 ? std::optional(AbsolutePath(argv[1])) : std::nullopt;
-    QApplication app(argc, argv);
+    // Read before Qt starts, so that --help and a wrong option need no
+    // display.
+    ViewerCommand command = ParseViewerCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (command.action) {
+        case ViewerCommand::Action::Help:
+            std::fwrite(kViewerUsage.data(), 1, kViewerUsage.size(), stdout);
+            return 0;
+        case ViewerCommand::Action::Error:
+            std::fprintf(stderr, "Quorvix.exe: %s\n%.*s", command.error.c_str(),
+                         static_cast<int>(kViewerUsage.find('\n') + 1), kViewerUsage.data());
+            return 2;
+        case ViewerCommand::Action::Open:
+            command.target.archive = AbsolutePath(command.target.archive);
+            break;
+        case ViewerCommand::Action::Options:
+            break;
+    }
+    const bool showArchive = command.action == ViewerCommand::Action::Open;
+    int qtArgc = 1;  // our arguments are not Qt's
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvix"));
     InstallQtTranslations(app);
     TermSignalNotifier termSignal;
@@ -66,7 +85,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
 
     const std::string programFolder = ProgramFolder();
     SettingsStore ini(ViewerIniPath(PrepareSettingsFolder(programFolder).folder));
-    if (!archive) {
+    if (!showArchive) {
         frmOption dialog(ini);
         dialog.exec();
         return 0;
@@ -86,7 +105,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
         // Starts at the same moment take turns: each finds the one before it
         // listening (else both would listen, the later over the earlier).
         const FileLockBeside turn(QFile::encodeName(serverName).toStdString());
-        if (HandOverArchive(serverName, *archive)) {
+        if (HandOverArchive(serverName, command.target)) {
             return 0;
         }
         listening = server.Listen(serverName);
@@ -97,7 +116,7 @@ int RunQuorvix(int argc, char** argv, const RunHooks& hooks) {
     if (listening) {
         ShowHandedOver(server, window);
     }
-    window.OpenArchive(*archive);
+    window.OpenArchive(command.target);
     window.show();
     if (hooks.windowShown) {
         hooks.windowShown(window);

@@ -16,8 +16,10 @@ struct RunHooks {
 // The one viewer shows each archive handed over to it and comes to the front.
 void ShowHandedOver(InstanceServer& server, frmQuorvix& window);
 
-// Quorvix.exe [ARCHIVE]: with an archive, shows it (or hands it to the
-// running viewer when "PrevInstance" is 1); without, opens the options. The
+// Quorvix.exe [--entry NAME] [--find TEXT [-i]] [--line N] [ARCHIVE]
+// (viewer/viewer_command_line): with an archive, shows it, at the entry and
+// the text when asked (or hands all that to the running viewer when
+// "PrevInstance" is 1); without, opens the options. The
 // settings are Quorvix.ini in the settings folder (app/settings_folder: beside
 // the program when the user may write there, else per user). SIGTERM and
 // SIGINT close the window as the close box does. Returns the exit status.

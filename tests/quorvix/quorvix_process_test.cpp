@@ -1,6 +1,8 @@
 // The built viewer as the search window meets it: its version, one viewer per
 // user with "PrevInstance" = 1, SIGTERM.
 
+#include <QPlainTextEdit>
+
 #include <cstdlib>
 
 #include "app/file_version.h"
@@ -49,9 +51,18 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
     InstanceServer late;  // a viewer that answers keeps the name
     EXPECT_FALSE(late.Listen(InstanceServerName(folder.Folder())));
 
-    const int status = folder.Start({Fixture("quorvix/sjis_lh7.lzh")})->WaitForEnd();
+    // The entry and the text go with the archive: the match on line 24 is
+    // marked, not the one on line 2.
+    const int status = folder
+                           .Start({"--entry", "説明書.TXT", "--find", "ファイル", "--line", "24",
+                                   Fixture("quorvix/sjis_lh7.lzh")})
+                           ->WaitForEnd();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("sjis_lh7.lzh")));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("説明書.TXT - sjis_lh7.lzh - Quorvix"));
+    const auto marks = Find<QPlainTextEdit>(window, "txtDocument")->extraSelections();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].cursor.selectedText(), QStringLiteral("ファイル"));
+    EXPECT_EQ(marks[0].cursor.blockNumber(), 23);
     EXPECT_FALSE(window.isMinimized());
     EXPECT_FALSE(folder.HasPrivateFolder());
 
@@ -103,6 +114,12 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
 TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     const std::string options = "; mine\r\n[Option]\r\nDocType=DOC\r\n";
     ViewerFolder folder(options);
+    // Its usage, and a wrong command line, are told without a display.
+    const std::string noDisplay =
+        "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb '" + folder.Viewer() + "' ";
+    EXPECT_EQ(std::system((noDisplay + "--help | grep -q -- '--find TEXT'").c_str()), 0);
+    EXPECT_EQ(WEXITSTATUS(std::system((noDisplay + "--line 0 a.zip 2>/dev/null").c_str())), 2);
+
     // The options: nothing is written.
     const auto dialog = folder.Start({});
     ASSERT_TRUE(SpinUntil([&] { return mervok::testing::CatchesSignal(dialog->Pid(), SIGTERM); }));

@@ -598,6 +598,73 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     }
 }
 
+TEST_F(ViewerWindowTest, AMatchOpensAtItsEntryAndLineMarkedWhereverTheFillIs) {
+    // A Shift-JIS CR LF text far longer than the view's first fill, the word
+    // on line 40 and line 65,000.
+    std::string text;
+    constexpr int kLines = 70'000;
+    for (int line = 1; line <= kLines; ++line) {
+        text += line == 40       ? "\x90\xDD\x92\xE8x\r\n"
+                : line == 65'000 ? "\x90\xDD\x92\xE8y\r\n"
+                                 : "abc\r\n";
+    }
+    mTemp.Write("m/docs/SETTEI.TXT", text);
+    mTemp.Write("m/A.TXT", "first\n");
+    std::string page;
+    for (int i = 0; i < 300; ++i) {
+        page += "<p>top</p>";
+    }
+    mTemp.Write("m/page.htm", page + "<p>far \x96\xDA\x88\xF3</p>");
+    ASSERT_EQ(std::system(
+                  ("cd '" + mTemp.File("m") + "' && zip -qr ../m.zip A.TXT docs page.htm").c_str()),
+              0);
+    const std::string archive = mTemp.File("m.zip");
+    Open(archive);
+    auto* view = Find<QPlainTextEdit>(*mWindow, "txtDocument");
+
+    const auto openAt = [&](const char* entry, const char* wanted, std::uint64_t line,
+                            bool ignoreCase) {
+        mWindow->OpenArchive(ViewerTarget{archive, entry, wanted, line, ignoreCase});
+        QCoreApplication::processEvents();
+        QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+        if (Page() == QLatin1String("htmDocument")) {
+            marks = Find<HtmlView>(*mWindow, "htmDocument")->extraSelections();
+        }
+        return marks.size() == 1 ? marks[0].cursor : QTextCursor();
+    };
+    QTextCursor mark = openAt("docs/SETTEI.TXT", "設定", 65'000, false);
+    EXPECT_EQ(mark.selectedText(), QStringLiteral("設定"));
+    EXPECT_EQ(mark.block().text(), QStringLiteral("設定y"));
+    EXPECT_EQ(view->textCursor().blockNumber(), 64'999);
+    EXPECT_EQ(Find<QListWidget>(*mWindow, "lstEntry")->currentItem()->text(),
+              QStringLiteral("docs/SETTEI.TXT"));
+    EXPECT_TRUE(Find<QWidget>(*mWindow, "pnlFind")->isVisible());
+    EXPECT_EQ(Find<QLineEdit>(*mWindow, "txtFind")->text(), QStringLiteral("設定"));
+    // The next find goes on from the match, round to the first one.
+    Trigger("mnuFindNext");
+    EXPECT_EQ(view->textCursor().block().text(), QStringLiteral("設定x"));
+    // Without a line, the first; a line past the text or past every match,
+    // the first too; -i as the search has it.
+    EXPECT_EQ(openAt("docs/SETTEI.TXT", "設定", 0, false).block().text(), QStringLiteral("設定x"));
+    EXPECT_EQ(openAt("docs/SETTEI.TXT", "設定", 90'000, false).block().text(),
+              QStringLiteral("設定x"));
+    EXPECT_EQ(openAt("docs/SETTEI.TXT", "ABC", 7, true).blockNumber(), 6);
+    EXPECT_TRUE(openAt("docs/SETTEI.TXT", "ABC", 7, false).isNull());
+    EXPECT_EQ(Status(), QStringLiteral("見つかりません: ABC"));
+    // Only a line: scrolled there, nothing marked.
+    EXPECT_TRUE(openAt("docs/SETTEI.TXT", "", 30'000, false).isNull());
+    EXPECT_EQ(view->textCursor().blockNumber(), 29'999);
+    EXPECT_GT(view->verticalScrollBar()->value(), 0);
+    // A page: the first place in what it shows.
+    mark = openAt("page.htm", "目印", 1, false);
+    EXPECT_EQ(mark.selectedText(), QStringLiteral("目印"));
+    EXPECT_GT(Find<HtmlView>(*mWindow, "htmDocument")->verticalScrollBar()->value(), 0);
+    // An entry the archive does not hold: its first document, and why.
+    EXPECT_TRUE(openAt("NONE.TXT", "first", 0, false).isNull());
+    EXPECT_EQ(Shown(), QStringLiteral("first\n"));
+    EXPECT_EQ(Status(), QStringLiteral("この書庫にはありません: NONE.TXT"));
+}
+
 TEST_F(ViewerWindowTest, WhatItCannotShowGoesToTheDesktopButNeverAProgram) {
     Desktop desktop;
     Open(Fixture("quorvix/binary.zip"));
