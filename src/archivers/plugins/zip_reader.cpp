@@ -62,6 +62,32 @@ std::string ZipMethodText(std::uint16_t method) {
     }
 }
 
+// The entry a directory record (or a local header, which lacks the maker's
+// system and the attributes) describes.
+ArchiveEntry Describe(const ZipEntry& record) {
+    ArchiveEntry entry;
+    entry.name = std::string(record.name);
+    entry.originalSize = record.originalSize;
+    entry.compressedSize = record.compressedSize;
+    entry.crc = record.crc;
+    entry.dosDate = record.dosDate;
+    entry.dosTime = record.dosTime;
+    entry.osType = ZipOsType(record.versionMadeBy);
+    unsigned dos = record.externalAttributes & 0xFF;
+    if ((record.versionMadeBy >> 8) == 3) {
+        // Unix: read-only when nobody may write.
+        unsigned mode = record.externalAttributes >> 16;
+        if ((mode & 0200) == 0 && mode != 0) {
+            dos |= 0x01;
+        }
+    }
+    entry.dosAttributes = static_cast<std::uint8_t>(dos);
+    entry.method = ZipMethodText(record.method);
+    entry.isFolder = record.IsFolder();
+    entry.encrypted = (record.flags & 1) != 0;
+    return entry;
+}
+
 // A stored or deflated entry's data. The output is held to the size the
 // directory gives, and the CRC-32 must match at the end.
 class ZipData final : public EntryData {
@@ -195,26 +221,7 @@ class ZipReader final : public ArchiveReader {
         if (!mValid) {
             return nullptr;
         }
-        mEntry = ArchiveEntry{};
-        mEntry.name = std::string(mRecord.name);
-        mEntry.originalSize = mRecord.originalSize;
-        mEntry.compressedSize = mRecord.compressedSize;
-        mEntry.crc = mRecord.crc;
-        mEntry.dosDate = mRecord.dosDate;
-        mEntry.dosTime = mRecord.dosTime;
-        mEntry.osType = ZipOsType(mRecord.versionMadeBy);
-        unsigned dos = mRecord.externalAttributes & 0xFF;
-        if ((mRecord.versionMadeBy >> 8) == 3) {
-            // Unix: read-only when nobody may write.
-            unsigned mode = mRecord.externalAttributes >> 16;
-            if ((mode & 0200) == 0 && mode != 0) {
-                dos |= 0x01;
-            }
-        }
-        mEntry.dosAttributes = static_cast<std::uint8_t>(dos);
-        mEntry.method = ZipMethodText(mRecord.method);
-        mEntry.isFolder = mRecord.IsFolder();
-        mEntry.encrypted = (mRecord.flags & 1) != 0;
+        mEntry = Describe(mRecord);
         return &mEntry;
     }
 
@@ -319,16 +326,7 @@ class CutZipReader final : public ArchiveReader {
                 : *mData + mRecord.compressedSize;
         mRecord.compressedSize =
             std::min(mRecord.compressedSize, mFile->Size() - std::min(*mData, mFile->Size()));
-        mEntry = ArchiveEntry{};
-        mEntry.name = std::string(mRecord.name);
-        mEntry.originalSize = mRecord.originalSize;
-        mEntry.compressedSize = mRecord.compressedSize;
-        mEntry.crc = mRecord.crc;
-        mEntry.dosDate = mRecord.dosDate;
-        mEntry.dosTime = mRecord.dosTime;
-        mEntry.method = ZipMethodText(mRecord.method);
-        mEntry.isFolder = mRecord.IsFolder();
-        mEntry.encrypted = (mRecord.flags & 1) != 0;
+        mEntry = Describe(mRecord);
         return &mEntry;
     }
 
