@@ -6,8 +6,8 @@ most that long, so the target per case is a fraction of a second, and
 "longest / reference" says how far a case is from an ordinary page.
 
 Cases: pages just under the sizes at which a page is shown as text, a list
-of 5,000 items and lists nested 5,000 deep, and texts of one long line
-(a minified page is one).
+of 5,000 items and lists nested 5,000 deep, texts of one long line (a
+minified page is one), and many style rules on many tags.
 
     bench/page_layout.py [BUILD_DIR] [RUNS]
 """
@@ -37,6 +37,9 @@ CASES = [
     ("blocks, lists, inline 5,000 deep", "MIXED.HTM",
      "<ul><li><div><blockquote><b><i>" * 5000 + "innermost"),
     ("a text of one 600 KB line, no blanks", "LINE.TXT", "0123456789" * 60000),
+    ("64 KB of style rules on 8,000 tags", "CSS.HTM",
+     "<style>" + "".join(f".c{i} b {{ color: red }}\n" for i in range(3000))[:65536] +
+     "</style>" + "<p><b>x</b></p>" * 4000),
 ]
 
 

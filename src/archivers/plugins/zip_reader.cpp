@@ -295,7 +295,7 @@ std::optional<std::uint64_t> ReadLocalHeader(const FileReader& file, std::uint64
 
 // A ZIP cut short, its central directory lost: the entries are listed from
 // their local headers, one after the other, as far as the file holds them.
-// An entry whose sizes follow its data (flag 3) cannot be stepped over, so
+// An entry whose sizes follow its data (bit 3 of its flags) cannot be stepped over, so
 // the listing ends with it.
 class CutZipReader final : public ArchiveReader {
   public:
