@@ -11,13 +11,13 @@ class SettingsStore;
 
 inline constexpr std::string_view kSettingsFileName = "Mervok.ini";
 
+// The window's state as key "Window" stores it.
+enum class WindowState { Normal = 0, Minimized = 1, Maximized = 2 };
+
 // Every user choice of the main window, as section "Mervok" of Mervok.ini
 // keeps it; the initial values are what a missing key reads as (the bounds
 // excepted, which are then the window's current ones). The window copies the
 // struct to its controls after loading and from them before saving.
-// The window's state as key "Window" stores it.
-enum class WindowState { Normal = 0, Minimized = 1, Maximized = 2 };
-
 struct MervokSettings {
     WindowState window = WindowState::Normal;  // loads as normal or maximised
     // The window's normal-state outer bounds, in twips.
