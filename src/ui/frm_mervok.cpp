@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/mervok_settings.h"
 #include "app/product_info.h"
 #include "app/program_folder.h"
 #include "archivers/archiver_library.h"
@@ -47,8 +48,6 @@ namespace {
 constexpr int kDesignClientWidth = 8145;
 constexpr int kDesignClientHeight = 6315;
 constexpr int kStatusBarHeight = 240;
-// About 30 progress updates a second while a search runs.
-constexpr int kProgressInterval = 33;
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -162,6 +161,25 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
     setFont(uiFont);
 
     CreateControls();
+    mSettings = std::make_unique<FormSettings>(
+        SettingsControls{this,
+                         txtSearchDir,
+                         cmbView,
+                         {{&MervokSettings::subDir, chkSubDir},
+                          {&MervokSettings::searchLha, chkLHA},
+                          {&MervokSettings::searchZip, chkZIP},
+                          {&MervokSettings::searchCab, chkCAB},
+                          {&MervokSettings::searchExe, chkEXE},
+                          {&MervokSettings::dispFileName, chkNoFileName},
+                          {&MervokSettings::checkArchive, chkNoArcCheck},
+                          {&MervokSettings::clickMode, chkClick},
+                          {&MervokSettings::autoColumn, chkAutoColumn},
+                          {&MervokSettings::sfxIcon, chkSFXIcon},
+                          {&MervokSettings::listColor, chkListColor}}});
+    mSearch = new SearchRunControl(
+        [this](const SearchProgress& progress) { ShowSearchProgress(progress); },
+        [this](SearchResult result, bool aborted) { ShowSearchResult(std::move(result), aborted); },
+        this);
     SetTabOrder();
     // Tab index 0 has the focus when the window first comes up.
     txtSearchDir->setFocus();
@@ -174,14 +192,11 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
         move(area.x() + std::max(0, (area.width() - width()) / 2),
              area.y() + std::max(0, (area.height() - height()) / 2));
     }
-
-    mProgressTimer.setInterval(kProgressInterval);
-    connect(&mProgressTimer, &QTimer::timeout, this, &frmMERVOK::ShowSearchProgress);
 }
 
 frmMERVOK::~frmMERVOK() {
-    // The runs report to this window and use its libraries.
-    mRuns.StopAll();
+    // The runs report to this window and use its libraries: they end first.
+    delete mSearch;
 }
 
 void frmMERVOK::CreateControls() {
@@ -380,35 +395,13 @@ bool frmMERVOK::eventFilter(QObject* watched, QEvent* event) {
 
 void frmMERVOK::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    ApplyPendingOuterSize();
+    mSettings->WindowFramed();
     Form_Resize();
 }
 
 void frmMERVOK::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    ApplyPendingOuterSize();
-}
-
-void frmMERVOK::ApplyPendingOuterSize() {
-    // The stored size is the outer one; the frame's size is known only once
-    // the window system has framed the window.
-    if ((!mPendingOuterSize && !mFirstRunBounds) || !isVisible() ||
-        windowState() != Qt::WindowNoState) {
-        return;
-    }
-    const QSize frameExtra = frameGeometry().size() - size();
-    if (frameExtra.isNull()) {
-        return;
-    }
-    if (mPendingOuterSize) {
-        const QSize client = (*mPendingOuterSize - frameExtra).expandedTo(QSize(1, 1));
-        mPendingOuterSize.reset();
-        resize(client);
-    }
-    if (mFirstRunBounds) {
-        mFirstRunBounds = false;
-        SaveSettings();
-    }
+    mSettings->WindowFramed();
 }
 
 void frmMERVOK::changeEvent(QEvent* event) {

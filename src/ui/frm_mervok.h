@@ -1,23 +1,19 @@
 #pragma once
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
-#include <chrono>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "archivers/archiver_api.h"
 #include "results/row_text.h"
 #include "search/search_options.h"
 #include "search/search_run.h"
 #include "ui/form_layout.h"
-#include "ui/search_step.h"
+#include "ui/form_settings.h"
+#include "ui/search_run_control.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,8 +25,6 @@ class QPushButton;
 class QStatusBar;
 
 namespace mervok {
-
-struct MervokSettings;
 
 class ArchiverLibraries;
 class ControlHelp;
@@ -94,25 +88,10 @@ class frmMERVOK : public QWidget {
     // Values start-up determined.
     const StartupValues& Startup() const { return mStartup; }
     const std::string& HelpFile() const { return mHelpFile; }
-    const std::string& IniFile() const { return mIniFile; }
-    const KindColors& Colors() const { return mColors; }
-    // True while a search's worker thread exists (also after an abort, until
-    // it has unwound).
-    bool SearchRunning() const;
-    // The run in hand's cancel token (set by the abort click and by closing
-    // the window); none when no run is in hand.
-    std::optional<CancelToken> RunToken() const;
-
-    // Test seam: called on the worker thread at every step the search
-    // reports, before the window hears of it. Lets a test hold the search at
-    // a known point.
-    void SetSearchProbeForTesting(SearchProbe probe) { mSearchProbe = std::move(probe); }
-    // Test seam: what closing does when a search does not stop in time,
-    // instead of ending the process.
-    void SetProcessEndForTesting(std::function<void()> end) { mEndProcess = std::move(end); }
-    // Test seam: how long closing waits for a search to stop, so that a test
-    // of a run that does stop does not depend on the machine's speed.
-    void SetCloseWaitForTesting(std::chrono::milliseconds wait) { mCloseWait = wait; }
+    const std::string& IniFile() const { return mSettings->IniFile(); }
+    const KindColors& Colors() const { return mSettings->Colors(); }
+    // The searches btnSearch starts and aborts.
+    SearchRunControl& Search() { return *mSearch; }
 
   signals:
     // A run has ended and the window shows its outcome (also after an abort
@@ -136,59 +115,29 @@ class frmMERVOK : public QWidget {
     // Over status panel 1, wherever the panel is.
     void PlaceProgressBar();
 
-    // Settings (Mervok.ini): the window copies them to and from its controls.
-    void LoadSettings();
-    void SaveSettings();
-    MervokSettings ReadSettings() const;
-    // visit(&MervokSettings::field, box) for each check box, in file order.
-    template <typename Visit>
-    void ForEachBox(Visit visit) const;
-    void ApplyWindowBounds(const MervokSettings& settings);
-    void ApplyPendingOuterSize();
     void ProbeLibraries();
 
-    // The search run.
-    SearchOptions ReadSearchOptions() const;
+    // The search run's face: the controls locked while it runs, its
+    // progress and its outcome.
     void StartSearch();
     void AbortSearch();
-    void ShowSearchProgress();
-    void OnSearchFinished(std::uint64_t run, SearchResult result);
+    // The window as it is between runs, as an abort click leaves it.
+    void ShowIdle();
+    void ShowSearchProgress(const SearchProgress& progress);
+    void ShowSearchResult(SearchResult result, bool aborted);
     void SetPanel(int panel, const QString& text);
 
     std::string mProgramFolder;
     std::unique_ptr<ArchiverLibraries> mOwnLibraries;
     ArchiverSet mLibraries;
 
-    std::string mIniFile;
     std::string mHelpFile;
     StartupValues mStartup;
     UsableFormats mUsable;
-    KindColors mColors;
-    bool mShowMaximized = false;
     bool mLoaded = false;
     bool mUnloaded = false;
-    // Outer size asked for by the settings, applied again once the window
-    // system has told us the frame's size.
-    std::optional<QSize> mPendingOuterSize;
-    // The first run wrote the bounds before the frame was known: they are
-    // written again once it is.
-    bool mFirstRunBounds = false;
-
-    // The search run: the one in hand and those let go after an abort.
-    SearchRuns mRuns;
-    std::uint64_t mRunNumber = 0;
-    // From a run's start until it ends or is aborted (its worker may still
-    // be unwinding then): btnSearch aborts while it is set and starts
-    // otherwise.
-    bool mSearchActive = false;
-    // Progress is shown at a steady rate from what the worker last reported.
-    QTimer mProgressTimer;
-    ElapsedTimer mElapsed;
-    SearchProbe mSearchProbe;
-    std::function<void()> mEndProcess;
-    // How long closing waits for a search to stop. A look-up ends within
-    // milliseconds unless its storage stopped answering.
-    std::chrono::milliseconds mCloseWait{2000};
+    std::unique_ptr<FormSettings> mSettings;
+    SearchRunControl* mSearch = nullptr;
     QPointer<QWidget> mFocusBeforeRun;
 
     ControlHelp* mControlHelp = nullptr;

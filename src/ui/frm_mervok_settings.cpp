@@ -44,19 +44,6 @@ QString MissingViewerIniText() {
            QStringLiteral(" と同じ場所に置いてください。");
 }
 
-TwipRect TwipsOf(const QRect& pixels) {
-    return {PixelsToTwips(pixels.x()), PixelsToTwips(pixels.y()), PixelsToTwips(pixels.width()),
-            PixelsToTwips(pixels.height())};
-}
-
-MervokSettings WithBounds(MervokSettings settings, const TwipRect& bounds) {
-    settings.left = bounds.left;
-    settings.top = bounds.top;
-    settings.width = bounds.width;
-    settings.height = bounds.height;
-    return settings;
-}
-
 }  // namespace
 
 bool frmMERVOK::Form_Load() {
@@ -91,9 +78,10 @@ bool frmMERVOK::Form_Load() {
     imgSFX32->hide();
     imgSFX16->hide();
 
-    mIniFile = PathInFolder(startup.settingsFolder, kSettingsFileName);
-    LoadSettings();
-    for (const std::string& file : {mIniFile, mStartup.viewerIniFile}) {
+    mSettings->Load(PathInFolder(startup.settingsFolder, kSettingsFileName));
+    // Lay out now: the list's columns are sized from its width at start-up.
+    Form_Resize();
+    for (const std::string& file : {mSettings->IniFile(), mStartup.viewerIniFile}) {
         if (const auto trust = SettingsStore(file).Trust(); trust != SettingsTrust::Usable) {
             const QString why = QString::fromStdString(SettingsRefusalText(trust, file));
             mPanel1->setText(why);
@@ -145,7 +133,7 @@ void frmMERVOK::SetStartFolder(const QString& folder) {
 }
 
 void frmMERVOK::ShowLoaded() {
-    if (mShowMaximized) {
+    if (mSettings->ShowMaximized()) {
         showMaximized();
     } else {
         show();
@@ -155,94 +143,12 @@ void frmMERVOK::ShowLoaded() {
     FocusSearchFolder(txtSearchDir);
     // Some window systems know the frame as soon as the window is shown,
     // others tell it later (a move or resize then follows).
-    ApplyPendingOuterSize();
-}
-
-template <typename Visit>
-void frmMERVOK::ForEachBox(Visit visit) const {
-    visit(&MervokSettings::subDir, chkSubDir);
-    visit(&MervokSettings::searchLha, chkLHA);
-    visit(&MervokSettings::searchZip, chkZIP);
-    visit(&MervokSettings::searchCab, chkCAB);
-    visit(&MervokSettings::searchExe, chkEXE);
-    visit(&MervokSettings::dispFileName, chkNoFileName);
-    visit(&MervokSettings::checkArchive, chkNoArcCheck);
-    visit(&MervokSettings::clickMode, chkClick);
-    visit(&MervokSettings::autoColumn, chkAutoColumn);
-    visit(&MervokSettings::sfxIcon, chkSFXIcon);
-    visit(&MervokSettings::listColor, chkListColor);
-}
-
-void frmMERVOK::LoadSettings() {
-    SettingsStore ini(mIniFile);
-    bool firstRun = false;
-    const MervokSettings settings =
-        mervok::LoadSettings(ini, WithBounds({}, TwipsOf(frameGeometry())), &firstRun);
-    // A first run leaves the window where it was made; its outer size is
-    // written again once the window system has framed it.
-    mFirstRunBounds = firstRun;
-    if (!firstRun) {
-        mShowMaximized = settings.window == 2;
-        ApplyWindowBounds(settings);
-    }
-    txtSearchDir->setText(QFile::decodeName(QByteArray::fromStdString(settings.searchDir)));
-    // In the file's order: the handlers of chkClick, chkAutoColumn and
-    // cmbView run as their values change.
-    ForEachBox(
-        [&](bool MervokSettings::*value, QCheckBox* box) { box->setChecked(settings.*value); });
-    cmbView->setCurrentIndex(settings.view);
-    mColors = {settings.colorLha,    settings.colorZip,    settings.colorCab,
-               settings.colorLhaSfx, settings.colorZipSfx, settings.colorCabSfx};
-}
-
-void frmMERVOK::ApplyWindowBounds(const MervokSettings& settings) {
-    const TwipRect current = TwipsOf(frameGeometry());
-    QSize screen;
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-        screen = primary->geometry().size();
-    }
-    const TwipRect bounds = WindowBoundsFromSettings(
-        {settings.left, settings.top, settings.width, settings.height}, current,
-        PixelsToTwips(screen.width()), PixelsToTwips(screen.height()));
-    // The settings hold the outer bounds; Qt sizes the client area. Before
-    // the window is first shown the frame is not known yet: the outer size
-    // is applied again once it is.
-    const QSize frameExtra = frameGeometry().size() - size();
-    const QSize outer(TwipsToPixels(bounds.width), TwipsToPixels(bounds.height));
-    move(TwipsToPixels(bounds.left), TwipsToPixels(bounds.top));
-    resize((outer - frameExtra).expandedTo(QSize(1, 1)));
-    if (!isVisible()) {
-        mPendingOuterSize = outer;
-    }
-    // Lay out now: the list's columns are sized from its width at start-up.
-    Form_Resize();
-}
-
-MervokSettings frmMERVOK::ReadSettings() const {
-    MervokSettings settings = WithBounds({}, TwipsOf(frameGeometry()));
-    settings.window = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
-    settings.searchDir = QFile::encodeName(txtSearchDir->text()).toStdString();
-    ForEachBox([&](bool MervokSettings::*value, const QCheckBox* box) {
-        settings.*value = box->isChecked();
-    });
-    settings.view = cmbView->currentIndex();
-    settings.colorLha = mColors.lha;
-    settings.colorZip = mColors.zip;
-    settings.colorCab = mColors.cab;
-    settings.colorLhaSfx = mColors.lhaSfx;
-    settings.colorZipSfx = mColors.zipSfx;
-    settings.colorCabSfx = mColors.cabSfx;
-    return settings;
-}
-
-void frmMERVOK::SaveSettings() {
-    SettingsStore ini(mIniFile);
-    mervok::SaveSettings(ini, ReadSettings());
+    mSettings->WindowFramed();
 }
 
 void frmMERVOK::Session_CommitData() {
     if (mLoaded && !mUnloaded) {
-        SaveSettings();
+        mSettings->Save();
     }
 }
 
@@ -254,20 +160,15 @@ void frmMERVOK::Form_Unload() {
     // A search still running is stopped and waited for; it reports nothing
     // more. One held by storage that stopped answering is not waited for:
     // the process ends without it, as soon as the settings are saved.
-    mProgressTimer.stop();
-    const bool stopped = mRuns.StopAll(mCloseWait);
+    const bool stopped = mSearch->StopForClose();
     // The hints go with the window.
     delete mControlHelp;
     mControlHelp = nullptr;
     if (mLoaded) {
-        SaveSettings();
+        mSettings->Save();
     }
     if (!stopped) {
-        if (mEndProcess) {
-            mEndProcess();
-        } else {
-            std::_Exit(0);
-        }
+        mSearch->EndProcess();
     }
 }
 

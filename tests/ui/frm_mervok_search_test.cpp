@@ -49,14 +49,14 @@ class SearchRunTest : public test::WindowTest {
     void SearchAndWait() {
         QSignalSpy finished(mWindow.get(), &frmMERVOK::SearchFinished);
         SearchButton()->click();
-        ASSERT_TRUE(mWindow->SearchRunning() || !finished.isEmpty()) << "no run started";
+        ASSERT_TRUE(mWindow->Search().Running() || !finished.isEmpty()) << "no run started";
         ASSERT_TRUE(test::AwaitSignal(finished));
     }
 
     // Clicks the search button; returns once the run waits at gate on
     // coming to the step.
     void StartHeldAt(SearchStep held, test::Gate& gate) {
-        mWindow->SetSearchProbeForTesting([&gate, held](SearchStep step) {
+        mWindow->Search().SetProbeForTesting([&gate, held](SearchStep step) {
             if (step == held) {
                 gate.Wait();
             }
@@ -113,7 +113,7 @@ TEST_F(SearchRunTest, HitsAreListedSortedAndColouredWithCountTimeAndHint) {
     ExpectIdle();
     EXPECT_EQ(mWindow->focusWidget(), List()->CurrentView());
     EXPECT_GE(List()->SelectedRow(), 0);
-    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_FALSE(mWindow->Search().Running());
 
     // The button's state, not its caption, tells a start from an abort; a
     // run that finds nothing leaves an empty list and the focus where it was
@@ -180,7 +180,7 @@ TEST_F(SearchRunTest, FolderProblemsAreToldAndTheFolderTextIsSelectedAgain) {
         EXPECT_EQ(QApplication::focusWidget(), folder);
         EXPECT_EQ(folder->selectedText(), problem.text) << "ready to be typed over";
         EXPECT_EQ(SearchButton()->text(), kSearchCaption);
-        EXPECT_FALSE(mWindow->SearchRunning());
+        EXPECT_FALSE(mWindow->Search().Running());
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(finished.isEmpty());
@@ -210,7 +210,7 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
 
     // The abort shows at once, while the search is still held.
     SearchButton()->click();
-    EXPECT_TRUE(mWindow->SearchRunning());
+    EXPECT_TRUE(mWindow->Search().Running());
     EXPECT_EQ(Panel("Panel1"), QString());
     EXPECT_EQ(Panel("Panel2"), QString());
     EXPECT_EQ(Panel("Panel3"), QString());
@@ -232,13 +232,13 @@ TEST_F(SearchRunTest, WhileRunningTheOptionsAreLockedAndAbortInTheWalkShowsNothi
     test::Gate stuck;
     StartHeldAt(SearchStep::kCandidate, stuck);
     SearchButton()->click();
-    mWindow->SetSearchProbeForTesting({});
+    mWindow->Search().SetProbeForTesting({});
     SearchAndWait();
     EXPECT_EQ(List()->RowCount(), 3);
     stuck.Open();
     bool ended = false;
-    mWindow->SetProcessEndForTesting([&ended] { ended = true; });
-    mWindow->SetCloseWaitForTesting(std::chrono::minutes(1));
+    mWindow->Search().SetProcessEndForTesting([&ended] { ended = true; });
+    mWindow->Search().SetCloseWaitForTesting(std::chrono::minutes(1));
     mWindow->close();
     EXPECT_FALSE(ended) << "the run let go was not waited for";
 }
@@ -276,17 +276,18 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
             OpenOnData();
         }
         bool ended = false;
-        mWindow->SetProcessEndForTesting([&ended] { ended = true; });
+        mWindow->Search().SetProcessEndForTesting([&ended] { ended = true; });
         // A run that answers is waited for however slow the machine; one
         // that does not is given up after the limit.
-        mWindow->SetCloseWaitForTesting(answers ? std::chrono::milliseconds(std::chrono::minutes(1))
-                                                : std::chrono::milliseconds(200));
+        mWindow->Search().SetCloseWaitForTesting(
+            answers ? std::chrono::milliseconds(std::chrono::minutes(1))
+                    : std::chrono::milliseconds(200));
         Control<QCheckBox>("chkListColor")->setChecked(!answers);
         QSignalSpy closedRun(mWindow.get(), &frmMERVOK::SearchFinished);
         test::Gate held;
         StartHeldAt(SearchStep::kHit, held);
         // The held thread is let go once the close has asked for the stop.
-        const std::optional<CancelToken> run = mWindow->RunToken();
+        const std::optional<CancelToken> run = mWindow->Search().Token();
         ASSERT_TRUE(run);
         std::thread releaser([&] {
             while (!run->Cancelled()) {
@@ -300,7 +301,7 @@ TEST_F(SearchRunTest, AbortInTheCheckListsTheHitsFoundSoFarAndClosingStopsARunSi
         releaser.join();
         EXPECT_EQ(ended, !answers);
         EXPECT_FALSE(mWindow->isVisible());
-        EXPECT_EQ(mWindow->SearchRunning(), !answers);
+        EXPECT_EQ(mWindow->Search().Running(), !answers);
         QCoreApplication::processEvents();
         EXPECT_TRUE(closedRun.isEmpty());
         EXPECT_TRUE(MessageBox::TakeShown().empty());

@@ -253,7 +253,7 @@ TEST_F(StartupTest, FormatBoxesFollowTheLibrariesPresent) {
     Control<QCheckBox>("chkCAB")->setChecked(false);
     Control<QLineEdit>("txtSearchDir")->setText(QString::fromStdString(mData.Path()));
     Control<QPushButton>("btnSearch")->click();
-    EXPECT_FALSE(mWindow->SearchRunning());
+    EXPECT_FALSE(mWindow->Search().Running());
     EXPECT_EQ(Control<QLabel>("Panel2")->text(), QStringLiteral("抽出件数"));
     EXPECT_TRUE(MessageBox::TakeShown().empty());
     cab.version = 90;
