@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <limits>
 
 #include "archivers/plugins/wildcard.h"
@@ -20,13 +21,24 @@ std::unique_ptr<ArchiveContents> ArchiveContents::Open(const std::string& path,
                                                                           : OpenError::Missing;
         return nullptr;
     }
+    // What can be listed of one cut short, too, as the LHA reader lists the
+    // headers before the cut; and an LHA of its end mark alone is empty.
     auto reader = plugin::OpenAnyArchiveReader(path.c_str());
     if (!reader) {
+        reader = plugin::OpenCutArchiveReader(path.c_str());
+    }
+    char mark = 1;
+    const bool emptyLha =
+        !reader && info.st_size == 1 && std::ifstream(path).get(mark) && mark == 0;
+    if (!reader && !emptyLha) {
         error = OpenError::NotAnArchive;
         return nullptr;
     }
     error = OpenError::None;
     std::unique_ptr<ArchiveContents> contents(new ArchiveContents(std::move(reader)));
+    if (emptyLha) {
+        return contents;
+    }
     const plugin::WildcardList documents(std::string(documentWildcards).c_str());
     std::size_t ordinal = 0;
     for (const plugin::ArchiveEntry* entry = contents->mReader->Next(); entry;
@@ -43,6 +55,7 @@ std::unique_ptr<ArchiveContents> ArchiveContents::Open(const std::string& path,
         contents->mItems.push_back(std::move(item));
         contents->mOrdinal.push_back(ordinal);
     }
+    contents->mIncomplete |= contents->mReader->Damaged();
     contents->mNextOrdinal = std::numeric_limits<std::size_t>::max();  // unknown: rewind first
     return contents;
 }

@@ -37,10 +37,11 @@ enum class OpenError { None, Missing, Folder, NotAnArchive };
 // thread.
 class ArchiveContents {
   public:
-    // Lists the archive at path (plain, or behind an executable stub), marking
-    // the documents by the wildcards (see DocumentWildcardsFor). At most
-    // kMaxItems files are listed; Incomplete() tells when there were more or
-    // damage ended the listing early.
+    // Lists the archive at path (plain, or behind an executable stub; a plain
+    // one cut short as far as it goes), marking the documents by the
+    // wildcards (see DocumentWildcardsFor). At most kMaxItems files are
+    // listed; Incomplete() tells when there were more or damage ended the
+    // listing early.
     static std::unique_ptr<ArchiveContents> Open(const std::string& path,
                                                  std::string_view documentWildcards,
                                                  OpenError& error);

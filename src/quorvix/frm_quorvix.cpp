@@ -60,14 +60,17 @@ constexpr std::uint64_t kMaxHandOverBytes = std::uint64_t{2} << 30;
 // each leaves at least the second figure free on the temporary folder's disk.
 constexpr std::uint64_t kMaxHandOverTotal = std::uint64_t{4} << 30;
 constexpr std::uint64_t kMinFreeAfterHandOver = std::uint64_t{1} << 30;
-// One image or style sheet of a page.
-constexpr std::uint64_t kMaxResourceBytes = 32 << 20;
 // How much of a text goes into the view before the first paint, and then per
 // turn of the event loop.
 constexpr std::size_t kFirstDecode = 64 * 1024;  // bytes
 constexpr qsizetype kFirstFill = 32 * 1024;      // characters
 constexpr qsizetype kLaterFill = 256 * 1024;
 constexpr std::size_t kLaterDecode = 1 << 20;  // bytes
+// The longest line the text view holds as one: its layout takes the square of
+// a line's length (a line of 600 K characters held the window for seconds),
+// so a longer one is shown in lines of this many characters. Copying all of
+// a text gives it as it is.
+constexpr qsizetype kMaxLineShown = 4096;
 constexpr int kMinFontSize = 6;
 constexpr int kMaxFontSize = 96;
 
@@ -108,6 +111,43 @@ bool LooksLikeNonsense(const QString& sample) {
                (category == QChar::Other_Control && !QStringLiteral("\t\n\f\x1A\x1B").contains(c));
     }
     return odd >= 16 && odd * 16 > sample.size();
+}
+
+// The text with a line break put in wherever a line would grow past
+// kMaxLineShown; lineLength carries the length of the last line over to the
+// next piece.
+QString BreakLongLines(QString text, qsizetype& lineLength) {
+    QString out;
+    bool broken = false;  // out holds the text up to `from`
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), from);
+        const qsizetype end = lineEnd < 0 ? text.size() : lineEnd;
+        const qsizetype room = kMaxLineShown - lineLength;
+        if (end - from <= room) {
+            const qsizetype take = end - from + (lineEnd < 0 ? 0 : 1);
+            lineLength = lineEnd < 0 ? lineLength + take : 0;
+            if (broken) {
+                out += QStringView(text).sliced(from, take);
+            }
+            from += take;
+            continue;
+        }
+        qsizetype take = room;
+        if (take > 0 && text.at(from + take).isLowSurrogate()) {
+            --take;  // the pair stays whole, in the next line
+        }
+        if (!broken) {
+            out.reserve(text.size() + text.size() / kMaxLineShown + 1);
+            out += QStringView(text).first(from);
+            broken = true;
+        }
+        out += QStringView(text).sliced(from, take);
+        out += QLatin1Char('\n');
+        lineLength = 0;
+        from += take;
+    }
+    return broken ? out : text;
 }
 
 QString SizeText(std::uint64_t bytes) {
@@ -705,8 +745,9 @@ bool frmQuorvix::ShowImage(const std::string& name) {
     const QString folder = slash == std::string::npos ? QString() : FromUtf8(name.substr(0, slash));
     const QByteArray file = QUrl::toPercentEncoding(
         FromUtf8(slash == std::string::npos ? name : name.substr(slash + 1)));
-    htmDocument->SetPage(QStringLiteral("<img src=\"%1\">").arg(QString::fromLatin1(file)), folder,
-                         [this](const QString& path) { return LoadArchiveFile(path); });
+    htmDocument->SetPage(
+        QStringLiteral("<img src=\"%1\">").arg(QString::fromLatin1(file)), folder,
+        [this](const QString& path, std::uint64_t limit) { return LoadArchiveFile(path, limit); });
     stkView->setCurrentWidget(htmDocument);
     mnuSaveAs->setEnabled(true);
     lblEncoding->clear();
@@ -732,17 +773,23 @@ void frmQuorvix::ShowDecoded() {
         // as its text, filled in pieces like any long text.
         const BoundedPage bounded = BoundPage(page.utf8);
         if (bounded.tooLarge) {
-            SetText(FromUtf8(page.utf8));
+            mLineLength = 0;
+            SetText(BreakLongLines(FromUtf8(page.utf8), mLineLength));
             stkView->setCurrentWidget(txtDocument);
             mPageNotice = QStringLiteral("ページが大きすぎるため、テキストとして表示しています。");
         } else {
-            htmDocument->SetPage(FromUtf8(bounded.html), folder,
-                                 [this](const QString& path) { return LoadArchiveFile(path); });
+            htmDocument->SetPage(
+                FromUtf8(bounded.html), folder,
+                [this](const QString& path, std::uint64_t limit) {
+                    return LoadArchiveFile(path, limit);
+                },
+                bounded.styleRules);
             stkView->setCurrentWidget(htmDocument);
-            mPageNotice = bounded.simplified ? QStringLiteral(
-                                                   "ページの構造が深すぎるか大きすぎるため、"
-                                                   "表などを簡略化して表示しています。")
-                                             : QString();
+            mPageNotice = bounded.simplified || htmDocument->StyleLeftOut()
+                              ? QStringLiteral(
+                                    "ページの構造が深すぎるか大きすぎるため、"
+                                    "表などを簡略化して表示しています。")
+                              : QString();
         }
     } else {
         mPageNotice.clear();
@@ -750,6 +797,7 @@ void frmQuorvix::ShowDecoded() {
         mDecoder = std::make_unique<TextDecoder>(mShownEncoding);
         mUndecodedFrom = 0;
         mInvalidSequences = 0;
+        mLineLength = 0;
         QString first = DecodeMore(kFirstDecode);
         // Read as nonsense (bytes no reading knows, characters nobody writes):
         // not a text, whatever its name says.
@@ -816,7 +864,7 @@ QString frmQuorvix::DecodeMore(std::size_t bytes) {
     mUndecodedFrom += rest.size();
     std::string utf8;
     mInvalidSequences += mDecoder->Decode(rest, mUndecodedFrom == mCurrentBytes.size(), utf8);
-    return FromUtf8(utf8);
+    return BreakLongLines(FromUtf8(utf8), mLineLength);
 }
 
 bool frmQuorvix::FillPending() const {
@@ -1204,13 +1252,13 @@ void frmQuorvix::UpdateTitle() {
                                       : QStringLiteral("%1 - %2 - Quorvix").arg(document, archive));
 }
 
-std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path) {
+std::optional<QByteArray> frmQuorvix::LoadArchiveFile(const QString& path, std::uint64_t limit) {
     const auto index = mArchive ? mArchive->Find(path.toStdString()) : std::nullopt;
     if (!index) {
         return std::nullopt;
     }
     std::string bytes;
-    const ReadStatus status = mArchive->ReadBytes(*index, kMaxResourceBytes, bytes);
+    const ReadStatus status = mArchive->ReadBytes(*index, limit, bytes);
     // The page's own data is read again on the next call, from the top.
     if (status != ReadStatus::Complete) {
         return std::nullopt;

@@ -141,7 +141,7 @@ class frmQuorvix : public QMainWindow {
     void ApplyWrap();
     // "document - archive - Quorvix".
     void UpdateTitle();
-    std::optional<QByteArray> LoadArchiveFile(const QString& path);
+    std::optional<QByteArray> LoadArchiveFile(const QString& path, std::uint64_t limit);
     // Writes the current item to file; an error text, "" when it went well.
     QString WriteItem(const QString& file, std::uint64_t limit);
     // The current item's copy in the private folder: the one written before
@@ -170,8 +170,9 @@ class frmQuorvix : public QMainWindow {
     std::unique_ptr<TextDecoder> mDecoder;  // of the text shown
     std::size_t mUndecodedFrom = 0;         // in mCurrentBytes: not yet decoded
     std::size_t mInvalidSequences = 0;
-    QString mPageNotice;    // what was done to the page shown to show it
-    bool mFilling = false;  // FillMore is on its way
+    qsizetype mLineLength = 0;  // of the last line put in, as shown
+    QString mPageNotice;        // what was done to the page shown to show it
+    bool mFilling = false;      // FillMore is on its way
     int mExportCount = 0;
     // The copies in the private folder, by archive path and entry, and the
     // bytes they take together.

@@ -117,13 +117,14 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent) {
             [this](const QUrl& link) { emit archiveLinkClicked(ArchivePath(link), link); });
 }
 
-void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader) {
+void HtmlView::SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader,
+                       std::size_t styleRules) {
     mPageFolder = pageFolder;
     mLoader = std::move(loader);
     // The document caches resources by their reference; a new page starts
     // afresh, so "image.png" of another folder is not reused.
     document()->clear();
-    mResources.Clear();
+    mResources.Clear(styleRules);
     setHtml(html);
 }
 
@@ -165,7 +166,7 @@ QVariant HtmlView::loadResource(int type, const QUrl& name) {
     if (path.isEmpty() || !mLoader) {
         return {};
     }
-    return mResources.Get(type, path, [&] { return mLoader(path); });
+    return mResources.Get(type, path, [&](std::uint64_t limit) { return mLoader(path, limit); });
 }
 
 }  // namespace mervok::quorvix

@@ -21,13 +21,17 @@ class HtmlView : public QTextBrowser {
     Q_OBJECT
   public:
     // The bytes of the archive's file at path ('/'-separated, relative to the
-    // archive's top), or nothing when there is none.
-    using ResourceLoader = std::function<std::optional<QByteArray>(const QString& path)>;
+    // archive's top), or nothing when there is none or it is over limit bytes.
+    using ResourceLoader =
+        std::function<std::optional<QByteArray>(const QString& path, std::uint64_t limit)>;
 
     explicit HtmlView(QWidget* parent = nullptr);
 
-    // pageFolder: the page's own folder in the archive ("" at the top).
-    void SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader);
+    // pageFolder: the page's own folder in the archive ("" at the top);
+    // styleRules: how many rules the sheets it links may add
+    // (BoundedPage::styleRules).
+    void SetPage(const QString& html, const QString& pageFolder, ResourceLoader loader,
+                 std::size_t styleRules = 0);
 
     // A relative reference of the page as a path inside the archive; "" when
     // it points outside it (a scheme, or more ".." than folders).
@@ -39,6 +43,8 @@ class HtmlView : public QTextBrowser {
 
     // The pixels the images of the page shown have decoded.
     std::int64_t PixelsDecoded() const { return mResources.PixelsDecoded(); }
+    // Whether a style sheet of the page shown was refused or cut.
+    bool StyleLeftOut() const { return mResources.StyleLeftOut(); }
 
   signals:
     // A link clicked, with the file of the archive it names ("" for a link

@@ -77,6 +77,8 @@ struct Attribute {
 struct Element {
     std::string name;
     Kind kind;
+    std::string tag;        // as written, to open it again
+    std::size_t items = 0;  // of a list
 };
 
 // What tables hold at each depth, for the budget.
@@ -126,6 +128,7 @@ class PageBuilder {
         while (!mOpen.empty()) {
             Pop();
         }
+        KeepStyleWithinBudget();
         mResult.tableDepth = mDeepestTable;
         mResult.tooLarge = mTags > kMaxPageTags;
         return std::move(mResult);
@@ -134,11 +137,57 @@ class PageBuilder {
     const TableLoad& Load() const { return mLoad; }
 
   private:
+    // The page's own rules, as many as its tags allow, in the order written;
+    // what is left for linked sheets.
+    void KeepStyleWithinBudget() {
+        std::size_t rules = kStyleBudget / std::max<std::size_t>(mTags, 1);
+        std::string kept;
+        std::size_t from = 0;
+        for (const Style& style : mStyles) {
+            const std::string_view sheet =
+                std::string_view(mResult.html).substr(style.at, style.size);
+            const std::string_view first = FirstStyleRules(sheet, rules);
+            rules -= StyleRuleCount(first);
+            mResult.simplified |= first.size() < sheet.size();
+            kept.append(mResult.html, from, style.at + first.size() - from);
+            from = style.at + style.size;
+        }
+        if (!mStyles.empty()) {
+            kept.append(mResult.html, from);
+            mResult.html = std::move(kept);
+        }
+        mResult.styleRules = rules;
+    }
+
     void Text(std::string_view text) {
-        mResult.html += text;
         if (mTableDepth > 0) {
             mLoad.text[mTableDepth] = Saturating(mLoad.text[mTableDepth], text.size());
         }
+        // A long paragraph goes on in a block of its own, cut after a space
+        // when there is one near, never inside a character or a reference.
+        while (mRun + text.size() > kMaxParagraphBytes) {
+            std::size_t cut = kMaxParagraphBytes - std::min(mRun, kMaxParagraphBytes);
+            const std::size_t space = text.find_last_of(" \t\n", cut);
+            if (space != std::string_view::npos && space + 256 > cut) {
+                cut = std::min(space + 1, text.size());
+            }
+            while (cut > 0 && cut < text.size() &&
+                   (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+                --cut;
+            }
+            if (const std::size_t amp = text.find_last_of('&', cut);
+                amp != std::string_view::npos && amp + 32 > cut && text.find(';', amp) >= cut) {
+                cut = amp;
+            }
+            mResult.html += text.substr(0, cut);
+            mResult.html += "<div></div>";
+            mResult.simplified = true;
+            Count();
+            mRun = 0;
+            text.remove_prefix(cut);
+        }
+        mRun += std::max<std::size_t>(text.size(), 1);
+        mResult.html += text;
     }
 
     std::size_t SkipSpace(std::size_t at) const {
@@ -262,11 +311,13 @@ class PageBuilder {
             const std::string_view sheet = mPage.substr(pos, end - pos);
             if (mStyleBytes + sheet.size() <= kMaxStyleBytes) {
                 mStyleBytes += sheet.size();
+                const std::size_t at = mResult.html.size();
                 for (char c : sheet) {
                     if (c != '<') {
                         mResult.html += c;
                     }
                 }
+                mStyles.push_back({at, mResult.html.size() - at});
             } else {
                 mResult.simplified = true;
             }
@@ -291,13 +342,14 @@ class PageBuilder {
     void Break() {
         mResult.html += "<br />";
         Count();
+        Text("");  // a line of the paragraph too
     }
 
     // What stands for an element whose tag is left out: a blank for a cell,
     // a line break for a row or block, nothing for inline markup.
     void Flatten(Kind kind) {
         if (kind == Kind::Cell) {
-            mResult.html += ' ';
+            Text(" ");
         } else if (kind != Kind::Inline) {
             Break();
         }
@@ -305,6 +357,7 @@ class PageBuilder {
 
     void Emit(const std::string& name, const std::vector<Attribute>& attributes, bool isVoid) {
         Count();
+        mRun = KindOf(name) == Kind::Inline ? mRun : 0;
         std::string& out = mResult.html;
         out += '<';
         out += name;
@@ -369,6 +422,7 @@ class PageBuilder {
     }
 
     void Pop() {
+        mRun = mOpen.back().kind == Kind::Inline ? mRun : 0;
         mResult.html += "</";
         mResult.html += mOpen.back().name;
         mResult.html += '>';
@@ -390,7 +444,7 @@ class PageBuilder {
         if (mDroppedTables > 0 && IsTablePart(name, kind)) {
             mDroppedTables += kind == Kind::Table ? 1 : 0;
             if (kind == Kind::Cell) {
-                mResult.html += ' ';
+                Text(" ");
             } else if (kind == Kind::Row) {
                 Break();
             }
@@ -427,6 +481,17 @@ class PageBuilder {
             case Kind::Item:
                 if (const auto item = Innermost({Kind::Item}, {Kind::List, Kind::Table})) {
                     PopTo(*item);
+                }
+                // A long list goes on as a list of its own, like the first.
+                if (const auto list = Innermost({Kind::List}, {Kind::Table, Kind::Cell});
+                    list && ++mOpen[*list].items > kMaxListItems) {
+                    Element again = mOpen[*list];
+                    PopTo(*list);
+                    mResult.simplified = true;
+                    mResult.html += again.tag;
+                    Count();
+                    again.items = 1;
+                    mOpen.push_back(std::move(again));
                 }
                 break;
             case Kind::Term:
@@ -470,8 +535,9 @@ class PageBuilder {
     }
 
     void Push(const std::string& name, Kind kind, const std::vector<Attribute>& attributes) {
+        const std::size_t start = mResult.html.size();
         Emit(name, attributes, false);
-        mOpen.push_back({name, kind});
+        mOpen.push_back({name, kind, mResult.html.substr(start)});
         if (kind == Kind::Table) {
             ++mTableDepth;
             mDeepestTable = std::max(mDeepestTable, mTableDepth);
@@ -507,11 +573,32 @@ class PageBuilder {
     std::size_t mDeepestTable = 0;
     std::size_t mDroppedTables = 0;
     std::size_t mStyleBytes = 0;
+    struct Style {
+        std::size_t at, size;  // of a <style>'s text in the result
+    };
+    std::vector<Style> mStyles;
     std::size_t mTags = 0;
+    std::size_t mRun = 0;  // bytes of text in the paragraph being written
     TableLoad mLoad;
 };
 
 }  // namespace
+
+std::size_t StyleRuleCount(std::string_view sheet) {
+    return static_cast<std::size_t>(std::count(sheet.begin(), sheet.end(), '}'));
+}
+
+std::string_view FirstStyleRules(std::string_view sheet, std::size_t count) {
+    std::size_t end = 0;
+    for (; count > 0; --count) {
+        const std::size_t close = sheet.find('}', end);
+        if (close == std::string_view::npos) {
+            return sheet;
+        }
+        end = close + 1;
+    }
+    return sheet.substr(0, end);
+}
 
 BoundedPage BoundPage(std::string_view page) {
     PageBuilder first(kMaxTableDepth);

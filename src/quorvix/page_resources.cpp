@@ -11,12 +11,17 @@
 #include "app/text_decoding.h"
 #include "app/text_util.h"
 #include "quorvix/image_format.h"
+#include "quorvix/page_bounds.h"
 
 namespace mervok::quorvix {
 
-void PageResources::Clear() {
+void PageResources::Clear(std::size_t styleRules) {
     mCache.clear();
     mDecoded = 0;
+    mStyleRules = styleRules;
+    mStyleSheets = 0;
+    mStyleBytes = 0;
+    mStyleLeftOut = false;
 }
 
 QVariant PageResources::Get(int type, const QString& path, const Reader& read) {
@@ -27,13 +32,25 @@ QVariant PageResources::Get(int type, const QString& path, const Reader& read) {
     if (const auto found = mCache.constFind(key); found != mCache.constEnd()) {
         return *found;
     }
-    const std::optional<QByteArray> bytes = read();
     QVariant value;
     if (type == QTextDocument::ImageResource) {
+        const std::optional<QByteArray> bytes = read(kMaxImageBytes);
         value = bytes ? Image(*bytes) : QVariant(QImage());
-    } else if (bytes) {
+    } else if (mStyleSheets == kMaxStyleSheets || mStyleRules == 0) {
+        mStyleLeftOut = true;
+        value = QString();
+    } else if (const auto bytes = read(kMaxStyleSheetBytes - mStyleBytes)) {
+        ++mStyleSheets;
+        mStyleBytes += static_cast<std::uint64_t>(bytes->size());
         const std::string_view text(bytes->constData(), static_cast<std::size_t>(bytes->size()));
-        value = QString::fromStdString(DecodeText(text).utf8);
+        const std::string sheet = DecodeText(text).utf8;
+        const std::string_view kept = FirstStyleRules(sheet, mStyleRules);
+        mStyleRules -= StyleRuleCount(kept);
+        mStyleLeftOut |= kept.size() < sheet.size();
+        value = QString::fromUtf8(kept.data(), static_cast<qsizetype>(kept.size()));
+    } else {
+        // Missing, or beyond what is left of the sheets' size.
+        mStyleLeftOut = true;
     }
     mCache.insert(key, value);
     return value;

@@ -51,6 +51,11 @@ WindowSettings ReadWindowSettings(const SettingsStore& ini) {
         settings.*key.member = ini.GetInt(kWindowSection, key.name, settings.*key.member) != 0;
     }
     settings.fontFamily = TrimAtNull(ini.GetString(kWindowSection, kFontFamilyKey, ""));
+    // The list is never hidden (a list dragged to nothing would stay so) and
+    // leaves the document room, whatever the file says.
+    settings.listWidth = std::clamp(settings.listWidth, WindowSettings::kMinListWidth,
+                                    std::max(WindowSettings::kMinListWidth,
+                                             settings.width - WindowSettings::kMinDocumentWidth));
     return settings;
 }
 

@@ -15,6 +15,8 @@ inline constexpr std::string_view kWindowSection = "Window";
 
 struct WindowSettings {
     static constexpr int kNoPosition = -100000;  // the window system places it
+    static constexpr int kMinListWidth = 60;
+    static constexpr int kMinDocumentWidth = 200;
 
     int width = 900;  // pixels
     int height = 640;

@@ -38,6 +38,7 @@ mervok::quorvix::HtmlView& View() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace mervok;
     using namespace mervok::quorvix;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const DecodedText page = DecodeText(bytes, DeclaredHtmlEncoding(bytes));
@@ -49,8 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     HtmlView& view = View();
-    view.SetPage(QString::fromStdString(bounded.html), QString(),
-                 [](const QString&) { return std::optional<QByteArray>(); });
+    view.SetPage(
+        QString::fromStdString(bounded.html), QString(),
+        [](const QString&, std::uint64_t) { return std::optional<QByteArray>(); },
+        bounded.styleRules);
     view.document()->setTextWidth(780);
     (void)view.document()->documentLayout()->documentSize();
     return 0;

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Runs one fuzzer for a number of seconds: run_fuzzers.sh TARGET SECONDS
+# Runs one fuzzer for a number of seconds: run_fuzzers.sh TARGET SECONDS [ARG...]
 # Builds the fuzzers with clang in build-fuzz/ when needed. The corpus grows in
 # tests/fuzz/corpus-TARGET/ (not committed), seeded from the folders listed in
 # tests/fuzz/TARGET.seeds when it exists, with the dictionary TARGET.dict
 # when there is one; crashes, and inputs that take over 2 s (work a crafted
-# file can force must stay bounded), land in tests/fuzz/.
+# file can force must stay bounded), land in tests/fuzz/. Further arguments go
+# to libFuzzer: on a busy machine, at nice 19, "-fork=1 -ignore_timeouts=1"
+# keeps the run going past inputs that were only starved of CPU; each
+# timeout-* file is then run again alone to tell them from real findings.
 set -euo pipefail
 
 target=${1:?usage: run_fuzzers.sh TARGET SECONDS}
@@ -32,7 +35,7 @@ if [ -f "$here/$target.seeds" ]; then
   done <"$here/$target.seeds"
 fi
 
-args=()
+args=("${@:3}")
 [ -f "$here/$target.dict" ] && args+=("-dict=$here/$target.dict")
 
 # Scratch files that a fuzzer writes go to a folder removed afterwards (tmpfs

@@ -21,6 +21,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <QUrl>
 
@@ -32,6 +33,7 @@
 #include "quorvix/frm_quorvix.h"
 #include "quorvix/html_view.h"
 #include "quorvix/open_with_policy.h"
+#include "quorvix/page_bounds.h"
 #include "quorvix/page_resources.h"
 #include "quorvix_test_support.h"
 
@@ -242,7 +244,7 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
                                  "src=\"img/logo.png?1\"><img src=\"IMG/Logo.png#x\"><img "
                                  "src=\"%1?2\">")
                       .arg(onDisk),
-                  "", [&](const QString& path) -> std::optional<QByteArray> {
+                  "", [&](const QString& path, std::uint64_t) -> std::optional<QByteArray> {
                       ++asked;
                       return path.compare(QLatin1String("img/logo.png"), Qt::CaseInsensitive) == 0
                                  ? std::optional(logo)
@@ -269,8 +271,9 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
                                "<image width='4' height='4' xlink:href='%1'/></svg>")
                                .arg(onDisk)
                                .toUtf8();
-    page->SetPage(QStringLiteral("<img src=\"shot.gif\"><img src=\"vector.png\">"), "",
-                  [&](const QString& path) { return path == "shot.gif" ? bmp : svg; });
+    page->SetPage(
+        QStringLiteral("<img src=\"shot.gif\"><img src=\"vector.png\">"), "",
+        [&](const QString& path, std::uint64_t) { return path == "shot.gif" ? bmp : svg; });
     page->grab();
     EXPECT_EQ(drawn("shot.gif").size(), QSize(3, 5));
     if (!QImageReader::supportedImageFormats().contains("svg")) {
@@ -282,7 +285,9 @@ TEST_F(ViewerWindowTest, PagesTakeImagesFromTheArchiveAndNothingFromOutside) {
 
 // Beyond a page's budget of decoded pixels an image is not decoded at all:
 // it keeps its place as its size, drawn as a frame with its alternative text.
-TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
+// Style sheets are read up to a count and a size, and their rules kept as
+// far as the page's tags leave room.
+TEST(PageResourcesTest, ImagesAndStyleSheetsBeyondTheirBudgetAreLeftOut) {
     App();
     const auto Png = [](int width, int height) {
         QByteArray bytes;
@@ -294,7 +299,7 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
     PageResources resources(10000);
     int reads = 0;
     const auto Get = [&](const char* path, const QByteArray& bytes) {
-        return resources.Get(QTextDocument::ImageResource, QString::fromLatin1(path), [&] {
+        return resources.Get(QTextDocument::ImageResource, QString::fromLatin1(path), [&](auto) {
             ++reads;
             return std::optional(bytes);
         });
@@ -316,11 +321,60 @@ TEST(PageResourcesTest, ImagesBeyondThePixelBudgetAreNotDecoded) {
     header.append(24, '\0');
     HtmlView view;
     view.SetPage(QStringLiteral("<img src=\"x.png\" alt=\"too large\" width=\"50\">"), "",
-                 [&](const QString&) { return std::optional(header); });
+                 [&](const QString&, std::uint64_t) { return std::optional(header); });
     EXPECT_EQ(view.document()->resource(QTextDocument::ImageResource, QUrl("x.png")).toSize(),
               QSize(12000, 6000));
     EXPECT_EQ(view.PixelsDecoded(), 0);
     view.grab();  // the frame and the text drawn in its place
+
+    // 2,048 tags leave room for 256 style rules: a rule after that many, in
+    // the page's <style> or in a sheet it links, has no effect.
+    std::string filler;
+    for (int i = 0; i < 300; ++i) {
+        filler += ".f" + std::to_string(i) + " { color: blue }\n";
+    }
+    filler += "b { color: red }";
+    std::string tags;
+    for (int i = 0; i < 1024; ++i) {
+        tags += "<p><b>bold</b></p>";
+    }
+    // At most 16 sheets, linked or imported, and 256 KiB of them are read.
+    std::string links;
+    for (int i = 0; i < 30; ++i) {
+        links += "<link rel=stylesheet type=text/css href=\"s" + std::to_string(i) + ".css\">";
+    }
+    const struct {
+        std::string page;
+        bool red;
+        std::size_t sheets;
+    } cases[] = {{"<style>" + filler + "</style>" + tags, false, 0},
+                 {"<link rel=stylesheet type=text/css href=big.css>" + tags, false, 1},
+                 {links + "<p><b>bold</b>", true, 16}};
+    for (const auto& [page, red, sheets] : cases) {
+        SCOPED_TRACE(sheets);
+        const BoundedPage bounded = BoundPage(page);
+        std::vector<std::uint64_t> limits;
+        view.SetPage(
+            QString::fromStdString(bounded.html), "",
+            [&](const QString& path, std::uint64_t limit) {
+                limits.push_back(limit);
+                return std::optional(path == "big.css"
+                                         ? QByteArray::fromStdString(filler)
+                                         : QStringLiteral("@import \"s%1.css\"; b { color: red }")
+                                               .arg(path.mid(1).toInt() + 1)
+                                               .toUtf8());
+            },
+            bounded.styleRules);
+        EXPECT_EQ(limits.size(), sheets);
+        if (sheets == 16) {
+            EXPECT_EQ(limits.front(), 256u << 10);
+            EXPECT_LT(limits.back(), limits.front());  // what was read counts
+        }
+        const QTextCharFormat bold = view.document()->begin().begin().fragment().charFormat();
+        EXPECT_EQ(bold.fontWeight(), QFont::Bold);
+        EXPECT_EQ(bold.foreground().color() == QColor(Qt::red), red);
+        EXPECT_TRUE(bounded.simplified || view.StyleLeftOut());
+    }
 }
 
 // A manual of several pages, packed by zip and by lha: read from its index,
@@ -396,6 +450,17 @@ int TableDepth(const QTextFrame* frame) {
     return deepest;
 }
 
+// The most items of one list, and the longest line, of a laid-out document.
+std::pair<int, int> LongestListAndLine(const QTextDocument& document) {
+    int items = 0;
+    int line = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        items = std::max(items, block.textList() ? block.textList()->count() : 0);
+        line = std::max(line, block.length() - 1);
+    }
+    return {items, line};
+}
+
 // Pages whose layout would take Qt's text engine minutes, or overflow its
 // stack, reach it rebuilt within its means; what was left out is said.
 TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnce) {
@@ -411,10 +476,12 @@ TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnc
         {"deep1000.htm",
          repeat("<TABLE><TR><TD>", 1000) + "innermost" + repeat("</TD></TR></TABLE>", 1000)},
         {"nested.htm", repeat("<ul><li><div><blockquote><b><i>", 2000) + "innermost"},
+        {"list.htm", "<ol>" + repeat("<li>item", 3000) + "innermost"},
+        {"para.htm", "<p><b>" + repeat("word &amp; ", 20000) + "innermost"},
         {"wide.htm", "<table><tr><td colspan=99999999 rowspan=4000000000>innermost</table>"},
         {"grid.htm",
          "<table>" + repeat("<tr>" + repeat("<td>cell", 100), 100) + "</table>innermost"},
-        {"huge.htm", repeat("<p>paragraph</p>\n", 20000) + "innermost"},
+        {"huge.htm", repeat("<p>" + repeat("paragraph ", 6) + "</p>\n", 4000) + "innermost"},
         {"fine.htm", "<table><tr><td><table><tr><td>inner<td>cell</table></table>innermost"},
     };
     for (const auto& [name, page] : pages) {
@@ -438,6 +505,9 @@ TEST_F(ViewerWindowTest, PagesBeyondWhatTheLayoutBearsAreSimplifiedAndShownAtOnc
         ASSERT_EQ(Page(), QLatin1String("htmDocument"));
         const int depth = TableDepth(view->document()->rootFrame());
         EXPECT_LE(depth, 8);
+        const auto [items, line] = LongestListAndLine(*view->document());
+        EXPECT_LE(items, 256);
+        EXPECT_LE(line, 8192);
         EXPECT_EQ(Status().contains(QStringLiteral("簡略化")), name != "fine.htm")
             << Status().toStdString();
         if (name == "fine.htm") {
@@ -505,6 +575,13 @@ TEST_F(ViewerWindowTest, FindCopySelectAllFontWrapAndTheyAreRemembered) {
     EXPECT_EQ(Find<QPlainTextEdit>(*mWindow, "txtDocument")->font().pointSize(), size + 2);
     EXPECT_FALSE(Find<QAction>(*mWindow, "mnuWrap")->isChecked());
     EXPECT_EQ(Listed(), (QStringList{"SETUP.EXE", "説明書.TXT"}));
+    // A list width from a damaged file neither hides the list nor the document.
+    for (const char* width : {"0", "5000"}) {
+        WriteBytes(mIniPath, std::string(kIni) + "[Window]\r\nWidth=1000\r\nListWidth=" + width);
+        Open(Fixture("quorvix/sjis_lh7.lzh"));
+        const int list = Find<QSplitter>(*mWindow, "splMain")->sizes().value(0);
+        EXPECT_TRUE(list >= 60 && list <= 800) << width << ": " << list;
+    }
 
     // The wave dash as Shift-JIS gives it (～) is found as 〜 and the other way.
     mTemp.Write("tilde/TILDE.TXT",
@@ -789,25 +866,45 @@ std::uint64_t PeakKiB() {
 }
 
 TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLimit) {
+    // Archives cut short, of each format, list what is left and say so;
+    // empty ones say they are empty.
+    const std::string makeEmpty =
+        "cd '" + mTemp.Path() +
+        "' && echo x >E.TXT && lha aq empty.lzh E.TXT && lha dq empty.lzh "
+        "E.TXT && zip -q empty.zip E.TXT && zip -qd empty.zip E.TXT && yes 'Line of B' | "
+        "head -c 300000 >B.TXT && zip -q0 whole.zip E.TXT B.TXT && "
+        "head -c 150000 whole.zip >cut.zip";
+    ASSERT_EQ(std::system(makeEmpty.c_str()), 0);
     const char* unreadable = "読めません";
-    const std::pair<std::string, const char*> broken[] = {
-        {"corrupt/lha_cut_in_first_header.lzh", unreadable},
-        {"corrupt/lha_bad_checksum.lzh", unreadable},
-        {"corrupt/zip_cut_end.zip", unreadable},
-        {"corrupt/cab_cut.cab", unreadable},
-        {"corrupt/cab_bad_version.cab", unreadable},
-        {"corrupt/empty.bin", unreadable},
-        {"stub/stub_8k.exe", unreadable},
-        {"corrupt/lha_cut_in_data.lzh", "文書がありません"},
-        {"../quorvix/encrypted.zip", "暗号化"},
-        {mTemp.File("missing.lzh"), "見つかりません"},
-        {mTemp.Path(), "フォルダは書庫として開けません"},
+    const char* noDocument = "文書がありません";
+    const char* empty = "ファイルが入っていません";
+    const struct {
+        std::string archive;
+        const char* message;
+        bool cut;
+    } broken[] = {
+        {"corrupt/lha_cut_in_first_header.lzh", unreadable, false},
+        {"corrupt/lha_bad_checksum.lzh", unreadable, false},
+        {"corrupt/cab_bad_version.cab", unreadable, false},
+        {"corrupt/empty.bin", unreadable, false},
+        {"stub/stub_8k.exe", unreadable, false},
+        {"corrupt/lha_cut_in_data.lzh", noDocument, true},
+        {"corrupt/cab_cut.cab", "壊れているため", true},
+        {"corrupt/zip_cut_end.zip", "Line 1 of the read-me", true},
+        {mTemp.File("cut.zip"), "Line of B", true},
+        {mTemp.File("empty.lzh"), empty, false},
+        {mTemp.File("empty.zip"), empty, false},
+        {"../quorvix/encrypted.zip", "暗号化", false},
+        {mTemp.File("missing.lzh"), "見つかりません", false},
+        {mTemp.Path(), "フォルダは書庫として開けません", false},
     };
-    for (const auto& [archive, message] : broken) {
+    for (const auto& [archive, message, cut] : broken) {
         SCOPED_TRACE(archive);
         Open(archive.starts_with('/') ? archive : Fixture("archives/" + archive));
-        EXPECT_EQ(Page(), QLatin1String("pnlMessage"));
+        EXPECT_EQ(Page(), message[0] == 'L' ? "txtDocument" : "pnlMessage");
         EXPECT_TRUE(Shown().contains(QString::fromUtf8(message))) << Shown().toStdString();
+        EXPECT_EQ(Status().contains(QStringLiteral("途中までしか一覧できません")), cut)
+            << Status().toStdString();
     }
 
     // A bomb: 80 MiB of text that deflates to a few hundred KiB; and a
@@ -833,8 +930,12 @@ TEST_F(ViewerWindowTest, HostileArchivesGiveAClearMessageAndCostNoMoreThanTheLim
         EXPECT_TRUE(Status().contains(QStringLiteral("先頭の 1 MiB だけ")))
             << Status().toStdString();
         // At once, at most the first 32 K characters and the rest of their
-        // line, or only those in a line that goes on.
+        // line, or only those in a line that goes on, shown in lines the
+        // layout bears.
         EXPECT_LE(Shown().size(), 32 * 1024 + 16);
+        EXPECT_LE(
+            LongestListAndLine(*Find<QPlainTextEdit>(*mWindow, "txtDocument")->document()).second,
+            4096);
         // All of the first MiB, though not yet filled in behind the first
         // screen; a character the limit cut in two is one replacement.
         Trigger("mnuSelectAll");

@@ -47,6 +47,9 @@ class ArchiveReader {
     // The data of the entry Next returned last, or nullptr when it cannot be
     // read. Valid until the next call of Next or Rewind.
     virtual std::unique_ptr<EntryData> OpenData() = 0;
+    // Whether the last listing ended at damage (a cut archive, a broken
+    // header) rather than at the archive's end.
+    virtual bool Damaged() const { return false; }
 };
 
 // Opens path as an archive of format, plain or behind an executable stub.
@@ -55,5 +58,11 @@ std::unique_ptr<ArchiveReader> OpenArchiveReader(const char* path, Format format
 
 // Opens path as whatever archive of the three formats it is, by the same rule.
 std::unique_ptr<ArchiveReader> OpenAnyArchiveReader(const char* path);
+
+// For showing what is left of a plain archive that OpenAnyArchiveReader does
+// not take because it was cut short: a ZIP without its central directory,
+// listed from its local headers, or a cabinet shorter than its header says,
+// listed from its file table. Both report Damaged. Nothing for anything else.
+std::unique_ptr<ArchiveReader> OpenCutArchiveReader(const char* path);
 
 }  // namespace mervok::plugin

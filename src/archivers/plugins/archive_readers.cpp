@@ -38,4 +38,15 @@ std::unique_ptr<ArchiveReader> OpenAnyArchiveReader(const char* path) {
     return OpenLocated(path, nullptr);
 }
 
+std::unique_ptr<ArchiveReader> OpenCutArchiveReader(const char* path) {
+    auto file = FileReader::Open(path);
+    if (!file) {
+        return nullptr;
+    }
+    if (ReadCabHeader(*file, 0, true)) {
+        return OpenCabReader(std::move(file), 0, true);
+    }
+    return OpenCutZipReader(std::move(file));
+}
+
 }  // namespace mervok::plugin

@@ -13,7 +13,7 @@
 
 namespace mervok::plugin {
 
-std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset) {
+std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset, bool cut) {
     std::uint8_t h[36];
     if (!file.ReadExact(offset, h, sizeof h) || std::memcmp(h, "MSCF", 4) != 0) {
         return std::nullopt;
@@ -24,11 +24,12 @@ std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t off
     cab.folderCount = Le16(h + 26);
     cab.fileCount = Le16(h + 28);
     cab.flags = Le16(h + 30);
-    bool plausible = Le32(h + 4) == 0 && Le32(h + 12) == 0 && Le32(h + 20) == 0 && h[24] == 3 &&
-                     h[25] == 1 && cab.cabinetSize >= sizeof h &&
-                     cab.cabinetSize <= file.Size() - offset && cab.filesOffset >= sizeof h &&
-                     cab.filesOffset < cab.cabinetSize && cab.folderCount > 0 &&
-                     cab.fileCount > 0 && (cab.flags & ~7u) == 0;
+    bool plausible =
+        Le32(h + 4) == 0 && Le32(h + 12) == 0 && Le32(h + 20) == 0 && h[24] == 3 && h[25] == 1 &&
+        cab.cabinetSize >= sizeof h &&
+        (cut ? cab.filesOffset < file.Size() - offset : cab.cabinetSize <= file.Size() - offset) &&
+        cab.filesOffset >= sizeof h && cab.filesOffset < cab.cabinetSize && cab.folderCount > 0 &&
+        cab.fileCount > 0 && (cab.flags & ~7u) == 0;
     if (!plausible) {
         return std::nullopt;
     }
@@ -58,7 +59,8 @@ struct CabFile {
 // table order, so a cursor makes a whole listing one pass over the table.
 class CabTable {
   public:
-    CabTable(const FileReader& file, std::uint64_t base) : mFile(file), mBase(base) {}
+    CabTable(const FileReader& file, std::uint64_t base, bool cut)
+        : mFile(file), mBase(base), mCut(cut) {}
 
     // Whether the data blocks that hold the file's data carry the checksums
     // they state (a block stating 0 has none). libarchive checks a block
@@ -152,7 +154,7 @@ class CabTable {
   private:
     bool Prepare() {
         mReady = true;
-        auto header = ReadCabHeader(mFile, mBase);
+        auto header = ReadCabHeader(mFile, mBase, mCut);
         if (!header) {
             return false;
         }
@@ -226,6 +228,7 @@ class CabTable {
 
     const FileReader& mFile;
     std::uint64_t mBase;
+    bool mCut;
     bool mReady = false;
     std::vector<Folder> mFolders;
     std::size_t mDataReserve = 0;  // per data block
@@ -264,8 +267,8 @@ class CabData final : public EntryData {
 
 class CabReader final : public ArchiveReader {
   public:
-    CabReader(std::unique_ptr<FileReader> file, std::uint64_t offset)
-        : mFile(std::move(file)), mTable(*mFile, offset), mStream(*mFile, offset) {}
+    CabReader(std::unique_ptr<FileReader> file, std::uint64_t offset, bool cut)
+        : mFile(std::move(file)), mTable(*mFile, offset, cut), mStream(*mFile, offset), mCut(cut) {}
 
     // Reading the first header proves that libarchive takes the cabinet.
     bool Start() {
@@ -278,6 +281,7 @@ class CabReader final : public ArchiveReader {
     }
 
     Format Kind() const override { return Format::Cab; }
+    bool Damaged() const override { return mCut || (mExhausted && !mReachedEnd); }
 
     void Rewind() override {
         mCursor = 0;
@@ -416,13 +420,14 @@ class CabReader final : public ArchiveReader {
     bool mNamesComplete = false;
     std::size_t mCursor = 0;
     long mCurrent = -1;  // index of the entry Next returned last
+    bool mCut;
 };
 
 }  // namespace
 
-std::unique_ptr<ArchiveReader> OpenCabReader(std::unique_ptr<FileReader> file,
-                                             std::uint64_t offset) {
-    auto reader = std::make_unique<CabReader>(std::move(file), offset);
+std::unique_ptr<ArchiveReader> OpenCabReader(std::unique_ptr<FileReader> file, std::uint64_t offset,
+                                             bool cut) {
+    auto reader = std::make_unique<CabReader>(std::move(file), offset, cut);
     return reader->Start() ? std::move(reader) : nullptr;
 }
 

@@ -19,12 +19,15 @@ struct CabHeader {
 };
 
 // Parses and validates the cabinet header at offset: signature, zero reserved
-// fields, version 1.3, the cabinet and its file table within the file.
-std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset);
+// fields, version 1.3, the cabinet and its file table within the file (cut:
+// only the start of the file table, for a cabinet cut short).
+std::optional<CabHeader> ReadCabHeader(const FileReader& file, std::uint64_t offset,
+                                       bool cut = false);
 
 // The cabinet starting at offset, listed and read by libarchive from a
-// stream that starts there; nullptr when libarchive does not take it.
-std::unique_ptr<ArchiveReader> OpenCabReader(std::unique_ptr<FileReader> file,
-                                             std::uint64_t offset);
+// stream that starts there; nullptr when libarchive does not take it. cut:
+// the cabinet may be cut short; it reports Damaged.
+std::unique_ptr<ArchiveReader> OpenCabReader(std::unique_ptr<FileReader> file, std::uint64_t offset,
+                                             bool cut = false);
 
 }  // namespace mervok::plugin

@@ -391,12 +391,15 @@ class LhaReader final : public ArchiveReader {
     void Rewind() override {
         mNext = mStart;
         mCurrent.reset();
+        mDamaged = false;
     }
 
     const ArchiveEntry* Next() override {
         mCurrent.reset();
         // Each header lies strictly after the previous one, so the walk ends.
         std::uint8_t mark = 0;
+        // The end mark, or the file's end right after an entry, ends it cleanly.
+        mDamaged |= mNext > mFile->Size();
         if (mNext < mFile->Size() && mFile->ReadExact(mNext, &mark, 1) && mark != 0) {
             const std::uint64_t at = mNext;
             mCurrent = ReadLhaHeader(*mFile, at);
@@ -406,6 +409,7 @@ class LhaReader final : public ArchiveReader {
                 Describe(*mCurrent);
                 return &mEntry;
             }
+            mDamaged = true;
         }
         mNext = mFile->Size();
         return nullptr;
@@ -422,6 +426,8 @@ class LhaReader final : public ArchiveReader {
         auto data = std::make_unique<LhaData>(*mFile, *mCurrent, mCurrentAt);
         return data->Start() ? std::move(data) : nullptr;
     }
+
+    bool Damaged() const override { return mDamaged; }
 
   private:
     void Describe(const LhaHeader& header) {
@@ -449,6 +455,7 @@ class LhaReader final : public ArchiveReader {
     std::optional<LhaHeader> mCurrent;
     std::uint64_t mCurrentAt = 0;
     ArchiveEntry mEntry;
+    bool mDamaged = false;
 };
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace mervok::plugin {
 
@@ -58,6 +60,32 @@ std::string ZipMethodText(std::uint16_t method) {
         default:
             return "m" + std::to_string(method);
     }
+}
+
+// The entry a directory record (or a local header, which lacks the maker's
+// system and the attributes) describes.
+ArchiveEntry Describe(const ZipEntry& record) {
+    ArchiveEntry entry;
+    entry.name = std::string(record.name);
+    entry.originalSize = record.originalSize;
+    entry.compressedSize = record.compressedSize;
+    entry.crc = record.crc;
+    entry.dosDate = record.dosDate;
+    entry.dosTime = record.dosTime;
+    entry.osType = ZipOsType(record.versionMadeBy);
+    unsigned dos = record.externalAttributes & 0xFF;
+    if ((record.versionMadeBy >> 8) == 3) {
+        // Unix: read-only when nobody may write.
+        unsigned mode = record.externalAttributes >> 16;
+        if ((mode & 0200) == 0 && mode != 0) {
+            dos |= 0x01;
+        }
+    }
+    entry.dosAttributes = static_cast<std::uint8_t>(dos);
+    entry.method = ZipMethodText(record.method);
+    entry.isFolder = record.IsFolder();
+    entry.encrypted = (record.flags & 1) != 0;
+    return entry;
 }
 
 // A stored or deflated entry's data. The output is held to the size the
@@ -193,26 +221,7 @@ class ZipReader final : public ArchiveReader {
         if (!mValid) {
             return nullptr;
         }
-        mEntry = ArchiveEntry{};
-        mEntry.name = std::string(mRecord.name);
-        mEntry.originalSize = mRecord.originalSize;
-        mEntry.compressedSize = mRecord.compressedSize;
-        mEntry.crc = mRecord.crc;
-        mEntry.dosDate = mRecord.dosDate;
-        mEntry.dosTime = mRecord.dosTime;
-        mEntry.osType = ZipOsType(mRecord.versionMadeBy);
-        unsigned dos = mRecord.externalAttributes & 0xFF;
-        if ((mRecord.versionMadeBy >> 8) == 3) {
-            // Unix: read-only when nobody may write.
-            unsigned mode = mRecord.externalAttributes >> 16;
-            if ((mode & 0200) == 0 && mode != 0) {
-                dos |= 0x01;
-            }
-        }
-        mEntry.dosAttributes = static_cast<std::uint8_t>(dos);
-        mEntry.method = ZipMethodText(mRecord.method);
-        mEntry.isFolder = mRecord.IsFolder();
-        mEntry.encrypted = (mRecord.flags & 1) != 0;
+        mEntry = Describe(mRecord);
         return &mEntry;
     }
 
@@ -246,7 +255,110 @@ class ZipReader final : public ArchiveReader {
     ArchiveEntry mEntry;
 };
 
+// Fills entry from its local header at offset; where its data starts, or
+// nothing when no local header is there.
+std::optional<std::uint64_t> ReadLocalHeader(const FileReader& file, std::uint64_t offset,
+                                             ZipEntry& entry, std::string& name) {
+    std::uint8_t local[30];
+    if (!file.ReadExact(offset, local, sizeof local) || std::memcmp(local, "PK\x03\x04", 4) != 0) {
+        return std::nullopt;
+    }
+    const std::size_t nameSize = Le16(local + 26);
+    const std::size_t extraSize = Le16(local + 28);
+    const std::vector<std::uint8_t> rest =
+        file.ReadBlock(offset + sizeof local, nameSize + extraSize);
+    if (rest.size() != nameSize + extraSize) {
+        return std::nullopt;
+    }
+    name.assign(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(nameSize));
+    entry = ZipEntry{};
+    entry.name = std::string_view(name).substr(0, name.find('\0'));
+    entry.flags = Le16(local + 6);
+    entry.method = Le16(local + 8);
+    entry.dosTime = Le16(local + 10);
+    entry.dosDate = Le16(local + 12);
+    entry.crc = Le32(local + 14);
+    entry.compressedSize = Le32(local + 18);
+    entry.originalSize = Le32(local + 22);
+    entry.localHeaderOffset = offset;
+    // ZIP64: both sizes in extra field 1, the original size first.
+    for (std::size_t at = nameSize; at + 4 <= rest.size();) {
+        const std::size_t size = Le16(rest.data() + at + 2);
+        if (Le16(rest.data() + at) == 1 && size >= 16 && at + 4 + size <= rest.size()) {
+            entry.originalSize = Le64(rest.data() + at + 4);
+            entry.compressedSize = Le64(rest.data() + at + 12);
+        }
+        at += 4 + size;
+    }
+    return offset + sizeof local + nameSize + extraSize;
+}
+
+// A ZIP cut short, its central directory lost: the entries are listed from
+// their local headers, one after the other, as far as the file holds them.
+// An entry whose sizes follow its data (bit 3 of its flags) cannot be stepped over, so
+// the listing ends with it.
+class CutZipReader final : public ArchiveReader {
+  public:
+    explicit CutZipReader(std::unique_ptr<FileReader> file) : mFile(std::move(file)) {}
+
+    Format Kind() const override { return Format::Zip; }
+
+    void Rewind() override {
+        mNext = 0;
+        mData.reset();
+    }
+
+    const ArchiveEntry* Next() override {
+        mData.reset();
+        if (mNext > mFile->Size()) {
+            return nullptr;
+        }
+        mData = ReadLocalHeader(*mFile, mNext, mRecord, mName);
+        if (!mData) {
+            mNext = mFile->Size() + 1;
+            return nullptr;
+        }
+        // What the file holds of the data; its end is where the next header is.
+        const bool sizesFollow = (mRecord.flags & 8) != 0 && mRecord.compressedSize == 0;
+        mNext =
+            sizesFollow || mRecord.compressedSize > mFile->Size() - std::min(*mData, mFile->Size())
+                ? mFile->Size() + 1
+                : *mData + mRecord.compressedSize;
+        mRecord.compressedSize =
+            std::min(mRecord.compressedSize, mFile->Size() - std::min(*mData, mFile->Size()));
+        mEntry = Describe(mRecord);
+        return &mEntry;
+    }
+
+    std::unique_ptr<EntryData> OpenData() override {
+        if (!mData || mEntry.isFolder || mEntry.encrypted ||
+            (mRecord.method != 0 && mRecord.method != 8)) {
+            return nullptr;
+        }
+        auto result = std::make_unique<ZipData>(*mFile, *mData, mRecord);
+        return result->Start() ? std::move(result) : nullptr;
+    }
+
+    bool Damaged() const override { return true; }
+
+  private:
+    std::unique_ptr<FileReader> mFile;
+    std::uint64_t mNext = 0;  // where the next local header is; past the end: none
+    std::optional<std::uint64_t> mData;
+    ZipEntry mRecord;
+    std::string mName;
+    ArchiveEntry mEntry;
+};
+
 }  // namespace
+
+std::unique_ptr<ArchiveReader> OpenCutZipReader(std::unique_ptr<FileReader> file) {
+    std::uint8_t magic[4];
+    if (!file || !file->ReadExact(0, magic, 4) || std::memcmp(magic, "PK\x03\x04", 4) != 0) {
+        return nullptr;
+    }
+    return std::make_unique<CutZipReader>(std::move(file));
+}
 
 std::unique_ptr<ArchiveReader> OpenZipReader(std::unique_ptr<FileReader> file,
                                              std::unique_ptr<ZipDirectory> directory) {

@@ -14,4 +14,8 @@ namespace mervok::plugin {
 std::unique_ptr<ArchiveReader> OpenZipReader(std::unique_ptr<FileReader> file,
                                              std::unique_ptr<ZipDirectory> directory);
 
+// A plain ZIP whose central directory is lost (cut short), listed from its
+// local headers; see OpenCutArchiveReader.
+std::unique_ptr<ArchiveReader> OpenCutZipReader(std::unique_ptr<FileReader> file);
+
 }  // namespace mervok::plugin
