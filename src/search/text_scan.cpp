@@ -152,8 +152,64 @@ std::optional<TextQuery> TextQuery::Make(std::string_view text, bool ignoreCase)
         if (!single) {
             pattern.literal.clear();
         }
+        if (!pattern.literal.empty()) {
+            if (std::find(query.mLiterals.begin(), query.mLiterals.end(), pattern.literal) ==
+                query.mLiterals.end()) {
+                query.mLiterals.push_back(pattern.literal);
+            }
+        } else if (!pattern.characters.empty()) {
+            query.mAlternatives = true;
+        }
+    }
+    // ISO-2022-JP writes what EUC-JP writes less its high bits, without the
+    // single shifts' leads.
+    for (const char c : query.For(TextEncoding::EucJp).literal) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b != 0x8E && b != 0x8F) {
+            query.mJisLiteral += static_cast<char>(b & 0x7F);
+        }
     }
     return query;
+}
+
+bool TextQuery::MayOccurIn(std::string_view bytes) const {
+    const auto holds = [](std::string_view in, const std::string& literal) {
+        return ::memmem(in.data(), in.size(), literal.data(), literal.size()) != nullptr;
+    };
+    if (mAlternatives || std::any_of(mLiterals.begin(), mLiterals.end(),
+                                     [&](const auto& literal) { return holds(bytes, literal); })) {
+        return true;
+    }
+    const auto has = [&](char c) { return std::memchr(bytes.data(), c, bytes.size()) != nullptr; };
+    const bool shifts = has('\x0E') || has('\x0F');
+    if (!shifts && !has('\x1B')) {
+        return false;
+    }
+    // ISO-2022-JP: an escape or a shift may stand anywhere, even inside the
+    // text; without them, its characters' bytes follow each other.
+    if (mJisLiteral.empty()) {
+        return true;  // a character EUC-JP lacks may still come from JIS X 0213
+    }
+    std::string plain;
+    plain.reserve(bytes.size());
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    while (at < end) {
+        const char* next =
+            shifts ? std::find_if(at, end,
+                                  [](char c) { return c == '\x1B' || c == '\x0E' || c == '\x0F'; })
+                   : static_cast<const char*>(std::memchr(at, '\x1B', end - at));
+        next = next ? next : end;
+        plain.append(at, next);
+        at = next + 1;
+        if (next < end && *next == '\x1B') {
+            while (at < end && *at >= 0x20 && *at <= 0x2F) {
+                ++at;  // intermediate bytes
+            }
+            ++at;  // the final byte
+        }
+    }
+    return holds(plain, mJisLiteral);
 }
 
 const TextQuery::Pattern& TextQuery::For(TextEncoding encoding) const {
@@ -490,8 +546,9 @@ void TextScan::Start() {
         head = std::string_view(mSample).substr(
             0, lf + (lf + 1 < mSample.size() && mSample[lf + 1] == 0 ? 2 : 1));
     }
-    mEncoding = DetectEncoding(
-        PlainAscii(head) || head.size() < kDetectBytes / 2 ? std::string_view(mSample) : head);
+    mEncoding = DetectEncoding(PlainAscii(head) || head.size() < kDetectBytes / 2
+                                   ? std::string_view(mSample).substr(0, kPlainDetectBytes)
+                                   : head);
     const bool decoded = mEncoding == TextEncoding::Iso2022Jp;
     if (decoded) {
         mDecoder = std::make_unique<TextDecoder>(mEncoding);
@@ -509,8 +566,7 @@ void TextScan::Feed(std::string_view piece) {
     }
     if (!mScanner) {
         mSample.append(piece);
-        if (mSample.size() >= kPlainDetectBytes ||
-            (mSample.size() >= kDetectBytes && !PlainAscii(mSample))) {
+        if (mSample.size() >= kWholeBytes) {
             Start();
         }
         return;
@@ -525,6 +581,10 @@ void TextScan::Feed(std::string_view piece) {
 
 void TextScan::Finish() {
     if (!mScanner) {
+        if (!mQuery.MayOccurIn(mSample)) {
+            mSample.clear();
+            return;
+        }
         Start();
     }
     if (mDecoder) {

@@ -51,10 +51,19 @@ class TextQuery {
     // The pattern of an encoding; ISO-2022-JP is scanned decoded, as UTF-8.
     const Pattern& For(TextEncoding encoding) const;
 
+    // False only when bytes cannot hold the text in any encoding: none of
+    // its whole forms is among them, nor, once escapes and shifts are taken
+    // out, its seven-bit ISO-2022-JP form. Always true when a form has
+    // alternatives (-i, a variant pair).
+    bool MayOccurIn(std::string_view bytes) const;
+
   private:
     std::string mText;
     bool mIgnoreCase = false;
-    std::array<Pattern, 5> mPatterns;  // UTF-8, UTF-16LE, UTF-16BE, Shift-JIS, EUC-JP
+    std::vector<std::string> mLiterals;  // of every encoding the text can occur in
+    bool mAlternatives = false;          // some encoding has no literal but can match
+    std::string mJisLiteral;             // the EUC-JP literal's bytes less 0x80, leads left out
+    std::array<Pattern, 5> mPatterns;    // UTF-8, UTF-16LE, UTF-16BE, Shift-JIS, EUC-JP
 };
 
 // Scans one document, handed in pieces of any size, for a query. The encoding
@@ -62,10 +71,15 @@ class TextQuery {
 // starts on a character boundary of that encoding (never on the second byte
 // of a Shift-JIS or EUC-JP pair, never on an odd byte of UTF-16).
 // ISO-2022-JP is decoded as it comes and scanned as UTF-8. Only the lines
-// that match are decoded. Memory stays at one piece and a few KiB whatever
+// that match are decoded. Memory stays at kWholeBytes and a piece whatever
 // the document's size.
 class TextScan {
   public:
+    // A document that ends within this many bytes is checked for the text's
+    // forms first: without any, neither its encoding is told nor is it
+    // scanned (most documents do not say the text, and telling costs most).
+    static constexpr std::size_t kWholeBytes = 256 * 1024;
+
     // Bytes kept before the place scanned, for the snippet and the column.
     static constexpr std::size_t kLookBehind = 8 * 1024;
 
@@ -82,7 +96,7 @@ class TextScan {
     // Nothing more is needed: the first match (stopAtFirst) or one past keep.
     bool Done() const;
 
-    // The document's encoding; valid once 64 KiB were fed or Finish called.
+    // The document's encoding; valid once it has matches.
     TextEncoding Encoding() const { return mEncoding; }
     const std::vector<TextMatch>& Matches() const { return mMatches; }
     std::vector<TextMatch> TakeMatches() { return std::move(mMatches); }

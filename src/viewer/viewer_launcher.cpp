@@ -231,7 +231,13 @@ ViewerLauncher::~ViewerLauncher() {
 }
 
 void ViewerLauncher::OpenArchive(const std::string& archivePath) {
-    if (archivePath.empty()) {
+    ViewerTarget target;
+    target.archive = archivePath;
+    OpenArchive(target);
+}
+
+void ViewerLauncher::OpenArchive(const ViewerTarget& target) {
+    if (target.archive.empty()) {
         return;
     }
     const bool closesEarlier = mPrevInstance != 1;
@@ -245,7 +251,11 @@ void ViewerLauncher::OpenArchive(const std::string& archivePath) {
             WaitForEnd(last, kCloseWait);
         }
     }
-    mLastViewerTaskId = Launch(ViewerArguments(mProgramFolder, archivePath), closesEarlier);
+    std::vector<std::string> arguments = ViewerArguments(mProgramFolder, std::nullopt);
+    for (std::string& argument : ViewerTargetArguments(target)) {
+        arguments.push_back(std::move(argument));
+    }
+    mLastViewerTaskId = Launch(arguments, closesEarlier);
 }
 
 void ViewerLauncher::OpenOptions() {

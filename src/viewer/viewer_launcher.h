@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "viewer/viewer_command_line.h"
+
 namespace mervok {
 
 // The viewer's executable; it stands in the program folder.
@@ -59,6 +61,9 @@ class ViewerLauncher {
     // started last by this function to close; failures of those steps are
     // ignored. An empty path (no row selected) does nothing.
     void OpenArchive(const std::string& archivePath);
+    // The same, at target's entry and text (a text search's match): the
+    // archive alone still goes as the one argument.
+    void OpenArchive(const ViewerTarget& target);
 
     // Starts the viewer with no archive; it does not change which viewer the
     // next OpenArchive closes.

@@ -85,6 +85,12 @@ TEST(TextScanTest, FindsTheTextInEveryEncodingWithItsLineColumnAndSnippet) {
             EXPECT_EQ(Scan(bytes, "設定", false, piece).matches.size(), 2U);
         }
     }
+    // ISO-2022-JP may put an escape inside the text; a quick look at the
+    // bytes before telling the encoding must not pass it over.
+    const std::string escaped = "\x1B$B@_\x1B$BDj\x1B(B ZEBRA\x1B(BQUILL\r\n";
+    EXPECT_EQ(Scan(escaped, "設定").matches.size(), 1U);
+    EXPECT_EQ(Scan(escaped, "ZEBRAQUILL").matches.size(), 1U);
+    EXPECT_EQ(Scan(escaped, "設定 ZEBRAQ").matches.size(), 1U);
 }
 
 // A byte of the query that is also the second byte of a double-byte

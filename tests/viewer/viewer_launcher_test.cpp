@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WaitUntil;
@@ -136,6 +137,13 @@ TEST_F(ViewerLauncherTest, ArchivePathReachesTheViewerByteForByteAndTheEndedView
         EXPECT_FALSE(launcher.IsRunning(pid));
         EXPECT_EQ(Arguments(pid), mViewer + '\0' + path + '\0');
     }
+    // A match: the entry and the text go before the archive, each as it is.
+    launcher.OpenArchive(ViewerTarget{"-a.zip", "docs/-i.txt", "--line", 12, true});
+    ASSERT_TRUE(WaitUntil([&] { return State(launcher.LastViewerTaskId()) == 0; }));
+    EXPECT_EQ(Arguments(launcher.LastViewerTaskId()),
+              mViewer +
+                  "\0--entry\0docs/-i.txt\0--find\0--line\0-i\0--line\0"
+                  "12\0--\0-a.zip\0"s);
     EXPECT_FALSE(launcher.CloseLastViewer());  // it has ended: nothing to signal
     EXPECT_FALSE(fs::exists(mFolder + "/pwned") || fs::exists("pwned") || fs::exists("pwned2"));
     EXPECT_TRUE(mErrors.empty());
