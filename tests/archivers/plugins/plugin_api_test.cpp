@@ -338,7 +338,10 @@ TEST_F(PluginApiTest, CheckThenOpenOpensTheFileOnceAndNeverAStaleOne) {
         ASSERT_NE(library->CheckArchive(path.c_str(), 0), 0);
         EXPECT_EQ(library->CheckArchive(temp.File("missing").c_str(), 0), 0);
         EXPECT_EQ(OpenFiles(), before);
-        std::thread([&] { EXPECT_NE(library->CheckArchive(path.c_str(), 0), 0); }).join();
+        // A structured binding is captured by name only from C++23 on.
+        std::thread([&path, checker = library] {
+            EXPECT_NE(checker->CheckArchive(path.c_str(), 0), 0);
+        }).join();
         EXPECT_EQ(OpenFiles(), before);
     }
 }
