@@ -47,6 +47,7 @@ void FormSettings::Load(std::string iniFile) {
         ApplyWindowBounds(settings);
     }
     mControls.searchDir->setText(QFile::decodeName(QByteArray::fromStdString(settings.searchDir)));
+    mControls.findText->setText(QString::fromStdString(settings.findText));
     for (const auto& [value, box] : mControls.boxes) {
         box->setChecked(settings.*value);
     }
@@ -82,6 +83,7 @@ MervokSettings FormSettings::Read() const {
     MervokSettings settings = WithBounds({}, TwipsOf(window->frameGeometry()));
     settings.window = window->isMinimized() ? 1 : (window->isMaximized() ? 2 : 0);
     settings.searchDir = QFile::encodeName(mControls.searchDir->text()).toStdString();
+    settings.findText = mControls.findText->text().toStdString();
     for (const auto& [value, box] : mControls.boxes) {
         settings.*value = box->isChecked();
     }
@@ -112,6 +114,7 @@ SearchOptions FormSettings::ReadSearchOptions(const LibraryVersions& versions) c
     options.hideFileNames = settings.dispFileName;
     options.skipArchiveCheck = settings.checkArchive;
     options.filePattern = FilePattern(options, versions);
+    options.text = settings.findText;
     return options;
 }
 

@@ -330,7 +330,7 @@ void ResultList::AutoColumnChanged(bool checked) {
 }
 
 void ResultList::lsvArchive_ColumnClick(int column) {
-    if (column < 0 || column >= ResultModel::kColumnCount) {
+    if (column < 0 || column >= mModel->columnCount()) {
         return;
     }
     const int position = column + 1;
@@ -351,7 +351,7 @@ void ResultList::FitColumnWidths() {
     TextWidthMeter meter(mDetailsView->font());
     std::vector<std::pair<qreal, int>> widths(static_cast<std::size_t>(rows));
     QHeaderView* header = mDetailsView->header();
-    for (int column = 0; column < ResultModel::kColumnCount; ++column) {
+    for (int column = 0; column < mModel->columnCount(); ++column) {
         for (int row = 0; row < rows; ++row) {
             widths[static_cast<std::size_t>(row)] = {meter.Width(mModel->Text(row, column)), row};
         }
