@@ -87,6 +87,8 @@ MatchPane::MatchPane(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
     setItemDelegateForColumn(kSnippetColumn, new SnippetDelegate(this));
+    header()->resizeSection(kEntryColumn, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 24);
+    header()->resizeSection(kLineColumn, fontMetrics().horizontalAdvance(QLatin1Char('0')) * 8);
     // A double click, whatever the style says of single-click activation.
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { emit MatchOpened(indexOfTopLevelItem(item)); });

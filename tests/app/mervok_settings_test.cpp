@@ -60,6 +60,7 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
         s.window = 2, s.view = 0, s.colorLha = 0x123456, s.colorCabSfx = 0xABCDEF;
         s.left = s.top = s.width = s.height = 99;
         s.searchDir = "  /srv/\x83\x65\x83\x58\x83\x67  ";
+        s.findText = "設定ファイル";
         s.subDir = s.dispFileName = s.checkArchive = s.clickMode = s.autoColumn = true;
         s.searchLha = s.searchZip = s.searchCab = s.searchExe = s.sfxIcon = s.listColor = false;
     });
@@ -85,6 +86,8 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
               }));
     SaveSettings(mIni, With([](MervokSettings& s) { s.window = 1; }));
     EXPECT_EQ(LoadSettings(mIni, Current()).window, 0) << "a minimised window starts normal";
+    EXPECT_EQ(ReadBytes(mPath).find("FindText"), std::string::npos)
+        << "an empty text leaves no key";
 }
 
 TEST_F(MervokSettingsTest, OddValuesFollowTheLoadRules) {
