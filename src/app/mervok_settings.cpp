@@ -33,8 +33,9 @@ enum class Rule {
     Phrase,  // cut at a NUL; an empty one removes the key
 };
 
-using Field = std::variant<int MervokSettings::*, bool MervokSettings::*,
-                           std::string MervokSettings::*, std::uint32_t MervokSettings::*>;
+using Field =
+    std::variant<WindowState MervokSettings::*, int MervokSettings::*, bool MervokSettings::*,
+                 std::string MervokSettings::*, std::uint32_t MervokSettings::*>;
 
 struct Key {
     std::string_view name;
@@ -55,11 +56,11 @@ const std::array<Key, 25> kKeys = {{
     {"SearchZIP", Rule::Box, &MervokSettings::searchZip},
     {"SearchCAB", Rule::Box, &MervokSettings::searchCab},
     {"SearchEXE", Rule::Box, &MervokSettings::searchExe},
-    {"DispFileName", Rule::Box, &MervokSettings::dispFileName},
-    {"CheckArchive", Rule::Box, &MervokSettings::checkArchive},
+    {"DispFileName", Rule::Box, &MervokSettings::hideFileNames},
+    {"CheckArchive", Rule::Box, &MervokSettings::skipArchiveCheck},
     {"ClickMode", Rule::Box, &MervokSettings::clickMode},
     {"AutoColumn", Rule::Box, &MervokSettings::autoColumn},
-    {"SfxIcon", Rule::Box, &MervokSettings::sfxIcon},
+    {"SfxIcon", Rule::Box, &MervokSettings::noSfxIcons},
     {"ListColor", Rule::Box, &MervokSettings::listColor},
     {"View", Rule::View, &MervokSettings::view},
     {"ColorLHA", Rule::Colour, &MervokSettings::colorLha},
@@ -71,12 +72,15 @@ const std::array<Key, 25> kKeys = {{
     {"FindText", Rule::Phrase, &MervokSettings::findText},
 }};
 
+void Read(const SettingsStore& ini, const Key& key, WindowState& value, WindowState missing) {
+    const int stored = ini.GetInt(kSection, key.name, static_cast<int>(missing));
+    value = stored == static_cast<int>(WindowState::Maximized) ? WindowState::Maximized
+                                                               : WindowState::Normal;
+}
+
 void Read(const SettingsStore& ini, const Key& key, int& value, int missing) {
     const int stored = ini.GetInt(kSection, key.name, missing);
     switch (key.rule) {
-        case Rule::State:
-            value = stored == 2 ? 2 : 0;
-            break;
         case Rule::View:
             value = stored < 0 || stored > 3 ? 3 : stored;
             break;
@@ -101,6 +105,9 @@ void Read(const SettingsStore& ini, const Key& key, std::uint32_t& value, std::u
     value = colour == -1 ? missing : static_cast<std::uint32_t>(colour);
 }
 
+std::string Text(WindowState value) {
+    return std::to_string(static_cast<int>(value));
+}
 std::string Text(int value) {
     return std::to_string(value);
 }
@@ -164,7 +171,7 @@ bool SaveSettings(SettingsStore& ini, const MervokSettings& settings) {
     std::vector<SettingsValue> values;
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         const Key& key = kKeys[i];
-        if (key.rule == Rule::Bound && settings.window != 0) {
+        if (key.rule == Rule::Bound && settings.window != WindowState::Normal) {
             continue;
         }
         if (key.rule == Rule::Phrase) {

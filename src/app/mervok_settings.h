@@ -11,32 +11,34 @@ class SettingsStore;
 
 inline constexpr std::string_view kSettingsFileName = "Mervok.ini";
 
+// The window's state as key "Window" stores it.
+enum class WindowState { Normal = 0, Minimized = 1, Maximized = 2 };
+
 // Every user choice of the main window, as section "Mervok" of Mervok.ini
 // keeps it; the initial values are what a missing key reads as (the bounds
 // excepted, which are then the window's current ones). The window copies the
 // struct to its controls after loading and from them before saving.
 struct MervokSettings {
-    int window = 0;  // 0 normal, 1 minimised, 2 maximised; loads as 0 or 2
+    WindowState window = WindowState::Normal;  // loads as normal or maximised
     // The window's normal-state outer bounds, in twips.
     int left = 0;
     int top = 0;
     int width = 0;
     int height = 0;
     std::string searchDir;  // blanks trimmed, a NUL ends it
-    // The check boxes. Three keys say the opposite of their box, and the
-    // value follows the box: dispFileName set hides file names during a
-    // search, checkArchive set skips the check, sfxIcon set fetches no icons
-    // of self-extractors.
+    // The check boxes, each as its box shows it (keys "DispFileName",
+    // "CheckArchive" and "SfxIcon" hold these three the same way, whatever
+    // their names say).
     bool subDir = false;
     bool searchLha = true;
     bool searchZip = true;
     bool searchCab = true;
     bool searchExe = true;
-    bool dispFileName = false;
-    bool checkArchive = false;
+    bool hideFileNames = false;
+    bool skipArchiveCheck = false;
     bool clickMode = false;
     bool autoColumn = false;
-    bool sfxIcon = true;
+    bool noSfxIcons = true;
     bool listColor = true;
     int view = 3;  // cmbView: 0 large icons, 1 small icons, 2 list, 3 details
     // Row colours, red + green * 256 + blue * 65536.
@@ -69,7 +71,7 @@ MervokSettings LoadSettings(SettingsStore& ini, const MervokSettings& current,
                             bool* firstRun = nullptr);
 
 // Writes every key, new ones in the file's order, in one replace of the file;
-// the bounds only while the window is normal (0). Lines of other keys stay as
+// the bounds only while the window is normal. Lines of other keys stay as
 // they are. False when the file could not be written.
 bool SaveSettings(SettingsStore& ini, const MervokSettings& settings);
 

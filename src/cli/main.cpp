@@ -69,6 +69,8 @@ constexpr std::string_view kUsage =
     "failed, 130 interrupted (the hits found before Ctrl-C during the check are printed).\n";
 
 struct CommandLine {
+    bool showHelp = false;
+    bool showVersion = false;
     bool includeSubfolders = false;
     bool lha = true, zip = true, cab = true, exe = true;
     bool noCheck = false;
@@ -81,8 +83,43 @@ struct CommandLine {
     bool folderGiven = false;
 };
 
-// Returns an error text, or "" when the command line is sound.
-std::string ParseFormats(std::string_view list, CommandLine& line) {
+// What is wrong with a command line; subject is the word at fault.
+struct OptionError {
+    enum class Kind {
+        UnknownOption,
+        UnknownFormat,
+        NoFormats,
+        NoDocTypes,
+        NoText,
+        NeedsText,
+        SecondFolder,
+    };
+    Kind kind;
+    std::string subject;
+};
+
+std::string OptionErrorText(const OptionError& error) {
+    using Kind = OptionError::Kind;
+    switch (error.kind) {
+        case Kind::UnknownOption:
+            return "unknown option '" + error.subject + "'";
+        case Kind::UnknownFormat:
+            return "unknown format '" + error.subject + "' in --formats (use lzh,zip,cab,exe)";
+        case Kind::NoFormats:
+            return "--formats needs a list such as lzh,zip";
+        case Kind::NoDocTypes:
+            return "--doc-types needs a list such as \"DOC HTM\"";
+        case Kind::NoText:
+            return "--text needs a text (in UTF-8)";
+        case Kind::NeedsText:
+            return error.subject + " needs --text";
+        case Kind::SecondFolder:
+            break;
+    }
+    return "only one folder can be searched";
+}
+
+std::optional<OptionError> ParseFormats(std::string_view list, CommandLine& line) {
     line.lha = line.zip = line.cab = line.exe = false;
     std::size_t start = 0;
     while (start <= list.size()) {
@@ -97,14 +134,15 @@ std::string ParseFormats(std::string_view list, CommandLine& line) {
         } else if (word == "exe" || word == "sfx") {
             line.exe = true;
         } else {
-            return "unknown format '" + word + "' in --formats (use lzh,zip,cab,exe)";
+            return OptionError{OptionError::Kind::UnknownFormat, word};
         }
         start = comma + 1;
     }
-    return "";
+    return std::nullopt;
 }
 
-std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool& showVersion) {
+std::optional<OptionError> Parse(int argc, char** argv, CommandLine& line) {
+    using Kind = OptionError::Kind;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -121,9 +159,9 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == "-h" || arg == "--help")) {
-            showHelp = true;
+            line.showHelp = true;
         } else if (!optionsEnded && arg == "--version") {
-            showVersion = true;
+            line.showVersion = true;
         } else if (!optionsEnded && (arg == "-r" || arg == "--subdirs")) {
             line.includeSubfolders = true;
         } else if (!optionsEnded && arg == "--no-check") {
@@ -137,36 +175,36 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
         } else if (!optionsEnded && arg.starts_with("--text")) {
             const auto text = value("--text");
             if (!text || !TextQuery::Make(*text, false)) {
-                return "--text needs a text (in UTF-8)";
+                return OptionError{Kind::NoText, {}};
             }
             line.text = std::string(*text);
         } else if (!optionsEnded && arg.starts_with("--formats")) {
             const auto list = value("--formats");
             if (!list) {
-                return "--formats needs a list such as lzh,zip";
+                return OptionError{Kind::NoFormats, {}};
             }
-            if (auto error = ParseFormats(*list, line); !error.empty()) {
+            if (auto error = ParseFormats(*list, line)) {
                 return error;
             }
         } else if (!optionsEnded && arg.starts_with("--doc-types")) {
             const auto types = value("--doc-types");
             if (!types) {
-                return "--doc-types needs a list such as \"DOC HTM\"";
+                return OptionError{Kind::NoDocTypes, {}};
             }
             line.docTypes = std::string(*types);
         } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            return "unknown option '" + std::string(arg) + "'";
+            return OptionError{Kind::UnknownOption, std::string(arg)};
         } else if (!line.folderGiven) {
             line.folder = std::string(arg);
             line.folderGiven = true;
         } else {
-            return "only one folder can be searched";
+            return OptionError{Kind::SecondFolder, std::string(arg)};
         }
     }
     if ((line.ignoreCase || line.matches) && !line.text) {
-        return std::string(line.matches ? "--matches" : "-i") + " needs --text";
+        return OptionError{Kind::NeedsText, line.matches ? "--matches" : "-i"};
     }
-    return "";
+    return std::nullopt;
 }
 
 // Ctrl-C asks the search to stop, as the window's abort click does; a second
@@ -174,7 +212,7 @@ std::string Parse(int argc, char** argv, CommandLine& line, bool& showHelp, bool
 const CancelToken* gInterruptedRun = nullptr;
 
 extern "C" void OnInterrupt(int) {
-    gInterruptedRun->Cancel();
+    gInterruptedRun->CancelFromSignal();
 }
 
 void InstallInterruptHandler(const CancelToken& run) {
@@ -241,23 +279,21 @@ class ProgressReporter final : public SearchObserver {
 
 int Run(int argc, char** argv) {
     CommandLine line;
-    bool showHelp = false;
-    bool showVersion = false;
-    if (const auto error = Parse(argc, argv, line, showHelp, showVersion); !error.empty()) {
-        std::cerr << "mervok-search: " << error << "\n\n" << kUsage;
+    if (const auto error = Parse(argc, argv, line)) {
+        std::cerr << "mervok-search: " << OptionErrorText(*error) << "\n\n" << kUsage;
         return kExitUsage;
     }
-    if (showHelp) {
+    if (line.showHelp) {
         std::cout << kUsage;
         return kExitHits;
     }
-    if (showVersion) {
+    if (line.showVersion) {
         // The same version and notice as the window's version dialog.
         std::cout << "mervok-search " << ProgramVersionText() << '\n' << kLegalCopyright << '\n';
         return kExitHits;
     }
-    if (const auto message = ValidateSearchFolder(line.folder); !message.empty()) {
-        std::cerr << message << '\n';
+    if (const auto problem = ValidateSearchFolder(line.folder)) {
+        std::cerr << FolderProblemText(*problem) << '\n';
         return kExitUsage;
     }
 

@@ -979,7 +979,7 @@ void frmQuorvix::mnuEncoding_Triggered(QAction* action) {
     }
 }
 
-QString frmQuorvix::WriteItem(const QString& file, std::uint64_t limit) {
+std::optional<QString> frmQuorvix::WriteItem(const QString& file, std::uint64_t limit) {
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
         return QStringLiteral("書き込めません: %1").arg(out.errorString());
@@ -991,7 +991,7 @@ QString frmQuorvix::WriteItem(const QString& file, std::uint64_t limit) {
     switch (status) {
         case ReadStatus::Complete:
             if (out.commit()) {
-                return {};
+                return std::nullopt;
             }
             return QStringLiteral("書き込めません: %1").arg(out.errorString());
         case ReadStatus::Truncated:
@@ -1033,8 +1033,8 @@ void frmQuorvix::mnuSaveAs_Click() {
         return;
     }
     mLastSaveFolder = QFileInfo(file).absolutePath();
-    const QString error = WriteItem(file, size);
-    SetStatus(error.isEmpty() ? QStringLiteral("保存しました: %1").arg(file) : error);
+    const std::optional<QString> error = WriteItem(file, size);
+    SetStatus(error.value_or(QStringLiteral("保存しました: %1").arg(file)));
 }
 
 void frmQuorvix::btnOpenWith_Click() {
@@ -1048,24 +1048,24 @@ void frmQuorvix::btnOpenWith_Click() {
         SetStatus(QStringLiteral("実行ファイルは開けません。"));
         return;
     }
-    const QString file = HandOverCopy();
-    if (file.isEmpty()) {
+    const std::optional<QString> file = HandOverCopy();
+    if (!file) {
         return;
     }
     // What the desktop will make of the file written, not what its stored
     // name claims.
-    if (const QString refusal = HandOverRefusal(file); !refusal.isEmpty()) {
-        SetStatus(refusal);
+    if (const std::optional<QString> refusal = HandOverRefusal(*file)) {
+        SetStatus(*refusal);
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(*file))) {
         SetStatus(QStringLiteral("このファイルを開くアプリが見つかりません。"));
         return;
     }
-    SetStatus(QStringLiteral("アプリで開きました: %1").arg(file));
+    SetStatus(QStringLiteral("アプリで開きました: %1").arg(*file));
 }
 
-QString frmQuorvix::HandOverCopy() {
+std::optional<QString> frmQuorvix::HandOverCopy() {
     const std::uint64_t size = mArchive->Items().at(*mCurrent).header.originalSize;
     const auto key = std::pair(mArchivePath, *mCurrent);
     if (const auto known = mHandedOver.find(key); known != mHandedOver.end()) {
@@ -1102,8 +1102,8 @@ QString frmQuorvix::HandOverCopy() {
     }
     const ArchiveItem& item = mArchive->Items().at(*mCurrent);
     const QString file = QDir(folder).filePath(FromUtf8(ExportFileName(item.displayName)));
-    if (const QString error = WriteItem(file, kMaxHandOverBytes); !error.isEmpty()) {
-        SetStatus(error);
+    if (const std::optional<QString> error = WriteItem(file, kMaxHandOverBytes)) {
+        SetStatus(*error);
         return {};
     }
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);

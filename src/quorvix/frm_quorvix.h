@@ -142,12 +142,12 @@ class frmQuorvix : public QMainWindow {
     // "document - archive - Quorvix".
     void UpdateTitle();
     std::optional<QByteArray> LoadArchiveFile(const QString& path, std::uint64_t limit);
-    // Writes the current item to file; an error text, "" when it went well.
-    QString WriteItem(const QString& file, std::uint64_t limit);
+    // Writes the current item to file; the error's text when it failed.
+    std::optional<QString> WriteItem(const QString& file, std::uint64_t limit);
     // The current item's copy in the private folder: the one written before
     // for it, else a new one within the folder's budget and the free space;
-    // "" with the reason in the status when refused.
-    QString HandOverCopy();
+    // none, with the reason in the status, when refused.
+    std::optional<QString> HandOverCopy();
 
     SettingsStore& mIni;
     QString mPrivateFolder;

@@ -113,7 +113,7 @@ bool PageMayRunSomething(const QString& file) {
 
 }  // namespace
 
-QString HandOverRefusal(const QString& file) {
+std::optional<QString> HandOverRefusal(const QString& file) {
     const QMimeDatabase types;
     const QMimeType named = types.mimeTypeForFile(file, QMimeDatabase::MatchDefault);
     const QMimeType content = types.mimeTypeForFile(file, QMimeDatabase::MatchContent);
@@ -135,7 +135,7 @@ QString HandOverRefusal(const QString& file) {
     if (page && PageMayRunSomething(file)) {
         return QStringLiteral("スクリプトなどを含むページのため、アプリで開きません。");
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace mervok::quorvix

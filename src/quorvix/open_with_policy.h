@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace mervok::quorvix {
 
 // Whether a file written into the private folder may be handed to the
@@ -13,9 +15,9 @@ namespace mervok::quorvix {
 // document type builds on. Pages (HTML, XHTML, SVG) pass only without scripts,
 // frames, embedded objects, event handlers or refreshes, checked on their bytes, up to
 // kMaxCheckedPageBytes (and only when ASCII-compatible); MHT, whose parts
-// may be encoded, never passes. Returns why not, in the window's words; ""
+// may be encoded, never passes. Returns why not, in the window's words; none
 // when it may be handed over.
-QString HandOverRefusal(const QString& file);
+std::optional<QString> HandOverRefusal(const QString& file);
 
 inline constexpr qint64 kMaxCheckedPageBytes = 8 << 20;
 

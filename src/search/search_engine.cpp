@@ -335,9 +335,10 @@ bool SearchEngine::FinishWalk() {
 
 bool SearchEngine::PrepareLibraries() {
     for (ArchiverApi* library : UsedLibraries(mLibraries, mStartup.libraries)) {
-        // A library busy for another caller is waited for, but not forever.
+        // A library busy for another caller is waited for, in pauses an
+        // abort cuts short, but not forever.
         for (long polls = 0; polls < mRunningPollLimit && library->GetRunning() != 0; ++polls) {
-            if (AbortRequested()) {
+            if (mCancel.WaitFor(kBusyLibraryPause)) {
                 break;
             }
         }

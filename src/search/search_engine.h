@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,6 +44,9 @@ std::string BuildDocPatterns(std::string_view types);
 // document types. A viewer older than 1.00 (or unknown, 0) gives "*.TXT" alone
 // unless source.fixed is set.
 std::string DocumentWildcards(std::int32_t viewerVersion, const DocTypeSource& source);
+
+// The pause between two questions to a library busy for another caller.
+inline constexpr std::chrono::milliseconds kBusyLibraryPause{10};
 
 // The versions of the libraries in a set; 0 for an absent one.
 LibraryVersions QueryLibraryVersions(const ArchiverSet& libraries);
@@ -151,7 +155,8 @@ class SearchEngine {
     // What the walk lists and the examination looks at; the real file system
     // unless set. It must outlive the engine.
     void SetFileSystem(FileSystem& files) { mFiles = &files; }
-    // Most GetRunning calls made per library before the check goes on anyway.
+    // Most GetRunning calls made per library before the check goes on anyway;
+    // each "busy" is followed by a pause of kBusyLibraryPause.
     void SetRunningPollLimit(long polls) { mRunningPollLimit = polls; }
 
     // Walk, then check (unless skipped); ends with OnFinished.
@@ -217,7 +222,8 @@ class SearchEngine {
     void* mWindow = nullptr;
     FileSystem* mFiles = &RealFileSystem();
     int mCheckThreads = kDefaultCheckThreads;
-    long mRunningPollLimit = 100000;
+    // Two seconds for a library busy for another caller.
+    long mRunningPollLimit = 200;
 
     std::unique_ptr<LookAhead> mExamining;
     std::vector<FoundArchive> mCandidates;

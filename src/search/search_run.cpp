@@ -10,23 +10,33 @@
 
 namespace mervok {
 
-std::int16_t FolderExists(const std::string& path) {
+FolderState ExamineFolder(const std::string& path) {
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0) {
-        return 0;
+        return FolderState::Unknown;
     }
-    return S_ISDIR(info.st_mode) ? 1 : 2;
+    return S_ISDIR(info.st_mode) ? FolderState::Folder : FolderState::NotAFolder;
 }
 
-std::string_view ValidateSearchFolder(std::string_view folderText) {
+std::string_view FolderProblemText(FolderProblem problem) {
+    switch (problem) {
+        case FolderProblem::NotGiven:
+            return "検索フォルダが入力されていません。";
+        case FolderProblem::NotFound:
+            break;
+    }
+    return "検索フォルダが見つかりません。";
+}
+
+std::optional<FolderProblem> ValidateSearchFolder(std::string_view folderText) {
     const std::string folder = TrimBlanks(folderText);
     if (folder.empty()) {
-        return kMsgNoSearchFolder;
+        return FolderProblem::NotGiven;
     }
-    if (FolderExists(folder) != 1) {
-        return kMsgSearchFolderNotFound;
+    if (ExamineFolder(folder) != FolderState::Folder) {
+        return FolderProblem::NotFound;
     }
-    return {};
+    return std::nullopt;
 }
 
 std::string ElapsedText(std::chrono::steady_clock::duration elapsed) {

@@ -18,16 +18,21 @@
 
 namespace mervok {
 
-inline constexpr std::string_view kMsgNoSearchFolder = "検索フォルダが入力されていません。";
-inline constexpr std::string_view kMsgSearchFolderNotFound = "検索フォルダが見つかりません。";
+// What a path names, as a folder to search.
+enum class FolderState {
+    Folder,      // a folder, or a link to one
+    NotAFolder,  // something else that exists
+    Unknown,     // cannot be examined (missing, no permission)
+};
+FolderState ExamineFolder(const std::string& path);
 
-// 1 when path is a folder (a link to a folder counts), 2 when it exists but
-// is not one, 0 when it cannot be examined.
-std::int16_t FolderExists(const std::string& path);
-
-// The message that stops a run before it starts, or "" when the folder text
+// Why a folder text cannot be searched.
+enum class FolderProblem { NotGiven, NotFound };
+// The message that says so.
+std::string_view FolderProblemText(FolderProblem problem);
+// The problem that stops a run before it starts; none when the folder text
 // (trimmed of blanks) names an existing folder.
-std::string_view ValidateSearchFolder(std::string_view folderText);
+std::optional<FolderProblem> ValidateSearchFolder(std::string_view folderText);
 
 // Measures a run's duration on a monotonic clock, so that a run spanning
 // midnight or a clock change still shows a sound figure.

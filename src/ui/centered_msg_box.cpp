@@ -89,7 +89,7 @@ void CentreOverOwner(QWidget& window, const QWidget& owner) {
     }
 }
 
-int CenteredMsgBox(const QString& text, int style, QString& title) {
+MsgAnswer CenteredMsgBox(const QString& text, MsgStyle style, QString& title) {
     if (title.isEmpty()) {
         title = QString::fromUtf8(kApplicationTitle);
     }
@@ -97,7 +97,7 @@ int CenteredMsgBox(const QString& text, int style, QString& title) {
     if (owner == nullptr) {
         return MessageBox::Show(nullptr, text, style, title);
     }
-    const int answer = MessageBox::Show(
+    const MsgAnswer answer = MessageBox::Show(
         owner, text, style, title, [owner](QMessageBox& box) { CentreOverOwner(box, *owner); });
     // Without a window manager nobody hands the activation back, and the
     // owner's access keys would stay dead until it is clicked.

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "ui/message_box.h"
+
 namespace mervok {
 
 // The program window activated last; the main window and the version dialog
@@ -30,9 +32,8 @@ QPoint CenteredBoxPosition(const QRect& owner, const QSize& box, const QSize& sc
 void CentreOverOwner(QWidget& window, const QWidget& owner);
 
 // Shows a message box centred over the window activated last (placed by the
-// system when there is none yet) and returns the identifier of the button
-// that closed it. An empty title becomes "MERVOK", in the caller's variable
-// too.
-int CenteredMsgBox(const QString& text, int style, QString& title);
+// system when there is none yet) and returns the button that closed it. An
+// empty title becomes "MERVOK", in the caller's variable too.
+MsgAnswer CenteredMsgBox(const QString& text, MsgStyle style, QString& title);
 
 }  // namespace mervok

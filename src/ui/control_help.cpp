@@ -58,6 +58,11 @@ constexpr std::array kHints{
     TwoLineHint{"chkSFXIcon", "ﾘｿｰｽ不足の問題がある", "場合はﾁｪｯｸしてください"},
 };
 
+// line1 + CR LF + line2.
+QString TwoLineHintText(const TwoLineHint& hint) {
+    return QString::fromUtf8(hint.line1) + QStringLiteral("\r\n") + QString::fromUtf8(hint.line2);
+}
+
 constexpr int kHintMaxWidth = 300;
 
 // The picture with index 1 of the picture array is named "picXpStyle(1)".
@@ -86,10 +91,6 @@ const ControlHelpInfo* FindControlHelp(const QString& name) {
 
 std::span<const TwoLineHint> TwoLineHints() {
     return kHints;
-}
-
-QString TwoLineHintText(const TwoLineHint& hint) {
-    return QString::fromUtf8(hint.line1) + QStringLiteral("\r\n") + QString::fromUtf8(hint.line2);
 }
 
 ControlHelp::ControlHelp(QWidget* window, HelpFile helpFile)

@@ -40,8 +40,6 @@ struct TwoLineHint {
     const char* line2;
 };
 std::span<const TwoLineHint> TwoLineHints();
-// line1 + CR LF + line2.
-QString TwoLineHintText(const TwoLineHint& hint);
 
 // Tool tips, two-line hints, context help and the focus record of the main
 // window. Made by the window at the end of its start-up; finds its controls

@@ -43,7 +43,7 @@ void FormSettings::Load(std::string iniFile) {
     // written again once the window system has framed it.
     mFirstRunBounds = firstRun;
     if (!firstRun) {
-        mShowMaximized = settings.window == 2;
+        mShowMaximized = settings.window == WindowState::Maximized;
         ApplyWindowBounds(settings);
     }
     mControls.searchDir->setText(QFile::decodeName(QByteArray::fromStdString(settings.searchDir)));
@@ -81,7 +81,9 @@ void FormSettings::ApplyWindowBounds(const MervokSettings& settings) {
 MervokSettings FormSettings::Read() const {
     const QWidget* window = mControls.window;
     MervokSettings settings = WithBounds({}, TwipsOf(window->frameGeometry()));
-    settings.window = window->isMinimized() ? 1 : (window->isMaximized() ? 2 : 0);
+    settings.window = window->isMinimized()   ? WindowState::Minimized
+                      : window->isMaximized() ? WindowState::Maximized
+                                              : WindowState::Normal;
     settings.searchDir = QFile::encodeName(mControls.searchDir->text()).toStdString();
     settings.findText = mControls.findText->text().toStdString();
     for (const auto& [value, box] : mControls.boxes) {
@@ -111,8 +113,8 @@ SearchOptions FormSettings::ReadSearchOptions(const LibraryVersions& versions) c
     options.searchZip = settings.searchZip;
     options.searchCab = settings.searchCab;
     options.searchExe = settings.searchExe;
-    options.hideFileNames = settings.dispFileName;
-    options.skipArchiveCheck = settings.checkArchive;
+    options.hideFileNames = settings.hideFileNames;
+    options.skipArchiveCheck = settings.skipArchiveCheck;
     options.filePattern = FilePattern(options, versions);
     options.text = settings.findText;
     return options;

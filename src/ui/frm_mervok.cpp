@@ -174,11 +174,11 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
                           {&MervokSettings::searchZip, chkZIP},
                           {&MervokSettings::searchCab, chkCAB},
                           {&MervokSettings::searchExe, chkEXE},
-                          {&MervokSettings::dispFileName, chkNoFileName},
-                          {&MervokSettings::checkArchive, chkNoArcCheck},
+                          {&MervokSettings::hideFileNames, chkNoFileName},
+                          {&MervokSettings::skipArchiveCheck, chkNoArcCheck},
                           {&MervokSettings::clickMode, chkClick},
                           {&MervokSettings::autoColumn, chkAutoColumn},
-                          {&MervokSettings::sfxIcon, chkSFXIcon},
+                          {&MervokSettings::noSfxIcons, chkSFXIcon},
                           {&MervokSettings::listColor, chkListColor}}});
     mSearch = new SearchRunControl(
         [this](const SearchProgress& progress) { ShowSearchProgress(progress); },

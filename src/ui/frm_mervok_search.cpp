@@ -45,12 +45,12 @@ void frmMERVOK::btnSearch_Click() {
 }
 
 void frmMERVOK::StartSearch() {
-    const std::string_view problem =
-        ValidateSearchFolder(QFile::encodeName(txtSearchDir->text()).toStdString());
-    if (!problem.empty()) {
+    if (const std::optional<FolderProblem> problem =
+            ValidateSearchFolder(QFile::encodeName(txtSearchDir->text()).toStdString())) {
+        const std::string_view text = FolderProblemText(*problem);
         QString title = QString::fromUtf8(kProductName);
-        CenteredMsgBox(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())),
-                       kMbOk | kMbIconExclamation, title);
+        CenteredMsgBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                       MsgStyle{MsgButtons::Ok, MsgIcon::Exclamation}, title);
         FocusSearchFolder(txtSearchDir);
         return;
     }
@@ -119,7 +119,8 @@ void frmMERVOK::ShowSearchResult(SearchResult result, bool aborted) {
         // Put back as the abort click does, then told.
         ShowIdle();
         QString title = QString::fromUtf8(kProductName);
-        CenteredMsgBox(QString::fromStdString(result.error), kMbOk | kMbIconExclamation, title);
+        CenteredMsgBox(QString::fromStdString(result.error),
+                       MsgStyle{MsgButtons::Ok, MsgIcon::Exclamation}, title);
         emit SearchFinished();
         return;
     }

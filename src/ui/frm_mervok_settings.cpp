@@ -61,7 +61,7 @@ bool frmMERVOK::Form_Load() {
     if (startup.viewerIniTrust == SettingsTrust::Usable &&
         !ViewerIniExists(startup.values.viewerIniFile)) {
         // The window was never shown: the plain box, placed by the system.
-        MessageBox::Show(nullptr, MissingViewerIniText(), kMbOk | kMbIconStop,
+        MessageBox::Show(nullptr, MissingViewerIniText(), MsgStyle{MsgButtons::Ok, MsgIcon::Stop},
                          QString::fromUtf8(kProductName));
         return false;
     }
@@ -104,7 +104,8 @@ bool frmMERVOK::Form_Load() {
         lsvArchive, chkClick, mProgramFolder, mStartup.viewerIniFile, mStartup.viewerPrevInstance,
         [](const std::string& text) {
             QString title = QString::fromUtf8(kProductName);
-            CenteredMsgBox(QString::fromStdString(text), kMbOk | kMbIconStop, title);
+            CenteredMsgBox(QString::fromStdString(text), MsgStyle{MsgButtons::Ok, MsgIcon::Stop},
+                           title);
         },
         this);
     // The hints come last.

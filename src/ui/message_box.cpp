@@ -10,7 +10,7 @@ namespace mervok {
 
 namespace {
 
-std::deque<int> gQueuedAnswers;
+std::deque<MsgAnswer> gQueuedAnswers;
 std::vector<ShownMessage> gShown;
 
 // Runs the placement once the box has its final size (QMessageBox sizes
@@ -34,52 +34,55 @@ class PlacedMessageBox : public QMessageBox {
 
 struct ButtonSpec {
     QMessageBox::StandardButton button;
-    int id;
+    MsgAnswer answer;
 };
 
-std::vector<ButtonSpec> ButtonsOf(int style) {
-    switch (style & 0x0F) {
-        case kMbOkCancel:
-            return {{QMessageBox::Ok, kIdOk}, {QMessageBox::Cancel, kIdCancel}};
-        case kMbAbortRetryIgnore:
-            return {{QMessageBox::Abort, kIdAbort},
-                    {QMessageBox::Retry, kIdRetry},
-                    {QMessageBox::Ignore, kIdIgnore}};
-        case kMbYesNoCancel:
-            return {{QMessageBox::Yes, kIdYes},
-                    {QMessageBox::No, kIdNo},
-                    {QMessageBox::Cancel, kIdCancel}};
-        case kMbYesNo:
-            return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}};
-        case kMbRetryCancel:
-            return {{QMessageBox::Retry, kIdRetry}, {QMessageBox::Cancel, kIdCancel}};
-        default:
-            return {{QMessageBox::Ok, kIdOk}};
+std::vector<ButtonSpec> ButtonsOf(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::Ok:
+            break;
+        case MsgButtons::OkCancel:
+            return {{QMessageBox::Ok, MsgAnswer::Ok}, {QMessageBox::Cancel, MsgAnswer::Cancel}};
+        case MsgButtons::AbortRetryIgnore:
+            return {{QMessageBox::Abort, MsgAnswer::Abort},
+                    {QMessageBox::Retry, MsgAnswer::Retry},
+                    {QMessageBox::Ignore, MsgAnswer::Ignore}};
+        case MsgButtons::YesNoCancel:
+            return {{QMessageBox::Yes, MsgAnswer::Yes},
+                    {QMessageBox::No, MsgAnswer::No},
+                    {QMessageBox::Cancel, MsgAnswer::Cancel}};
+        case MsgButtons::YesNo:
+            return {{QMessageBox::Yes, MsgAnswer::Yes}, {QMessageBox::No, MsgAnswer::No}};
+        case MsgButtons::RetryCancel:
+            return {{QMessageBox::Retry, MsgAnswer::Retry},
+                    {QMessageBox::Cancel, MsgAnswer::Cancel}};
     }
+    return {{QMessageBox::Ok, MsgAnswer::Ok}};
 }
 
-QMessageBox::Icon IconOf(int style) {
-    switch (style & 0xF0) {
-        case kMbIconStop:
+QMessageBox::Icon IconOf(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Stop:
             return QMessageBox::Critical;
-        case kMbIconQuestion:
+        case MsgIcon::Question:
             return QMessageBox::Question;
-        case kMbIconExclamation:
+        case MsgIcon::Exclamation:
             return QMessageBox::Warning;
-        case kMbIconInformation:
+        case MsgIcon::Information:
             return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
+        case MsgIcon::None:
+            break;
     }
+    return QMessageBox::NoIcon;
 }
 
 }  // namespace
 
-int MessageBox::Show(QWidget* parent, const QString& text, int style, const QString& title,
-                     const Placement& place) {
+MsgAnswer MessageBox::Show(QWidget* parent, const QString& text, MsgStyle style,
+                           const QString& title, const Placement& place) {
     gShown.push_back({text, style, title});
     if (!gQueuedAnswers.empty()) {
-        const int answer = gQueuedAnswers.front();
+        const MsgAnswer answer = gQueuedAnswers.front();
         gQueuedAnswers.pop_front();
         return answer;
     }
@@ -89,14 +92,14 @@ int MessageBox::Show(QWidget* parent, const QString& text, int style, const QStr
     box.setTextFormat(Qt::PlainText);
     // Two-line messages are joined with CR LF; a lone CR would show as a box.
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    box.setIcon(IconOf(style));
-    const std::vector<ButtonSpec> specs = ButtonsOf(style);
+    box.setIcon(IconOf(style.icon));
+    const std::vector<ButtonSpec> specs = ButtonsOf(style.buttons);
     QMessageBox::StandardButtons buttons;
     for (const ButtonSpec& spec : specs) {
         buttons |= spec.button;
     }
     box.setStandardButtons(buttons);
-    const std::size_t defaultIndex = static_cast<std::size_t>((style >> 8) & 0x0F);
+    const auto defaultIndex = static_cast<std::size_t>(style.defaultButton);
     box.setDefaultButton(specs[defaultIndex < specs.size() ? defaultIndex : 0].button);
     if (specs.size() == 1) {
         box.setEscapeButton(specs.front().button);
@@ -106,21 +109,21 @@ int MessageBox::Show(QWidget* parent, const QString& text, int style, const QStr
     QAbstractButton* clicked = box.clickedButton();
     for (const ButtonSpec& spec : specs) {
         if (clicked != nullptr && box.standardButton(clicked) == spec.button) {
-            return spec.id;
+            return spec.answer;
         }
     }
     // Closed without a button (Escape with several buttons, or the close
     // box): Cancel when there is one, otherwise the first button.
     for (const ButtonSpec& spec : specs) {
-        if (spec.id == kIdCancel) {
-            return kIdCancel;
+        if (spec.answer == MsgAnswer::Cancel) {
+            return MsgAnswer::Cancel;
         }
     }
-    return specs.front().id;
+    return specs.front().answer;
 }
 
-void MessageBox::QueueAnswer(int buttonId) {
-    gQueuedAnswers.push_back(buttonId);
+void MessageBox::QueueAnswer(MsgAnswer answer) {
+    gQueuedAnswers.push_back(answer);
 }
 
 int MessageBox::QueuedAnswers() {

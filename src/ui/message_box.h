@@ -10,34 +10,26 @@ class QWidget;
 
 namespace mervok {
 
-// Style flags as the classic message box takes them: the buttons in the low
-// four bits, the icon above them, the default button above that.
-inline constexpr int kMbOk = 0;
-inline constexpr int kMbOkCancel = 1;
-inline constexpr int kMbAbortRetryIgnore = 2;
-inline constexpr int kMbYesNoCancel = 3;
-inline constexpr int kMbYesNo = 4;
-inline constexpr int kMbRetryCancel = 5;
-inline constexpr int kMbIconStop = 16;
-inline constexpr int kMbIconQuestion = 32;
-inline constexpr int kMbIconExclamation = 48;
-inline constexpr int kMbIconInformation = 64;
-inline constexpr int kMbDefaultButton2 = 0x100;
-inline constexpr int kMbDefaultButton3 = 0x200;
+// The buttons a box offers, in the order shown.
+enum class MsgButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
+enum class MsgIcon { None, Stop, Question, Exclamation, Information };
+// The button that closed a box.
+enum class MsgAnswer { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
 
-// The identifier of the button that closed a box.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-inline constexpr int kIdAbort = 3;
-inline constexpr int kIdRetry = 4;
-inline constexpr int kIdIgnore = 5;
-inline constexpr int kIdYes = 6;
-inline constexpr int kIdNo = 7;
+struct MsgStyle {
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::None;
+    // Which of the buttons is the default, from 0; the first when there is
+    // no such button.
+    int defaultButton = 0;
+
+    friend bool operator==(const MsgStyle&, const MsgStyle&) = default;
+};
 
 // One box as it was asked for.
 struct ShownMessage {
     QString text;
-    int style = 0;
+    MsgStyle style;
     QString title;
 };
 
@@ -51,11 +43,11 @@ class MessageBox {
     using Placement = std::function<void(QMessageBox&)>;
 
     // Shows a modal box over parent (which may be null) and returns the
-    // identifier of the button that closed it. Texts may hold CR LF.
-    static int Show(QWidget* parent, const QString& text, int style, const QString& title,
-                    const Placement& place = {});
+    // button that closed it. Texts may hold CR LF.
+    static MsgAnswer Show(QWidget* parent, const QString& text, MsgStyle style,
+                          const QString& title, const Placement& place = {});
 
-    static void QueueAnswer(int buttonId);
+    static void QueueAnswer(MsgAnswer answer);
     static int QueuedAnswers();
     // The boxes asked for since the last call, oldest first.
     static std::vector<ShownMessage> TakeShown();

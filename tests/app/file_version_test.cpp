@@ -25,10 +25,6 @@ using testing::WriteBytes;
 
 static_assert(std::endian::native == std::endian::little, "the fixtures are patched in place");
 
-std::string Fixture(const std::string& name) {
-    return std::string(MERVOK_TEST_DATA_DIR) + "/pe/" + name;
-}
-
 std::optional<FixedFileInfo> Read(std::string_view image) {
     return ReadFixedFileInfo(std::as_bytes(std::span(image.data(), image.size())));
 }
@@ -79,13 +75,14 @@ TEST(FileVersionTest, EveryFixtureFromFileAndMemoryAndAsTheViewerBesideTheProgra
                     {"version_400_1_x86.exe", 400 << 16 | 1, 0, 40001}};
     for (const auto& fixture : fixtures) {
         SCOPED_TRACE(fixture.name);
-        const auto info = GetFileVersion("  " + Fixture(fixture.name) + " ");
+        const std::string path = testing::Fixture("pe/" + std::string(fixture.name));
+        const auto info = GetFileVersion("  " + path + " ");
         ASSERT_TRUE(info.has_value());
         EXPECT_EQ(info->fileVersionMS, fixture.ms);
         EXPECT_EQ(info->fileVersionLS, fixture.ls);
-        EXPECT_EQ(Read(ReadBytes(Fixture(fixture.name))), info);
+        EXPECT_EQ(Read(ReadBytes(path)), info);
         TempFolder folder;
-        fs::copy_file(Fixture(fixture.name), folder.File("Quorvix.exe"));
+        fs::copy_file(path, folder.File("Quorvix.exe"));
         EXPECT_EQ(GetViewerVersion(folder.Path()), fixture.viewer);
         EXPECT_EQ(GetViewerVersion(folder.Path() + "/"), fixture.viewer);
     }
@@ -93,9 +90,9 @@ TEST(FileVersionTest, EveryFixtureFromFileAndMemoryAndAsTheViewerBesideTheProgra
         0xFEEF04BD, 0x00010000, 1 << 16 | 13, 4 << 16 | 2, 7 << 16 | 8, 9 << 16 | 10,
         0x3F,       0x2,        0x40004,      1,           0,           0,
         0};
-    EXPECT_EQ(GetFileVersion(Fixture("version_1_13_4_2_x64.exe")), all);
-    EXPECT_EQ(GetFileVersion(Fixture("version_1_13_4_2_x86.exe")), all);
-    EXPECT_EQ(GetFileVersion(Fixture("version_2_5_x86.exe"))->fileOS, 0x4u);
+    EXPECT_EQ(GetFileVersion(testing::Fixture("pe/version_1_13_4_2_x64.exe")), all);
+    EXPECT_EQ(GetFileVersion(testing::Fixture("pe/version_1_13_4_2_x86.exe")), all);
+    EXPECT_EQ(GetFileVersion(testing::Fixture("pe/version_2_5_x86.exe"))->fileOS, 0x4u);
 }
 
 TEST(FileVersionTest, AnythingElseHasNoVersion) {
@@ -105,21 +102,22 @@ TEST(FileVersionTest, AnythingElseHasNoVersion) {
     // Opening a FIFO for reading would wait for a writer for ever.
     ASSERT_EQ(::mkfifo(folder.File("fifo.exe").c_str(), 0600), 0);
     for (const std::string& path :
-         {Fixture("no_resources_x64.exe"), Fixture("no_version_x86.exe"), folder.File("readme.exe"),
-          folder.File("empty.exe"), folder.File("missing.exe"), folder.File("fifo.exe"),
-          folder.Path(), std::string(), std::string("   "), ProgramFolder() + ProgramFileName()}) {
+         {testing::Fixture("pe/no_resources_x64.exe"), testing::Fixture("pe/no_version_x86.exe"),
+          folder.File("readme.exe"), folder.File("empty.exe"), folder.File("missing.exe"),
+          folder.File("fifo.exe"), folder.Path(), std::string(), std::string("   "),
+          ProgramFolder() + ProgramFileName()}) {
         EXPECT_EQ(GetFileVersion(path), std::nullopt) << path;
     }
     EXPECT_EQ(GetViewerVersion(folder.Path()), 0);
-    fs::copy_file(Fixture("no_version_x86.exe"), folder.File("Quorvix.exe"));
-    fs::copy_file(Fixture("version_1_23_x64.exe"), folder.File("Quorvix2.exe"));
+    fs::copy_file(testing::Fixture("pe/no_version_x86.exe"), folder.File("Quorvix.exe"));
+    fs::copy_file(testing::Fixture("pe/version_1_23_x64.exe"), folder.File("Quorvix2.exe"));
     EXPECT_EQ(GetViewerVersion(folder.Path()), 0);
 }
 
 TEST(FileVersionTest, PiecesAcrossTheFilesBlockBoundariesAreFound) {
     // Moving the 3 KiB image behind a gap after the DOS header puts every
     // header, table and the version block across a 4 KiB boundary once.
-    const std::string image = ReadBytes(Fixture("version_1_13_4_2_x86.exe"));
+    const std::string image = ReadBytes(testing::Fixture("pe/version_1_13_4_2_x86.exe"));
     const Layout layout = FindLayout(image);
     const auto expected = Read(image);
     ASSERT_TRUE(expected.has_value());
@@ -139,7 +137,7 @@ TEST(FileVersionTest, PiecesAcrossTheFilesBlockBoundariesAreFound) {
 
 TEST(FileVersionTest, EveryCutGivesNoneOrTheWholeVersion) {
     for (const char* name : {"version_1_13_4_2_x64.exe", "version_2_5_x86.exe"}) {
-        const std::string image = ReadBytes(Fixture(name));
+        const std::string image = ReadBytes(testing::Fixture("pe/" + std::string(name)));
         const auto full = Read(image);
         ASSERT_TRUE(full.has_value()) << name;
         // The fixed block is the last thing the reader needs.
@@ -152,7 +150,7 @@ TEST(FileVersionTest, EveryCutGivesNoneOrTheWholeVersion) {
 }
 
 TEST(FileVersionTest, HostileTablesGiveNone) {
-    const std::string image = ReadBytes(Fixture("version_1_23_x64.exe"));
+    const std::string image = ReadBytes(testing::Fixture("pe/version_1_23_x64.exe"));
     const Layout l = FindLayout(image);
     ASSERT_EQ(U32(image, l.resources + 16), 16u);  // the one type: RT_VERSION
     const std::size_t directory = l.pe + 24 + 112 + 16;

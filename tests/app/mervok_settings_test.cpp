@@ -57,12 +57,13 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
     // Every value survives a save and a load; a maximised or minimised
     // window leaves the bounds as they were, and lines of others stay.
     const MervokSettings changed = With([](MervokSettings& s) {
-        s.window = 2, s.view = 0, s.colorLha = 0x123456, s.colorCabSfx = 0xABCDEF;
+        s.window = WindowState::Maximized, s.view = 0, s.colorLha = 0x123456,
+        s.colorCabSfx = 0xABCDEF;
         s.left = s.top = s.width = s.height = 99;
         s.searchDir = "  /srv/\x83\x65\x83\x58\x83\x67  ";
         s.findText = "設定ファイル";
-        s.subDir = s.dispFileName = s.checkArchive = s.clickMode = s.autoColumn = true;
-        s.searchLha = s.searchZip = s.searchCab = s.searchExe = s.sfxIcon = s.listColor = false;
+        s.subDir = s.hideFileNames = s.skipArchiveCheck = s.clickMode = s.autoColumn = true;
+        s.searchLha = s.searchZip = s.searchCab = s.searchExe = s.noSfxIcons = s.listColor = false;
     });
     WriteBytes(mPath, "; mine\r\n[Other]\r\nView=1\r\n[Mervok]\r\nLeft=10\r\nUnknown=x\r\n");
     int replaces = 0;
@@ -84,8 +85,9 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
                   s.left = 10, s.top = 1200, s.width = 8265, s.height = 6750;
                   s.searchDir = "/srv/\x83\x65\x83\x58\x83\x67";
               }));
-    SaveSettings(mIni, With([](MervokSettings& s) { s.window = 1; }));
-    EXPECT_EQ(LoadSettings(mIni, Current()).window, 0) << "a minimised window starts normal";
+    SaveSettings(mIni, With([](MervokSettings& s) { s.window = WindowState::Minimized; }));
+    EXPECT_EQ(LoadSettings(mIni, Current()).window, WindowState::Normal)
+        << "a minimised window starts normal";
     EXPECT_EQ(ReadBytes(mPath).find("FindText"), std::string::npos)
         << "an empty text leaves no key";
 }
@@ -102,14 +104,14 @@ TEST_F(MervokSettingsTest, OddValuesFollowTheLoadRules) {
          // The window keeps a left of -300 on the screen.
          With([](MervokSettings& s) {
              s.left = -300, s.width = 0, s.searchDir = "/data/old", s.colorLhaSfx = 0x00FF00;
-             s.dispFileName = s.clickMode = true, s.searchLha = s.sfxIcon = false;
+             s.hideFileNames = s.clickMode = true, s.searchLha = s.noSfxIcons = false;
          })},
         {"[mervok]\r\nwindow=2\r\nview=1\r\nSearchDir=a\0b\r\nAutoColumn=1\r\nColorZIPSFX=\r\n"s,
          With([](MervokSettings& s) {
-             s.window = 2, s.view = 1, s.searchDir = "a", s.autoColumn = true;
+             s.window = WindowState::Maximized, s.view = 1, s.searchDir = "a", s.autoColumn = true;
          })},
         {"[Mervok]\r\nView=-1\r\nCheckArchive=1\r\nSubDir=1\r\n",
-         With([](MervokSettings& s) { s.checkArchive = s.subDir = true; })},
+         With([](MervokSettings& s) { s.skipArchiveCheck = s.subDir = true; })},
     };
     for (const auto& c : cases) {
         bool firstRun = true;

@@ -225,7 +225,7 @@ TEST_F(CliTest, ExitStatusAndMessagesTellWhatHappened) {
                 {{(mTree / "missing").string()}, 2, "検索フォルダが見つかりません。\n"},
                 {{(mTree / "nodoc.zip").string()}, 2, "検索フォルダが見つかりません。\n"},
                 {{"--formats", "rar", mTree.string()}, 2, "rar"},
-                {{"--frobnicate", mTree.string()}, 2, ""}};
+                {{"--frobnicate", mTree.string()}, 2, "unknown option '--frobnicate'"}};
     for (const auto& run : runs) {
         const auto result = Search(run.arguments);
         EXPECT_EQ(result.exitCode, run.exitCode) << run.arguments[0];

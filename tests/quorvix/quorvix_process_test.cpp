@@ -73,7 +73,7 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
         SCOPED_TRACE(settings);
         WriteBytes(folder.Ini(), settings);
         const auto viewer = folder.Start({Fixture("archives/zip/plain.zip")});
-        ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
+        ASSERT_TRUE(WaitUntil([&] { return folder.HasPrivateFolder(); }, RunEvents));
         EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("sjis_lh7.lzh")));
         EXPECT_EQ(SettingsStore(folder.Ini()).GetInt("Option", "DroppedArcFile", 0), 0);
         kill(viewer->Pid(), SIGTERM);
@@ -85,7 +85,7 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
     ViewerFolder pair("[Option]\r\nPrevInstance=1\r\n");
     const auto first = pair.Start({Fixture("quorvix/eucjp.zip")});
     const auto second = pair.Start({Fixture("quorvix/sjis_lh7.lzh")});
-    ASSERT_TRUE(SpinUntil([&] { return first->Ended() || second->Ended(); }));
+    ASSERT_TRUE(WaitUntil([&] { return first->Ended() || second->Ended(); }, RunEvents));
     ViewerProcess& kept = first->Ended() ? *second : *first;
     EXPECT_EQ((first->Ended() ? *first : *second).WaitForEnd(), 0);
     EXPECT_EQ(pair.Start({Fixture("archives/zip/plain.zip")})->WaitForEnd(), 0);
@@ -105,7 +105,7 @@ TEST(ViewerProgramTest, OneViewerTakesTheNextArchiveUnlessTheSearchStartedIt) {
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(taken.Runtime()));
     EXPECT_TRUE(InstanceServerName(taken.Folder()).isEmpty());
     const auto alone = taken.Start({Fixture("archives/zip/plain.zip")});
-    ASSERT_TRUE(SpinUntil([&] { return taken.HasPrivateFolder(); }));
+    ASSERT_TRUE(WaitUntil([&] { return taken.HasPrivateFolder(); }, RunEvents));
     kill(alone->Pid(), SIGTERM);
     EXPECT_EQ(alone->WaitForEnd(), 0);
     EXPECT_TRUE(fs::is_empty(theirs));
@@ -122,7 +122,8 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
 
     // The options: nothing is written.
     const auto dialog = folder.Start({});
-    ASSERT_TRUE(SpinUntil([&] { return mervok::testing::CatchesSignal(dialog->Pid(), SIGTERM); }));
+    ASSERT_TRUE(WaitUntil([&] { return mervok::testing::CatchesSignal(dialog->Pid(), SIGTERM); },
+                          RunEvents));
     kill(dialog->Pid(), SIGTERM);
     EXPECT_EQ(dialog->WaitForEnd(), 0);
     EXPECT_EQ(ReadBytes(folder.Ini()), options);
@@ -134,7 +135,7 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     WriteBytes(text, "\x1B$B" + std::string(1'000'000, '\n'));
     ASSERT_EQ(std::system(("zip -qj '" + folder.Tmp() + "/jis.zip' '" + text + "'").c_str()), 0);
     const auto viewer = folder.Start({folder.Tmp() + "/jis.zip"});
-    ASSERT_TRUE(SpinUntil([&] { return folder.HasPrivateFolder(); }));
+    ASSERT_TRUE(WaitUntil([&] { return folder.HasPrivateFolder(); }, RunEvents));
     kill(viewer->Pid(), SIGTERM);
     EXPECT_EQ(viewer->WaitForEnd(), 0);
     EXPECT_FALSE(folder.HasPrivateFolder());
@@ -154,7 +155,7 @@ TEST(ViewerProgramTest, SigtermClosesTheWindowAndTheOptionsAtOnceAndCleanly) {
     ASSERT_EQ(std::system(("cd '" + pages.Path() + "' && zip -q deep.zip deep.htm").c_str()), 0);
     ViewerFolder pageFolder("[Option]\r\nDocType=HTM\r\n");
     const auto busy = pageFolder.Start({pages.File("deep.zip")});
-    ASSERT_TRUE(SpinUntil([&] { return pageFolder.HasPrivateFolder(); }));
+    ASSERT_TRUE(WaitUntil([&] { return pageFolder.HasPrivateFolder(); }, RunEvents));
     // Time to show the page: a signal sent before that is heard before the
     // layout starts.
     std::this_thread::sleep_for(std::chrono::seconds(1));

@@ -29,21 +29,12 @@ using mervok::testing::Fixture;
 using mervok::testing::ManifestRows;
 using mervok::testing::ReadBytes;
 using mervok::testing::TempFolder;
+using mervok::testing::WaitUntil;
 using mervok::testing::WriteBytes;
 
 using mervok::test::App;
 using mervok::test::Find;
-
-// Lets the event loop run until done() or a generous limit; the limit only
-// keeps a broken build from hanging, it is not what a test checks.
-template <typename Done>
-bool SpinUntil(Done done) {
-    for (int i = 0; i < 6000 && !done(); ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
+using mervok::test::RunEvents;
 
 // A viewer process; killed and reaped at the end of the test if it is still
 // running then, so that a failing test leaves nothing behind.
@@ -71,7 +62,7 @@ class ViewerProcess {
     // The wait status once it has ended, the event loop running meanwhile;
     // -1 when it has not ended within the spin's limit.
     int WaitForEnd() {
-        SpinUntil([this] { return Ended(); });
+        WaitUntil([this] { return Ended(); }, RunEvents);
         return mStatus;
     }
 

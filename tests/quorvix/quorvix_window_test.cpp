@@ -811,9 +811,9 @@ TEST(OpenWithPolicyTest, OnlyDocumentsReachTheDesktopWhateverTheirNameSays) {
     for (const auto& file : files) {
         const std::string path = folder.File(ExportFileName(file.name));
         WriteBytes(path, file.content);
-        const QString refusal = HandOverRefusal(QString::fromStdString(path));
-        EXPECT_EQ(!IsExecutable(file.name, file.content) && refusal.isEmpty(), file.handedOver)
-            << file.name << ": " << refusal.toStdString();
+        const std::optional<QString> refusal = HandOverRefusal(QString::fromStdString(path));
+        EXPECT_EQ(!IsExecutable(file.name, file.content) && !refusal, file.handedOver)
+            << file.name << ": " << refusal.value_or(QString()).toStdString();
         fs::remove(path);
     }
 }

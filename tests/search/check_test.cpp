@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -55,7 +56,7 @@ class CheckTest : public ::testing::Test {
         startup.viewerVersion = 100;
         SearchEngine engine({}, startup, {&lha, &zip, &cab}, {}, cancel, observer);
         engine.SetCheckThreads(threads);
-        engine.SetRunningPollLimit(3);
+        engine.SetRunningPollLimit(pollLimit);
         engine.SetWindow(&window);
         engine.SetFileSystem(files);
         engine.Candidates() = candidates;
@@ -100,6 +101,7 @@ class CheckTest : public ::testing::Test {
     CancelToken cancel;
     RecordingObserver observer;
     int window = 0;
+    long pollLimit = 3;
     std::vector<FoundArchive> candidates;
     std::vector<FoundArchive> hits;
     bool aborted = false;
@@ -116,6 +118,13 @@ TEST_F(CheckTest, LibrariesAreReadiedInOrderABusyOneOnlySoLongAndAbsentOnesNever
                                        "ZIP.SetCursorMode 0", "LHA.OpenArchive a.lzh 8388608",
                                        "LHA." + kFind, "LHA.CloseArchive"));
     EXPECT_EQ(lha.lastWindow, &window);
+
+    // An abort ends the wait for a library that stays busy.
+    log.calls.clear();
+    pollLimit = std::numeric_limits<long>::max();
+    cancel.Cancel();
+    Check();
+    EXPECT_THAT(log.calls, ::testing::Contains("LHA.GetRunning").Times(1));
 }
 
 TEST_F(CheckTest, EachFormatIsAskedOfItsLibraryAsTheCallingOrderSays) {

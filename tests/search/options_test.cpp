@@ -48,12 +48,14 @@ TEST(SearchOptionsTest, TheFolderTextIsTrimmedOfBlanksAndChecked) {
     const std::string file = top.Write("a.txt");
     const std::string folder = top.Folder("sub");
     ASSERT_EQ(symlink("sub", (top.Folder() + "link").c_str()), 0);
-    EXPECT_EQ(FolderExists(top.Folder() + "link"), 1);
-    EXPECT_EQ(FolderExists(file), 2);
-    EXPECT_EQ(FolderExists(top.Folder() + "missing"), 0);
-    EXPECT_EQ(ValidateSearchFolder("   "), "検索フォルダが入力されていません。");
-    EXPECT_EQ(ValidateSearchFolder(file), "検索フォルダが見つかりません。");
-    EXPECT_EQ(ValidateSearchFolder("  " + folder + " "), "");
+    EXPECT_EQ(ExamineFolder(top.Folder() + "link"), FolderState::Folder);
+    EXPECT_EQ(ExamineFolder(file), FolderState::NotAFolder);
+    EXPECT_EQ(ExamineFolder(top.Folder() + "missing"), FolderState::Unknown);
+    EXPECT_EQ(ValidateSearchFolder("   "), FolderProblem::NotGiven);
+    EXPECT_EQ(FolderProblemText(FolderProblem::NotGiven), "検索フォルダが入力されていません。");
+    EXPECT_EQ(ValidateSearchFolder(file), FolderProblem::NotFound);
+    EXPECT_EQ(FolderProblemText(FolderProblem::NotFound), "検索フォルダが見つかりません。");
+    EXPECT_EQ(ValidateSearchFolder("  " + folder + " "), std::nullopt);
 }
 
 TEST(SearchOptionsTest, ElapsedTimeInWholeSecondsAndWildcardsWithoutRegardToCase) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "search/search_run.h"
 #include "support/fakes.h"
@@ -79,6 +80,17 @@ TEST_F(SearchRunTest, TheResultProgressAndAnErrorOfAWorkerThreadComeBackFromTheR
     EXPECT_EQ(run->Result().error, "storage gave up");
     EXPECT_TRUE(run->Result().archives.empty());
     EXPECT_EQ(failed.finishes, 1);
+}
+
+TEST(CancelTokenTest, ACancelOfAnyCopyEndsAPauseUnderWay) {
+    CancelToken token;
+    EXPECT_FALSE(token.WaitFor(std::chrono::milliseconds(0)));
+    bool cancelled = false;
+    std::thread waiter(
+        [copy = token, &cancelled] { cancelled = copy.WaitFor(std::chrono::hours(1)); });
+    token.Cancel();
+    waiter.join();
+    EXPECT_TRUE(cancelled);
 }
 
 TEST_F(SearchRunTest, ARunHeldInALookUpIsLetGoForTheNextAndWaitedForAtTheEnd) {

@@ -17,7 +17,14 @@ std::string NameOf(const std::string& path) {
 
 int FakeArchiver::GetRunning() {
     Log("GetRunning");
-    return busyPolls < 0 || busyPolls-- > 0;
+    if (busyPolls == 0) {
+        return 0;
+    }
+    // A count goes down to 0; -1 stays busy.
+    if (busyPolls > 0) {
+        --busyPolls;
+    }
+    return 1;
 }
 
 int FakeArchiver::GetCursorMode() {

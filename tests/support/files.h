@@ -52,11 +52,17 @@ std::string ReadBytes(const std::string& path);
 // when the child could not give up root.
 int RunUnprivileged(const std::function<bool()>& body);
 
-// Asks until condition holds; the limit only stops a hang.
-template <typename Condition>
-bool WaitUntil(Condition condition) {
+// The one wait of the tests: asks until condition holds, doing step() in
+// between (a pause of 10 ms unless told; widget tests let the event loop run,
+// test::RunEvents). The limit, about a minute, only stops a hang; it is not
+// what a test checks.
+inline void Pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+template <typename Condition, typename Step = void (*)()>
+bool WaitUntil(Condition condition, Step step = Pause) {
     for (int i = 0; i < 6000 && !condition(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        step();
     }
     return condition();
 }

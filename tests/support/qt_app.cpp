@@ -1,6 +1,8 @@
 #include "support/qt_app.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 // The leak checker asks for this: fontconfig keeps its caches for the life of
 // the process, which is not ours to fix.
@@ -25,6 +27,11 @@ class AppEnvironment : public ::testing::Environment {
     ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
 }  // namespace
+
+void RunEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
 
 QApplication& App() {
     if (!gApp) {

@@ -14,6 +14,10 @@ namespace mervok::test {
 // fixture (whose members may be widgets) and ended after the last test.
 QApplication& App();
 
+// A wait's step in a widget test (testing::WaitUntil): the event loop runs
+// for a moment.
+void RunEvents();
+
 // The widget of that name under root; fails the test when missing.
 template <typename Widget>
 Widget* Find(const QObject& root, const char* name) {

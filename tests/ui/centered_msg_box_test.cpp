@@ -57,11 +57,11 @@ TEST(CenteredMsgBoxTest, RealBoxShowsCentredOverTheOwnerWithItsStyle) {
         box.button(QMessageBox::No)->click();
     });
     QString title;
-    const int answer = CenteredMsgBox(QStringLiteral("検索フォルダが見つかりません。"),
-                                      kMbYesNo | kMbIconStop | kMbDefaultButton2, title);
+    const MsgAnswer answer = CenteredMsgBox(QStringLiteral("検索フォルダが見つかりません。"),
+                                            MsgStyle{MsgButtons::YesNo, MsgIcon::Stop, 1}, title);
     gOwnerHwnd = nullptr;
 
-    EXPECT_EQ(answer, kIdNo);
+    EXPECT_EQ(answer, MsgAnswer::No);
     EXPECT_EQ(title, QStringLiteral("MERVOK"));
     EXPECT_EQ(shownTitle, QStringLiteral("MERVOK"));
     EXPECT_EQ(icon, QMessageBox::Critical);

@@ -175,7 +175,7 @@ TEST_F(SearchRunTest, FolderProblemsAreToldAndTheFolderTextIsSelectedAgain) {
         const std::vector<ShownMessage> shown = MessageBox::TakeShown();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].text, problem.message);
-        EXPECT_EQ(shown[0].style, kMbOk | kMbIconExclamation);
+        EXPECT_EQ(shown[0].style, (MsgStyle{MsgButtons::Ok, MsgIcon::Exclamation}));
         ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
         EXPECT_EQ(QApplication::focusWidget(), folder);
         EXPECT_EQ(folder->selectedText(), problem.text) << "ready to be typed over";

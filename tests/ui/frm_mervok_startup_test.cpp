@@ -87,7 +87,7 @@ TEST_F(StartupTest, FirstStartShowsTheDefaultsTakesKeysInTheFolderBoxAndSavesThe
 
 TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
     std::filesystem::remove(mProgram.File("Quorvix.ini"));
-    MessageBox::QueueAnswer(kIdOk);
+    MessageBox::QueueAnswer(MsgAnswer::Ok);
     frmMERVOK window(mProgram.Folder(), test::RealLibraries().Set());
     EXPECT_FALSE(window.Form_Load());
 
@@ -96,7 +96,7 @@ TEST_F(StartupTest, WithoutTheViewersSettingsFileTheProgramOnlyTellsAndEnds) {
     EXPECT_EQ(shown[0].text,
               QStringLiteral("Quorvix.ini が見つかりません。\r\n\r\n"
                              "このプログラムは Quorvix.exe と同じ場所に置いてください。"));
-    EXPECT_EQ(shown[0].style, kMbOk | kMbIconStop);
+    EXPECT_EQ(shown[0].style, (MsgStyle{MsgButtons::Ok, MsgIcon::Stop}));
     EXPECT_EQ(shown[0].title, QStringLiteral("Archive Search for Quorvix"));
     EXPECT_FALSE(window.isVisible());
     // Closing what was never loaded writes nothing either.

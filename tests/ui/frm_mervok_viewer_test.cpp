@@ -152,14 +152,14 @@ TEST_F(WindowHandOffTest, ClickModesAndEnterOpenTheRowsRealFile) {
 TEST_F(WindowHandOffTest, MissingViewerIsToldInACentredStopBoxEveryTime) {
     OpenWithHits();
     fs::remove(mProgram.File("Quorvix.exe"));
-    MessageBox::QueueAnswer(kIdOk);
-    MessageBox::QueueAnswer(kIdOk);
+    MessageBox::QueueAnswer(MsgAnswer::Ok);
+    MessageBox::QueueAnswer(MsgAnswer::Ok);
     DoubleClick(RowCentre(0));
     Control<QPushButton>("btnOption")->click();
     const std::vector<ShownMessage> shown = MessageBox::TakeShown();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Quorvix 起動エラー !!")));
-    EXPECT_EQ(shown[1].style, kMbOk | kMbIconStop);
+    EXPECT_EQ(shown[1].style, (MsgStyle{MsgButtons::Ok, MsgIcon::Stop}));
 }
 
 TEST_F(WindowHandOffTest, BrowseOpensOnTheFolderAndTakesTheChoiceAboutOpensTheDialog) {

@@ -49,7 +49,7 @@ std::optional<std::string> EntryData(const std::string& path, const std::string&
 // A copy of a fixture with four bytes inverted at offset (from the end when
 // negative).
 std::string Damaged(const TempFolder& temp, const std::string& relative, long offset) {
-    std::string bytes = ReadBytes(Fixture(relative));
+    std::string bytes = ReadBytes(testing::Fixture("archives/" + std::string(relative)));
     const std::size_t at = (offset < 0 ? bytes.size() : 0) + static_cast<std::size_t>(offset);
     for (std::size_t i = at; i < at + 4 && i < bytes.size(); ++i) {
         bytes[i] ^= 0xFF;
@@ -65,7 +65,7 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
     const auto join = [&temp](const std::string& name, std::initializer_list<const char*> parts) {
         std::string bytes;
         for (const char* part : parts) {
-            bytes += ReadBytes(Fixture(part));
+            bytes += ReadBytes(testing::Fixture("archives/" + std::string(part)));
         }
         return temp.Write(name, bytes);
     };
@@ -75,35 +75,37 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         std::optional<Format> kind;
         std::optional<std::string> data;  // nothing: no data to be had
     } cases[] = {
-        {Fixture("lha/lh0.lzh"), "README.TXT", Format::Lha, readme},
-        {Fixture("lha/lh5.lzh"), "README.TXT", Format::Lha, readme},
-        {Fixture("lha/lh6.lzh"), "README.TXT", Format::Lha, readme},
-        {Fixture("lha/lh7.lzh"), "PROG.EXE", Format::Lha, program},
-        {Fixture("lha/level0.lzh"), "doc\\guide.txt", Format::Lha, readme},
-        {Fixture("lha/level1.lzh"), "doc/guide.txt", Format::Lha, readme},
-        {Fixture("lha/sjis_level2.lzh"), "\x90\xe0\x96\xbe\x8f\x91.TXT", Format::Lha, readme},
-        {Fixture("zip/plain.zip"), "README.TXT", Format::Zip, readme},
-        {Fixture("zip/zip64.zip"), "README.TXT", Format::Zip, readme},
-        {Fixture("zip/zip64_extra.zip"), "README.TXT", Format::Zip, readme},
-        {Fixture("nested/zip_holding_lha.zip"), "nodoc.lzh", Format::Zip,
-         ReadBytes(Fixture("lha/nodoc.lzh"))},
-        {Fixture("cab/stored.cab"), "README.TXT", Format::Cab, readme},
-        {Fixture("cab/mszip.cab"), "doc/guide.txt", Format::Cab, readme},
-        {Fixture("sfx/lha_8k.exe"), "README.TXT", Format::Lha, readme},
-        {Fixture("sfx/zip_8k.exe"), "README.TXT", Format::Zip, readme},
-        {Fixture("sfx/zip_8k_adjusted.exe"), "PROG.EXE", Format::Zip, program},
-        {Fixture("sfx/cab_8k.exe"), "PROG.EXE", Format::Cab, program},
+        {testing::Fixture("archives/lha/lh0.lzh"), "README.TXT", Format::Lha, readme},
+        {testing::Fixture("archives/lha/lh5.lzh"), "README.TXT", Format::Lha, readme},
+        {testing::Fixture("archives/lha/lh6.lzh"), "README.TXT", Format::Lha, readme},
+        {testing::Fixture("archives/lha/lh7.lzh"), "PROG.EXE", Format::Lha, program},
+        {testing::Fixture("archives/lha/level0.lzh"), "doc\\guide.txt", Format::Lha, readme},
+        {testing::Fixture("archives/lha/level1.lzh"), "doc/guide.txt", Format::Lha, readme},
+        {testing::Fixture("archives/lha/sjis_level2.lzh"), "\x90\xe0\x96\xbe\x8f\x91.TXT",
+         Format::Lha, readme},
+        {testing::Fixture("archives/zip/plain.zip"), "README.TXT", Format::Zip, readme},
+        {testing::Fixture("archives/zip/zip64.zip"), "README.TXT", Format::Zip, readme},
+        {testing::Fixture("archives/zip/zip64_extra.zip"), "README.TXT", Format::Zip, readme},
+        {testing::Fixture("archives/nested/zip_holding_lha.zip"), "nodoc.lzh", Format::Zip,
+         ReadBytes(testing::Fixture("archives/lha/nodoc.lzh"))},
+        {testing::Fixture("archives/cab/stored.cab"), "README.TXT", Format::Cab, readme},
+        {testing::Fixture("archives/cab/mszip.cab"), "doc/guide.txt", Format::Cab, readme},
+        {testing::Fixture("archives/sfx/lha_8k.exe"), "README.TXT", Format::Lha, readme},
+        {testing::Fixture("archives/sfx/zip_8k.exe"), "README.TXT", Format::Zip, readme},
+        {testing::Fixture("archives/sfx/zip_8k_adjusted.exe"), "PROG.EXE", Format::Zip, program},
+        {testing::Fixture("archives/sfx/cab_8k.exe"), "PROG.EXE", Format::Cab, program},
         {join("lha.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/lha_holding_zip.lzh"}),
-         "nodoc.zip", Format::Lha, ReadBytes(Fixture("zip/nodoc.zip"))},
+         "nodoc.zip", Format::Lha, ReadBytes(testing::Fixture("archives/zip/nodoc.zip"))},
         {join("zip.exe",
               {"stub/stub_8k_unstripped.exe", "stub/pad64.bin", "nested/zip_holding_cab.zip"}),
          "README.TXT", Format::Zip, readme},
         {join("cab.exe", {"stub/stub_8k.exe", "stub/pad64.bin", "nested/cab_holding_zip.cab"}),
-         "nodoc.zip", Format::Cab, ReadBytes(Fixture("zip/nodoc.zip"))},
+         "nodoc.zip", Format::Cab, ReadBytes(testing::Fixture("archives/zip/nodoc.zip"))},
         // Encrypted, cut short, damaged, larger than claimed, or beyond the file.
-        {Fixture("zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
-        {Fixture("corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha, std::nullopt},
+        {testing::Fixture("archives/zip/encrypted.zip"), "README.TXT", Format::Zip, std::nullopt},
+        {testing::Fixture("archives/corrupt/lha_cut_in_data.lzh"), "data.bin", Format::Lha,
+         std::nullopt},
         // Damaged data: lh5 (after its 46-byte header), deflate (after 40 bytes
         // of local header), MSZIP (its last block), stored CAB data whose
         // block goes on with the next file's (a checksum read only by us).
@@ -111,9 +113,11 @@ TEST(ArchiveReaderTest, EntryDataIsWhatTheToolPacked) {
         {Damaged(temp, "zip/plain.zip", 60), "README.TXT", Format::Zip, std::nullopt},
         {Damaged(temp, "cab/mszip.cab", -20), "doc/guide.txt", Format::Cab, std::nullopt},
         {Damaged(temp, "cab/stored.cab", 120), "README.TXT", Format::Cab, std::nullopt},
-        {Fixture("corrupt/cab_missing_block.cab"), "README.TXT", Format::Cab, std::nullopt},
-        {Fixture("zip/zip64_huge.zip"), "README.TXT", Format::Zip, std::nullopt},
-        {Fixture("foreign/rar4_holding_zip.rar"), "README.TXT", std::nullopt, std::nullopt},
+        {testing::Fixture("archives/corrupt/cab_missing_block.cab"), "README.TXT", Format::Cab,
+         std::nullopt},
+        {testing::Fixture("archives/zip/zip64_huge.zip"), "README.TXT", Format::Zip, std::nullopt},
+        {testing::Fixture("archives/foreign/rar4_holding_zip.rar"), "README.TXT", std::nullopt,
+         std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path + " " + c.entry);

@@ -87,7 +87,8 @@ TEST_F(PluginApiTest, EntryRecordDescribesTheMatchInEachFormat) {
     const auto first = [](PluginLibrary& library, const std::string& file) {
         INDIVIDUALINFO info;
         std::memset(&info, 0x5A, sizeof info);
-        HARC archive = library.OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        HARC archive = library.OpenArchive(
+            nullptr, testing::Fixture("archives/" + std::string(file)).c_str(), 0x800000);
         EXPECT_EQ(library.FindFirst(archive, "*.txt", &info), 0) << file;
         library.CloseArchive(archive);
         return info;
@@ -149,7 +150,9 @@ TEST_F(PluginApiTest, ListingSkipsFoldersKeepsStoredOrderAndStoredBytes) {
         {&mCab, "cab/utf8_name.cab", {"PROG.EXE", utf8}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ListNames(*c.library, Fixture(c.file)), c.names) << c.file;
+        EXPECT_EQ(ListNames(*c.library, testing::Fixture("archives/" + std::string(c.file))),
+                  c.names)
+            << c.file;
     }
 }
 
@@ -161,7 +164,8 @@ TEST_F(PluginApiTest, WildcardsFollowTheNameRules) {
                                                "x/*.txt",  "  *.HLP ", "*.TXT?", "?GUIDE.TXT"};
     for (PluginLibrary* library : {&mLha, &mZip}) {
         const std::string file = library == &mLha ? "lha/level2.lzh" : "zip/nested.zip";
-        HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        HARC archive = library->OpenArchive(
+            nullptr, testing::Fixture("archives/" + std::string(file)).c_str(), 0x800000);
         ASSERT_NE(archive, nullptr);
         for (const auto* list : {&found, &notFound}) {
             for (const std::string wildcards : *list) {
@@ -183,7 +187,8 @@ TEST_F(PluginApiTest, FindNextContinuesAfterTheLastMatch) {
          {std::pair{&mLha, "lha/manual_doc.lzh"}, std::pair{&mZip, "zip/manual_doc.zip"},
           std::pair{&mCab, "cab/manual_doc.cab"}}) {
         SCOPED_TRACE(file);
-        HARC archive = library->OpenArchive(nullptr, Fixture(file).c_str(), 0x800000);
+        HARC archive = library->OpenArchive(
+            nullptr, testing::Fixture("archives/" + std::string(file)).c_str(), 0x800000);
         ASSERT_NE(archive, nullptr);
         INDIVIDUALINFO info{};
         EXPECT_NE(library->FindNext(archive, &info), 0) << "no FindFirst yet";
@@ -239,12 +244,12 @@ TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     // the same and of other formats at the same time.
     using Job = std::tuple<PluginLibrary*, std::string, const char*, int>;
     const std::vector<Job> jobs[2] = {
-        {{&mLha, Fixture("lha/sjis_level1.lzh"), "*.TXT", 0},
-         {&mZip, Fixture("zip/nodoc.zip"), "*.TXT", -1},
-         {&mCab, Fixture("cab/manual_doc.cab"), "*.DOC", 0}},
-        {{&mLha, Fixture("lha/nodoc.lzh"), "*.TXT", -1},
-         {&mZip, Fixture("sfx/zip_8k.exe"), "*.TXT", 0},
-         {&mCab, Fixture("cab/nodoc.cab"), "*.TXT", -1}},
+        {{&mLha, testing::Fixture("archives/lha/sjis_level1.lzh"), "*.TXT", 0},
+         {&mZip, testing::Fixture("archives/zip/nodoc.zip"), "*.TXT", -1},
+         {&mCab, testing::Fixture("archives/cab/manual_doc.cab"), "*.DOC", 0}},
+        {{&mLha, testing::Fixture("archives/lha/nodoc.lzh"), "*.TXT", -1},
+         {&mZip, testing::Fixture("archives/sfx/zip_8k.exe"), "*.TXT", 0},
+         {&mCab, testing::Fixture("archives/cab/nodoc.cab"), "*.TXT", -1}},
     };
     std::atomic<int> wrong{0};
     auto run = [&](const std::vector<Job>& list) {
@@ -265,8 +270,10 @@ TEST_F(PluginApiTest, HandlesOnTwoThreadsAnswerIndependently) {
     EXPECT_EQ(wrong.load(), 0);
 
     // Two handles on one archive, interleaved, keep their own positions.
-    HARC a = mLha.OpenArchive(nullptr, Fixture("lha/manual_doc.lzh").c_str(), 0x800000);
-    HARC b = mLha.OpenArchive(nullptr, Fixture("lha/manual_doc.lzh").c_str(), 0x800000);
+    HARC a = mLha.OpenArchive(nullptr, testing::Fixture("archives/lha/manual_doc.lzh").c_str(),
+                              0x800000);
+    HARC b = mLha.OpenArchive(nullptr, testing::Fixture("archives/lha/manual_doc.lzh").c_str(),
+                              0x800000);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     INDIVIDUALINFO info{};
@@ -292,7 +299,8 @@ TEST_F(PluginApiTest, CheckThenOpenOpensTheFileOnceAndNeverAStaleOne) {
         SCOPED_TRACE(name);
         const std::string ext = std::filesystem::path(name).extension().string();
         const std::string path = temp.File("a" + ext);
-        testing::WriteBytes(path, testing::ReadBytes(Fixture(name)));
+        testing::WriteBytes(path,
+                            testing::ReadBytes(testing::Fixture("archives/" + std::string(name))));
         const int before = OpenFiles();
         const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         ASSERT_GE(watch, 0);
@@ -325,7 +333,8 @@ TEST_F(PluginApiTest, CheckThenOpenOpensTheFileOnceAndNeverAStaleOne) {
 
         // A yes that no open follows lets the file go with the next call on
         // the thread, or with the thread.
-        testing::WriteBytes(path, testing::ReadBytes(Fixture(name)));
+        testing::WriteBytes(path,
+                            testing::ReadBytes(testing::Fixture("archives/" + std::string(name))));
         ASSERT_NE(library->CheckArchive(path.c_str(), 0), 0);
         EXPECT_EQ(library->CheckArchive(temp.File("missing").c_str(), 0), 0);
         EXPECT_EQ(OpenFiles(), before);

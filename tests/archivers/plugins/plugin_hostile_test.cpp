@@ -113,7 +113,7 @@ TEST_F(HostileInputTest, ArchivesCutAnywhereOrWithAnyByteFlipped) {
     };
     for (const auto& [file, owner] : fixtures) {
         SCOPED_TRACE(file);
-        const Bytes whole = ReadBytes(Fixture(file));
+        const Bytes whole = ReadBytes(testing::Fixture("archives/" + std::string(file)));
         ASSERT_FALSE(whole.empty());
         const std::size_t step = std::max<std::size_t>(1, whole.size() / 400);
         for (std::size_t length = 0; length < whole.size(); length += step) {
@@ -144,7 +144,7 @@ TEST_F(HostileInputTest, ArchivesCutAnywhereOrWithAnyByteFlipped) {
 // plain.zip rewritten with ZIP64 end records: numbers as given, the real
 // directory where it was.
 Bytes Zip64Variant(std::uint64_t entries, std::uint64_t directorySize) {
-    Bytes zip = ReadBytes(Fixture("zip/plain.zip"));
+    Bytes zip = ReadBytes(testing::Fixture("archives/zip/plain.zip"));
     const std::size_t end = zip.size() - 22;
     std::uint32_t realSize = 0, offset = 0;
     std::memcpy(&realSize, &zip[end + 12], 4);
@@ -170,7 +170,7 @@ Bytes Zip64Variant(std::uint64_t entries, std::uint64_t directorySize) {
 }
 
 TEST_F(HostileInputTest, AbsurdCountsSizesAndNames) {
-    Bytes badHeader = ReadBytes(Fixture("lha/level2.lzh"));
+    Bytes badHeader = ReadBytes(testing::Fixture("archives/lha/level2.lzh"));
     PutLe(badHeader, 0, 0xFFFF, 2);  // header size beyond the file
     Bytes manyEntries;               // 100,000 empty entries and one document at the end
     for (int i = 0; i < 100000; ++i) {
@@ -233,7 +233,7 @@ Bytes LhaLevel1LookAlike(std::uint16_t firstExtended) {
 }
 
 TEST_F(HostileInputTest, ExecutablesWithoutArchivesAreRefusedAtTheCostOfAHarmlessOne) {
-    const Bytes stub = ReadBytes(Fixture("stub/stub_8k.exe"));
+    const Bytes stub = ReadBytes(testing::Fixture("archives/stub/stub_8k.exe"));
     ASSERT_FALSE(stub.empty());
     std::uint32_t seed = 12345;
     const auto noise = [&seed](std::size_t size) {

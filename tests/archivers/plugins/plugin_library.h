@@ -53,9 +53,4 @@ std::vector<std::string> ListNames(const PluginLibrary& library, const std::stri
 // The read-me text the fixture script stores.
 std::string ReadmeText();
 
-// A file of tests/data/archives.
-inline std::string Fixture(std::string_view relative) {
-    return MERVOK_TEST_DATA_DIR "/archives/" + std::string(relative);
-}
-
 }  // namespace mervok::test
