@@ -1,6 +1,7 @@
 #include "app/mervok_settings.h"
 
 #include <array>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -29,6 +30,7 @@ enum class Rule {
     Box,     // a box ticked by default clears only on 0, one clear ticks only on 1
     View,    // 0..3, anything else 3
     Colour,  // six hex digits, red first; anything else the initial colour
+    Phrase,  // cut at a NUL; an empty one removes the key
 };
 
 using Field =
@@ -42,7 +44,7 @@ struct Key {
 };
 
 // The keys in the order the file holds them.
-const std::array<Key, 24> kKeys = {{
+const std::array<Key, 25> kKeys = {{
     {"Window", Rule::State, &MervokSettings::window},
     {"Left", Rule::Bound, &MervokSettings::left},
     {"Top", Rule::Bound, &MervokSettings::top},
@@ -67,6 +69,7 @@ const std::array<Key, 24> kKeys = {{
     {"ColorLHASFX", Rule::Colour, &MervokSettings::colorLhaSfx},
     {"ColorZIPSFX", Rule::Colour, &MervokSettings::colorZipSfx},
     {"ColorCABSFX", Rule::Colour, &MervokSettings::colorCabSfx},
+    {"FindText", Rule::Phrase, &MervokSettings::findText},
 }};
 
 void Read(const SettingsStore& ini, const Key& key, WindowState& value, WindowState missing) {
@@ -169,6 +172,15 @@ bool SaveSettings(SettingsStore& ini, const MervokSettings& settings) {
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         const Key& key = kKeys[i];
         if (key.rule == Rule::Bound && settings.window != WindowState::Normal) {
+            continue;
+        }
+        if (key.rule == Rule::Phrase) {
+            const std::string& phrase =
+                settings.*std::get<std::string MervokSettings::*>(key.field);
+            texts[i] = phrase.substr(0, phrase.find('\0'));
+            values.push_back(
+                {kSection, key.name,
+                 texts[i].empty() ? std::nullopt : std::optional<std::string_view>(texts[i])});
             continue;
         }
         std::visit([&](auto field) { texts[i] = Text(settings.*field); }, key.field);

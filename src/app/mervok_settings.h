@@ -48,6 +48,10 @@ struct MervokSettings {
     std::uint32_t colorLhaSfx = 0xFF9900;  // "0099FF"
     std::uint32_t colorZipSfx = 0x00CC00;  // "00CC00"
     std::uint32_t colorCabSfx = 0xCC66FF;  // "FF66CC"
+    // The text the documents must contain (UTF-8); kept in the file only
+    // while it is not empty, so a file of a user who never searched for text
+    // stays as it was.
+    std::string findText;
 
     friend bool operator==(const MervokSettings&, const MervokSettings&) = default;
 };

@@ -101,6 +101,7 @@ ResultModel::ResultModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void ResultModel::Clear() {
     beginResetModel();
+    mMatchCount = false;
     mRows.clear();
     mRows.shrink_to_fit();
     mIcons.Clear();
@@ -109,6 +110,7 @@ void ResultModel::Clear() {
 
 void ResultModel::SetRows(std::vector<FoundArchive> hits, const RowStyle& style) {
     beginResetModel();
+    mMatchCount = style.matchCount;
     mRows.clear();
     mRows.reserve(hits.size());
     const std::string* previousFolder = nullptr;
@@ -149,6 +151,12 @@ QString ResultModel::Text(int row, int column) const {
             return QString::fromLatin1(KindLabel(r.hit));
         case kModifiedColumn:
             return QString::fromUtf8(r.hit.modified);
+        case kMatchesColumn:
+            if (!mMatchCount) {
+                return {};
+            }
+            return QString::number(r.hit.text.matches.size()) +
+                   (r.hit.text.cut ? QStringLiteral("+") : QString());
         default:
             return {};
     }
@@ -158,12 +166,16 @@ std::vector<int> ResultModel::SortedRows(int column, Qt::SortOrder order) const 
     const int count = static_cast<int>(mRows.size());
     std::vector<int> rows;
     rows.reserve(mRows.size());
-    if (column == kSizeColumn) {
+    if (column == kSizeColumn || (column == kMatchesColumn && mMatchCount)) {
         // By number: the padded text orders sizes only up to 999,999,999.
         std::vector<std::pair<std::int64_t, int>> keys;
         keys.reserve(mRows.size());
         for (int row = 0; row < count; ++row) {
-            keys.emplace_back(mRows[row].hit.size, row);
+            const FoundArchive& hit = mRows[row].hit;
+            keys.emplace_back(column == kSizeColumn
+                                  ? hit.size
+                                  : static_cast<std::int64_t>(hit.text.matches.size()),
+                              row);
         }
         SortKeys(keys, order, [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& key : keys) {
@@ -211,7 +223,10 @@ int ResultModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    if (parent.isValid()) {
+        return 0;
+    }
+    return mMatchCount ? kColumnCount + 1 : kColumnCount;
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
@@ -234,7 +249,9 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::TextAlignmentRole:
             return static_cast<int>(
-                (index.column() == kSizeColumn ? Qt::AlignRight : Qt::AlignLeft) |
+                (index.column() == kSizeColumn || index.column() == kMatchesColumn
+                     ? Qt::AlignRight
+                     : Qt::AlignLeft) |
                 Qt::AlignVCenter);
         default:
             return {};
@@ -242,17 +259,17 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
+    const bool number = section == kSizeColumn || section == kMatchesColumn;
     if (role == Qt::DisplayRole) {
-        static const std::array<const char*, kColumnCount> kTitles = {"ﾌｧｲﾙ", "ﾌｫﾙﾀﾞ", "ｻｲｽﾞ",
-                                                                      "書庫形式", "更新日時"};
+        static const std::array<const char*, kColumnCount + 1> kTitles = {
+            "ﾌｧｲﾙ", "ﾌｫﾙﾀﾞ", "ｻｲｽﾞ", "書庫形式", "更新日時", "一致数"};
         return QString::fromUtf8(kTitles[section]);
     }
     if (role == Qt::TextAlignmentRole) {
-        return QVariant::fromValue((section == kSizeColumn ? Qt::AlignRight : Qt::AlignLeft) |
-                                   Qt::AlignVCenter);
+        return QVariant::fromValue((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     }
     return {};
 }

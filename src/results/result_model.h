@@ -21,6 +21,8 @@ struct RowStyle {
     bool colourByKind = false;     // chkListColor
     bool noSfxIcons = false;       // chkSFXIcon: executables share the fixed "SFX" icons
     bool autoColumnWidth = false;  // chkAutoColumn
+    // The run looked for a text: a sixth column counts each hit's matches.
+    bool matchCount = false;
     // Text colours of the six kinds in colour mode, red in the low byte.
     KindColors colours;
 };
@@ -42,7 +44,10 @@ class ResultModel : public QAbstractTableModel {
         kSizeColumn,      // "ｻｲｽﾞ": SizeText, right-aligned
         kKindColumn,      // "書庫形式": KindLabel
         kModifiedColumn,  // "更新日時": modified
-        kColumnCount
+        kColumnCount,
+        // "一致数": the matches found, "+" when more were there; only after
+        // a run that looked for a text.
+        kMatchesColumn = kColumnCount
     };
 
     explicit ResultModel(QObject* parent = nullptr);
@@ -88,6 +93,7 @@ class ResultModel : public QAbstractTableModel {
 
     std::vector<Row> mRows;
     IconCache mIcons;
+    bool mMatchCount = false;
 };
 
 // The one sort proxy in front of the model: a permutation of its rows. It

@@ -47,6 +47,7 @@ void FormSettings::Load(std::string iniFile) {
         ApplyWindowBounds(settings);
     }
     mControls.searchDir->setText(QFile::decodeName(QByteArray::fromStdString(settings.searchDir)));
+    mControls.findText->setText(QString::fromStdString(settings.findText));
     for (const auto& [value, box] : mControls.boxes) {
         box->setChecked(settings.*value);
     }
@@ -84,6 +85,7 @@ MervokSettings FormSettings::Read() const {
                       : window->isMaximized() ? WindowState::Maximized
                                               : WindowState::Normal;
     settings.searchDir = QFile::encodeName(mControls.searchDir->text()).toStdString();
+    settings.findText = mControls.findText->text().toStdString();
     for (const auto& [value, box] : mControls.boxes) {
         settings.*value = box->isChecked();
     }
@@ -114,6 +116,7 @@ SearchOptions FormSettings::ReadSearchOptions(const LibraryVersions& versions) c
     options.hideFileNames = settings.hideFileNames;
     options.skipArchiveCheck = settings.skipArchiveCheck;
     options.filePattern = FilePattern(options, versions);
+    options.text = settings.findText;
     return options;
 }
 

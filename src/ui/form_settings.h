@@ -22,6 +22,7 @@ namespace mervok {
 struct SettingsControls {
     QWidget* window = nullptr;
     QLineEdit* searchDir = nullptr;
+    QLineEdit* findText = nullptr;
     QComboBox* view = nullptr;
     // Each check box with the field it shows, in the file's order.
     std::vector<std::pair<bool MervokSettings::*, QCheckBox*>> boxes;

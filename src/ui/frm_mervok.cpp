@@ -30,6 +30,7 @@
 #include "ui/centered_msg_box.h"
 #include "ui/control_help.h"
 #include "ui/folder_browser.h"
+#include "ui/match_pane.h"
 #include "ui/result_list.h"
 #include "ui/twips.h"
 #include "ui/viewer_hand_off.h"
@@ -48,6 +49,8 @@ namespace {
 constexpr int kDesignClientWidth = 8145;
 constexpr int kDesignClientHeight = 6315;
 constexpr int kStatusBarHeight = 240;
+// Between the list and the pane of matches.
+constexpr int kPaneGap = 60;
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -164,6 +167,7 @@ frmMERVOK::frmMERVOK(std::string programFolder, std::optional<ArchiverSet> libra
     mSettings = std::make_unique<FormSettings>(
         SettingsControls{this,
                          txtSearchDir,
+                         txtFindText,
                          cmbView,
                          {{&MervokSettings::subDir, chkSubDir},
                           {&MervokSettings::searchLha, chkLHA},
@@ -215,6 +219,14 @@ void frmMERVOK::CreateControls() {
     chkSubDir =
         MakeCheckBox(panel, "chkSubDir", "サブフォルダも検索(&S)", 240, 420, 2055, 285, false);
     btnSearch = MakeButton(panel, "btnSearch", "検索(&I)", 2460, 390, 1005, 345);
+    // The text the documents must say, beside the button that searches for it.
+    txtFindText = Make<QLineEdit>(panel, "txtFindText", 4440, 420, 1965, 285);
+    Label3 = Make<QLabel>(panel, "Label3", 3585, 465, 810, 180);
+    Label3->setText(Text("文字列(&K)"));
+    Label3->setBuddy(txtFindText);
+    // Reached by its access key or a click: the Tab order stays the
+    // design's, which has no place for it.
+    txtFindText->setFocusPolicy(Qt::ClickFocus);
 
     Frame1 = Make<QGroupBox>(panel, "Frame1", 0, 780, 1815, 885);
     Frame1->setTitle(Text("処理対象の拡張子"));
@@ -257,6 +269,9 @@ void frmMERVOK::CreateControls() {
     PlaceTwips(imgSFX32, 5580, 1680, 480, 480);
     PlaceTwips(imgSFX16, 6120, 1920, 240, 240);
 
+    lsvMatch = new MatchPane(this);
+    lsvMatch->hide();
+
     StatusBar1 = Make<QStatusBar>(this, "StatusBar1", 0, 6075, 8145, kStatusBarHeight);
     StatusBar1->setFixedHeight(TwipsToPixels(kStatusBarHeight));
     mPanel1 = MakePanel(StatusBar1, "Panel1", "", 6000, 6000, 1);
@@ -266,7 +281,7 @@ void frmMERVOK::CreateControls() {
     // A face with a deeper descent than the designed one (Noto Sans CJK JP)
     // would cut off the access-key underlines: the captions get the height
     // their font needs, and the extension panel holds its grown boxes.
-    for (QWidget* caption : std::initializer_list<QWidget*>{Label1, Label2}) {
+    for (QWidget* caption : std::initializer_list<QWidget*>{Label1, Label2, Label3}) {
         FitHeightToFont(caption);
     }
     for (QCheckBox* box : findChildren<QCheckBox*>()) {
@@ -304,7 +319,8 @@ void frmMERVOK::SetTabOrder() {
                                    btnHelp,
                                    btnExit,
                                    lsvArchive->IconView(),
-                                   lsvArchive->DetailsView()};
+                                   lsvArchive->DetailsView(),
+                                   lsvMatch};
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -323,6 +339,10 @@ void frmMERVOK::ConnectHandlers() {
     connect(btnAbout, &QPushButton::clicked, this, &frmMERVOK::btnAbout_Click);
     connect(btnHelp, &QPushButton::clicked, this, &frmMERVOK::btnHelp_Click);
     SelectAllOnKeyboardFocus(txtSearchDir);
+    connect(txtFindText, &QLineEdit::textChanged, this, &frmMERVOK::txtFindText_Change);
+    connect(lsvArchive->SelectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmMERVOK::lsvArchive_SelectionChange);
+    connect(lsvMatch, &MatchPane::MatchOpened, this, &frmMERVOK::lsvMatch_Open);
 }
 
 FormLayout frmMERVOK::ReadLayout() const {
@@ -348,7 +368,22 @@ void frmMERVOK::ApplyLayout(const FormLayout& layout) {
     WriteTwips(btnHelp, layout.btnHelp);
     WriteTwips(btnExit, layout.btnExit);
     WriteTwips(txtSearchDir, layout.txtSearchDir);
-    WriteTwips(lsvArchive, layout.lsvArchive);
+    // The text box ends where the folder box ends.
+    TwipRect findText = ReadTwips(txtFindText);
+    findText.width = layout.txtSearchDir.left + layout.txtSearchDir.width - findText.left;
+    WriteTwips(txtFindText, findText);
+    if (lsvMatch->isHidden()) {
+        WriteTwips(lsvArchive, layout.lsvArchive);
+        return;
+    }
+    // The matches take the lower two fifths of the list's place.
+    TwipRect list = layout.lsvArchive;
+    TwipRect pane = list;
+    pane.height = list.height * 2 / 5;
+    list.height -= pane.height + kPaneGap;
+    pane.top = list.top + list.height + kPaneGap;
+    WriteTwips(lsvArchive, list);
+    WriteTwips(lsvMatch, pane);
 }
 
 void frmMERVOK::Form_Resize() {
@@ -458,8 +493,33 @@ void frmMERVOK::btnHelp_Click() {
     }
 }
 
+void frmMERVOK::txtFindText_Change() {
+    const bool show = !txtFindText->text().isEmpty();
+    if (show == lsvMatch->isVisible()) {
+        return;
+    }
+    lsvMatch->setVisible(show);
+    Form_Resize();
+}
+
+void frmMERVOK::lsvArchive_SelectionChange() {
+    const int row = lsvArchive->SelectedRow();
+    lsvMatch->ShowMatches(row < 0 ? nullptr : &lsvArchive->Model()->Hit(row), mRunText,
+                          mRunIgnoreCase);
+}
+
+void frmMERVOK::lsvMatch_Open(int row) {
+    if (mViewerHandOff == nullptr) {
+        return;
+    }
+    if (std::optional<ViewerTarget> target = lsvMatch->Target(row)) {
+        mViewerHandOff->Launcher().OpenArchive(*target);
+    }
+}
+
 void frmMERVOK::EnableSearchControls(bool enabled) {
     txtSearchDir->setEnabled(enabled);
+    txtFindText->setEnabled(enabled);
     chkSubDir->setEnabled(enabled);
     if (mUsable.lha) {
         chkLHA->setEnabled(enabled);

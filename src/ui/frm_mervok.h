@@ -28,6 +28,7 @@ namespace mervok {
 
 class ArchiverLibraries;
 class ControlHelp;
+class MatchPane;
 class ResultList;
 class ViewerHandOff;
 struct SearchResult;
@@ -75,6 +76,12 @@ class frmMERVOK : public QWidget {
     void btnOption_Click();
     void btnAbout_Click();
     void btnHelp_Click();
+    // The pane of matches shows while there is a text to find.
+    void txtFindText_Change();
+    // The selected hit's matches go to the pane.
+    void lsvArchive_SelectionChange();
+    // Opens a match of the pane in the viewer, at its entry and line.
+    void lsvMatch_Open(int row);
 
     // The hints and context help, and the hand-off of hits to the viewer;
     // made at the end of Form_Load.
@@ -138,6 +145,9 @@ class frmMERVOK : public QWidget {
     bool mUnloaded = false;
     std::unique_ptr<FormSettings> mSettings;
     SearchRunControl* mSearch = nullptr;
+    // The text the last run looked for: its matches are what the pane shows.
+    std::string mRunText;
+    bool mRunIgnoreCase = false;
     QPointer<QWidget> mFocusBeforeRun;
 
     ControlHelp* mControlHelp = nullptr;
@@ -157,6 +167,9 @@ class frmMERVOK : public QWidget {
     QPushButton* btnBrowse = nullptr;
     QCheckBox* chkSubDir = nullptr;
     QPushButton* btnSearch = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* txtFindText = nullptr;
+    MatchPane* lsvMatch = nullptr;
     QGroupBox* Frame1 = nullptr;
     QWidget* picXpStyle1 = nullptr;
     QCheckBox* chkLHA = nullptr;

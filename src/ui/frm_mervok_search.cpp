@@ -19,6 +19,7 @@
 #include "ui/centered_msg_box.h"
 #include "ui/folder_browser.h"
 #include "ui/frm_mervok.h"
+#include "ui/match_pane.h"
 #include "ui/message_box.h"
 #include "ui/result_list.h"
 
@@ -64,6 +65,9 @@ void frmMERVOK::StartSearch() {
     EnableSearchControls(false);
     btnSearch->setText(kCaptionAbort);
     lsvArchive->Clear();
+    mRunText = options.text;
+    mRunIgnoreCase = options.ignoreCase;
+    lsvMatch->ShowMatches(nullptr, mRunText, mRunIgnoreCase);
     setCursor(Qt::WaitCursor);
     SetPanel(2, QStringLiteral("0"));
     SetPanel(3, QString());
@@ -145,6 +149,7 @@ void frmMERVOK::ShowSearchResult(SearchResult result, bool aborted) {
         style.noSfxIcons = chkSFXIcon->isChecked();
         style.autoColumnWidth = chkAutoColumn->isChecked();
         style.colours = mSettings->Colors();
+        style.matchCount = !mRunText.empty();
         lsvArchive->Fill(std::move(result.archives), style);
         ProgressBar1->setValue(static_cast<int>(count));
         ProgressBar1->hide();

@@ -220,6 +220,7 @@ void ResultList::Fill(std::vector<FoundArchive> hits, const RowStyle& style) {
     mProxy->sort(-1);
     ApplyBackground(style.colourByKind);
     mModel->SetRows(std::move(hits), style);
+    PlaceMatchesColumn(style.matchCount);
     MeasureNames();
     mSortColumn = 1;
     mSortOrder = Qt::AscendingOrder;
@@ -230,6 +231,24 @@ void ResultList::Fill(std::vector<FoundArchive> hits, const RowStyle& style) {
     }
     ApplyView();
     setUpdatesEnabled(true);
+}
+
+void ResultList::PlaceMatchesColumn(bool shown) {
+    // The five columns fill the list: the count, after them, is kept in
+    // sight by narrowing the folder column while it is there.
+    QHeaderView* header = mDetailsView->header();
+    const int folder = header->sectionSize(ResultModel::kFolderColumn);
+    if (!shown) {
+        header->resizeSection(ResultModel::kFolderColumn, folder + mWidthForMatches);
+        mWidthForMatches = 0;
+        return;
+    }
+    const int width = header->sectionSizeHint(ResultModel::kMatchesColumn);
+    header->resizeSection(ResultModel::kMatchesColumn, width);
+    if (mWidthForMatches == 0 && folder > 2 * width) {
+        mWidthForMatches = width;
+        header->resizeSection(ResultModel::kFolderColumn, folder - width);
+    }
 }
 
 void ResultList::SelectFirstRow() {
@@ -330,7 +349,7 @@ void ResultList::AutoColumnChanged(bool checked) {
 }
 
 void ResultList::lsvArchive_ColumnClick(int column) {
-    if (column < 0 || column >= ResultModel::kColumnCount) {
+    if (column < 0 || column >= mModel->columnCount()) {
         return;
     }
     const int position = column + 1;
@@ -351,7 +370,7 @@ void ResultList::FitColumnWidths() {
     TextWidthMeter meter(mDetailsView->font());
     std::vector<std::pair<qreal, int>> widths(static_cast<std::size_t>(rows));
     QHeaderView* header = mDetailsView->header();
-    for (int column = 0; column < ResultModel::kColumnCount; ++column) {
+    for (int column = 0; column < mModel->columnCount(); ++column) {
         for (int row = 0; row < rows; ++row) {
             widths[static_cast<std::size_t>(row)] = {meter.Width(mModel->Text(row, column)), row};
         }

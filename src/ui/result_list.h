@@ -134,6 +134,8 @@ class ResultList : public QStackedWidget {
     void MeasureNames();
     void SelectFirstRow();
     void SelectRowAtRest();
+    // The match-count column comes or goes with a fill.
+    void PlaceMatchesColumn(bool shown);
 
     ResultModel* mModel = nullptr;
     ResultSortProxy* mProxy = nullptr;
@@ -154,6 +156,9 @@ class ResultList : public QStackedWidget {
     Qt::SortOrder mSortOrder = Qt::AscendingOrder;
     // Widest file name text of the rows, for the small-icon and list grids.
     int mNameWidth = 0;
+    // Width the folder column gave the match-count column, given back when
+    // a fill comes without it.
+    int mWidthForMatches = 0;
 };
 
 }  // namespace mervok

@@ -61,6 +61,7 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
         s.colorCabSfx = 0xABCDEF;
         s.left = s.top = s.width = s.height = 99;
         s.searchDir = "  /srv/\x83\x65\x83\x58\x83\x67  ";
+        s.findText = "設定ファイル";
         s.subDir = s.hideFileNames = s.skipArchiveCheck = s.clickMode = s.autoColumn = true;
         s.searchLha = s.searchZip = s.searchCab = s.searchExe = s.noSfxIcons = s.listColor = false;
     });
@@ -87,6 +88,8 @@ TEST_F(MervokSettingsTest, FirstRunWritesEveryKeyInOrderAndSaveKeepsWhatItDoesNo
     SaveSettings(mIni, With([](MervokSettings& s) { s.window = WindowState::Minimized; }));
     EXPECT_EQ(LoadSettings(mIni, Current()).window, WindowState::Normal)
         << "a minimised window starts normal";
+    EXPECT_EQ(ReadBytes(mPath).find("FindText"), std::string::npos)
+        << "an empty text leaves no key";
 }
 
 TEST_F(MervokSettingsTest, OddValuesFollowTheLoadRules) {
