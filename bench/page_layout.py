@@ -14,17 +14,12 @@ minified page is one), and many style rules on many tags.
 import os
 import statistics
 import subprocess
-import sys
 import tempfile
 import zipfile
 
-top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(top, "build"))
-runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-driver = os.path.join(build, "bench", "page_layout")
-subprocess.run(["cmake", "--build", build, "--target", "page_layout"], check=True,
-               stdout=subprocess.DEVNULL)
-environment = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+import offscreen_driver
+
+driver, runs, environment = offscreen_driver.prepare("page_layout", 5)
 
 CASES = [
     ("reference: a 20 KB page", "REF.HTM", "<p>paragraph of a page</p>\n" * 800),

@@ -20,13 +20,9 @@ import tempfile
 import time
 import zipfile
 
-top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(top, "build"))
-runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
-driver = os.path.join(build, "bench", "viewer_first_paint")
-subprocess.run(["cmake", "--build", build, "--target", "viewer_first_paint"], check=True,
-               stdout=subprocess.DEVNULL)
-environment = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+import offscreen_driver
+
+driver, runs, environment = offscreen_driver.prepare("viewer_first_paint", 7)
 
 LINE = "これは書庫の中の説明書です。表示の速さを測るための文章が続きます。\r\n"
 
