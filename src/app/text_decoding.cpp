@@ -135,11 +135,17 @@ std::optional<TextEncoding> Utf16ByNuls(std::string_view s) {
 
 // UTF-16 of Japanese text, which has few NULs: nearly every high byte falls
 // in the kana, CJK or full-width blocks (or is 0 before ASCII). Those blocks'
-// high bytes include ASCII's letters, so a sample of plain ASCII is never
-// read so: about half the low bytes of such text are 0x80 or above.
+// high bytes include ASCII's letters, so a sample read as pairs of printable
+// ASCII bytes (a long run of letters, even in a Shift-JIS text) is not taken
+// for it: in Japanese UTF-16 most low bytes fall outside that range.
 std::optional<TextEncoding> Utf16ByBlocks(std::string_view s) {
     const std::size_t pairs = s.size() / 2;
-    if (pairs < 16 || std::none_of(s.begin(), s.end(), [](char c) { return c & 0x80; })) {
+    const auto printable = [](unsigned b) { return b >= 0x20 && b < 0x7F; };
+    std::size_t asciiPairs = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        asciiPairs += printable(Byte(s, 2 * i)) && printable(Byte(s, 2 * i + 1));
+    }
+    if (pairs < 16 || asciiPairs * 10 >= pairs * 9) {
         return std::nullopt;
     }
     const auto plausible = [&](std::size_t highAt) {

@@ -150,6 +150,22 @@ QString BreakLongLines(QString text, qsizetype& lineLength) {
     return broken ? out : text;
 }
 
+// Where the character at `at` of the text stands in what the view shows: the
+// same text with the line breaks BreakLongLines put in, which move every later
+// character on.
+qsizetype ShownIndex(const QString& text, const QString& shown, qsizetype at) {
+    qsizetype j = 0;
+    for (qsizetype i = 0;; ++i, ++j) {
+        while (j < shown.size() && shown.at(j) == QLatin1Char('\n') &&
+               (i >= text.size() || text.at(i) != QLatin1Char('\n'))) {
+            ++j;  // a break put in
+        }
+        if (i >= at || j >= shown.size()) {
+            return std::min(j, shown.size());
+        }
+    }
+}
+
 QString SizeText(std::uint64_t bytes) {
     return QLocale(QLocale::Japanese).toString(static_cast<qulonglong>(bytes)) +
            QStringLiteral(" バイト");
@@ -489,8 +505,17 @@ void frmQuorvix::GoToText(const QString& text, std::uint64_t line, bool ignoreCa
             end = match.capturedEnd();
         }
         if (start >= 0) {
-            // The decoder ends every line with one LF, as the view has it.
-            found = QTextCursor(txtDocument->document());
+            // The decoder ends every line with one LF, as the view has it; a
+            // long line the view broke in several moves what follows on.
+            QTextDocument* document = txtDocument->document();
+            if (document->characterCount() - 1 != all.size()) {
+                const QString shown = document->toPlainText();
+                const qsizetype shownEnd =
+                    end > start ? ShownIndex(all, shown, end - 1) + 1 : ShownIndex(all, shown, end);
+                start = ShownIndex(all, shown, start);
+                end = shownEnd;
+            }
+            found = QTextCursor(document);
             found.setPosition(static_cast<int>(start));
             found.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
         }

@@ -610,6 +610,9 @@ TEST_F(ViewerWindowTest, AMatchOpensAtItsEntryAndLineMarkedWhereverTheFillIs) {
     }
     mTemp.Write("m/docs/SETTEI.TXT", text);
     mTemp.Write("m/A.TXT", "first\n");
+    // A line the view shows broken in three, the word at its end and below.
+    mTemp.Write("m/docs/LONG.TXT",
+                std::string(10'000, 'a') + "\x90\xDD\x92\xE8\r\nb \x90\xDD\x92\xE8z\r\n");
     std::string page;
     for (int i = 0; i < 300; ++i) {
         page += "<p>top</p>";
@@ -651,6 +654,10 @@ TEST_F(ViewerWindowTest, AMatchOpensAtItsEntryAndLineMarkedWhereverTheFillIs) {
     EXPECT_EQ(openAt("docs/SETTEI.TXT", "ABC", 7, true).blockNumber(), 6);
     EXPECT_TRUE(openAt("docs/SETTEI.TXT", "ABC", 7, false).isNull());
     EXPECT_EQ(Status(), QStringLiteral("見つかりません: ABC"));
+    EXPECT_EQ(openAt("docs/LONG.TXT", "設定", 1, false).selectedText(), QStringLiteral("設定"));
+    mark = openAt("docs/LONG.TXT", "設定", 2, false);
+    EXPECT_EQ(mark.selectedText(), QStringLiteral("設定"));
+    EXPECT_EQ(mark.block().text(), QStringLiteral("b 設定z"));
     // Only a line: scrolled there, nothing marked.
     EXPECT_TRUE(openAt("docs/SETTEI.TXT", "", 30'000, false).isNull());
     EXPECT_EQ(view->textCursor().blockNumber(), 29'999);
